@@ -1,0 +1,244 @@
+// Walks the files and folders named for compression and turns them into archive members.
+#include "common/source_tree.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <utility>
+
+#include "common/safe_path.h"
+
+namespace arc {
+
+namespace {
+
+using DirectoryId = std::pair<dev_t, ino_t>;
+
+SourceEntry entryFor(std::string diskPath, std::string memberName, const struct stat& info)
+{
+    SourceEntry entry;
+    entry.diskPath = std::move(diskPath);
+    entry.memberName = std::move(memberName);
+    entry.isDirectory = S_ISDIR(info.st_mode);
+    entry.size = entry.isDirectory ? 0 : static_cast<std::uint64_t>(info.st_size);
+    entry.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    entry.mode = static_cast<std::uint32_t>(info.st_mode & 07777);
+    return entry;
+}
+
+std::string joinPath(const std::string& directory, const std::string& name)
+{
+    if (directory.empty())
+        return name;
+    if (directory.back() == '/')
+        return directory + name;
+    return directory + "/" + name;
+}
+
+std::string systemError(const std::string& what, const std::string& path, int error)
+{
+    return what + " " + path + ": " + std::strerror(error);
+}
+
+// The names in `directory`, sorted bytewise, without "." and "..".
+bool listDirectory(const std::string& directory, std::vector<std::string>& names, int& error)
+{
+    DIR* dir = opendir(directory.c_str());
+    if (dir == nullptr) {
+        error = errno;
+        return false;
+    }
+    errno = 0;
+    while (const dirent* item = readdir(dir)) {
+        const std::string_view name = item->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+        errno = 0;
+    }
+    error = errno;
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return error == 0;
+}
+
+// Depth-first, parents before children. `ancestors` holds the directories on the current
+// path, so a link back to one of them is listed but not entered (that would never end).
+class FolderWalker {
+public:
+    explicit FolderWalker(std::vector<SourceEntry>& out) : out_(out) {}
+
+    void walk(const std::string& diskPath, const std::string& memberPrefix, const struct stat& info)
+    {
+        ancestors_.emplace_back(info.st_dev, info.st_ino);
+        std::vector<std::string> names;
+        int error = 0;
+        if (!listDirectory(diskPath, names, error))
+            mergeInto(result_, ArcResult::failure(ArcStatus::InputMissing,
+                                                  systemError("cannot read the folder", diskPath, error)));
+        for (const std::string& name : names) {
+            const std::string childPath = joinPath(diskPath, name);
+            const std::string childMember = memberPrefix.empty() ? name : memberPrefix + "/" + name;
+            struct stat child;
+            if (stat(childPath.c_str(), &child) != 0) {
+                struct stat link;
+                const bool dangling = lstat(childPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+                if (!dangling)
+                    mergeInto(result_, ArcResult::failure(ArcStatus::InputMissing,
+                                                          systemError("cannot read", childPath, errno)));
+                continue;
+            }
+            if (S_ISREG(child.st_mode)) {
+                out_.push_back(entryFor(childPath, childMember, child));
+            } else if (S_ISDIR(child.st_mode)) {
+                out_.push_back(entryFor(childPath, childMember, child));
+                if (!isAncestor(child))
+                    walk(childPath, childMember, child);
+            }
+            // Sockets, FIFOs and devices are not files to archive: reading a FIFO would block.
+        }
+        ancestors_.pop_back();
+    }
+
+    ArcResult result() const { return result_; }
+
+private:
+    bool isAncestor(const struct stat& info) const
+    {
+        return std::find(ancestors_.begin(), ancestors_.end(), DirectoryId(info.st_dev, info.st_ino)) !=
+               ancestors_.end();
+    }
+
+    std::vector<SourceEntry>& out_;
+    std::vector<DirectoryId> ancestors_;
+    ArcResult result_;
+};
+
+// "N/*.*", "N/*" and "N" all name the folder N; "*.*" and "*" alone name the base itself.
+std::string folderOfPattern(std::string_view pattern)
+{
+    for (const std::string_view wildcard : {"*.*", "*"}) {
+        if (pattern == wildcard)
+            return {};
+        if (pattern.size() > wildcard.size() && pattern.ends_with(wildcard) &&
+            pattern[pattern.size() - wildcard.size() - 1] == '/') {
+            pattern.remove_suffix(wildcard.size() + 1);
+            break;
+        }
+    }
+    while (!pattern.empty() && pattern.back() == '/')
+        pattern.remove_suffix(1);
+    return std::string(pattern);
+}
+
+// Absolute and free of ".", ".." and doubled "/", without touching the file system except
+// to resolve the parent directory's links when it exists.
+std::string normalizedAbsolute(const std::string& path)
+{
+    std::string absolute = path;
+    if (absolute.empty() || absolute.front() != '/') {
+        char cwd[PATH_MAX];
+        if (getcwd(cwd, sizeof cwd) != nullptr)
+            absolute = joinPath(cwd, path);
+    }
+    const std::size_t slash = absolute.find_last_of('/');
+    std::string parent = absolute.substr(0, slash);
+    const std::string leaf = absolute.substr(slash + 1);
+    if (char* resolved = realpath(parent.empty() ? "/" : parent.c_str(), nullptr)) {
+        parent = resolved;
+        free(resolved);
+    }
+    std::vector<std::string> parts;
+    std::string joined = parent + "/" + leaf;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find('/', start);
+        if (end == std::string::npos)
+            end = joined.size();
+        const std::string part = joined.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string result;
+    for (const std::string& part : parts)
+        result += "/" + part;
+    return result.empty() ? "/" : result;
+}
+
+}  // namespace
+
+ArcResult collectFile(const std::string& path, std::vector<SourceEntry>& out)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return ArcResult::failure(ArcStatus::InputMissing, systemError("cannot find", path, errno));
+    if (!S_ISREG(info.st_mode))
+        return ArcResult::failure(ArcStatus::InputMissing, "not a file: " + path);
+    if (access(path.c_str(), R_OK) != 0)
+        return ArcResult::failure(ArcStatus::InputMissing, systemError("cannot read", path, errno));
+    std::string_view bare = path;
+    if (const std::size_t slash = bare.find_last_of('/'); slash != std::string_view::npos)
+        bare.remove_prefix(slash + 1);
+    if (bare.empty())
+        return ArcResult::failure(ArcStatus::InputMissing, "not a file: " + path);
+    out.push_back(entryFor(path, std::string(bare), info));
+    return ArcResult::success();
+}
+
+ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern,
+                        std::vector<SourceEntry>& out)
+{
+    const std::string folder = folderOfPattern(pattern);
+    std::string memberRoot;
+    if (!folder.empty()) {
+        // The folder's name becomes the members' prefix, so it must not climb out or be absolute.
+        const std::optional<std::string> safe = safeRelativePath(folder, false);
+        if (!safe)
+            return ArcResult::failure(ArcStatus::BadCommand, "not a folder name below the base: " + pattern);
+        memberRoot = *safe;
+    }
+    const std::string diskRoot = memberRoot.empty() ? baseDirectory : joinPath(baseDirectory, memberRoot);
+    struct stat info;
+    if (stat(diskRoot.c_str(), &info) != 0)
+        return ArcResult::failure(ArcStatus::InputMissing, systemError("cannot find", diskRoot, errno));
+    if (!S_ISDIR(info.st_mode)) {
+        if (S_ISREG(info.st_mode) && !memberRoot.empty()) {
+            out.push_back(entryFor(diskRoot, memberRoot, info));
+            return ArcResult::success();
+        }
+        return ArcResult::failure(ArcStatus::InputMissing, "not a folder: " + diskRoot);
+    }
+    if (!memberRoot.empty())
+        out.push_back(entryFor(diskRoot, memberRoot, info));
+    FolderWalker walker(out);
+    walker.walk(diskRoot, memberRoot, info);
+    return walker.result();
+}
+
+void excludeArchive(const std::string& archivePath, std::vector<SourceEntry>& entries)
+{
+    struct stat archive;
+    if (stat(archivePath.c_str(), &archive) == 0) {
+        std::erase_if(entries, [&](const SourceEntry& entry) {
+            struct stat info;
+            return !entry.isDirectory && stat(entry.diskPath.c_str(), &info) == 0 &&
+                   info.st_dev == archive.st_dev && info.st_ino == archive.st_ino;
+        });
+        return;
+    }
+    const std::string target = normalizedAbsolute(archivePath);
+    std::erase_if(entries, [&](const SourceEntry& entry) {
+        return !entry.isDirectory && normalizedAbsolute(entry.diskPath) == target;
+    });
+}
+
+}  // namespace arc

@@ -1,0 +1,76 @@
+// Result codes: stable names, merging of several failures, delivery into a caller's buffer.
+#include "common/status.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace arc {
+namespace {
+
+TEST(StatusName, EveryCodeHasItsOwnName)
+{
+    const ArcStatus all[] = {ArcStatus::Ok, ArcStatus::BadCommand, ArcStatus::InputMissing,
+                             ArcStatus::ArchiveUnreadable, ArcStatus::ArchiveCorrupt, ArcStatus::WriteFailed,
+                             ArcStatus::UnsafeEntry, ArcStatus::CrcMismatch, ArcStatus::UnsupportedMethod,
+                             ArcStatus::NoMemory, ArcStatus::Internal};
+    std::set<std::string_view> names;
+    for (const ArcStatus status : all) {
+        EXPECT_NE(statusName(status), "unknown");
+        names.insert(statusName(status));
+    }
+    EXPECT_EQ(names.size(), std::size(all));
+    EXPECT_EQ(statusName(ArcStatus::CrcMismatch), "crc-mismatch");
+    EXPECT_EQ(statusName(static_cast<ArcStatus>(42)), "unknown");
+}
+
+TEST(MergeInto, FirstFailureWinsAndEveryMessageIsKept)
+{
+    ArcResult total;
+    mergeInto(total, ArcResult::success());
+    EXPECT_TRUE(total.ok());
+    mergeInto(total, ArcResult::failure(ArcStatus::UnsafeEntry, "a: escapes"));
+    mergeInto(total, ArcResult::success());
+    mergeInto(total, ArcResult::failure(ArcStatus::CrcMismatch, "b: bad crc"));
+    EXPECT_EQ(total.status, ArcStatus::UnsafeEntry);
+    EXPECT_EQ(total.message, "a: escapes\nb: bad crc");
+}
+
+struct DeliverCase {
+    std::string message;
+    std::uint32_t size;
+    std::string expected;
+};
+
+class DeliverResult : public ::testing::TestWithParam<DeliverCase> {};
+
+TEST_P(DeliverResult, CopiesWhatFitsAtACharacterBoundary)
+{
+    const DeliverCase& c = GetParam();
+    std::string buffer(16, 'X');
+    const int code = deliverResult(ArcResult::failure(ArcStatus::WriteFailed, c.message), buffer.data(), c.size);
+    EXPECT_EQ(code, 5);
+    EXPECT_EQ(std::string(buffer.c_str()), c.expected);
+    EXPECT_EQ(buffer[c.size], c.size < buffer.size() ? 'X' : buffer[c.size]) << "wrote past the buffer";
+}
+
+// "表" is three bytes in UTF-8: a buffer with room for 4 message bytes takes one 表 only.
+INSTANTIATE_TEST_SUITE_P(Sizes, DeliverResult,
+                         ::testing::Values(DeliverCase{"hello", 16, "hello"}, DeliverCase{"hello", 6, "hello"},
+                                           DeliverCase{"hello", 5, "hell"}, DeliverCase{"hello", 1, ""},
+                                           DeliverCase{"表表", 7, "表表"}, DeliverCase{"表表", 6, "表"},
+                                           DeliverCase{"表表", 5, "表"}, DeliverCase{"表表", 3, ""}));
+
+TEST(DeliverResultEdges, NullOrEmptyBufferIsLeftAlone)
+{
+    EXPECT_EQ(deliverResult(ArcResult::failure(ArcStatus::Internal, "x"), nullptr, 100), 99);
+    char one = 'Z';
+    EXPECT_EQ(deliverResult(ArcResult::failure(ArcStatus::NoMemory, "x"), &one, 0), 9);
+    EXPECT_EQ(one, 'Z');
+    EXPECT_EQ(deliverResult(ArcResult::success(), &one, 1), 0);
+    EXPECT_EQ(one, '\0');
+}
+
+}  // namespace
+}  // namespace arc
