@@ -1,0 +1,49 @@
+// The units of work that worker threads do for the writer: a whole small file or one chunk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/status.h"
+#include "zip/member_compressor.h"
+
+namespace arc::zip {
+
+// An open source file shared by the units that read it; closed with the last of them.
+class SourceFile {
+public:
+    explicit SourceFile(int fd) : fd_(fd) {}
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+struct WorkerContext {
+    explicit WorkerContext(int level) : whole(level), chunk(level) {}
+    WholeCompressor whole;
+    ChunkCompressor chunk;
+};
+
+struct UnitResult {
+    ArcResult error;          // not ok: the unit failed and the whole update is rolled back
+    std::string data;         // bytes to write
+    std::uint32_t crc32 = 0;  // of this unit's input
+    std::uint64_t inputSize = 0;
+    std::uint16_t method = 0;
+};
+
+// Reads `size` bytes of the file and compresses them as one member.
+UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName,
+                             int level, WorkerContext& context);
+
+// Reads and compresses the chunk [offset, offset + length) as part of one deflate stream (or
+// copies it when `level` is 0, for a stored member).
+UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size_t length, bool lastChunk,
+                         const std::string& displayName, int level, WorkerContext& context);
+
+}  // namespace arc::zip

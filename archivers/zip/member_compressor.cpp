@@ -1,0 +1,98 @@
+// libdeflate for whole members, zlib for chained chunks of large ones.
+#include "zip/member_compressor.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+
+#include "zip/zip_format.h"
+
+namespace arc::zip {
+
+WholeCompressor::WholeCompressor(int level) : level_(level) {
+    if (level_ > 0) compressor_ = libdeflate_alloc_compressor(std::clamp(level_, 1, 12));
+}
+
+WholeCompressor::~WholeCompressor() {
+    if (compressor_ != nullptr) libdeflate_free_compressor(compressor_);
+}
+
+std::uint16_t WholeCompressor::compress(std::string_view input, std::string& output) {
+    if (level_ > 0 && !input.empty()) {
+        if (compressor_ == nullptr) return 0xFFFF;
+        // Room for one byte less than the input: libdeflate gives up (returns 0) exactly when
+        // deflate would not shrink the data, and then the member is stored.
+        output.resize(input.size() - 1);
+        const std::size_t produced = output.empty()
+            ? 0 : libdeflate_deflate_compress(compressor_, input.data(), input.size(), output.data(), output.size());
+        if (produced != 0) {
+            output.resize(produced);
+            return kMethodDeflate;
+        }
+    }
+    output.assign(input);
+    return kMethodStored;
+}
+
+ChunkCompressor::ChunkCompressor(int level) : level_(std::clamp(level, 1, 9)) {}
+
+ChunkCompressor::~ChunkCompressor() {
+    if (stream_ != nullptr) {
+        deflateEnd(stream_);
+        delete stream_;
+    }
+}
+
+void appendStoredBlocks(std::string_view input, bool lastChunk, std::string& output) {
+    do {
+        const std::size_t length = std::min<std::size_t>(input.size(), 0xFFFF);
+        const bool final = lastChunk && length == input.size();
+        output.push_back(final ? '\x01' : '\x00');
+        append16(output, static_cast<std::uint32_t>(length));
+        append16(output, static_cast<std::uint32_t>(~length & 0xFFFF));
+        output.append(input.substr(0, length));
+        input.remove_prefix(length);
+    } while (!input.empty());
+}
+
+bool ChunkCompressor::compress(std::string_view dictionary, std::string_view input, bool lastChunk,
+                               std::string& output) {
+    if (stream_ == nullptr) {
+        stream_ = new (std::nothrow) z_stream{};
+        if (stream_ == nullptr) return false;
+        if (deflateInit2(stream_, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            delete stream_;
+            stream_ = nullptr;
+            return false;
+        }
+    } else if (deflateReset(stream_) != Z_OK) {
+        return false;
+    }
+    if (!dictionary.empty()) {
+        dictionary = dictionary.substr(dictionary.size() - std::min(dictionary.size(), kDictionarySize));
+        if (deflateSetDictionary(stream_, reinterpret_cast<const Bytef*>(dictionary.data()),
+                                 static_cast<uInt>(dictionary.size())) != Z_OK)
+            return false;
+    }
+    const std::size_t start = output.size();
+    // Worth deflating only if it saves something: beyond this bound the chunk is stored.
+    const std::size_t limit = input.size() + 5 * (input.size() / 0xFFFF + 1);
+    output.resize(start + deflateBound(stream_, static_cast<uLong>(input.size())) + 16);
+    stream_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+    stream_->avail_in = static_cast<uInt>(input.size());
+    stream_->next_out = reinterpret_cast<Bytef*>(output.data() + start);
+    stream_->avail_out = static_cast<uInt>(output.size() - start);
+    const int result = deflate(stream_, lastChunk ? Z_FINISH : Z_SYNC_FLUSH);
+    if (result == Z_STREAM_ERROR || stream_->avail_in != 0 || (lastChunk && result != Z_STREAM_END)) return false;
+    const std::size_t produced = output.size() - start - stream_->avail_out;
+    if (produced >= limit) {
+        output.resize(start);
+        appendStoredBlocks(input, lastChunk, output);
+    } else {
+        output.resize(start + produced);
+    }
+    return true;
+}
+
+}  // namespace arc::zip

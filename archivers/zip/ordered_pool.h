@@ -1,0 +1,100 @@
+// A small worker pool whose results are taken back in the order the work was submitted.
+#pragma once
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace arc::zip {
+
+// `Context` is per-worker state (compressors), made once per thread by the factory.
+// The submitter bounds the work in flight itself (inFlight()), so memory stays bounded:
+// a result waits in the pool only until takeNext() hands it over.
+template <typename Context, typename Result>
+class OrderedPool {
+public:
+    using Job = std::function<Result(Context&)>;
+
+    OrderedPool(unsigned threads, std::function<std::unique_ptr<Context>()> makeContext) {
+        for (unsigned i = 0; i < std::max(1u, threads); ++i)
+            workers_.emplace_back([this, makeContext] { run(makeContext()); });
+    }
+
+    ~OrderedPool() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            queue_.clear();  // abandoned work (after a failure) is not started
+        }
+        workAvailable_.notify_all();
+        for (auto& worker : workers_) worker.join();
+    }
+
+    OrderedPool(const OrderedPool&) = delete;
+    OrderedPool& operator=(const OrderedPool&) = delete;
+
+    void submit(Job job) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back({nextSubmitted_++, std::move(job)});
+        }
+        workAvailable_.notify_one();
+    }
+
+    std::size_t inFlight() const {
+        std::lock_guard lock(mutex_);
+        return nextSubmitted_ - nextTaken_;
+    }
+
+    // Blocks until the oldest outstanding job is done and returns its result.
+    Result takeNext() {
+        std::unique_lock lock(mutex_);
+        resultReady_.wait(lock, [this] { return done_.count(nextTaken_) != 0; });
+        auto node = done_.extract(nextTaken_++);
+        return std::move(node.mapped());
+    }
+
+private:
+    struct Queued {
+        std::size_t sequence;
+        Job job;
+    };
+
+    void run(std::unique_ptr<Context> context) {
+        for (;;) {
+            Queued item;
+            {
+                std::unique_lock lock(mutex_);
+                workAvailable_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                item = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            Result result = item.job(*context);
+            {
+                std::lock_guard lock(mutex_);
+                done_.emplace(item.sequence, std::move(result));
+            }
+            resultReady_.notify_all();
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable workAvailable_;
+    std::condition_variable resultReady_;
+    std::deque<Queued> queue_;
+    std::map<std::size_t, Result> done_;
+    std::size_t nextSubmitted_ = 0;
+    std::size_t nextTaken_ = 0;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace arc::zip
