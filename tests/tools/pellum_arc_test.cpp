@@ -1,0 +1,204 @@
+// pellum-arc: exit codes, messages, --help, and what happens when a plug-in or entry is missing.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kBinDir = TEMBREL_BIN_DIR;
+const fs::path kFakeDir = TEMBREL_FAKE_PLUGIN_DIR;
+
+struct ProcessRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class PellumArc : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "tembrel-pellum-arc-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        temp_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(temp_); }
+
+    // Runs `program` with `args`, standard output and error captured in files.
+    ProcessRun run(const fs::path& program, const std::vector<std::string>& args)
+    {
+        const fs::path outPath = temp_ / "stdout";
+        const fs::path errPath = temp_ / "stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        pid_t pid;
+        ProcessRun result;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+            ADD_FAILURE() << "cannot start " << program;
+            posix_spawn_file_actions_destroy(&actions);
+            return result;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.out = slurp(outPath);
+        result.err = slurp(errPath);
+        return result;
+    }
+
+    ProcessRun pellum(const std::vector<std::string>& args) { return run(kBinDir / "pellum-arc", args); }
+
+    // A copy of pellum-arc in an empty folder, so nothing is found beside it but what a test puts there.
+    fs::path isolatedPellum()
+    {
+        const fs::path dir = temp_ / "bin";
+        fs::create_directories(dir);
+        fs::copy_file(kBinDir / "pellum-arc", dir / "pellum-arc");
+        return dir / "pellum-arc";
+    }
+
+    fs::path temp_;
+};
+
+TEST_F(PellumArc, HelpNamesEveryPlugin)
+{
+    const ProcessRun r = pellum({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("usage: pellum-arc LIBRARY 'COMMAND'"), std::string::npos);
+    for (const char* section : {"== unlha32", "== zip32j", "== unzip32"})
+        EXPECT_NE(r.out.find(section), std::string::npos) << section;
+    EXPECT_TRUE(r.err.empty());
+}
+
+TEST_F(PellumArc, WrongArgumentCountShowsUsageAndFails)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"zip32j"}, {"zip32j", "a", "b"}}) {
+        const ProcessRun r = pellum(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+    }
+}
+
+TEST_F(PellumArc, UnknownLibraryName)
+{
+    const ProcessRun r = pellum({"rar32", "x"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("unknown plug-in"), std::string::npos) << r.err;
+}
+
+TEST_F(PellumArc, MissingLibraryBesideTheProgram)
+{
+    const ProcessRun r = run(isolatedPellum(), {"unzip32", "-xv --i \"a.zip\" \"out/\""});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot load"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("libunzip32.so"), std::string::npos) << r.err;
+}
+
+TEST_F(PellumArc, LoadsFromItsOwnFolderWhateverTheWorkingDirectory)
+{
+    const fs::path program = isolatedPellum();
+    fs::copy_file(kFakeDir / "libzip32j.so", program.parent_path() / "libzip32j.so");
+    const ProcessRun r = run(program, {"zip32j", "say"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "3 files added\n");
+}
+
+struct ExitCase {
+    std::string command;
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+class PellumArcExit : public PellumArc, public ::testing::WithParamInterface<ExitCase> {};
+
+TEST_P(PellumArcExit, ResultBecomesExitStatusAndMessage)
+{
+    const ExitCase& c = GetParam();
+    const ProcessRun r = pellum({(kFakeDir / "libzip32j.so").string(), c.command});
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FakeZip, PellumArcExit,
+    ::testing::Values(
+        ExitCase{"ok", 0, "", ""}, ExitCase{"say", 0, "3 files added\n", ""},
+        ExitCase{"crc", 1, "", "pellum-arc: 表.txt: data does not match its check value (crc-mismatch, code 7)\n"},
+        ExitCase{"silent", 1, "", "pellum-arc: the command failed (archive-corrupt, code 4)\n"},
+        ExitCase{"-r -q \"A B.zip\" \"/base/\" N/*.*", 1, "",
+                 "pellum-arc: -r -q \"A B.zip\" \"/base/\" N/*.* (bad-command, code 1)\n"}));
+
+TEST_F(PellumArc, MissingEntryPoint)
+{
+    const ProcessRun r = pellum({(kFakeDir / "libunlha32.so").string(), "x -n \"a.lzh\" \"out/\""});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("has no entry point Unlha"), std::string::npos) << r.err;
+}
+
+TEST_F(PellumArc, LibraryPathThatIsNotALibrary)
+{
+    std::ofstream(temp_ / "libzip32j.so") << "not an ELF file";
+    const ProcessRun r = pellum({(temp_ / "libzip32j.so").string(), "ok"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot load"), std::string::npos) << r.err;
+}
+
+// The real plug-ins, when built: pellum-arc finds and calls them, and a command on an archive
+// that does not exist is a failure with a named code.
+class RealPlugin : public PellumArc, public ::testing::WithParamInterface<std::pair<std::string, std::string>> {};
+
+TEST_P(RealPlugin, LoadsAndReportsAFailure)
+{
+    const auto& [library, command] = GetParam();
+    if (!fs::exists(kBinDir / ("lib" + library + ".so"))) {
+        if (std::getenv("CI") == nullptr)
+            GTEST_SKIP() << "lib" << library << ".so is not built";
+        FAIL() << "lib" << library << ".so is not built";
+    }
+    const fs::path missing = temp_ / "missing-archive";
+    std::string text = command;
+    text.replace(text.find("@A"), 2, missing.string());
+    text.replace(text.find("@D"), 2, (temp_ / "out").string());
+    const ProcessRun r = pellum({library, text});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find(", code "), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("cannot load"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plugins, RealPlugin,
+    ::testing::Values(std::pair<std::string, std::string>{"unlha32", "x -n \"@A.lzh\" \"@D/\""},
+                      std::pair<std::string, std::string>{"unzip32", "-xv --i \"@A.zip\" \"@D/\""},
+                      std::pair<std::string, std::string>{"zip32j", "-r -j -q \"@A.zip\" \"@D/no-such-file\""}),
+    [](const auto& info) { return info.param.first; });
+
+}  // namespace
