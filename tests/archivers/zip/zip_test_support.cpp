@@ -1,0 +1,75 @@
+// The test-only archive builder: stored members, local headers and a central directory, with
+// whatever names, modes and CRCs a test asks for.
+#include "zip_test_support.h"
+
+#include <zlib.h>
+
+namespace arc::testing {
+namespace {
+
+void put16(std::string& out, std::uint32_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void put32(std::string& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+}  // namespace
+
+std::uint32_t crcOf(const std::string& data) {
+    return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+std::string buildStoredZip(const std::vector<RawMember>& members) {
+    std::string body;
+    std::string directory;
+    for (const RawMember& member : members) {
+        const std::uint32_t crc = member.crc.value_or(crcOf(member.data));
+        const auto offset = static_cast<std::uint32_t>(body.size());
+        put32(body, 0x04034b50);
+        put16(body, 10);
+        put16(body, member.flags);
+        put16(body, 0);
+        put16(body, 0);
+        put16(body, 0x21);
+        put32(body, crc);
+        put32(body, static_cast<std::uint32_t>(member.data.size()));
+        put32(body, static_cast<std::uint32_t>(member.data.size()));
+        put16(body, static_cast<std::uint32_t>(member.name.size()));
+        put16(body, 0);
+        body += member.name + member.data;
+
+        put32(directory, 0x02014b50);
+        put16(directory, (3u << 8) | 30u);
+        put16(directory, 10);
+        put16(directory, member.flags);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0x21);
+        put32(directory, crc);
+        put32(directory, static_cast<std::uint32_t>(member.data.size()));
+        put32(directory, static_cast<std::uint32_t>(member.data.size()));
+        put16(directory, static_cast<std::uint32_t>(member.name.size()));
+        put16(directory, static_cast<std::uint32_t>(member.centralExtra.size()));
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put32(directory, member.mode << 16);
+        put32(directory, offset);
+        directory += member.name + member.centralExtra;
+    }
+    std::string out = body + directory;
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, static_cast<std::uint32_t>(members.size()));
+    put16(out, static_cast<std::uint32_t>(members.size()));
+    put32(out, static_cast<std::uint32_t>(directory.size()));
+    put32(out, static_cast<std::uint32_t>(body.size()));
+    put16(out, 0);
+    return out;
+}
+
+}  // namespace arc::testing
