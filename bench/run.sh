@@ -1,0 +1,274 @@
+#!/usr/bin/env bash
+# bench/run.sh: times pellum-arc and its plug-ins beside the usual archive tools, in one run.
+#
+# Builds a Release pellum-arc and the plug-ins in build/bench, builds (or reuses) the corpora
+# with /work/shared/bench/make-corpus.sh under build/bench/work/corpus, then measures:
+#   ZIP: folder-form creation of tree and big (vs zip -6, 7zz -mx1), 1,000 single-file adds as
+#        separate processes (vs a zip -q -j loop), extraction of Info-ZIP's archives (vs unzip,
+#        7zz, bsdtar); LZH: creation -lh5/-lh7 (vs jlha), 1,000 single adds (jlha on a subset),
+#        extraction of jlha's archives (vs lhasa, 7zz, bsdtar); and inside one process, N single
+#        adds against one folder command (bench/adds.cpp), for both compressors.
+# Wall, user+sys CPU and peak RSS come from /usr/bin/time. Short cases take the median of 3.
+#
+# Environment: BENCH_REPS (repetitions of short cases, default 3), JLHA_ADDS (how many of the
+# 1,000 single adds jlha does, default 200; its time is scaled to 1,000 and marked so),
+# BENCH_CORPUS (an existing corpus directory to use instead of building one).
+set -uo pipefail
+export LC_ALL=C.UTF-8
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$ROOT/build/bench
+WORK=$BUILD/work
+CORPUS=${BENCH_CORPUS:-$WORK/corpus}
+OUT=$WORK/out
+REPS=${BENCH_REPS:-3}
+JLHA_ADDS=${JLHA_ADDS:-200}
+MAKE_CORPUS=/work/shared/bench/make-corpus.sh
+BIN=$BUILD/bin
+PELLUM=$BIN/pellum-arc
+RESULTS=$WORK/results.tsv
+
+say() { printf '== %s\n' "$*" >&2; }
+die() { printf 'bench: %s\n' "$*" >&2; exit 1; }
+
+# ---------------------------------------------------------------- tools
+if [ ! -x /usr/bin/time ]; then
+    say "installing GNU time (/usr/bin/time is missing)"
+    if [ "$(id -u)" = 0 ]; then apt-get install -y time >/dev/null || die "cannot install time"
+    else sudo apt-get install -y time >/dev/null || die "cannot install time"; fi
+fi
+have() { command -v "$1" >/dev/null 2>&1; }
+
+# ---------------------------------------------------------------- build
+say "Release build in $BUILD"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEMBREL_GUI=OFF -DTEMBREL_TESTS=OFF \
+    >"$BUILD.configure.log" 2>&1 || die "configure failed, see $BUILD.configure.log"
+targets=(pellum-arc)
+for t in unlha32 zip32j unzip32; do
+    ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q "^$t:" && targets+=("$t")
+done
+nice -n 10 ninja -C "$BUILD" -j2 "${targets[@]}" >"$BUILD.build.log" 2>&1 || die "build failed, see $BUILD.build.log"
+plugin() { [ -f "$BIN/lib$1.so" ]; }
+for t in unlha32 zip32j unzip32; do plugin "$t" || say "lib$t.so is not built: its cases are skipped"; done
+
+ADDS=$BUILD/adds
+g++ -O2 -std=c++20 -Wall -Wextra -I "$ROOT/archivers" "$ROOT/bench/adds.cpp" -ldl -o "$ADDS" \
+    || die "cannot build bench/adds.cpp"
+
+# ---------------------------------------------------------------- corpora
+mkdir -p "$WORK"
+if [ -d "$CORPUS/tree" ] && [ -d "$CORPUS/big" ] && [ -d "$CORPUS/many" ] && [ -f "$CORPUS/.complete" ]; then
+    say "reusing corpora in $CORPUS"
+else
+    say "building corpora in $CORPUS (takes a while)"
+    bash "$MAKE_CORPUS" "$CORPUS" >"$WORK/corpus.log" 2>&1 || die "make-corpus failed, see $WORK/corpus.log"
+    touch "$CORPUS/.complete"
+fi
+rm -rf "$OUT"
+mkdir -p "$OUT"
+: >"$RESULTS"
+
+# ---------------------------------------------------------------- measuring
+TIMEFILE=$WORK/time.out
+LOGFILE=$WORK/last-command.log
+
+# run_once CMD...: one timed run; sets R_WALL R_CPU R_RSS (KiB) R_RC.
+run_once() {
+    /usr/bin/time -f '%e %U %S %M' -o "$TIMEFILE" "$@" >"$LOGFILE" 2>&1
+    R_RC=$?
+    local w u s m
+    read -r w u s m < <(tail -n 1 "$TIMEFILE")
+    R_WALL=$w
+    R_CPU=$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%.2f", u + s }')
+    R_RSS=$m
+}
+
+# measure REPS PREP CMD...: runs PREP (a shell function, or ":") before each run, keeps the run
+# with the median wall time. Sets M_WALL M_CPU M_RSS M_RC.
+measure() {
+    local reps=$1 prep=$2 i lines=()
+    shift 2
+    for ((i = 0; i < reps; i++)); do
+        "$prep"
+        run_once "$@"
+        lines+=("$R_WALL $R_CPU $R_RSS $R_RC")
+        [ "$R_RC" = 0 ] || break  # a failing command is not worth repeating
+    done
+    local mid
+    mid=$(printf '%s\n' "${lines[@]}" | sort -n -k1,1 | sed -n "$(( (${#lines[@]} + 1) / 2 ))p")
+    read -r M_WALL M_CPU M_RSS M_RC <<<"$mid"
+}
+
+# row CASE TOOL SIZE [NOTE]: records the last measurement.
+row() {
+    local note=${4:-}
+    [ "$M_RC" = 0 ] || note="${note:+$note; }FAILED rc=$M_RC: $(tail -n 1 "$LOGFILE" | cut -c1-60)"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$M_WALL" "$M_CPU" "$M_RSS" "$3" "$note" >>"$RESULTS"
+}
+skip_row() { printf '%s\t%s\t-\t-\t-\t-\t%s\n' "$1" "$2" "$3" >>"$RESULTS"; }
+size_of() { if [ -f "$1" ]; then stat -c %s "$1"; else echo -; fi; }
+scale_row() {  # scale_row FACTOR: multiplies the last measurement's times (subset runs)
+    M_WALL=$(awk -v w="$M_WALL" -v f="$1" 'BEGIN { printf "%.2f", w * f }')
+    M_CPU=$(awk -v w="$M_CPU" -v f="$1" 'BEGIN { printf "%.2f", w * f }')
+}
+# check_tree EXPECTED ACTUAL: content check of an extraction (not timed).
+check_tree() {
+    if diff -r -q "$1" "$2" >/dev/null 2>&1; then echo "content identical"; else echo "CONTENT DIFFERS"; fi
+}
+nothing() { :; }
+
+# ---------------------------------------------------------------- ZIP create
+zip_create() {
+    local c=$1 z
+    if plugin zip32j; then
+        z=$OUT/ours-$c.zip
+        prep() { rm -f "$z"; }
+        measure "$REPS" prep "$PELLUM" zip32j "-r -q \"$z\" \"$CORPUS/\" $c/*.*"
+        row "zip create $c" "pellum-arc zip32j (-6)" "$(size_of "$z")"
+    else skip_row "zip create $c" "pellum-arc zip32j" "skipped: libzip32j.so not built"; fi
+    z=$OUT/info-$c.zip
+    prep() { rm -f "$z"; }
+    measure "$REPS" prep bash -c 'cd "$1" && zip -r -q -6 "$2" "$3"' _ "$CORPUS" "$z" "$c"
+    row "zip create $c" "zip -r -q -6" "$(size_of "$z")"
+    if have 7zz; then
+        z=$OUT/7zz-$c.zip
+        prep() { rm -f "$z"; }
+        measure "$REPS" prep bash -c 'cd "$1" && 7zz a -tzip -mx1 -bso0 -bsp0 "$2" "$3"' _ "$CORPUS" "$z" "$c"
+        row "zip create $c" "7zz a -tzip -mx1" "$(size_of "$z")"
+    fi
+}
+
+# ---------------------------------------------------------------- ZIP single adds
+zip_adds() {
+    local z=$OUT/ours-adds.zip
+    if plugin zip32j; then
+        rm -f "$z"
+        measure 1 nothing bash -c 'for f in "$2"/*; do "$1" zip32j "-r -j -q \"$3\" \"$f\"" || exit 1; done' \
+            _ "$PELLUM" "$CORPUS/many" "$z"
+        row "zip 1000 single adds" "pellum-arc zip32j x1000" "$(size_of "$z")"
+    else skip_row "zip 1000 single adds" "pellum-arc zip32j" "skipped: libzip32j.so not built"; fi
+    z=$OUT/info-adds.zip
+    rm -f "$z"
+    measure 1 nothing bash -c 'for f in "$1"/*; do zip -q -j "$2" "$f" || exit 1; done' _ "$CORPUS/many" "$z"
+    row "zip 1000 single adds" "zip -q -j x1000" "$(size_of "$z")"
+}
+
+# ---------------------------------------------------------------- ZIP extract
+zip_extract() {
+    local c=$1 a=$OUT/info-$c.zip d=$OUT/x
+    [ -f "$a" ] || { skip_row "zip extract $c" "-" "skipped: no Info-ZIP archive"; return; }
+    prep() { rm -rf "$d"; mkdir -p "$d"; }
+    if plugin unzip32; then
+        measure "$REPS" prep "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\""
+        row "zip extract $c" "pellum-arc unzip32" "-" "$(check_tree "$CORPUS/$c" "$d/$c")"
+    else skip_row "zip extract $c" "pellum-arc unzip32" "skipped: libunzip32.so not built"; fi
+    measure "$REPS" prep unzip -q "$a" -d "$d"
+    row "zip extract $c" "unzip -q" "-"
+    if have 7zz; then
+        measure "$REPS" prep 7zz x -y -bso0 -bsp0 "-o$d" "$a"
+        row "zip extract $c" "7zz x" "-"
+    fi
+    measure "$REPS" prep bsdtar -xf "$a" -C "$d"
+    row "zip extract $c" "bsdtar -xf" "-"
+    rm -rf "$d"
+}
+
+# ---------------------------------------------------------------- LZH create
+lzh_create() {
+    local c=$1 z method
+    for method in lh5 lh7; do
+        if plugin unlha32; then
+            z=$OUT/ours-$c-$method.lzh
+            prep() { rm -f "$z"; }
+            measure "$REPS" prep "$PELLUM" unlha32 "a \"$z\" \"$CORPUS/\" $c/*.* -x -n1 -r2 -$method"
+            row "lzh create $c -$method" "pellum-arc unlha32 -$method" "$(size_of "$z")"
+        else skip_row "lzh create $c -$method" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
+        if have jlha; then
+            local opts=aqy
+            [ "$method" = lh7 ] && opts=aqyo7
+            z=$OUT/jlha-$c-$method.lzh
+            prep() { rm -f "$z"; }
+            measure 1 prep bash -c 'cd "$1" && jlha "$4" "$2" "$3"' _ "$CORPUS" "$z" "$c" "$opts"
+            row "lzh create $c -$method" "jlha $opts" "$(size_of "$z")"
+        fi
+    done
+}
+
+# ---------------------------------------------------------------- LZH single adds
+lzh_adds() {
+    local z=$OUT/ours-adds.lzh
+    if plugin unlha32; then
+        rm -f "$z"
+        measure 1 nothing bash -c 'for f in "$2"/*; do "$1" unlha32 "a -n1 \"$3\" \"$f\"" || exit 1; done' \
+            _ "$PELLUM" "$CORPUS/many" "$z"
+        row "lzh 1000 single adds" "pellum-arc unlha32 x1000" "$(size_of "$z")"
+    else skip_row "lzh 1000 single adds" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
+    if have jlha; then
+        z=$OUT/jlha-adds.lzh
+        rm -f "$z"
+        measure 1 nothing bash -c 'cd "$1" && ls | head -n "$3" | while IFS= read -r f; do jlha aqy "$2" "$f" || exit 1; done' \
+            _ "$CORPUS/many" "$z" "$JLHA_ADDS"
+        scale_row "$(awk -v n="$JLHA_ADDS" 'BEGIN { print 1000 / n }')"
+        row "lzh 1000 single adds" "jlha aqy x$JLHA_ADDS" "-" "time scaled x$(awk -v n="$JLHA_ADDS" 'BEGIN { print 1000 / n }') to 1000 adds; size not comparable"
+    fi
+}
+
+# ---------------------------------------------------------------- LZH extract
+lzh_extract() {
+    local c=$1 a=$OUT/jlha-$c-lh5.lzh d=$OUT/x
+    [ -f "$a" ] || { skip_row "lzh extract $c" "-" "skipped: no jlha archive"; return; }
+    prep() { rm -rf "$d"; mkdir -p "$d"; }
+    if plugin unlha32; then
+        measure "$REPS" prep "$PELLUM" unlha32 "x -n \"$a\" \"$d/\""
+        row "lzh extract $c" "pellum-arc unlha32" "-" "$(check_tree "$CORPUS/$c" "$d/$c")"
+    else skip_row "lzh extract $c" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
+    measure "$REPS" prep lhasa "xqw=$d" "$a"
+    row "lzh extract $c" "lhasa x" "-"
+    if have 7zz; then
+        measure "$REPS" prep 7zz x -y -bso0 -bsp0 "-o$d" "$a"
+        row "lzh extract $c" "7zz x" "-"
+    fi
+    measure "$REPS" prep bsdtar -xf "$a" -C "$d"
+    row "lzh extract $c" "bsdtar -xf" "-"
+    rm -rf "$d"
+}
+
+# ---------------------------------------------------------------- run
+for c in tree big; do say "zip create $c"; zip_create "$c"; done
+say "zip single adds"; zip_adds
+for c in tree big; do say "zip extract $c"; zip_extract "$c"; done
+for c in tree big; do say "lzh create $c"; lzh_create "$c"; done
+say "lzh single adds"; lzh_adds
+for c in tree big; do say "lzh extract $c"; lzh_extract "$c"; done
+
+INPROCESS=()
+for p in zip32j:zip unlha32:lzh; do
+    name=${p%%:*} kind=${p##*:}
+    if plugin "$name"; then
+        say "in-process adds: $name"
+        INPROCESS+=("$("$ADDS" "$BIN/lib$name.so" "$kind" "$CORPUS" many "$OUT/adds" 1000 2>&1 | tail -n 1)")
+    else
+        INPROCESS+=("$name in-process: skipped, lib$name.so not built")
+    fi
+done
+
+# ---------------------------------------------------------------- report
+echo
+echo "Machine: $(nproc) cores, $(uname -r); $(date -u '+%Y-%m-%d %H:%M UTC'); short cases: median of $REPS"
+echo "Ratios are ours / peer (below 1: ours is faster or smaller). RSS is the peak resident size."
+echo
+awk -F'\t' '
+function mb(k) { return k == "-" ? "-" : sprintf("%.1f", k / 1024) }
+function ratio(a, b) { return (a == "-" || b == "-" || b + 0 == 0) ? "-" : sprintf("%.2f", a / b) }
+{
+    if ($1 != last) { print ""; last = $1; ow = "-"; os = "-" }
+    if ($2 ~ /^pellum-arc/) { ow = $3; os = $6; rt = ""; rs = "" }
+    else { rt = ratio(ow, $3); rs = ratio(os, $6) }
+    printf "%-24s %-28s %8s %8s %8s %12s %7s %7s  %s\n", $1, $2, $3, $4, mb($5), $6, rt, rs, $7
+}
+BEGIN { printf "%-24s %-28s %8s %8s %8s %12s %7s %7s  %s\n", "case", "tool", "wall s", "cpu s", "RSS MB", "bytes", "t ratio", "s ratio", "note" }
+' "$RESULTS"
+echo
+printf '%s\n' "${INPROCESS[@]}"
+echo
+echo "Raw rows: $RESULTS"
