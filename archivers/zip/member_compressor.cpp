@@ -38,6 +38,7 @@ std::uint16_t WholeCompressor::compress(std::string_view input, std::string& out
 ChunkCompressor::ChunkCompressor(int level) : level_(std::clamp(level, 1, 9)) {}
 
 ChunkCompressor::~ChunkCompressor() {
+    if (probe_ != nullptr) libdeflate_free_compressor(probe_);
     if (stream_ != nullptr) {
         deflateEnd(stream_);
         delete stream_;
@@ -56,8 +57,23 @@ void appendStoredBlocks(std::string_view input, bool lastChunk, std::string& out
     } while (!input.empty());
 }
 
+// Random or already-compressed data is recognised from its first 64 KiB: if the fastest
+// libdeflate level cannot save 2 % there, the chunk is stored without trying zlib.
+bool ChunkCompressor::looksIncompressible(std::string_view input) {
+    constexpr std::size_t kSampleSize = 64 * 1024;
+    if (input.size() < 2 * kSampleSize) return false;
+    if (probe_ == nullptr) probe_ = libdeflate_alloc_compressor(1);
+    if (probe_ == nullptr) return false;
+    probeOutput_.resize(kSampleSize - kSampleSize / 50);
+    return libdeflate_deflate_compress(probe_, input.data(), kSampleSize, probeOutput_.data(), probeOutput_.size()) == 0;
+}
+
 bool ChunkCompressor::compress(std::string_view dictionary, std::string_view input, bool lastChunk,
                                std::string& output) {
+    if (looksIncompressible(input)) {
+        appendStoredBlocks(input, lastChunk, output);
+        return true;
+    }
     if (stream_ == nullptr) {
         stream_ = new (std::nothrow) z_stream{};
         if (stream_ == nullptr) return false;

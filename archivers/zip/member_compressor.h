@@ -33,7 +33,8 @@ private:
 // into one valid deflate stream: each chunk is primed with the 32 KiB of input before it (so
 // matches may reach back across the cut) and ends on a byte boundary with a sync flush; the
 // last chunk ends the stream. A chunk that deflate cannot shrink is written as stored blocks,
-// which keeps both the size and the time of incompressible data down.
+// which keeps both the size and the time of incompressible data down: a quick libdeflate
+// pass over a sample of the chunk decides whether the full zlib pass is worth its time.
 class ChunkCompressor {
 public:
     static constexpr std::size_t kDictionarySize = 32 * 1024;
@@ -48,8 +49,12 @@ public:
     bool compress(std::string_view dictionary, std::string_view input, bool lastChunk, std::string& output);
 
 private:
+    bool looksIncompressible(std::string_view input);
+
     int level_;
     z_stream_s* stream_ = nullptr;
+    libdeflate_compressor* probe_ = nullptr;
+    std::string probeOutput_;
 };
 
 // Appends `input` as stored deflate blocks (at most 65535 bytes each); the last block is final
