@@ -1,0 +1,32 @@
+// Reads LZH archives: the header scan, listing, and safe extraction.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/status.h"
+#include "lzh/header_codec.h"
+
+namespace lzh {
+
+struct ScannedArchive {
+    std::vector<MemberHeader> members;
+    std::uint64_t endOffset = 0;  // where the end marker is (or the file ends without one)
+    std::uint64_t fileSize = 0;
+};
+
+// Reads every header, checking that each member's data lies inside the file.
+LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArchive& out);
+
+// The members' decoded paths (as stored, before any safety cleaning), in archive order.
+arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::string>& paths);
+
+// Extracts every member under `destination` (created when missing) through SafeDiskWriter:
+// a file reaches its final name only after its CRC-16 matched. Members that would land
+// outside the destination are skipped and reported (UnsafeEntry), as are members with an
+// unknown method (UnsupportedMethod) or bad data (CrcMismatch, ArchiveCorrupt); the others
+// are still extracted, and the first failure's code is returned with every message.
+arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination);
+
+}  // namespace lzh

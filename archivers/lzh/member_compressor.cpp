@@ -1,0 +1,177 @@
+// Member compression: stream the file through the encoder, fall back to storing, spill large
+// outputs to disk; and the ordered worker pool around it.
+#include "lzh/member_compressor.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "lzh/crc16.h"
+#include "lzh/lzh_encoder.h"
+
+namespace lzh {
+namespace {
+
+constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr std::size_t kSpillThreshold = 4u << 20;
+// Data that has not shrunk after this much input is taken to be incompressible (media,
+// archives, random bytes) and stored, sparing the rest of the encoder's time.
+constexpr std::uint64_t kGiveUpAfter = 4u << 20;
+// Input the encoder may hold back (a block of tokens, the look-ahead) when the check runs.
+constexpr std::uint64_t kEncoderLag = 64 * 1024;
+
+FileHandle openSpill(const std::string& directory)
+{
+    int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return FileHandle(fd);
+    std::string pattern = directory + "/.lzh-spill-XXXXXX";
+    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(pattern.c_str());
+    return FileHandle(fd);
+}
+
+arc::ArcResult failure(arc::ArcStatus status, const std::string& what, const std::string& path)
+{
+    return arc::ArcResult::failure(status, what + " " + path + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+void compressMember(const arc::SourceEntry& entry, Method method, const std::string& spillDirectory,
+                    PreparedMember& out)
+{
+    out = PreparedMember{};
+    if (entry.isDirectory) {
+        out.method = Method::Lhd;
+        return;
+    }
+    if (entry.size == 0 || !isSlidingDictionary(method)) {
+        out.method = Method::Lh0;
+        out.copyRaw = true;
+        return;
+    }
+    FileHandle file(::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
+        out.result = failure(arc::ArcStatus::InputMissing, "cannot open", entry.diskPath);
+        return;
+    }
+    LzhEncoder encoder(method);
+    std::vector<std::uint8_t> input(kReadChunk);
+    std::uint16_t crc = 0;
+    std::uint64_t consumed = 0;
+    std::uint64_t produced = 0;
+    auto drain = [&]() -> bool {
+        if (!out.spill.valid() && out.data.size() < kSpillThreshold) return true;
+        if (!out.spill.valid()) {
+            out.spill = openSpill(spillDirectory);
+            if (!out.spill.valid()) return false;
+        }
+        if (writeAll(out.spill.get(), out.data.data(), out.data.size()) != LzhStatus::Ok) return false;
+        produced += out.data.size();
+        out.data.clear();
+        return true;
+    };
+    for (;;) {
+        ssize_t n = ::read(file.get(), input.data(), input.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            out.result = failure(arc::ArcStatus::InputMissing, "cannot read", entry.diskPath);
+            return;
+        }
+        if (n == 0) break;
+        crc = crc16Update(crc, input.data(), static_cast<std::size_t>(n));
+        consumed += static_cast<std::uint64_t>(n);
+        encoder.write(input.data(), static_cast<std::size_t>(n), out.data);
+        if (consumed >= kGiveUpAfter && produced + out.data.size() + kEncoderLag >= consumed) {
+            out = PreparedMember{};
+            out.method = Method::Lh0;
+            out.copyRaw = true;
+            return;
+        }
+        if (!drain()) {
+            out.result = failure(arc::ArcStatus::WriteFailed, "cannot write temporary data beside", spillDirectory);
+            return;
+        }
+    }
+    encoder.finish(out.data);
+    if (out.spill.valid() && !drain()) {
+        out.result = failure(arc::ArcStatus::WriteFailed, "cannot write temporary data beside", spillDirectory);
+        return;
+    }
+    out.compressedSize = produced + out.data.size();
+    if (out.compressedSize >= consumed) {
+        out = PreparedMember{};
+        out.method = Method::Lh0;
+        out.copyRaw = true;
+        return;
+    }
+    out.method = method;
+    out.crc = crc;
+    out.originalSize = consumed;
+}
+
+ParallelCompressor::ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method,
+                                       std::string spillDirectory, int threads, std::size_t ahead)
+    : entries_(entries),
+      method_(method),
+      spillDirectory_(std::move(spillDirectory)),
+      ahead_(ahead < 1 ? 1 : ahead),
+      slots_(entries.size()),
+      done_(entries.size(), false)
+{
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+}
+
+ParallelCompressor::~ParallelCompressor()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+void ParallelCompressor::work()
+{
+    for (;;) {
+        std::size_t index;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] {
+                return stopping_ || nextToStart_ >= entries_.size() || nextToStart_ < released_ + ahead_;
+            });
+            if (stopping_ || nextToStart_ >= entries_.size()) return;
+            index = nextToStart_++;
+        }
+        auto member = std::make_unique<PreparedMember>();
+        compressMember(entries_[index], method_, spillDirectory_, *member);
+        {
+            std::lock_guard lock(mutex_);
+            slots_[index] = std::move(member);
+            done_[index] = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+PreparedMember& ParallelCompressor::waitFor(std::size_t index)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return done_[index]; });
+    return *slots_[index];
+}
+
+void ParallelCompressor::release(std::size_t index)
+{
+    {
+        std::lock_guard lock(mutex_);
+        slots_[index].reset();
+        released_ = index + 1;
+    }
+    changed_.notify_all();
+}
+
+}  // namespace lzh

@@ -1,0 +1,69 @@
+// Compresses archive members, several at once, handing them back in order.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/source_tree.h"
+#include "common/status.h"
+#include "lzh/file_io.h"
+#include "lzh/lzh_method.h"
+
+namespace lzh {
+
+// One member ready to be written: either its compressed bytes (in memory, or in an unnamed
+// temporary file once they grow large) or, when compression does not pay, a note to copy
+// the file as it is (-lh0-) while writing.
+struct PreparedMember {
+    arc::ArcResult result;
+    Method method = Method::Lh0;
+    bool copyRaw = false;  // -lh0-: the writer copies the file and computes the CRC itself
+    std::uint16_t crc = 0;
+    std::uint64_t originalSize = 0;
+    std::uint64_t compressedSize = 0;
+    std::vector<std::uint8_t> data;  // compressed bytes while they fit in memory
+    FileHandle spill;                // compressed bytes once they did not
+};
+
+// Compresses `entry` with `method`; large outputs spill into an unnamed file in `spillDirectory`.
+void compressMember(const arc::SourceEntry& entry, Method method, const std::string& spillDirectory,
+                    PreparedMember& out);
+
+// Runs compressMember on worker threads, at most `ahead` members past the one the writer is
+// waiting for, so memory stays bounded however many members there are.
+class ParallelCompressor {
+public:
+    ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method, std::string spillDirectory,
+                       int threads, std::size_t ahead);
+    ~ParallelCompressor();
+    ParallelCompressor(const ParallelCompressor&) = delete;
+    ParallelCompressor& operator=(const ParallelCompressor&) = delete;
+
+    // Blocks until member `index` is ready; the writer takes members in order.
+    PreparedMember& waitFor(std::size_t index);
+    // Frees member `index` and lets the workers move on.
+    void release(std::size_t index);
+
+private:
+    void work();
+
+    const std::vector<arc::SourceEntry>& entries_;
+    Method method_;
+    std::string spillDirectory_;
+    std::size_t ahead_;
+    std::vector<std::unique_ptr<PreparedMember>> slots_;
+    std::vector<bool> done_;
+    std::size_t nextToStart_ = 0;
+    std::size_t released_ = 0;
+    bool stopping_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace lzh

@@ -1,0 +1,19 @@
+// Runs one unlha32 command string: add (a), extract (x), list (l).
+#pragma once
+
+#include <string_view>
+
+#include "common/status.h"
+
+namespace lzh {
+
+// Grammar (words split by arc::splitCommand, switches anywhere):
+//   a [switches] ARCHIVE [BASE/] ITEM...   add files or folders; with BASE, "N/*.*" is the
+//                                          folder BASE/N stored as N/..., "*.*" everything
+//   x [switches] ARCHIVE DEST/ [*.*]       extract everything with paths under DEST
+//   l ARCHIVE                              list member paths, one per line, in the message
+// Switches: -lh5 (default), -lh6, -lh7 choose the method; -lh0 stores; -n, -n1, -r, -r2,
+// -x, -x1, -q, -v are accepted and change nothing visible.
+arc::ArcResult runUnlhaCommand(std::string_view command);
+
+}  // namespace lzh
