@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -51,13 +52,16 @@ ArcStatus classify(const std::string& text) {
 // an entry that does not pair up falls back to libarchive's own view.
 class DirectoryIndex {
 public:
-    void load(const std::string& archivePath) {
+    // Returns how the directory read; entries are paired only when it read cleanly.
+    DirectoryStatus load(const std::string& archivePath) {
+        DirectoryStatus status = DirectoryStatus::ReadFailed;
         const int fd = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
+        if (fd < 0) return status;
         struct stat info{};
         if (::fstat(fd, &info) == 0) {
             FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
-            if (readCentralDirectory(source, directory_) != DirectoryStatus::Ok) directory_.records.clear();
+            status = readCentralDirectory(source, directory_);
+            if (status != DirectoryStatus::Ok) directory_.records.clear();
         }
         ::close(fd);
         for (std::size_t i = 0; i < directory_.records.size(); ++i) order_.push_back(i);
@@ -69,6 +73,7 @@ public:
                                      return directory_.records[a].localHeaderOffset == directory_.records[b].localHeaderOffset;
                                  }),
                      order_.end());
+        return status;
     }
 
     const CentralRecord* pair(std::size_t position, archive_entry* entry) const {
@@ -98,10 +103,18 @@ public:
         struct stat info{};
         if (::stat(archivePath_.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a readable file");
-        index_.load(archivePath_);
+        const DirectoryStatus directory = index_.load(archivePath_);
+        // Without its end records an archive is cut short: what the local headers still give
+        // is extracted, but the run must not look complete.
+        if (directory == DirectoryStatus::NoEndRecord || directory == DirectoryStatus::Truncated)
+            report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory));
         archive_read_support_format_zip(reader_.handle);
-        if (archive_read_open_filename(reader_.handle, archivePath_.c_str(), 1 << 16) != ARCHIVE_OK)
-            return ArcResult::failure(ArcStatus::ArchiveUnreadable, archivePath_ + ": " + errorText(reader_.handle));
+        if (archive_read_open_filename(reader_.handle, archivePath_.c_str(), 1 << 16) != ARCHIVE_OK) {
+            // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
+            const bool format = archive_errno(reader_.handle) == EILSEQ;
+            return ArcResult::failure(format ? ArcStatus::ArchiveCorrupt : ArcStatus::ArchiveUnreadable,
+                                      archivePath_ + ": " + errorText(reader_.handle));
+        }
         ArcResult opened = writer_.open();
         if (!opened.ok()) return opened;
         for (std::size_t position = 0;; ++position) {

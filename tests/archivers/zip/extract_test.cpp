@@ -1,0 +1,130 @@
+// Hostile and damaged archives: nothing lands outside the destination, nothing half-written
+// stays under a final name, and the result names the failure while safe entries still arrive.
+#include <sys/stat.h>
+
+#include <string>
+
+#include "common/status.h"
+#include "zip_test_support.h"
+
+namespace arc::testing {
+namespace {
+
+// "@OUT@" in a name or link target stands for the folder beside the destination that no
+// entry may reach.
+struct HostileCase {
+    const char* label;
+    std::vector<RawMember> members;
+    ArcStatus expected;
+    std::map<std::string, std::string> expectedFiles;  // what the destination must hold exactly
+};
+
+std::string unicodePathExtra(const std::string& rawName, const std::string& utf8) {
+    std::string extra = "\x75\x70";
+    const std::uint16_t size = static_cast<std::uint16_t>(5 + utf8.size());
+    extra += static_cast<char>(size & 0xFF);
+    extra += static_cast<char>(size >> 8);
+    extra += '\x01';
+    const std::uint32_t crc = crcOf(rawName);
+    for (int i = 0; i < 4; ++i) extra += static_cast<char>((crc >> (8 * i)) & 0xFF);
+    return extra + utf8;
+}
+
+RawMember raw(std::string name, std::string data, std::uint16_t flags = 0, std::uint32_t mode = 0100644,
+              std::optional<std::uint32_t> crc = std::nullopt, std::string centralExtra = {}) {
+    return RawMember{std::move(name), std::move(data), flags, mode, crc, std::move(centralExtra)};
+}
+
+std::vector<HostileCase> hostileCases() {
+    const std::string cp932Name = "\x95\x5c\x8e\xa6\\\x83\x5c.txt";  // 表示\ソ.txt
+    using Files = std::map<std::string, std::string>;
+    return {
+        {"DotDot", {raw("../evil.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
+        {"DeepDotDot", {raw("a/../../evil.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::UnsafeEntry,
+         Files{{"ok.txt", "f:ok"}}},
+        {"Absolute", {raw("@OUT@/abs.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
+        {"BackslashDotDot", {raw("..\\..\\evil.txt", "x")}, ArcStatus::UnsafeEntry, Files{}},
+        {"DriveLetter", {raw("C:\\evil.txt", "x")}, ArcStatus::UnsafeEntry, Files{}},
+        {"SymlinkThenFileThroughIt", {raw("lnk", "@OUT@", 0, 0120777), raw("lnk/f.txt", "through")},
+         ArcStatus::UnsafeEntry, Files{{"lnk", "d"}, {"lnk/f.txt", "f:through"}}},
+        {"CrcMismatch", {raw("bad.txt", "payload", 0, 0100644, 1234u), raw("good.txt", "good")}, ArcStatus::CrcMismatch,
+         Files{{"good.txt", "f:good"}}},
+        {"BackslashIsASeparator", {raw("dir\\file.txt", "x")}, ArcStatus::Ok,
+         Files{{"dir", "d"}, {"dir/file.txt", "f:x"}}},
+        {"Cp932With5cSecondBytes", {raw(cp932Name, "sjis")}, ArcStatus::Ok,
+         Files{{"表示", "d"}, {"表示/ソ.txt", "f:sjis"}}},
+        {"Utf8Flag", {raw("日本.txt", "u", 0x0800)}, ArcStatus::Ok, Files{{"日本.txt", "f:u"}}},
+        {"UnicodePathField", {raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt"))},
+         ArcStatus::Ok, Files{{"ユニ.txt", "f:p"}}},
+        {"StaleUnicodePathFieldIsIgnored",
+         {raw("kept.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("other", "ユニ.txt"))}, ArcStatus::Ok,
+         Files{{"kept.txt", "f:p"}}},
+    };
+}
+
+class HostileArchive : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileArchive, OnlySafeEntriesLandInsideTheDestination) {
+    TempDir dir;
+    const fs::path outside = dir.path() / "outside";
+    fs::create_directories(outside);
+    std::vector<RawMember> members = GetParam().members;
+    for (RawMember& member : members) {
+        for (std::string* text : {&member.name, &member.data}) {
+            const auto at = text->find("@OUT@");
+            if (at != std::string::npos) text->replace(at, 5, outside.string());
+        }
+    }
+    const std::string archive = (dir.path() / "hostile.zip").string();
+    writeFile(archive, buildStoredZip(members));
+    const fs::path destination = dir.path() / "dest" / "inner";
+    const auto result = unzipPlugin()("-xv --i \"" + archive + "\" \"" + destination.string() + "/\"");
+    EXPECT_EQ(result.code, static_cast<int>(GetParam().expected)) << result.message;
+    EXPECT_TRUE(listTree(outside).empty());
+    EXPECT_FALSE(fs::exists(dir.path() / "evil.txt") || fs::exists(dir.path() / "dest" / "evil.txt"));
+    std::map<std::string, std::string> expected = GetParam().expectedFiles;
+    EXPECT_EQ(describeTree(destination), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HostileArchive, ::testing::ValuesIn(hostileCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Every cut of a valid archive fails with a named code, and every file that does appear is
+// complete and correct.
+TEST(TruncatedArchive, EveryCutFailsAndLeavesOnlyWholeFiles) {
+    TempDir dir;
+    makeSampleTree(dir.path() / "src" / "N");
+    const std::string archive = (dir.path() / "whole.zip").string();
+    ASSERT_EQ(zipPlugin()("-r -q \"" + archive + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*").code, 0);
+    const std::string bytes = readFile(archive);
+    const auto source = describeTree(dir.path() / "src");
+    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{31}, bytes.size() / 7, bytes.size() / 3,
+                            bytes.size() / 2, bytes.size() - 200, bytes.size() - 23, bytes.size() - 1}) {
+        const std::string cutArchive = (dir.path() / ("cut" + std::to_string(cut) + ".zip")).string();
+        writeFile(cutArchive, bytes.substr(0, cut));
+        const fs::path out = dir.path() / ("out" + std::to_string(cut));
+        const auto result = unzipPlugin()("-xv --i \"" + cutArchive + "\" \"" + out.string() + "/\"");
+        EXPECT_NE(result.code, 0) << "cut at " << cut;
+        EXPECT_TRUE(result.code == static_cast<int>(ArcStatus::ArchiveCorrupt) ||
+                    result.code == static_cast<int>(ArcStatus::CrcMismatch))
+            << "cut at " << cut << ": " << result.code << " " << result.message;
+        for (const auto& [name, value] : describeTree(out)) {
+            const auto original = source.find(name);
+            ASSERT_NE(original, source.end()) << "unexpected " << name << " after cut at " << cut;
+            EXPECT_EQ(value, original->second) << name << " after cut at " << cut;
+        }
+    }
+}
+
+TEST(Extract, MissingArchiveAndBadCommandsHaveTheirCodes) {
+    TempDir dir;
+    EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"" + dir.str() + "/out/\"").code,
+              static_cast<int>(ArcStatus::ArchiveUnreadable));
+    EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\"").code, static_cast<int>(ArcStatus::BadCommand));
+    EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"\"").code, static_cast<int>(ArcStatus::BadCommand));
+    EXPECT_EQ(unzipPlugin()("-Z \"a.zip\" \"" + dir.str() + "/\"").code, static_cast<int>(ArcStatus::BadCommand));
+    EXPECT_FALSE(fs::exists(dir.path() / "out"));
+}
+
+}  // namespace
+}  // namespace arc::testing
