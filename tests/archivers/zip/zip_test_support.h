@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 // Peers run in a UTF-8 locale so that they write and read names as UTF-8 bytes.
 inline int runShell(const std::string& command) {
-    const std::string full = "LC_ALL=C.UTF-8 " + command + " >/dev/null 2>&1";
+    const std::string full = "export LC_ALL=C.UTF-8; { " + command + "\n} >/dev/null 2>&1";
     return std::system(full.c_str());
 }
 
@@ -168,7 +168,7 @@ namespace arc::testing {
 // Runs a shell command (UTF-8 locale) and returns what it printed on stdout.
 inline std::string captureShell(const std::string& command) {
     std::string out;
-    FILE* pipe = popen(("LC_ALL=C.UTF-8 " + command + " 2>/dev/null").c_str(), "r");
+    FILE* pipe = popen(("export LC_ALL=C.UTF-8; { " + command + "\n} 2>/dev/null").c_str(), "r");
     if (pipe == nullptr) return out;
     char buffer[4096];
     std::size_t got;
