@@ -136,6 +136,27 @@ TEST_F(DiskWriterTest, SymlinkedFolderInThePathIsNotFollowedOutside)
     EXPECT_EQ(treeOf(dest()), (std::vector<std::string>{"fine.txt", "lnk"}));
 }
 
+TEST_F(DiskWriterTest, FolderEntryOverALinkBecomesARealFolder)
+{
+    const fs::path outside = temp.path() / "outside";
+    fs::create_directories(outside);
+    fs::create_directories(dest());
+    fs::create_directory_symlink(outside, dest() / "lnk");
+    const fs::path cwdBefore = fs::current_path();
+
+    SafeDiskWriter writer(dest().string());
+    ASSERT_TRUE(writer.open().ok());
+    const ArcResult folder = writer.writeDirectory("lnk", 0755, -1);
+    const ArcResult file = writeWhole(writer, "lnk/f.txt", "x");
+    ASSERT_TRUE(writer.finish().ok());
+    EXPECT_EQ(fs::current_path(), cwdBefore);
+    EXPECT_TRUE(fs::is_empty(outside)) << "nothing may pass through the link";
+    EXPECT_TRUE(folder.ok()) << folder.message;
+    EXPECT_TRUE(file.ok()) << file.message;
+    EXPECT_FALSE(fs::is_symlink(dest() / "lnk"));
+    EXPECT_EQ(testing::readFile(dest() / "lnk/f.txt"), "x");
+}
+
 TEST_F(DiskWriterTest, SymlinkUnderTheFinalNameIsReplacedNotFollowed)
 {
     const fs::path outside = temp.path() / "target.txt";
