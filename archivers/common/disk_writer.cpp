@@ -249,7 +249,9 @@ ArcResult SafeDiskWriter::beginFile(std::string_view relativePath, std::uint32_t
     } while (fstatat(d.destinationFd, d.temporaryPath.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0);
     if (ArcResult header = d.writeHeader(d.temporaryPath, AE_IFREG, mode == 0 ? 0644 : mode, mtime); !header.ok()) {
         // The refusal was about the path; report it under the member's own name.
-        header.message = d.finalPath + header.message.substr(d.temporaryPath.size());
+        for (std::size_t at = header.message.find(d.temporaryPath); at != std::string::npos;
+             at = header.message.find(d.temporaryPath, at + d.finalPath.size()))
+            header.message.replace(at, d.temporaryPath.size(), d.finalPath);
         unlinkat(d.destinationFd, d.temporaryPath.c_str(), 0);
         return header;
     }

@@ -128,6 +128,8 @@ TEST_F(DiskWriterTest, SymlinkedFolderInThePathIsNotFollowedOutside)
     ASSERT_TRUE(writer.open().ok());
     const ArcResult file = writeWhole(writer, "lnk/evil.txt", "x");
     EXPECT_EQ(file.status, ArcStatus::UnsafeEntry) << file.message;
+    EXPECT_NE(file.message.find("lnk/evil.txt"), std::string::npos) << file.message;
+    EXPECT_EQ(file.message.find(".tembrel-"), std::string::npos) << "the temporary name leaked: " << file.message;
     const ArcResult folder = writer.writeDirectory("lnk/sub", 0755, -1);
     EXPECT_FALSE(folder.ok());
     EXPECT_TRUE(writeWhole(writer, "fine.txt", "ok").ok()) << "one refusal does not stop the writer";
