@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "zip/deflate_joiner.h"
 #include "zip/zip_format.h"
 
 namespace arc::zip {
@@ -39,6 +40,7 @@ ChunkCompressor::ChunkCompressor(int level) : level_(std::clamp(level, 1, 9)) {}
 
 ChunkCompressor::~ChunkCompressor() {
     if (probe_ != nullptr) libdeflate_free_compressor(probe_);
+    if (deflater_ != nullptr) libdeflate_free_compressor(deflater_);
     if (stream_ != nullptr) {
         deflateEnd(stream_);
         delete stream_;
@@ -74,6 +76,23 @@ bool ChunkCompressor::compress(std::string_view dictionary, std::string_view inp
         appendStoredBlocks(input, lastChunk, output);
         return true;
     }
+    if (deflater_ == nullptr) deflater_ = libdeflate_alloc_compressor(level_);
+    if (deflater_ == nullptr || input.empty()) return compressWithZlib(dictionary, input, lastChunk, output);
+    chunkOutput_.resize(input.size());
+    const std::size_t produced =
+        libdeflate_deflate_compress(deflater_, input.data(), input.size(), chunkOutput_.data(), chunkOutput_.size());
+    if (produced == 0) {
+        appendStoredBlocks(input, lastChunk, output);
+        return true;
+    }
+    chunkOutput_.resize(produced);
+    if (!lastChunk && !makeDeflateContinuable(chunkOutput_)) return compressWithZlib(dictionary, input, lastChunk, output);
+    output += chunkOutput_;
+    return true;
+}
+
+bool ChunkCompressor::compressWithZlib(std::string_view dictionary, std::string_view input, bool lastChunk,
+                                       std::string& output) {
     if (stream_ == nullptr) {
         stream_ = new (std::nothrow) z_stream{};
         if (stream_ == nullptr) return false;

@@ -30,11 +30,13 @@ private:
 };
 
 // A large file is cut into chunks that two threads can deflate at once and that still join
-// into one valid deflate stream: each chunk is primed with the 32 KiB of input before it (so
-// matches may reach back across the cut) and ends on a byte boundary with a sync flush; the
-// last chunk ends the stream. A chunk that deflate cannot shrink is written as stored blocks,
-// which keeps both the size and the time of incompressible data down: a quick libdeflate
-// pass over a sample of the chunk decides whether the full zlib pass is worth its time.
+// into one valid deflate stream. Each chunk is compressed whole by libdeflate and made
+// continuable (makeDeflateContinuable: not final, ending on a byte boundary); the last chunk
+// ends the stream. Should a chunk's stream not parse, zlib compresses it instead, primed with
+// the 32 KiB of input before it and ended with a sync flush. A chunk that deflate cannot shrink
+// is written as stored blocks, which keeps both the size and the time of incompressible data
+// down: a quick libdeflate pass over a sample of the chunk decides whether a full pass is
+// worth its time.
 class ChunkCompressor {
 public:
     static constexpr std::size_t kDictionarySize = 32 * 1024;
@@ -50,11 +52,14 @@ public:
 
 private:
     bool looksIncompressible(std::string_view input);
+    bool compressWithZlib(std::string_view dictionary, std::string_view input, bool lastChunk, std::string& output);
 
     int level_;
     z_stream_s* stream_ = nullptr;
     libdeflate_compressor* probe_ = nullptr;
+    libdeflate_compressor* deflater_ = nullptr;
     std::string probeOutput_;
+    std::string chunkOutput_;
 };
 
 // Appends `input` as stored deflate blocks (at most 65535 bytes each); the last block is final
