@@ -26,9 +26,11 @@ constexpr std::uint32_t kFlushStep = 1u << 16;
 class StreamDecoder {
 public:
     StreamDecoder(Method method, ByteSource& source, ByteSink& sink)
-        : params_(paramsOf(method)), bits_(source), sink_(sink), ring_(new std::uint8_t[kRingSize])
+        : params_(paramsOf(method)), bits_(source), sink_(sink), ring_(std::make_unique_for_overwrite<std::uint8_t[]>(kRingSize))
     {
-        std::memset(ring_.get(), 0x20, kRingSize);
+        // Only the window below position 0 can be read before it is written.
+        const std::size_t window = std::size_t{1} << params_.dictionaryBits;
+        std::memset(ring_.get() + kRingSize - window, 0x20, window);
     }
 
     LzhStatus run(std::uint64_t originalSize, std::uint16_t& crc)

@@ -19,13 +19,13 @@ constexpr int kGoodLength = 32;               // a pending match this long short
 
 }  // namespace
 
-LzhEncoder::LzhEncoder(Method method) : LzhEncoder(method, Settings{}) {}
+LzhEncoder::LzhEncoder(Method method, std::uint64_t sizeHint) : LzhEncoder(method, Settings{}, sizeHint) {}
 
-LzhEncoder::LzhEncoder(Method method, Settings settings)
+LzhEncoder::LzhEncoder(Method method, Settings settings, std::uint64_t sizeHint)
     : params_(paramsOf(method)),
       settings_(settings),
       matcher_(std::make_unique<LzssMatcher>(params_.dictionaryBits,
-                                             LzssMatcher::Settings{settings.maxChain, settings.niceLength})),
+                                             LzssMatcher::Settings{settings.maxChain, settings.niceLength, settings.farForShortMatch}, sizeHint)),
       symbols_(static_cast<std::size_t>(std::clamp(settings.blockCodes, 1, 65535))),
       distances_(symbols_.size())
 {

@@ -19,14 +19,15 @@ class LzssMatcher;
 class LzhEncoder {
 public:
     struct Settings {
-        int maxChain = 48;
-        int niceLength = 128;
+        int maxChain = 128;
+        int niceLength = 256;
         int blockCodes = 32768;  // codes per block (at most 65535)
-        unsigned farForShortMatch = 4096;  // a 3-byte match this far back costs more than literals
+        unsigned farForShortMatch = 256;  // a 3-byte match this far back costs more than literals
     };
 
-    explicit LzhEncoder(Method method);
-    LzhEncoder(Method method, Settings settings);
+    // `sizeHint` is the expected input size (0 when unknown); it only tunes set-up costs.
+    explicit LzhEncoder(Method method, std::uint64_t sizeHint = 0);
+    LzhEncoder(Method method, Settings settings, std::uint64_t sizeHint = 0);
     ~LzhEncoder();
     LzhEncoder(const LzhEncoder&) = delete;
     LzhEncoder& operator=(const LzhEncoder&) = delete;

@@ -2,6 +2,7 @@
 // outputs to disk; and the ordered worker pool around it.
 #include "lzh/member_compressor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,6 +22,19 @@ constexpr std::size_t kSpillThreshold = 4u << 20;
 constexpr std::uint64_t kGiveUpAfter = 4u << 20;
 // Input the encoder may hold back (a block of tokens, the look-ahead) when the check runs.
 constexpr std::uint64_t kEncoderLag = 64 * 1024;
+constexpr std::uint64_t kLargeMember = 1u << 20;
+
+// Small members get the deeper search: it costs little in absolute time, while large members
+// must stream fast.
+LzhEncoder::Settings settingsFor(std::uint64_t size)
+{
+    LzhEncoder::Settings settings;
+    if (size > kLargeMember) {
+        settings.maxChain = 48;
+        settings.niceLength = 128;
+    }
+    return settings;
+}
 
 FileHandle openSpill(const std::string& directory)
 {
@@ -57,8 +71,8 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
         out.result = failure(arc::ArcStatus::InputMissing, "cannot open", entry.diskPath);
         return;
     }
-    LzhEncoder encoder(method);
-    std::vector<std::uint8_t> input(kReadChunk);
+    LzhEncoder encoder(method, settingsFor(entry.size), entry.size);
+    std::vector<std::uint8_t> input(std::min<std::size_t>(kReadChunk, entry.size + 1));
     std::uint16_t crc = 0;
     std::uint64_t consumed = 0;
     std::uint64_t produced = 0;
