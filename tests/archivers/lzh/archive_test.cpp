@@ -1,0 +1,263 @@
+// Archives through the unlha32 plug-in and the engine: create, append in place, replace by
+// rewrite, roll back, and extract safely from hostile archives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "common/source_tree.h"
+#include "lzh/archive_reader.h"
+#include "lzh/archive_writer.h"
+#include "lzh/crc16.h"
+#include "lzh/file_io.h"
+#include "lzh/header_codec.h"
+#include "lzh/member_name.h"
+#include "lzh_test_support.h"
+
+namespace lzh::testing {
+namespace {
+
+std::string addFolder(const fs::path& archive, const fs::path& base, const std::string& extra = "")
+{
+    return "a " + extra + " \"" + archive.string() + "\" \"" + base.string() + "/\" N/*.* -x -n1 -r2";
+}
+
+std::vector<MemberHeader> headersOf(const fs::path& archive)
+{
+    const std::string bytes = readFile(archive);
+    MemoryAccess access(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    ScannedArchive scanned;
+    EXPECT_EQ(scanArchive(access, bytes.size(), scanned), LzhStatus::Ok);
+    return scanned.members;
+}
+
+TEST(Plugin, ReportsItsVersion) { EXPECT_EQ(unlhaVersion(), 100); }
+
+TEST(Plugin, FolderFormRoundTripsThroughOurOwnReader)
+{
+    TempDir dir;
+    makeSampleTree(dir.path() / "src", true);
+    const fs::path archive = dir.path() / "A.lzh";
+    PluginResult r = unlha(addFolder(archive, dir.path() / "src"));
+    ASSERT_EQ(r.code, 0) << r.message;
+    r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    ASSERT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
+
+    bool sawStored = false, sawCompressed = false, sawDirectory = false;
+    for (const MemberHeader& h : headersOf(archive)) {
+        EXPECT_EQ(h.level, 2);
+        sawStored |= h.method == Method::Lh0;
+        sawCompressed |= h.method == Method::Lh5;
+        sawDirectory |= h.isDirectory();
+        if (decodeMemberPath(h).find("noise") != std::string::npos) {
+            EXPECT_EQ(h.method, Method::Lh0);
+        }
+    }
+    EXPECT_TRUE(sawStored && sawCompressed && sawDirectory);
+}
+
+TEST(Plugin, MethodSwitchesChooseTheMethod)
+{
+    for (auto [word, method] : {std::pair{"-lh6", Method::Lh6}, std::pair{"-lh7", Method::Lh7}}) {
+        TempDir dir;
+        makeSampleTree(dir.path() / "src", false);
+        const fs::path archive = dir.path() / "A.lzh";
+        ASSERT_EQ(unlha(addFolder(archive, dir.path() / "src", word)).code, 0);
+        bool found = false;
+        for (const MemberHeader& h : headersOf(archive)) found |= h.method == method;
+        EXPECT_TRUE(found) << word;
+    }
+}
+
+TEST(Plugin, FileFormStoresTheBareName)
+{
+    TempDir dir;
+    writeFile(dir.path() / "deep" / "down" / "file.txt", "content");
+    const fs::path archive = dir.path() / "A.lzh";
+    PluginResult r = unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "deep/down/file.txt").string() + "\"");
+    ASSERT_EQ(r.code, 0) << r.message;
+    std::vector<std::string> paths;
+    ASSERT_TRUE(listArchive(archive.string(), paths).ok());
+    EXPECT_EQ(paths, std::vector<std::string>{"file.txt"});
+}
+
+TEST(Plugin, BadCommandsAreRefused)
+{
+    TempDir dir;
+    const std::string archive = (dir.path() / "A.lzh").string();
+    EXPECT_EQ(unlha("").code, static_cast<int>(arc::ArcStatus::BadCommand));
+    EXPECT_EQ(unlha("q \"" + archive + "\"").code, static_cast<int>(arc::ArcStatus::BadCommand));
+    EXPECT_EQ(unlha("a -bogus \"" + archive + "\" x").code, static_cast<int>(arc::ArcStatus::BadCommand));
+    EXPECT_EQ(unlha("x -n \"" + archive + "\" \"\"").code, static_cast<int>(arc::ArcStatus::BadCommand));
+    EXPECT_EQ(unlha("a \"" + archive + "\" \"" + dir.str() + "/missing\"").code, static_cast<int>(arc::ArcStatus::InputMissing));
+    EXPECT_FALSE(fs::exists(archive));
+}
+
+TEST(Append, NewMembersGoOverTheEndMarkerLeavingTheRestIntact)
+{
+    TempDir dir;
+    writeFile(dir.path() / "one.txt", "first member, first member, first member");
+    writeFile(dir.path() / "two.txt", "second member");
+    const fs::path archive = dir.path() / "A.lzh";
+    ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"").code, 0);
+    const std::string before = readFile(archive);
+    ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "two.txt").string() + "\"").code, 0);
+    const std::string after = readFile(archive);
+    ASSERT_GT(after.size(), before.size());
+    EXPECT_EQ(after.substr(0, before.size() - 1), before.substr(0, before.size() - 1));
+    EXPECT_EQ(after.back(), '\0');
+    std::vector<std::string> paths;
+    ASSERT_TRUE(listArchive(archive.string(), paths).ok());
+    EXPECT_EQ(paths, (std::vector<std::string>{"one.txt", "two.txt"}));
+}
+
+TEST(Append, ASamePathMemberIsReplacedAndTheOthersCopiedAsTheyWere)
+{
+    TempDir dir;
+    writeFile(dir.path() / "one.txt", "old content of one");
+    writeFile(dir.path() / "two.txt", std::string(5000, 'z'));
+    const fs::path archive = dir.path() / "A.lzh";
+    for (const char* name : {"one.txt", "two.txt"})
+        ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / name).string() + "\"").code, 0);
+    const std::vector<MemberHeader> old = headersOf(archive);
+    const std::string oldBytes = readFile(archive);
+    const std::string twoRaw = oldBytes.substr(old[1].headerOffset, old[1].dataOffset + old[1].compressedSize - old[1].headerOffset);
+
+    writeFile(dir.path() / "one.txt", "NEW");
+    ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"").code, 0);
+    const std::string newBytes = readFile(archive);
+    EXPECT_EQ(newBytes.substr(0, twoRaw.size()), twoRaw);  // copied byte for byte, not recompressed
+    ASSERT_EQ(unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"").code, 0);
+    EXPECT_EQ(readFile(dir.path() / "out" / "one.txt"), "NEW");
+    EXPECT_EQ(readFile(dir.path() / "out" / "two.txt"), std::string(5000, 'z'));
+    EXPECT_EQ(headersOf(archive).size(), 2u);
+}
+
+TEST(Append, AFailureRestoresTheExactPreviousBytes)
+{
+    TempDir dir;
+    writeFile(dir.path() / "one.txt", "kept");
+    const fs::path archive = dir.path() / "A.lzh";
+    ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"").code, 0);
+    // Trailing bytes after the end marker must survive a failed append too.
+    { std::ofstream(archive, std::ios::binary | std::ios::app) << "TRAILER"; }
+    const std::string before = readFile(archive);
+
+    std::vector<arc::SourceEntry> entries(2);
+    writeFile(dir.path() / "good.txt", std::string(100000, 'g'));
+    entries[0] = {(dir.path() / "good.txt").string(), "good.txt", false, 100000, 0, 0644};
+    entries[1] = {(dir.path() / "vanished.txt").string(), "vanished.txt", false, 10, 0, 0644};
+    for (Method method : {Method::Lh5, Method::Lh0}) {
+        arc::ArcResult r = addMembers(archive.string(), entries, WriteOptions{method, 2});
+        EXPECT_EQ(r.status, arc::ArcStatus::InputMissing) << r.message;
+        EXPECT_EQ(readFile(archive), before);
+    }
+    // The rewrite path (a same-name member) leaves the archive untouched on failure as well.
+    entries[0].memberName = "one.txt";
+    EXPECT_FALSE(addMembers(archive.string(), entries, WriteOptions{}).ok());
+    EXPECT_EQ(readFile(archive), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);  // no temporaries left
+}
+
+TEST(Append, ADamagedArchiveIsNotTouched)
+{
+    TempDir dir;
+    writeFile(dir.path() / "one.txt", std::string(3000, 'o'));
+    const fs::path archive = dir.path() / "A.lzh";
+    ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"").code, 0);
+    std::string bytes = readFile(archive);
+    bytes.resize(bytes.size() - 10);
+    writeFile(archive, bytes);
+    PluginResult r = unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"");
+    EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::ArchiveCorrupt)) << r.message;
+    EXPECT_EQ(readFile(archive), bytes);
+}
+
+// A hand-made archive of level-2 members with chosen paths and stored data.
+struct ForgedMember {
+    std::string path;
+    std::string data;
+    bool badCrc = false;
+};
+
+std::string forgeArchive(const std::vector<ForgedMember>& members)
+{
+    std::string out;
+    for (const ForgedMember& m : members) {
+        HeaderFields f;
+        f.method = Method::Lh0;
+        f.compressedSize = f.originalSize = m.data.size();
+        f.dataCrc = crc16Update(0, m.data.data(), m.data.size()) ^ (m.badCrc ? 1 : 0);
+        f.unixMode = 0100644;
+        f.name = m.path;  // raw: "/" is no separator inside a name, so this is the hostile form
+        Bytes header;
+        EXPECT_EQ(writeLevel2Header(f, header), LzhStatus::Ok);
+        out.append(header.begin(), header.end());
+        out += m.data;
+    }
+    return out + '\0';
+}
+
+TEST(Extract, EscapingMembersAreSkippedAndReportedTheRestExtracted)
+{
+    TempDir dir;
+    const fs::path archive = dir.path() / "evil.lzh";
+    const std::string outside = (dir.path() / "outside.txt").string();
+    writeFile(archive, forgeArchive({{"../outside.txt", "x"}, {outside, "x"}, {"ok.txt", "fine"}, {"a/../../b", "x"}}));
+    PluginResult r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsafeEntry)) << r.message;
+    EXPECT_EQ(readFile(dir.path() / "out" / "ok.txt"), "fine");
+    EXPECT_FALSE(fs::exists(outside));
+    EXPECT_EQ(snapshot(dir.path() / "out").size(), 1u);
+}
+
+TEST(Extract, ABadCrcLeavesNoFileUnderTheFinalName)
+{
+    TempDir dir;
+    const fs::path archive = dir.path() / "crc.lzh";
+    writeFile(archive, forgeArchive({{"bad.txt", "damaged", true}, {"good.txt", "good"}}));
+    PluginResult r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::CrcMismatch)) << r.message;
+    EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"good.txt", "good"}}));
+}
+
+TEST(Extract, EveryTruncationOfAnArchiveIsANamedFailure)
+{
+    TempDir dir;
+    writeFile(dir.path() / "src" / "N" / "a.txt", std::string(textBytes(3000, 3).size(), 'a') + "tail");
+    writeFile(dir.path() / "src" / "N" / "b.txt", "bee");
+    const fs::path archive = dir.path() / "A.lzh";
+    ASSERT_EQ(unlha(addFolder(archive, dir.path() / "src")).code, 0);
+    const std::string whole = readFile(archive);
+    // A cut exactly between members reads as an archive without its end marker, which is
+    // allowed; every other cut is damage.
+    std::set<std::size_t> boundaries;
+    for (const MemberHeader& h : headersOf(archive)) boundaries.insert(h.dataOffset + h.compressedSize);
+    for (std::size_t length = 1; length + 1 < whole.size(); ++length) {
+        if (boundaries.count(length)) continue;
+        writeFile(dir.path() / "cut.lzh", whole.substr(0, length));
+        PluginResult r = unlha("x -n \"" + (dir.path() / "cut.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+        ASSERT_NE(r.code, 0) << "length " << length;
+        ASSERT_NE(r.code, static_cast<int>(arc::ArcStatus::Internal)) << "length " << length;
+    }
+}
+
+TEST(Extract, UnknownMethodsAreReportedAndSkipped)
+{
+    TempDir dir;
+    std::string bytes = forgeArchive({{"old.txt", "data"}, {"new.txt", "more"}});
+    bytes.replace(2, 5, "-lh1-");
+    // The header CRC covers the method bytes: recompute it for the forged method.
+    bytes[27] = bytes[28] = 0;
+    const std::size_t total = static_cast<unsigned char>(bytes[0]) | (static_cast<unsigned char>(bytes[1]) << 8);
+    const std::uint16_t crc = crc16Update(0, bytes.data(), total);
+    bytes[27] = static_cast<char>(crc & 0xFF), bytes[28] = static_cast<char>(crc >> 8);
+    writeFile(dir.path() / "m.lzh", bytes);
+    PluginResult r = unlha("x -n \"" + (dir.path() / "m.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsupportedMethod)) << r.message;
+    EXPECT_EQ(readFile(dir.path() / "out" / "new.txt"), "more");
+}
+
+}  // namespace
+}  // namespace lzh::testing
