@@ -121,7 +121,9 @@ private:
     ArcResult writeMembers(const std::vector<SourceEntry>& entries) {
         entries_ = &entries;
         output_.emplace(fd_, old_.directoryOffset);
-        const unsigned threads = options_.threads != 0 ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
+        unsigned threads = options_.threads != 0 ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
+        if (entries.size() == 1 && !entries[0].isDirectory && entries[0].size <= options_.wholeMemberLimit)
+            threads = 0;  // one small file: nothing to overlap
         const int level = options_.level;
         OrderedPool<WorkerContext, UnitResult> pool(threads, [level] { return std::make_unique<WorkerContext>(level); });
         for (std::size_t i = 0; i < entries.size(); ++i) {

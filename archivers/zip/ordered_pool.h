@@ -14,7 +14,9 @@
 
 namespace arc::zip {
 
-// `Context` is per-worker state (compressors), made once per thread by the factory.
+// `Context` is per-worker state (compressors), made once per thread by the factory. With
+// zero threads every job runs at once on the submitting thread (a one-file call then starts
+// no threads at all).
 // The submitter bounds the work in flight itself (inFlight()), so memory stays bounded:
 // a result waits in the pool only until takeNext() hands it over.
 template <typename Context, typename Result>
@@ -23,7 +25,8 @@ public:
     using Job = std::function<Result(Context&)>;
 
     OrderedPool(unsigned threads, std::function<std::unique_ptr<Context>()> makeContext) {
-        for (unsigned i = 0; i < std::max(1u, threads); ++i)
+        if (threads == 0) inlineContext_ = makeContext();
+        for (unsigned i = 0; i < threads; ++i)
             workers_.emplace_back([this, makeContext] { run(makeContext()); });
     }
 
@@ -41,6 +44,11 @@ public:
     OrderedPool& operator=(const OrderedPool&) = delete;
 
     void submit(Job job) {
+        if (inlineContext_) {
+            std::lock_guard lock(mutex_);
+            done_.emplace(nextSubmitted_++, job(*inlineContext_));
+            return;
+        }
         {
             std::lock_guard lock(mutex_);
             queue_.push_back({nextSubmitted_++, std::move(job)});
@@ -95,6 +103,7 @@ private:
     std::size_t nextTaken_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
+    std::unique_ptr<Context> inlineContext_;
 };
 
 }  // namespace arc::zip

@@ -1,4 +1,4 @@
-// Turns plug-in command words into collected sources and engine calls.
+// The zip32j command: words to collected sources to one archive update.
 #include "zip/zip_commands.h"
 
 #include <dirent.h>
@@ -13,7 +13,6 @@
 #include "common/command_line.h"
 #include "common/safe_path.h"
 #include "common/source_tree.h"
-#include "zip/archive_extractor.h"
 #include "zip/archive_writer.h"
 
 namespace arc::zip {
@@ -159,21 +158,6 @@ ArcResult runZipCommand(std::string_view command) {
     WriterOptions options;
     options.level = request.level;
     return addToArchive(request.archive, entries, options);
-}
-
-ArcResult runUnzipCommand(std::string_view command) {
-    std::vector<std::string> positional;
-    for (const std::string& word : splitCommand(command)) {
-        if (!isSwitch(word)) {
-            positional.push_back(word);
-            continue;
-        }
-        if (word == "--i" || word == "-n1") continue;
-        if (word.find_first_not_of("xvqon", 1) != std::string::npos) return badCommand("unknown switch " + word);
-    }
-    if (positional.size() != 2) return badCommand("expected an archive and a destination directory");
-    if (positional[1].empty()) return badCommand("the destination directory is empty");
-    return extractArchive(positional[0], positional[1]);
 }
 
 }  // namespace arc::zip
