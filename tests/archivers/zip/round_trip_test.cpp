@@ -1,5 +1,7 @@
 // Round trips through the peers: our archives extracted by unzip, 7zz and bsdtar give the
 // source tree back; their archives extracted by us do too.
+#include <chrono>
+#include <cstdlib>
 #include <string>
 
 #include "zip/archive_writer.h"
@@ -132,6 +134,45 @@ TEST(ManyMembers, Over65535EntriesAreCountedByThePeers) {
     ASSERT_TRUE(zip::addToArchive(archive, entries, {}).ok());
     EXPECT_EQ(captureShell("unzip -Z1 " + shellQuote(archive) + " | wc -l"), "65600\n");
     EXPECT_EQ(captureShell("bsdtar -tf " + shellQuote(archive) + " | wc -l"), "65600\n");
+}
+
+}  // namespace
+}  // namespace arc::testing
+
+namespace arc::testing {
+namespace {
+
+// Unix modes and modification times survive both ways.
+TEST(Metadata, ModesAndTimesSurviveBothWays) {
+    REQUIRE_PEER("unzip");
+    TempDir dir;
+    const fs::path script = dir.path() / "src" / "N" / "run.sh";
+    writeFile(script, "#!/bin/sh\n");
+    fs::permissions(script, fs::perms(0750));
+    const auto stamp = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(script, stamp);
+    const std::string archive = (dir.path() / "m.zip").string();
+    ASSERT_EQ(zipPlugin()("-r -q \"" + archive + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*").code, 0);
+    ASSERT_EQ(runShell("unzip -q " + shellQuote(archive) + " -d " + shellQuote((dir.path() / "peer").string())), 0);
+    ASSERT_EQ(unzipPlugin()("-xv --i \"" + archive + "\" \"" + (dir.path() / "ours").string() + "/\"").code, 0);
+    for (const char* side : {"peer", "ours"}) {
+        const fs::path extracted = dir.path() / side / "N" / "run.sh";
+        EXPECT_EQ(fs::status(extracted).permissions() & fs::perms::all, fs::perms(0750)) << side;
+        const auto drift = std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(extracted) - stamp).count();
+        EXPECT_LE(std::abs(drift), 1) << side;
+    }
+}
+
+// An existing file is replaced only by data that checked out.
+TEST(Metadata, AnExistingFileSurvivesABadReplacement) {
+    TempDir dir;
+    writeFile(dir.path() / "dest" / "a.txt", "keep me");
+    const std::string archive = (dir.path() / "bad.zip").string();
+    writeFile(archive, buildStoredZip({RawMember{"a.txt", "new data", 0, 0100644, 99u, {}}}));
+    const auto result = unzipPlugin()("-xv --i \"" + archive + "\" \"" + (dir.path() / "dest").string() + "/\"");
+    EXPECT_EQ(result.code, static_cast<int>(ArcStatus::CrcMismatch));
+    EXPECT_EQ(readFile(dir.path() / "dest" / "a.txt"), "keep me");
+    EXPECT_EQ(listTree(dir.path() / "dest"), std::vector<std::string>{"a.txt"});
 }
 
 }  // namespace
