@@ -116,6 +116,20 @@ TEST(TruncatedArchive, EveryCutFailsAndLeavesOnlyWholeFiles) {
     }
 }
 
+// Names and CRCs come from the central directory; its order need not be the data's order, and
+// equal sizes with converted (UTF-8) names must not let entries swap names.
+TEST(Extract, ADirectoryInAnotherOrderThanTheDataPairsEachEntryRight) {
+    TempDir dir;
+    const std::string archive = (dir.path() / "reordered.zip").string();
+    writeFile(archive, buildStoredZip({raw("あ.txt", "AAAA", 0x0800), raw("い.txt", "BBBB", 0x0800),
+                                       raw("う.txt", "CCCC", 0x0800)},
+                                      true));
+    const auto result = unzipPlugin()("-xv --i \"" + archive + "\" \"" + (dir.path() / "out").string() + "/\"");
+    ASSERT_EQ(result.code, 0) << result.message;
+    EXPECT_EQ(describeTree(dir.path() / "out"),
+              (std::map<std::string, std::string>{{"あ.txt", "f:AAAA"}, {"い.txt", "f:BBBB"}, {"う.txt", "f:CCCC"}}));
+}
+
 TEST(Extract, MissingArchiveAndBadCommandsHaveTheirCodes) {
     TempDir dir;
     EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"" + dir.str() + "/out/\"").code,

@@ -4,6 +4,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace arc::testing {
 namespace {
 
@@ -22,9 +24,10 @@ std::uint32_t crcOf(const std::string& data) {
     return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-std::string buildStoredZip(const std::vector<RawMember>& members) {
+std::string buildStoredZip(const std::vector<RawMember>& members, bool reverseDirectory) {
     std::string body;
     std::string directory;
+    std::vector<std::string> records;
     for (const RawMember& member : members) {
         const std::uint32_t crc = member.crc.value_or(crcOf(member.data));
         const auto offset = static_cast<std::uint32_t>(body.size());
@@ -41,25 +44,28 @@ std::string buildStoredZip(const std::vector<RawMember>& members) {
         put16(body, 0);
         body += member.name + member.data;
 
-        put32(directory, 0x02014b50);
-        put16(directory, (3u << 8) | 30u);
-        put16(directory, 10);
-        put16(directory, member.flags);
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, 0x21);
-        put32(directory, crc);
-        put32(directory, static_cast<std::uint32_t>(member.data.size()));
-        put32(directory, static_cast<std::uint32_t>(member.data.size()));
-        put16(directory, static_cast<std::uint32_t>(member.name.size()));
-        put16(directory, static_cast<std::uint32_t>(member.centralExtra.size()));
-        put16(directory, 0);
-        put16(directory, 0);
-        put16(directory, 0);
-        put32(directory, member.mode << 16);
-        put32(directory, offset);
-        directory += member.name + member.centralExtra;
+        std::string& record = records.emplace_back();
+        put32(record, 0x02014b50);
+        put16(record, (3u << 8) | 30u);
+        put16(record, 10);
+        put16(record, member.flags);
+        put16(record, 0);
+        put16(record, 0);
+        put16(record, 0x21);
+        put32(record, crc);
+        put32(record, static_cast<std::uint32_t>(member.data.size()));
+        put32(record, static_cast<std::uint32_t>(member.data.size()));
+        put16(record, static_cast<std::uint32_t>(member.name.size()));
+        put16(record, static_cast<std::uint32_t>(member.centralExtra.size()));
+        put16(record, 0);
+        put16(record, 0);
+        put16(record, 0);
+        put32(record, member.mode << 16);
+        put32(record, offset);
+        record += member.name + member.centralExtra;
     }
+    if (reverseDirectory) std::reverse(records.begin(), records.end());
+    for (const std::string& record : records) directory += record;
     std::string out = body + directory;
     put32(out, 0x06054b50);
     put16(out, 0);

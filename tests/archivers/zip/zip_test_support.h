@@ -158,7 +158,8 @@ struct RawMember {
     std::string centralExtra;
 };
 
-std::string buildStoredZip(const std::vector<RawMember>& members);
+// `reverseDirectory` lists the central records in the opposite order of the data.
+std::string buildStoredZip(const std::vector<RawMember>& members, bool reverseDirectory = false);
 std::uint32_t crcOf(const std::string& data);
 
 }  // namespace arc::testing
