@@ -59,15 +59,20 @@ void appendStoredBlocks(std::string_view input, bool lastChunk, std::string& out
     } while (!input.empty());
 }
 
-// Random or already-compressed data is recognised from its first 64 KiB: if the fastest
-// libdeflate level cannot save 2 % there, the chunk is stored without trying zlib.
+// Random or already-compressed data is recognised from samples: if the fastest libdeflate
+// level cannot save 2 % on 64 KiB at the start, the middle and the end, the chunk is stored
+// without a full pass. Compressible data usually fails the first sample, so it pays for one.
 bool ChunkCompressor::looksIncompressible(std::string_view input) {
     constexpr std::size_t kSampleSize = 64 * 1024;
-    if (input.size() < 2 * kSampleSize) return false;
+    if (input.size() < 4 * kSampleSize) return false;
     if (probe_ == nullptr) probe_ = libdeflate_alloc_compressor(1);
     if (probe_ == nullptr) return false;
     probeOutput_.resize(kSampleSize - kSampleSize / 50);
-    return libdeflate_deflate_compress(probe_, input.data(), kSampleSize, probeOutput_.data(), probeOutput_.size()) == 0;
+    for (std::size_t at : {std::size_t{0}, input.size() / 2, input.size() - kSampleSize}) {
+        if (libdeflate_deflate_compress(probe_, input.data() + at, kSampleSize, probeOutput_.data(), probeOutput_.size()) != 0)
+            return false;
+    }
+    return true;
 }
 
 bool ChunkCompressor::compress(std::string_view dictionary, std::string_view input, bool lastChunk,
