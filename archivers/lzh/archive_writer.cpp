@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "lzh/archive_reader.h"
+#include "lzh/archive_index.h"
 #include "lzh/crc16.h"
 #include "lzh/file_io.h"
 #include "lzh/header_codec.h"
@@ -145,12 +145,13 @@ arc::ArcResult writeCompressedMember(ArchiveOutput& out, const arc::SourceEntry&
 
 // Compresses and writes all new members, then the end marker.
 arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::SourceEntry>& entries,
-                               const WriteOptions& options, const std::string& spillDirectory)
+                               const WriteOptions& options, const std::string& spillDirectory, ArchiveIndex& index)
 {
     std::vector<std::uint8_t> buffer(kCopyChunk);
     ParallelCompressor compressor(entries, options.method, spillDirectory, std::max(1, options.threads), kMembersAhead);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         PreparedMember& member = compressor.waitFor(i);
+        const std::uint64_t headerOffset = out.offset();
         arc::ArcResult r = member.result;
         if (r.ok()) {
             r = member.copyRaw || member.method == Method::Lhd
@@ -159,9 +160,12 @@ arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::Source
         }
         compressor.release(i);
         if (!r.ok()) return r;
+        index.members.push_back({memberKey(entries[i].memberName, false), headerOffset, out.offset()});
     }
     const std::uint8_t endMarker = 0;
+    index.endOffset = out.offset();
     if (!out.write(&endMarker, 1)) return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
+    index.fileSize = out.offset();
     return arc::ArcResult::success();
 }
 
@@ -175,35 +179,41 @@ arc::ArcResult writeViaTemporary(const std::string& archivePath, mode_t mode, co
     FileHandle temp(::mkostemp(tempPath.data(), O_CLOEXEC));
     if (!temp.valid()) return systemFailure(arc::ArcStatus::WriteFailed, "cannot create a temporary file for", archivePath);
     ArchiveOutput out(temp.get(), 0);
-    arc::ArcResult r = copyOld(out);
-    if (r.ok()) r = writeNewMembers(out, entries, options, directoryOf(archivePath));
+    ArchiveIndex index;
+    arc::ArcResult r = copyOld(out, index);
+    if (r.ok()) r = writeNewMembers(out, entries, options, directoryOf(archivePath), index);
     if (r.ok() && ::fchmod(temp.get(), mode) != 0) r = systemFailure(arc::ArcStatus::WriteFailed, "cannot set the mode of", tempPath);
     if (r.ok() && ::rename(tempPath.c_str(), archivePath.c_str()) != 0)
         r = systemFailure(arc::ArcStatus::WriteFailed, "cannot rename the new archive to", archivePath);
     if (!r.ok()) ::unlink(tempPath.c_str());
+    if (r.ok()) rememberArchiveIndex(temp.get(), std::move(index));
     return r;
 }
 
-arc::ArcResult appendInPlace(int fd, const std::string& archivePath, const ScannedArchive& scanned,
+arc::ArcResult appendInPlace(int fd, const std::string& archivePath, ArchiveIndex index,
                              const std::vector<arc::SourceEntry>& entries, const WriteOptions& options)
 {
     // Whatever follows the end marker is kept aside so a failure can restore it exactly.
-    std::vector<std::uint8_t> tail(static_cast<std::size_t>(scanned.fileSize - scanned.endOffset));
+    const std::uint64_t oldSize = index.fileSize;
+    const std::uint64_t oldEnd = index.endOffset;
+    std::vector<std::uint8_t> tail(static_cast<std::size_t>(oldSize - oldEnd));
     std::size_t got = 0;
     FileAccess access(fd);
-    if (access.readAt(scanned.endOffset, tail.data(), tail.size(), got) != LzhStatus::Ok || got != tail.size())
+    if (access.readAt(oldEnd, tail.data(), tail.size(), got) != LzhStatus::Ok || got != tail.size())
         return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", archivePath);
-    if (::lseek(fd, static_cast<off_t>(scanned.endOffset), SEEK_SET) < 0)
+    if (::lseek(fd, static_cast<off_t>(oldEnd), SEEK_SET) < 0)
         return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot seek in", archivePath);
-    ArchiveOutput out(fd, scanned.endOffset);
-    arc::ArcResult r = writeNewMembers(out, entries, options, directoryOf(archivePath));
-    if (r.ok() && out.offset() < scanned.fileSize && ::ftruncate(fd, static_cast<off_t>(out.offset())) != 0)
+    ArchiveOutput out(fd, oldEnd);
+    arc::ArcResult r = writeNewMembers(out, entries, options, directoryOf(archivePath), index);
+    if (r.ok() && out.offset() < oldSize && ::ftruncate(fd, static_cast<off_t>(out.offset())) != 0)
         r = systemFailure(arc::ArcStatus::WriteFailed, "cannot truncate", archivePath);
     if (!r.ok()) {
-        bool restored = ::ftruncate(fd, static_cast<off_t>(scanned.fileSize)) == 0 &&
-                        writeAllAt(fd, tail.data(), tail.size(), scanned.endOffset) == LzhStatus::Ok;
+        bool restored = ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0 &&
+                        writeAllAt(fd, tail.data(), tail.size(), oldEnd) == LzhStatus::Ok;
         if (!restored) r.message += "\nthe archive could not be restored to its previous state";
+        return r;
     }
+    rememberArchiveIndex(fd, std::move(index));
     return r;
 }
 
@@ -217,13 +227,12 @@ arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc:
     if (!fd.valid()) {
         if (errno != ENOENT) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot open", archivePath);
         return writeViaTemporary(archivePath, 0644, entries, options,
-                                 [](ArchiveOutput&) { return arc::ArcResult::success(); });
+                                 [](ArchiveOutput&, ArchiveIndex&) { return arc::ArcResult::success(); });
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", archivePath);
-    FileAccess access(fd.get());
-    ScannedArchive scanned;
-    LzhStatus st = scanArchive(access, static_cast<std::uint64_t>(info.st_size), scanned);
+    ArchiveIndex index;
+    LzhStatus st = loadArchiveIndex(fd.get(), index);
     if (st == LzhStatus::ReadFailed) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", archivePath);
     if (st != LzhStatus::Ok)
         return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt, "cannot add to " + archivePath + ": " +
@@ -231,19 +240,20 @@ arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc:
 
     std::set<std::string> newKeys;
     for (const arc::SourceEntry& e : entries) newKeys.insert(memberKey(e.memberName, false));
-    std::vector<const MemberHeader*> kept;
-    for (const MemberHeader& h : scanned.members)
-        if (!newKeys.count(memberKey(decodeMemberPath(h), backslashSeparates(h)))) kept.push_back(&h);
+    std::vector<IndexedMember> kept;
+    for (const IndexedMember& m : index.members)
+        if (!newKeys.count(m.key)) kept.push_back(m);
 
-    if (kept.size() == scanned.members.size() && scanned.fileSize - scanned.endOffset <= kMaxSavedTail)
-        return appendInPlace(fd.get(), archivePath, scanned, entries, options);
+    if (kept.size() == index.members.size() && index.fileSize - index.endOffset <= kMaxSavedTail)
+        return appendInPlace(fd.get(), archivePath, std::move(index), entries, options);
 
-    return writeViaTemporary(archivePath, info.st_mode & 07777, entries, options, [&](ArchiveOutput& out) {
+    return writeViaTemporary(archivePath, info.st_mode & 07777, entries, options, [&](ArchiveOutput& out, ArchiveIndex& rebuilt) {
         std::vector<std::uint8_t> buffer(kCopyChunk);
-        for (const MemberHeader* h : kept) {
-            std::uint64_t length = h->dataOffset + h->compressedSize - h->headerOffset;
-            if (!out.copyFrom(fd.get(), h->headerOffset, length, buffer))
+        for (const IndexedMember& m : kept) {
+            const std::uint64_t at = out.offset();
+            if (!out.copyFrom(fd.get(), m.headerOffset, m.end - m.headerOffset, buffer))
                 return systemFailure(arc::ArcStatus::WriteFailed, "cannot copy the old members of", archivePath);
+            rebuilt.members.push_back({m.key, at, out.offset()});
         }
         return arc::ArcResult::success();
     });

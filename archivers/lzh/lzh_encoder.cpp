@@ -26,7 +26,9 @@ LzhEncoder::LzhEncoder(Method method, Settings settings, std::uint64_t sizeHint)
       settings_(settings),
       matcher_(std::make_unique<LzssMatcher>(params_.dictionaryBits,
                                              LzssMatcher::Settings{settings.maxChain, settings.niceLength, settings.farForShortMatch}, sizeHint)),
-      symbols_(static_cast<std::size_t>(std::clamp(settings.blockCodes, 1, 65535))),
+      symbols_(static_cast<std::size_t>(std::clamp<std::uint64_t>(
+          sizeHint != 0 ? std::min<std::uint64_t>(sizeHint, static_cast<std::uint64_t>(settings.blockCodes)) : settings.blockCodes,
+          1, 65535))),
       distances_(symbols_.size())
 {
 }

@@ -135,7 +135,9 @@ ParallelCompressor::ParallelCompressor(const std::vector<arc::SourceEntry>& entr
       slots_(entries.size()),
       done_(entries.size(), false)
 {
-    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+    const std::size_t useful = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 0)), entries.size());
+    if (useful > 1)
+        for (std::size_t i = 0; i < useful; ++i) workers_.emplace_back([this] { work(); });
 }
 
 ParallelCompressor::~ParallelCompressor()
@@ -173,6 +175,12 @@ void ParallelCompressor::work()
 
 PreparedMember& ParallelCompressor::waitFor(std::size_t index)
 {
+    if (workers_.empty()) {
+        // No workers (a single member): compress in the caller's thread, sparing the hand-off.
+        slots_[index] = std::make_unique<PreparedMember>();
+        compressMember(entries_[index], method_, spillDirectory_, *slots_[index]);
+        return *slots_[index];
+    }
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return done_[index]; });
     return *slots_[index];

@@ -35,7 +35,8 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
                     PreparedMember& out);
 
 // Runs compressMember on worker threads, at most `ahead` members past the one the writer is
-// waiting for, so memory stays bounded however many members there are.
+// waiting for, so memory stays bounded however many members there are. With one member (or
+// one thread) there are no workers and waitFor() compresses in the caller's thread.
 class ParallelCompressor {
 public:
     ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method, std::string spillDirectory,
