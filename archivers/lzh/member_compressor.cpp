@@ -25,10 +25,12 @@ constexpr std::uint64_t kEncoderLag = 64 * 1024;
 constexpr std::uint64_t kLargeMember = 1u << 20;
 
 // Small members get the deeper search: it costs little in absolute time, while large members
-// must stream fast.
-LzhEncoder::Settings settingsFor(std::uint64_t size)
+// must stream fast. The larger windows of -lh6-/-lh7- (chosen for size over speed) hold
+// more candidates worth visiting.
+LzhEncoder::Settings settingsFor(std::uint64_t size, Method method)
 {
     LzhEncoder::Settings settings;
+    if (method != Method::Lh5) settings.maxChain = 512;
     if (size > kLargeMember) {
         settings.maxChain = 48;
         settings.niceLength = 128;
@@ -71,7 +73,7 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
         out.result = failure(arc::ArcStatus::InputMissing, "cannot open", entry.diskPath);
         return;
     }
-    LzhEncoder encoder(method, settingsFor(entry.size), entry.size);
+    LzhEncoder encoder(method, settingsFor(entry.size, method), entry.size);
     std::vector<std::uint8_t> input(std::min<std::size_t>(kReadChunk, entry.size + 1));
     std::uint16_t crc = 0;
     std::uint64_t consumed = 0;

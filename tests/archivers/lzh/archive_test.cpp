@@ -160,6 +160,24 @@ TEST(Append, AFailureRestoresTheExactPreviousBytes)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);  // no temporaries left
 }
 
+TEST(Append, AnArchiveChangedBehindOurBackIsScannedAfresh)
+{
+    TempDir dir;
+    for (const char* name : {"one.txt", "two.txt", "three.txt"}) writeFile(dir.path() / name, name);
+    const fs::path archive = dir.path() / "A.lzh";
+    const fs::path other = dir.path() / "B.lzh";
+    auto add = [&](const fs::path& to, const char* name) {
+        return unlha("a -n1 \"" + to.string() + "\" \"" + (dir.path() / name).string() + "\"").code;
+    };
+    ASSERT_EQ(add(archive, "one.txt"), 0);
+    ASSERT_EQ(add(other, "two.txt"), 0);
+    writeFile(archive, readFile(other));  // another program replaced the archive's contents
+    ASSERT_EQ(add(archive, "three.txt"), 0);
+    std::vector<std::string> paths;
+    ASSERT_TRUE(listArchive(archive.string(), paths).ok());
+    EXPECT_EQ(paths, (std::vector<std::string>{"two.txt", "three.txt"}));
+}
+
 TEST(Append, ADamagedArchiveIsNotTouched)
 {
     TempDir dir;
