@@ -83,6 +83,7 @@ void LzhEncoder::parse(int limit, std::vector<std::uint8_t>& out)
         }
         if (pending_ && pendingLength_ >= kMinMatch && length <= pendingLength_) {
             emitMatch(pendingLength_, pendingDistance_, out);
+            // Positions inside the match join the chains so later data can refer to them.
             int stop = std::min(pos_ + pendingLength_ - 1, end - kMinMatch + 1);
             for (int q = pos_ + 1; q < stop; ++q) m.insert(q);
             pos_ += pendingLength_ - 1;

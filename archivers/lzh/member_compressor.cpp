@@ -32,7 +32,7 @@ LzhEncoder::Settings settingsFor(std::uint64_t size, Method method)
     LzhEncoder::Settings settings;
     if (method != Method::Lh5) settings.maxChain = 512;
     if (size > kLargeMember) {
-        settings.maxChain = 48;
+        settings.maxChain = 32;
         settings.niceLength = 128;
     }
     return settings;
