@@ -42,6 +42,20 @@ int hashBitsFor(std::uint64_t sizeHint)
     return bits;
 }
 
+inline std::uint16_t load16(const std::uint8_t* p)
+{
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+inline std::uint32_t load32(const std::uint8_t* p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
 }  // namespace
 
 LzssMatcher::LzssMatcher(int windowBits, Settings settings, std::uint64_t sizeHint)
@@ -122,8 +136,9 @@ int LzssMatcher::insertAndFind(int p, int minLength, int chainLimit, unsigned& d
     bool shortened = false;
     while (best < nice && candidate >= oldest && candidate < older && chainLimit-- > 0) {
         const std::uint8_t* there = base + candidate;
-        if (there[best] == here[best] && there[best - 1] == here[best - 1] && there[0] == here[0] &&
-            there[1] == here[1]) {
+        // Cheap rejection first: the two bytes that would make this candidate longer than the
+        // best so far, then the first three bytes (a 4-byte hash may still collide).
+        if (load16(there + best - 1) == load16(here + best - 1) && (load32(there) & 0xFFFFFF) == (load32(here) & 0xFFFFFF)) {
             int length = commonLength(here, there, maxLength);
             if (length > best) {
                 best = length;

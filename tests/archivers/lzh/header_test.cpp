@@ -241,6 +241,28 @@ TEST(Level1Header, ExtendedHeadersAreCountedOutOfTheDataSize)
     EXPECT_EQ(decodeMemberPath(m), "d/f.txt");
 }
 
+TEST(Level3Header, FourByteSizesAreRead)
+{
+    const std::string name = "l3.txt";
+    const std::size_t extSize = 1 + name.size() + 4;
+    Bytes h(32 + extSize, 0);
+    h[0] = 4;  // word size
+    std::memcpy(&h[2], "-lh0-", 5);
+    h[7] = 3, h[11] = 3, h[19] = 0x20, h[20] = 3, h[23] = 'U';
+    h[24] = static_cast<std::uint8_t>(h.size());
+    h[28] = static_cast<std::uint8_t>(extSize);
+    h[32] = 0x01;
+    std::memcpy(&h[33], name.data(), name.size());
+    h.insert(h.end(), {'a', 'b', 'c'});
+    MemberHeader m;
+    bool atEnd = false;
+    ASSERT_EQ(readAt0(h, m, atEnd), LzhStatus::Ok);
+    EXPECT_EQ(m.level, 3);
+    EXPECT_EQ(decodeMemberPath(m), "l3.txt");
+    EXPECT_EQ(m.dataOffset, 32 + extSize);
+    EXPECT_EQ(m.compressedSize, 3u);
+}
+
 TEST(MemberNames, Utf16AndCodePageHeadersComeFirst)
 {
     MemberHeader h;
