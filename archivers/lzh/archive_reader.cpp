@@ -11,10 +11,16 @@
 #include "common/safe_path.h"
 #include "lzh/file_io.h"
 #include "lzh/lzh_decoder.h"
+#include "lzh/member_predecoder.h"
 #include "lzh/member_name.h"
 
 namespace lzh {
 namespace {
+
+// Small members are decoded ahead on a worker while this thread writes files.
+constexpr int kDecodeThreads = 1;
+constexpr std::size_t kDecodeAhead = 16;
+constexpr std::uint64_t kPredecodeLimit = 1u << 20;
 
 arc::ArcStatus arcStatusFor(LzhStatus st)
 {
@@ -71,7 +77,7 @@ arc::ArcResult openAndScan(const std::string& archivePath, OpenArchive& open)
     return arc::ArcResult::success();
 }
 
-arc::ArcResult extractMember(int fd, const MemberHeader& h, arc::SafeDiskWriter& writer)
+arc::ArcResult extractMember(int fd, const MemberHeader& h, const DecodedMember* decoded, arc::SafeDiskWriter& writer)
 {
     const std::string path = decodeMemberPath(h);
     const auto safe = arc::safeRelativePath(path, backslashSeparates(h));
@@ -86,10 +92,17 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, arc::SafeDiskWriter&
                                        "skipped " + path + ": method " + h.methodId + " is not supported");
     arc::ArcResult r = writer.beginFile(*safe, permissions, h.mtime);
     if (!r.ok()) return r;
-    FileRangeSource source(fd, h.dataOffset, h.compressedSize);
     DiskSink sink(writer);
     std::uint16_t crc = 0;
-    LzhStatus st = decodeMember(*h.method, source, h.originalSize, sink, crc);
+    LzhStatus st;
+    if (decoded != nullptr) {
+        st = decoded->status;
+        crc = decoded->crc;
+        if (st == LzhStatus::Ok) st = sink.write(decoded->data.data(), decoded->data.size());
+    } else {
+        FileRangeSource source(fd, h.dataOffset, h.compressedSize);
+        st = decodeMember(*h.method, source, h.originalSize, sink, crc);
+    }
     if (st == LzhStatus::Ok && crc != h.dataCrc) st = LzhStatus::CrcMismatch;
     if (st != LzhStatus::Ok) {
         writer.abortFile();
@@ -148,7 +161,13 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
     arc::SafeDiskWriter writer(destination);
     arc::ArcResult r = writer.open();
     if (!r.ok()) return r;
-    for (const MemberHeader& h : open.scanned.members) arc::mergeInto(total, extractMember(open.fd.get(), h, writer));
+    const std::vector<MemberHeader>& members = open.scanned.members;
+    MemberPredecoder predecoder(open.fd.get(), members, members.size() > 1 ? kDecodeThreads : 0, kDecodeAhead,
+                                kPredecodeLimit);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        arc::mergeInto(total, extractMember(open.fd.get(), members[i], predecoder.take(i), writer));
+        predecoder.release(i);
+    }
     // Members before a damaged header are extracted; the damage itself is still a failure.
     if (open.scanStatus != LzhStatus::Ok)
         arc::mergeInto(total, arc::ArcResult::failure(arcStatusFor(open.scanStatus),

@@ -1,0 +1,100 @@
+// Ordered decoding of small members on worker threads.
+#include "lzh/member_predecoder.h"
+
+#include "lzh/file_io.h"
+#include "lzh/lzh_decoder.h"
+
+namespace lzh {
+namespace {
+
+class VectorSink final : public ByteSink {
+public:
+    explicit VectorSink(std::vector<std::uint8_t>& out) : out_(out) {}
+    LzhStatus write(const std::uint8_t* data, std::size_t size) override
+    {
+        out_.insert(out_.end(), data, data + size);
+        return LzhStatus::Ok;
+    }
+
+private:
+    std::vector<std::uint8_t>& out_;
+};
+
+}  // namespace
+
+MemberPredecoder::MemberPredecoder(int archiveFd, const std::vector<MemberHeader>& members, int threads,
+                                   std::size_t ahead, std::uint64_t maxMemberBytes)
+    : fd_(archiveFd),
+      members_(members),
+      ahead_(ahead < 1 ? 1 : ahead),
+      maxMemberBytes_(maxMemberBytes),
+      slots_(members.size()),
+      done_(members.size(), false)
+{
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+}
+
+MemberPredecoder::~MemberPredecoder()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : workers_) t.join();
+}
+
+bool MemberPredecoder::eligible(const MemberHeader& h) const
+{
+    return h.method && !h.isDirectory() && h.originalSize <= maxMemberBytes_ && h.compressedSize <= 2 * maxMemberBytes_;
+}
+
+void MemberPredecoder::work()
+{
+    for (;;) {
+        std::size_t index;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] {
+                return stopping_ || nextToStart_ >= members_.size() || nextToStart_ < released_ + ahead_;
+            });
+            if (stopping_ || nextToStart_ >= members_.size()) return;
+            index = nextToStart_++;
+        }
+        std::unique_ptr<DecodedMember> decoded;
+        const MemberHeader& h = members_[index];
+        if (eligible(h)) {
+            decoded = std::make_unique<DecodedMember>();
+            decoded->data.reserve(static_cast<std::size_t>(h.originalSize));
+            FileRangeSource source(fd_, h.dataOffset, h.compressedSize);
+            VectorSink sink(decoded->data);
+            decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            slots_[index] = std::move(decoded);
+            done_[index] = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+const DecodedMember* MemberPredecoder::take(std::size_t index)
+{
+    if (workers_.empty()) return nullptr;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return done_[index]; });
+    return slots_[index].get();
+}
+
+void MemberPredecoder::release(std::size_t index)
+{
+    {
+        std::lock_guard lock(mutex_);
+        slots_[index].reset();
+        released_ = index + 1;
+    }
+    changed_.notify_all();
+}
+
+}  // namespace lzh

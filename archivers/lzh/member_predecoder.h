@@ -1,0 +1,56 @@
+// Decodes small members ahead of the extractor on worker threads, handing them back in order.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "lzh/header_codec.h"
+
+namespace lzh {
+
+struct DecodedMember {
+    LzhStatus status = LzhStatus::Ok;
+    std::uint16_t crc = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// Extraction writes files from one thread only (the disk writer requires it), so decoding
+// small members on other threads lets the CPU work overlap the file-system work. Members
+// larger than `maxMemberBytes` (and directories, unknown methods) are left to the extractor,
+// which streams them; at most `ahead` decoded members wait, so memory stays bounded.
+class MemberPredecoder {
+public:
+    MemberPredecoder(int archiveFd, const std::vector<MemberHeader>& members, int threads, std::size_t ahead,
+                     std::uint64_t maxMemberBytes);
+    ~MemberPredecoder();
+    MemberPredecoder(const MemberPredecoder&) = delete;
+    MemberPredecoder& operator=(const MemberPredecoder&) = delete;
+
+    // Blocks until member `index` is decoded; nullptr when it was not taken (stream it instead).
+    const DecodedMember* take(std::size_t index);
+    // Frees member `index` and lets the workers move on.
+    void release(std::size_t index);
+
+private:
+    bool eligible(const MemberHeader& h) const;
+    void work();
+
+    int fd_;
+    const std::vector<MemberHeader>& members_;
+    std::size_t ahead_;
+    std::uint64_t maxMemberBytes_;
+    std::vector<std::unique_ptr<DecodedMember>> slots_;
+    std::vector<bool> done_;
+    std::size_t nextToStart_ = 0;
+    std::size_t released_ = 0;
+    bool stopping_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace lzh
