@@ -11,6 +11,8 @@
 namespace lzh {
 namespace {
 
+constexpr std::size_t kBatchMembers = 4096;  // full headers held in memory at a time
+
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
@@ -62,15 +64,20 @@ LzhStatus loadArchiveIndex(int fd, ArchiveIndex& out)
         }
     }
     FileAccess access(fd);
-    ScannedArchive scanned;
-    LzhStatus st = scanArchive(access, static_cast<std::uint64_t>(id.size), scanned);
-    if (st != LzhStatus::Ok) return st;
     out = ArchiveIndex{};
-    out.endOffset = scanned.endOffset;
-    out.fileSize = scanned.fileSize;
-    for (const MemberHeader& h : scanned.members)
-        out.members.push_back({memberKey(decodeMemberPath(h), backslashSeparates(h)), h.headerOffset,
-                               h.dataOffset + h.compressedSize});
+    out.fileSize = static_cast<std::uint64_t>(id.size);
+    std::uint64_t offset = 0;
+    for (;;) {
+        ScannedArchive scanned;
+        LzhStatus st = scanArchive(access, out.fileSize, scanned, offset, kBatchMembers);
+        if (st != LzhStatus::Ok) return st;
+        for (const MemberHeader& h : scanned.members)
+            out.members.push_back({memberKey(decodeMemberPath(h), backslashSeparates(h)), h.headerOffset,
+                                   h.dataOffset + h.compressedSize});
+        offset = scanned.endOffset;
+        if (scanned.complete) break;
+    }
+    out.endOffset = offset;
     return LzhStatus::Ok;
 }
 

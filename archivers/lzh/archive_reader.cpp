@@ -21,6 +21,7 @@ namespace {
 constexpr int kDecodeThreads = 1;
 constexpr std::size_t kDecodeAhead = 16;
 constexpr std::uint64_t kPredecodeLimit = 1u << 20;
+constexpr std::size_t kBatchMembers = 4096;  // headers held in memory at a time
 
 arc::ArcStatus arcStatusFor(LzhStatus st)
 {
@@ -55,11 +56,11 @@ private:
 
 struct OpenArchive {
     FileHandle fd;
-    ScannedArchive scanned;
-    LzhStatus scanStatus = LzhStatus::Ok;
+    std::uint64_t fileSize = 0;
+    ScannedArchive scanned;  // the current batch
 };
 
-arc::ArcResult openAndScan(const std::string& archivePath, OpenArchive& open)
+arc::ArcResult openArchive(const std::string& archivePath, OpenArchive& open)
 {
     open.fd = FileHandle(::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info {};
@@ -68,14 +69,48 @@ arc::ArcResult openAndScan(const std::string& archivePath, OpenArchive& open)
                                        "cannot open " + archivePath + ": " + std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         return arc::ArcResult::failure(arc::ArcStatus::ArchiveUnreadable, archivePath + " is not a file");
-    FileAccess access(open.fd.get());
-    open.scanStatus = scanArchive(access, static_cast<std::uint64_t>(info.st_size), open.scanned);
-    if (open.scanned.members.empty() && open.scanStatus != LzhStatus::Ok)
-        return arc::ArcResult::failure(arcStatusFor(open.scanStatus),
-                                       archivePath + " is not a readable LZH archive: " +
-                                           std::string(lzhStatusName(open.scanStatus)));
+    open.fileSize = static_cast<std::uint64_t>(info.st_size);
     return arc::ArcResult::success();
 }
+
+// The next batch of headers from `offset`; `before` members were read in earlier batches.
+arc::ArcResult scanBatch(const std::string& archivePath, OpenArchive& open, std::uint64_t offset, std::size_t before)
+{
+    FileAccess access(open.fd.get());
+    LzhStatus st = scanArchive(access, open.fileSize, open.scanned, offset, kBatchMembers);
+    if (st == LzhStatus::Ok) return arc::ArcResult::success();
+    const std::size_t read = before + open.scanned.members.size();
+    if (read == 0)
+        return arc::ArcResult::failure(arcStatusFor(st), archivePath + " is not a readable LZH archive: " +
+                                                             std::string(lzhStatusName(st)));
+    return arc::ArcResult::failure(arcStatusFor(st), archivePath + ": damaged after member " + std::to_string(read) +
+                                                         ": " + std::string(lzhStatusName(st)));
+}
+
+// Gathers member failures: the first failure's code, and messages up to a limit, so an
+// archive of a million bad members cannot grow the message without bound.
+class FailureCollector {
+public:
+    explicit FailureCollector(arc::ArcResult& total) : total_(total) {}
+    void add(const arc::ArcResult& r)
+    {
+        if (r.ok()) return;
+        if (++count_ <= kMaxMessages) {
+            arc::mergeInto(total_, r);
+        } else if (total_.ok()) {
+            total_.status = r.status;
+        }
+    }
+    void finish()
+    {
+        if (count_ > kMaxMessages) total_.message += "\n(" + std::to_string(count_ - kMaxMessages) + " more failures)";
+    }
+
+private:
+    static constexpr std::size_t kMaxMessages = 100;
+    arc::ArcResult& total_;
+    std::size_t count_ = 0;
+};
 
 arc::ArcResult extractMember(int fd, const MemberHeader& h, const DecodedMember* decoded, arc::SafeDiskWriter& writer)
 {
@@ -114,27 +149,25 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const DecodedMember*
 
 }  // namespace
 
-LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArchive& out)
+LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArchive& out, std::uint64_t startOffset,
+                      std::size_t maxMembers)
 {
     out = ScannedArchive{};
     out.fileSize = fileSize;
-    std::uint64_t offset = 0;
+    std::uint64_t offset = startOffset;
     for (;;) {
+        out.endOffset = offset;
+        if (out.members.size() >= maxMembers) return LzhStatus::Ok;
         MemberHeader h;
         bool atEnd = false;
         LzhStatus st = readMemberHeader(archive, offset, h, atEnd);
-        if (st != LzhStatus::Ok) {
-            out.endOffset = offset;
-            return st;
-        }
+        if (st != LzhStatus::Ok) return st;
         if (atEnd) {
             out.endOffset = offset < fileSize ? offset : fileSize;
+            out.complete = true;
             return LzhStatus::Ok;
         }
-        if (h.dataOffset > fileSize || h.compressedSize > fileSize - h.dataOffset) {
-            out.endOffset = offset;
-            return LzhStatus::Truncated;
-        }
+        if (h.dataOffset > fileSize || h.compressedSize > fileSize - h.dataOffset) return LzhStatus::Truncated;
         offset = h.dataOffset + h.compressedSize;
         out.members.push_back(std::move(h));
     }
@@ -143,38 +176,44 @@ LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArch
 arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::string>& paths)
 {
     OpenArchive open;
-    arc::ArcResult r = openAndScan(archivePath, open);
+    arc::ArcResult r = openArchive(archivePath, open);
     if (!r.ok()) return r;
-    for (const MemberHeader& h : open.scanned.members) paths.push_back(decodeMemberPath(h));
-    if (open.scanStatus != LzhStatus::Ok)
-        return arc::ArcResult::failure(arcStatusFor(open.scanStatus),
-                                       archivePath + ": damaged after member " + std::to_string(paths.size()) + ": " +
-                                           std::string(lzhStatusName(open.scanStatus)));
-    return arc::ArcResult::success();
+    for (std::uint64_t offset = 0;;) {
+        r = scanBatch(archivePath, open, offset, paths.size());
+        for (const MemberHeader& h : open.scanned.members) paths.push_back(decodeMemberPath(h));
+        if (!r.ok() || open.scanned.complete) return r;
+        offset = open.scanned.endOffset;
+    }
 }
 
 arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination)
 {
     OpenArchive open;
-    arc::ArcResult total = openAndScan(archivePath, open);
+    arc::ArcResult total = openArchive(archivePath, open);
     if (!total.ok()) return total;
+    arc::ArcResult scanned = scanBatch(archivePath, open, 0, 0);
+    if (open.scanned.members.empty() && !scanned.ok()) return scanned;
     arc::SafeDiskWriter writer(destination);
     arc::ArcResult r = writer.open();
     if (!r.ok()) return r;
-    const std::vector<MemberHeader>& members = open.scanned.members;
-    MemberPredecoder predecoder(open.fd.get(), members, members.size() > 1 ? kDecodeThreads : 0, kDecodeAhead,
-                                kPredecodeLimit);
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        arc::mergeInto(total, extractMember(open.fd.get(), members[i], predecoder.take(i), writer));
-        predecoder.release(i);
+    FailureCollector failures(total);
+    std::size_t done = 0;
+    for (;;) {
+        const std::vector<MemberHeader>& members = open.scanned.members;
+        MemberPredecoder predecoder(open.fd.get(), members, members.size() > 1 ? kDecodeThreads : 0, kDecodeAhead,
+                                    kPredecodeLimit);
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            failures.add(extractMember(open.fd.get(), members[i], predecoder.take(i), writer));
+            predecoder.release(i);
+        }
+        done += members.size();
+        // Members before a damaged header are extracted; the damage itself is still a failure.
+        if (!scanned.ok() || open.scanned.complete) break;
+        scanned = scanBatch(archivePath, open, open.scanned.endOffset, done);
     }
-    // Members before a damaged header are extracted; the damage itself is still a failure.
-    if (open.scanStatus != LzhStatus::Ok)
-        arc::mergeInto(total, arc::ArcResult::failure(arcStatusFor(open.scanStatus),
-                                                      archivePath + ": damaged after member " +
-                                                          std::to_string(open.scanned.members.size()) + ": " +
-                                                          std::string(lzhStatusName(open.scanStatus))));
-    arc::mergeInto(total, writer.finish());
+    failures.add(scanned);
+    failures.add(writer.finish());
+    failures.finish();
     return total;
 }
 

@@ -1,6 +1,7 @@
 // Reads LZH archives: the header scan, listing, and safe extraction.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,12 +13,17 @@ namespace lzh {
 
 struct ScannedArchive {
     std::vector<MemberHeader> members;
-    std::uint64_t endOffset = 0;  // where the end marker is (or the file ends without one)
+    std::uint64_t endOffset = 0;  // where the end marker is (or the file ends without one);
+                                  // when not complete, where the next header starts
     std::uint64_t fileSize = 0;
+    bool complete = false;        // the end was reached (not just `maxMembers`)
 };
 
-// Reads every header, checking that each member's data lies inside the file.
-LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArchive& out);
+// Reads the headers from `startOffset` on, at most `maxMembers` of them, checking that each
+// member's data lies inside the file. Reading in batches keeps memory proportional to the
+// batch, not to however many headers a (possibly hostile) archive holds.
+LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArchive& out, std::uint64_t startOffset = 0,
+                      std::size_t maxMembers = SIZE_MAX);
 
 // The members' decoded paths (as stored, before any safety cleaning), in archive order.
 arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::string>& paths);

@@ -261,6 +261,26 @@ TEST(Extract, EveryTruncationOfAnArchiveIsANamedFailure)
     }
 }
 
+TEST(Extract, ArchivesOfManyMembersAreReadInBatchesToTheEnd)
+{
+    TempDir dir;
+    std::vector<ForgedMember> members;
+    for (int i = 0; i < 4200; ++i) members.push_back({"m" + std::to_string(i), std::to_string(i)});
+    members[4150].path = "../escape";
+    std::string bytes = forgeArchive(members);
+    bytes.back() = 'X';  // a damaged header where the end marker was
+    writeFile(dir.path() / "many.lzh", bytes);
+    PluginResult r = unlha("x -n \"" + (dir.path() / "many.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsafeEntry)) << r.message;
+    EXPECT_NE(r.message.find("damaged after member 4200"), std::string::npos) << r.message;
+    EXPECT_EQ(snapshot(dir.path() / "out").size(), 4199u);
+    EXPECT_EQ(readFile(dir.path() / "out" / "m4199"), "4199");
+
+    std::vector<std::string> paths;
+    EXPECT_EQ(listArchive((dir.path() / "many.lzh").string(), paths).status, arc::ArcStatus::ArchiveCorrupt);
+    EXPECT_EQ(paths.size(), 4200u);
+}
+
 TEST(Extract, UnknownMethodsAreReportedAndSkipped)
 {
     TempDir dir;
