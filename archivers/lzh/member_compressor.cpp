@@ -24,15 +24,15 @@ constexpr std::uint64_t kGiveUpAfter = 4u << 20;
 constexpr std::uint64_t kEncoderLag = 64 * 1024;
 constexpr std::uint64_t kLargeMember = 1u << 20;
 
-// Small members get the deeper search: it costs little in absolute time, while large members
-// must stream fast. The larger windows of -lh6-/-lh7- (chosen for size over speed) hold
-// more candidates worth visiting.
+// Small members get the deeper search: it costs little in absolute time, while large -lh5-
+// members (the default, expected to be quick) must stream fast. -lh6-/-lh7- are chosen for
+// size over speed, and their larger windows hold more candidates worth visiting.
 LzhEncoder::Settings settingsFor(std::uint64_t size, Method method)
 {
     LzhEncoder::Settings settings;
     if (method != Method::Lh5) settings.maxChain = 512;
     if (size > kLargeMember) {
-        settings.maxChain = 32;
+        settings.maxChain = method == Method::Lh5 ? 32 : 128;
         settings.niceLength = 128;
     }
     return settings;
