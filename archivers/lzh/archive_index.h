@@ -27,7 +27,7 @@ struct ArchiveIndex {
 // not rescan a growing archive each time.
 LzhStatus loadArchiveIndex(int fd, ArchiveIndex& out);
 
-// Keeps `index` as the description of the file open on `fd`, which this process just wrote.
+// Keeps `index` for the file open on `fd`, which this process just wrote.
 void rememberArchiveIndex(int fd, ArchiveIndex index);
 
 }  // namespace lzh

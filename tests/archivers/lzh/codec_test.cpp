@@ -221,7 +221,7 @@ const BadTableCase kBadTables[] = {
 
 class ForgedBadTable : public ::testing::TestWithParam<BadTableCase> {};
 
-TEST_P(ForgedBadTable, GivesItsSpecificStatus)
+TEST_P(ForgedBadTable, GivesItsOwnStatus)
 {
     ForgedStream s;
     GetParam().write(s.bits);
