@@ -50,7 +50,7 @@ struct Request {
 
 arc::ArcResult parse(std::string_view command, Request& request)
 {
-    static const std::vector<std::string> kQuiet = {"-n", "-n1", "-r", "-r2", "-x", "-x1", "-q", "-v", "-a", "-a1"};
+    static const std::vector<std::string> kQuiet = {"-n", "-n1", "-r", "-r2", "-x", "-x1", "-q", "-v", "--i"};
     for (const std::string& word : arc::splitCommand(command)) {
         if (word.size() < 2 || word[0] != '-') {
             if (request.verb.empty())

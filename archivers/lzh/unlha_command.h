@@ -13,7 +13,7 @@ namespace lzh {
 //   x [switches] ARCHIVE DEST/ [*.*]       extract everything with paths under DEST
 //   l ARCHIVE                              list member paths, one per line, in the message
 // Switches: -lh5 (default), -lh6, -lh7 choose the method; -lh0 stores; -n, -n1, -r, -r2,
-// -x, -x1, -q, -v are accepted and change nothing visible.
+// -x, -x1, -q, -v, --i are accepted and change nothing visible.
 arc::ArcResult runUnlhaCommand(std::string_view command);
 
 }  // namespace lzh

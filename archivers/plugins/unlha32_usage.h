@@ -17,7 +17,7 @@ inline constexpr char kUnlhaUsage[] =
     "    -lh6          compress with -lh6- (32 KiB window)\n"
     "    -lh7          compress with -lh7- (64 KiB window)\n"
     "    -lh0, -z      store without compression\n"
-    "    -n -n1 -r -r2 -x -x1 -q -v   accepted, no visible effect\n"
+    "    -n -n1 -r -r2 -x -x1 -q -v --i   accepted, no visible effect\n"
     "  Members that do not shrink, and empty ones, are stored (-lh0-). Names are written in\n"
     "  CP932, with UTF-16 name headers when a name has characters outside CP932.\n"
     "  Result: 0 on success, else an error code with a message.\n";

@@ -70,6 +70,20 @@ TEST(Plugin, MethodSwitchesChooseTheMethod)
     }
 }
 
+TEST(Plugin, SwitchesCountWhereverTheyStand)
+{
+    TempDir dir;
+    writeFile(dir.path() / "f.txt", std::string(textBytes(20000, 1).size(), 'q'));
+    const fs::path archive = dir.path() / "A.lzh";
+    PluginResult r = unlha("a \"" + archive.string() + "\" -q \"" + (dir.path() / "f.txt").string() + "\" -lh6 --i");
+    ASSERT_EQ(r.code, 0) << r.message;
+    ASSERT_EQ(headersOf(archive).size(), 1u);
+    EXPECT_EQ(headersOf(archive)[0].method, Method::Lh6);
+    r = unlha("-n x \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "\" *.*");
+    ASSERT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(readFile(dir.path() / "out" / "f.txt"), readFile(dir.path() / "f.txt"));
+}
+
 TEST(Plugin, FileFormStoresTheBareName)
 {
     TempDir dir;
