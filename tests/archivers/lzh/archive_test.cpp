@@ -295,16 +295,36 @@ TEST(Extract, ArchivesOfManyMembersAreReadInBatchesToTheEnd)
     EXPECT_EQ(paths.size(), 4200u);
 }
 
-TEST(Extract, UnknownMethodsAreReportedAndSkipped)
+// Changes bytes of the first member's level-2 header and fixes its header CRC to match.
+void patchFirstHeader(std::string& bytes, std::size_t at, const std::string& with)
 {
-    TempDir dir;
-    std::string bytes = forgeArchive({{"old.txt", "data"}, {"new.txt", "more"}});
-    bytes.replace(2, 5, "-lh1-");
-    // The header CRC covers the method bytes: recompute it for the forged method.
+    bytes.replace(at, with.size(), with);
     bytes[27] = bytes[28] = 0;
     const std::size_t total = static_cast<unsigned char>(bytes[0]) | (static_cast<unsigned char>(bytes[1]) << 8);
     const std::uint16_t crc = crc16Update(0, bytes.data(), total);
     bytes[27] = static_cast<char>(crc & 0xFF), bytes[28] = static_cast<char>(crc >> 8);
+}
+
+TEST(Extract, HugeClaimedSizesEndAsNamedFailures)
+{
+    TempDir dir;
+    for (const char* method : {"-lh0-", "-lh5-", "-lh7-"}) {
+        std::string bytes = forgeArchive({{"huge.bin", "abcd"}, {"next.txt", "next"}});
+        patchFirstHeader(bytes, 2, method);
+        patchFirstHeader(bytes, 11, "\xF0\xFF\xFF\xFF");  // original size: almost 4 GiB
+        writeFile(dir.path() / "h.lzh", bytes);
+        fs::remove_all(dir.path() / "out");
+        PluginResult r = unlha("x -n \"" + (dir.path() / "h.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+        EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::ArchiveCorrupt)) << method << ": " << r.message;
+        EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"next.txt", "next"}})) << method;
+    }
+}
+
+TEST(Extract, UnknownMethodsAreReportedAndSkipped)
+{
+    TempDir dir;
+    std::string bytes = forgeArchive({{"old.txt", "data"}, {"new.txt", "more"}});
+    patchFirstHeader(bytes, 2, "-lh1-");
     writeFile(dir.path() / "m.lzh", bytes);
     PluginResult r = unlha("x -n \"" + (dir.path() / "m.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsupportedMethod)) << r.message;
