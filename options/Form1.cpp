@@ -1,0 +1,160 @@
+// The options window's layout and its buttons.
+#include "options/Form1.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "services/Association.h"
+#include "services/Choosers.h"
+#include "services/Desktop.h"
+#include "services/GlobalOptions.h"
+#include "services/Settings.h"
+#include "shell/Twips.h"
+#include "shell/Windows.h"
+#include "shell/iconform.h"
+
+Form1::Form1(QWidget* parent) : QDialog(parent)
+{
+    createControls();
+    setTabOrderByIndex();
+    connectSignals();
+}
+
+void Form1::createControls()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("設定"));
+    setFixedSize(TwipsToPixels(4710), TwipsToPixels(3450));
+    setModal(true);
+
+    Check1 = new QCheckBox(QStringLiteral("最前面表示"), this);
+    PlaceInTwips(Check1, 120, 120, 1215, 255);
+    Command2 = new QPushButton(QStringLiteral("OK"), this);
+    PlaceInTwips(Command2, 2520, 120, 975, 255);
+    Command3 = new QPushButton(QStringLiteral("CANCEL"), this);
+    PlaceInTwips(Command3, 3600, 120, 975, 255);
+
+    Frame2 = new QGroupBox(QStringLiteral("拡張子省略時"), this);
+    PlaceInTwips(Frame2, 0, 480, 4695, 615);
+    Option2[0] = new QRadioButton(QStringLiteral("LZHとみなす"), Frame2);
+    PlaceInTwips(Option2[0], 240, 240, 1575, 255);
+    Option2[1] = new QRadioButton(QStringLiteral("ZIPとみなす"), Frame2);
+    PlaceInTwips(Option2[1], 2640, 240, 1575, 255);
+
+    Frame1 = new QGroupBox(QStringLiteral("作業終了時"), this);
+    PlaceInTwips(Frame1, 0, 1110, 4695, 1215);
+    Option1[0] = new QRadioButton(QStringLiteral("Beep音"), Frame1);
+    PlaceInTwips(Option1[0], 240, 240, 975, 255);
+    Option1[1] = new QRadioButton(QStringLiteral("Wavファイル"), Frame1);
+    PlaceInTwips(Option1[1], 240, 480, 1335, 255);
+    Text1 = new QLineEdit(Frame1);
+    PlaceInTwips(Text1, 600, 720, 3615, 270);
+    Command1 = new QPushButton(QStringLiteral("..."), Frame1);
+    PlaceInTwips(Command1, 4320, 720, 255, 255);
+
+    Frame3 = new QGroupBox(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), this);
+    PlaceInTwips(Frame3, 0, 2400, 4695, 615);
+    Text3 = new QLineEdit(Frame3);
+    PlaceInTwips(Text3, 120, 240, 4095, 270);
+    Command5 = new QPushButton(QStringLiteral("..."), Frame3);
+    Command5->setToolTip(QStringLiteral("参照"));
+    PlaceInTwips(Command5, 4320, 240, 255, 255);
+
+    Command4 = new QPushButton(QStringLiteral("LZH、ZIPファイルへの再関連付け"), this);
+    PlaceInTwips(Command4, 120, 3120, 4455, 255);
+
+    option1Group_ = new QButtonGroup(this);
+    option1Group_->addButton(Option1[0], 0);
+    option1Group_->addButton(Option1[1], 1);
+    option2Group_ = new QButtonGroup(this);
+    option2Group_->addButton(Option2[0], 0);
+    option2Group_->addButton(Option2[1], 1);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {Check1, "Check1"}, {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
+        {Command4, "Command4"}, {Command5, "Command5"}, {Frame1, "Frame1"}, {Frame2, "Frame2"},
+        {Frame3, "Frame3"}, {Text1, "Text1"}, {Text3, "Text3"}, {Option1[0], "Option1(0)"},
+        {Option1[1], "Option1(1)"}, {Option2[0], "Option2(0)"}, {Option2[1], "Option2(1)"}};
+    for (const auto& [object, name] : names)
+        object->setObjectName(QLatin1String(name));
+}
+
+void Form1::setTabOrderByIndex()
+{
+    // Tab indexes 0..14; frames take no focus, so they drop out of the chain.
+    QWidget* const order[] = {Check1, Command2, Command3, Option2[0], Command1, Text1,
+                              Option1[1], Option1[0], Option2[1], Command4, Text3, Command5};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void Form1::connectSignals()
+{
+    connect(Command1, &QPushButton::clicked, this, &Form1::pickSoundFile);
+    connect(Command5, &QPushButton::clicked, this, &Form1::pickBrowseDirectory);
+    connect(Command2, &QPushButton::clicked, this, &Form1::acceptOptions);
+    connect(Command3, &QPushButton::clicked, this, &QDialog::reject);
+    connect(Command4, &QPushButton::clicked, this, &Form1::reassociate);
+}
+
+void Form1::Intoform()
+{
+    Text1->setText(SoundFile);
+    Text3->setText(DefaultBrowseDir);
+    Check1->setChecked(AlwaysOnTop == 1);
+    if (QAbstractButton* button = option1Group_->button(NotifyMode))
+        button->setChecked(true);
+    if (QAbstractButton* button = option2Group_->button(DefaultArchiveType))
+        button->setChecked(true);
+}
+
+void Form1::pickSoundFile()
+{
+    // Starts where the default directory stood when the window opened: the globals change
+    // only on OK, whatever Text3 holds now.
+    const QString chosen = PickFile(this, QStringLiteral("WAVﾌｧｲﾙ") + QChar(u'\0') + QStringLiteral("*.wav"),
+                                    DefaultBrowseDir, QStringLiteral("Wavﾌｧｲﾙの選択"));
+    if (!chosen.isEmpty())
+        Text1->setText(chosen);
+}
+
+void Form1::pickBrowseDirectory()
+{
+    const QString chosen = PickFolder(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"));
+    if (!chosen.isEmpty())
+        Text3->setText(chosen);
+}
+
+void Form1::acceptOptions()
+{
+    SoundFile = Text1->text();
+    DefaultBrowseDir = Text3->text();
+    AlwaysOnTop = Check1->isChecked() ? 1 : 0;
+    NotifyMode = Option1[1]->isChecked() ? 1 : 0;
+    DefaultArchiveType = Option2[1]->isChecked() ? 1 : 0;
+    if (iconform* icon = IconWindow())
+        icon->applyStacking(AlwaysOnTop == 1);
+    SavePathSetting(QStringLiteral("Snddir"), SoundFile);
+    SavePathSetting(QStringLiteral("Defdir"), DefaultBrowseDir);
+    SaveNumberSetting(QStringLiteral("Check1"), AlwaysOnTop);
+    SaveNumberSetting(QStringLiteral("Option1"), NotifyMode);
+    SaveNumberSetting(QStringLiteral("Option2"), DefaultArchiveType);
+    accept();
+}
+
+void Form1::reassociate()
+{
+    AssociateArchives();
+    desktop().showMessage(this, QStringLiteral("LZH、ZIPファイルに、再度関連付けをおこないました"), QString());
+}
+
+void OpenOptionsWindow(QWidget* opener)
+{
+    Form1 window(opener);
+    window.Intoform();
+    window.exec();
+}

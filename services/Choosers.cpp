@@ -1,0 +1,38 @@
+// Choosers over the desktop seam, and ToLongPath for Linux paths.
+#include "services/Choosers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <sys/stat.h>
+
+#include "services/Desktop.h"
+
+QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title)
+{
+    const QStringList parts = filter.split(QChar(u'\0'));
+    const QString description = parts.value(0);
+    const QString patterns = parts.value(1, QStringLiteral("*"));
+    return desktop().pickFile(owner, description, patterns, initialDirectory, title);
+}
+
+QString PickFolder(const QString& title) { return desktop().pickFolder(title); }
+
+QString ToLongPath(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    // Linux has no short aliases: the long form is the absolute path whose every component
+    // exists. The lookup goes component by component so that a missing middle directory stops
+    // it, as the name-by-name search did. lstat sees hidden entries and dangling links alike.
+    const QString absolute = QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
+    const QStringList components = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString accumulated;
+    for (const QString& component : components) {
+        accumulated += QLatin1Char('/') + component;
+        struct stat info {};
+        if (::lstat(QFile::encodeName(accumulated).constData(), &info) != 0)
+            return {};
+    }
+    return accumulated.isEmpty() ? QStringLiteral("/") : accumulated;
+}

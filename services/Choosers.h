@@ -1,0 +1,16 @@
+// File and folder choosers, and the long-path routine. Each returns the empty string for
+// "nothing chosen or found"; callers then leave their field alone.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// `filter` is pairs of description, NUL, ";"-separated patterns (e.g. "WAVﾌｧｲﾙ" NUL "*.wav");
+// the first pair is used. Returns the chosen existing file's whole path.
+QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title);
+// Returns the chosen directory's whole path.
+QString PickFolder(const QString& title);
+// The absolute form of `path` with every component looked up on disk, hidden entries
+// included; empty when some component does not exist.
+QString ToLongPath(const QString& path);

@@ -1,0 +1,28 @@
+// The seam for what a test must not really do: sounds, modal boxes, choosers and the trash.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    virtual void beep() = 0;
+    // Starts playing and returns at once; a missing file or audio device is silent.
+    virtual void playSound(const QString& path) = 0;
+    // A box with the text, the title (the application's name when empty), one OK button, no icon.
+    virtual void showMessage(QWidget* parent, const QString& text, const QString& title) = 0;
+    // One existing file; empty when cancelled. `patterns` is a ";"-separated list ("*.lzh;*.zip").
+    virtual QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,
+                             const QString& initialDirectory, const QString& title) = 0;
+    // One existing directory; empty when cancelled.
+    virtual QString pickFolder(const QString& title) = 0;
+    virtual bool moveToTrash(const QString& path) = 0;
+};
+
+// The desktop in use: the real one unless a test installed another.
+Desktop& desktop();
+// Installs `replacement` (not owned); nullptr goes back to the real desktop.
+void setDesktop(Desktop* replacement);

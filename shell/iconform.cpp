@@ -1,0 +1,158 @@
+// The icon window: shaped by its picture, dragged with the left button, polling for drops.
+#include "shell/iconform.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QWindow>
+
+#include "freeze/freezeform.h"
+#include "melt/meltform.h"
+#include "services/GlobalOptions.h"
+#include "services/Settings.h"
+#include "shell/DropReception.h"
+#include "shell/SharedState.h"
+#include "shell/Windows.h"
+#include "shell/menuform.h"
+
+QImage IconPicture()
+{
+    // The resources live in a static library: naming them here keeps them linked in.
+    Q_INIT_RESOURCE(assets);
+    return QImage(QStringLiteral(":/assets/tembrel-icon.bmp")).convertToFormat(QImage::Format_RGB32);
+}
+
+iconform::iconform()
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint)
+{
+    setObjectName(QStringLiteral("iconform"));
+    setWindowTitle(QStringLiteral("tembrel"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    Picture1 = IconPicture();
+    setFixedSize(Picture1.size());
+
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(100);
+    connect(Timer2, &QTimer::timeout, this, &iconform::onTimer2);
+    Timer2->start();
+}
+
+void iconform::load()
+{
+    applyStacking(AlwaysOnTop == 1);
+    const QRgb key = Picture1.pixel(0, 0);
+    ScanBitmapRuns(IconRuns, key, Picture1);
+    IconRegion = BuildIconRegion();
+    setMask(IconRegion);
+    update();
+    setform();
+}
+
+QRegion iconform::BuildIconRegion() const
+{
+    QRegion region;
+    for (const IconRun& run : IconRuns)
+        AddRectToRegion(region, run.left, run.top, run.right, run.bottom + 1);
+    return region;
+}
+
+void iconform::setform()
+{
+    const qint16 left = GetPositionSetting(QStringLiteral("iconleft"), 0);
+    const qint16 top = GetPositionSetting(QStringLiteral("icontop"), 0);
+    move(left / kTwipsPerPixel, top / kTwipsPerPixel);
+    IconDropPending = kClear;
+    FreezeDropPending = kClear;
+    AcceptFileDrops(this);
+    HookDropWindow(this);
+}
+
+void iconform::applyStacking(bool onTop)
+{
+    Qt::WindowFlags flags = windowFlags() & ~(Qt::WindowStaysOnTopHint | Qt::WindowStaysOnBottomHint);
+    flags |= onTop ? Qt::WindowStaysOnTopHint : Qt::WindowStaysOnBottomHint;
+    if (windowHandle()) {
+        // Changing a visible window's flags through QWidget would hide and re-create it; the
+        // native window takes the new stacking state in place.
+        overrideWindowFlags(flags);
+        windowHandle()->setFlags(flags);
+        if (!onTop)
+            lower();
+    } else {
+        setWindowFlags(flags);
+    }
+}
+
+void iconform::unload()
+{
+    clearMask();
+    UnloadWindow(ExistingFreezeWindow());
+    UnloadWindow(ExistingMeltWindow());
+    UnloadMenuForm();
+    UnhookDropWindow(this);
+    UnloadWindow(this);
+}
+
+void iconform::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, Picture1);
+}
+
+void iconform::mousePressEvent(QMouseEvent* event)
+{
+    if (event->buttons() == Qt::RightButton) {
+        PopupIconMenu(event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        grabOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        dragging_ = true;
+        systemMoveTried_ = false;
+    }
+}
+
+void iconform::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    // The window manager moves the window as if its title bar were grabbed; without one
+    // (startSystemMove refuses) the window follows the mouse itself.
+    if (!systemMoveTried_) {
+        systemMoveTried_ = true;
+        if (windowHandle() && windowHandle()->startSystemMove()) {
+            dragging_ = false;
+            return;
+        }
+    }
+    move(event->globalPosition().toPoint() - grabOffset_);
+}
+
+void iconform::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+
+void iconform::onTimer2()
+{
+    if (IconDropPending == kClear)
+        return;
+    IconDropPending = kClear;
+    UnhookDropWindow(this);
+
+    bool allArchives = true;
+    QStringList names;
+    for (int i = 0; i < DroppedCount; ++i) {
+        if (!IsArchiveName(DroppedFiles[i]))
+            allArchives = false;
+        names << DroppedFiles[i];
+    }
+    if (allArchives) {
+        meltform* melt = MeltWindow();
+        melt->Text1->setText(QuotedList(names));
+        melt->loaddata();
+        ShowJobWindow(melt);
+    } else {
+        freezeform* freeze = FreezeWindow();
+        freeze->loaddata();
+        ShowJobWindow(freeze);
+    }
+}

@@ -1,0 +1,92 @@
+// The command-line scanner and the rules on names: quoted list and archive test.
+#include "shell/CommandLine.h"
+#include "shell/SharedState.h"
+#include "support/TestMain.h"
+
+class NamesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void splitCommandLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("arguments");  // slot 0 included
+        QTest::newRow("quoted blank, then a bare name")
+            << R"("C:\My Files\a.lzh" b.zip)" << QStringList{"", R"(C:\My Files\a.lzh)", "b.zip"};
+        QTest::newRow("quote inside a word") << R"("a"b)" << QStringList{"", "ab"};
+        QTest::newRow("tabs and runs of blanks") << "\t a  \t b " << QStringList{"", "a", "b"};
+        QTest::newRow("empty") << "" << QStringList{""};
+        QTest::newRow("quoted blank before any argument goes to slot 0")
+            << "\" \"x" << QStringList{" ", "x"};
+        QTest::newRow("quoted blank after an argument joins it") << "a \" b\"" << QStringList{"", "a ", "b"};
+        QTest::newRow("empty quotes are nothing") << "\"\" a" << QStringList{"", "a"};
+        QTest::newRow("Japanese") << "\"/データ/表 示.lzh\"" << QStringList{"", "/データ/表 示.lzh"};
+    }
+    void splitCommandLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, arguments);
+        QCOMPARE(SplitCommandLine(line), arguments);
+    }
+
+    void splitCommandLineStopsAtTheMaximum()
+    {
+        QStringList words;
+        for (int i = 1; i <= 12; ++i)
+            words << QString::number(i);
+        const QStringList split = SplitCommandLine(words.join(' '));
+        QCOMPARE(split.size(), 11);
+        QCOMPARE(split.last(), QString("10"));
+        QCOMPARE(SplitCommandLine("a b c", 2), (QStringList{"", "a", "b"}));
+        QCOMPARE(StartupNames(QStringList{"pellum"} + words).size(), 10);
+    }
+
+    void quotedList_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("list");
+        QTest::newRow("one name stands bare") << QStringList{"/a b/x.lzh"} << "/a b/x.lzh";
+        QTest::newRow("two names quoted") << QStringList{"/a.LZH", "/b.Zip"} << "\"/a.LZH\" \"/b.Zip\"";
+        QTest::newRow("an empty name among others") << QStringList{"/a.zip", ""} << "\"/a.zip\" \"\"";
+        QTest::newRow("nothing") << QStringList{} << "";
+    }
+    void quotedList()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, list);
+        QCOMPARE(QuotedList(names), list);
+    }
+
+    void archiveNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("archive");
+        QTest::newRow("upper case") << "/a/B.LZH" << true;
+        QTest::newRow("mixed case zip") << "/a/b.Zip" << true;
+        QTest::newRow("lha is not lzh") << "/a/b.lha" << false;
+        QTest::newRow("tar.gz") << "/a/b.tar.gz" << false;
+        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << false;
+        QTest::newRow("shorter than four") << "zip" << false;
+        QTest::newRow("exactly the extension") << ".zip" << true;
+    }
+    void archiveNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, archive);
+        QCOMPARE(IsArchiveName(name), archive);
+    }
+
+    void recordingKeepsOneExtraSlot()
+    {
+        RecordDroppedFiles({"/1", "/2", "/3"});
+        QCOMPARE(DroppedCount, qint16(3));
+        QCOMPARE(DroppedFiles.size(), 4);
+        RecordDroppedFiles({"/only"});
+        QCOMPARE(DroppedCount, qint16(1));
+        QCOMPARE(DroppedFiles.size(), 2);
+        QCOMPARE(DroppedFiles[0], QString("/only"));
+    }
+};
+
+TEMBREL_TEST_MAIN(NamesTest)
+#include "tst_names.moc"
