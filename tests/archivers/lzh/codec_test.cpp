@@ -9,6 +9,7 @@
 #include "lzh/crc16.h"
 #include "lzh/huffman_builder.h"
 #include "lzh/lzh_decoder.h"
+#include "lzh/lzh_encoder.h"
 #include "lzh_test_support.h"
 
 namespace lzh::testing {
@@ -231,6 +232,23 @@ TEST_P(ForgedBadTable, GivesItsOwnStatus)
 
 INSTANTIATE_TEST_SUITE_P(Tables, ForgedBadTable, ::testing::ValuesIn(kBadTables),
                          [](const ::testing::TestParamInfo<BadTableCase>& info) { return std::string(info.param.name); });
+
+TEST(SizeHint, AnInputLargerThanPromisedStillRoundTrips)
+{
+    // A file that grows while it is read: the encoder was set up for 1,000 bytes.
+    const Bytes input = textBytes(700000, 31);
+    for (Method m : {Method::Lh5, Method::Lh7}) {
+        LzhEncoder encoder(m, 1000);
+        Bytes compressed;
+        for (std::size_t at = 0; at < input.size(); at += 65536)
+            encoder.write(input.data() + at, std::min<std::size_t>(65536, input.size() - at), compressed);
+        encoder.finish(compressed);
+        Bytes output;
+        std::uint16_t crc = 0;
+        ASSERT_EQ(decode(m, compressed, input.size(), output, crc), LzhStatus::Ok);
+        EXPECT_TRUE(output == input);
+    }
+}
 
 TEST(HostileSizes, AHugeClaimedSizeEndsAsTruncatedNotAHang)
 {
