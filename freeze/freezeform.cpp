@@ -1,11 +1,26 @@
-// The compression window's fields, its settings and its close path.
+// The compression window: its controls, settings, hints, menu, close and switch paths, and the
+// run that packs the dropped files.
 #include "freeze/freezeform.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 
+#include "freeze/FreezeRun.h"
+#include "melt/meltform.h"
+#include "options/Form1.h"
+#include "services/Choosers.h"
+#include "services/Desktop.h"
+#include "services/GlobalOptions.h"
 #include "services/Settings.h"
 #include "shell/DropReception.h"
 #include "shell/SharedState.h"
@@ -13,51 +28,279 @@
 #include "shell/Windows.h"
 #include "shell/iconform.h"
 
+namespace {
+
+const QString kTitle = QStringLiteral("tembrel");
+
+// Shown on opening; the hover forms end in "。".
+const QString kPressHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、圧縮ボタンを押してください");
+const QString kDropHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、ﾌｧｲﾙをﾄﾞﾗｯｸﾞﾄﾞﾛｯﾌﾟすると圧縮します");
+const QString kFreezeButtonHint =
+    QStringLiteral("ﾌｧｲﾙを圧縮します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。");
+const QString kDefButtonHint = QStringLiteral(
+    "現在入力されているﾃﾞｨﾚｸﾄﾘをﾃﾞﾌｫﾙﾄに設定します。設定すると、次回から設定したﾃﾞｨﾚｸﾄﾘがあらかじめ表示されます。");
+const QString kNameHint = QStringLiteral("作成する書庫ﾌｧｲﾙ名を入力してください。\r\n拡張子は省略できます。");
+const QString kDirectoryHint = QStringLiteral("書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。");
+
+QString historyKey(int entry) { return QStringLiteral("fdir") + QString::number(entry + 1); }
+
+template <typename Control>
+Control* placed(Control* control, const char* name, int left, int top, int width, int height)
+{
+    control->setObjectName(QLatin1String(name));
+    PlaceInTwips(control, left, top, width, height);
+    return control;
+}
+
+}  // namespace
+
 freezeform::freezeform()
 {
     setObjectName(QStringLiteral("freezeform"));
     setWindowTitle(QStringLiteral("TEMBREL(圧縮)"));
     createControls();
+    createMenus();
+    setTabOrderByIndex();
+    connectSignals();
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &freezeform::onTimer1);
     Timer1->start();
 }
 
 void freezeform::createControls()
 {
     auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
     client->setFixedSize(TwipsToPixels(6855), TwipsToPixels(2295));
-    Check2 = new QCheckBox(QStringLiteral("圧縮後にﾌｫｰﾑを閉じる"), client);
-    Check2->setObjectName(QStringLiteral("Check2"));
-    PlaceInTwips(Check2, 480, 1200, 2055, 255);
-    freezebutton = new QPushButton(QStringLiteral("圧縮"), client);
-    freezebutton->setObjectName(QStringLiteral("freezebutton"));
-    PlaceInTwips(freezebutton, 3600, 1920, 975, 255);
-    endbutton = new QPushButton(QStringLiteral("閉じる"), client);
-    endbutton->setObjectName(QStringLiteral("endbutton"));
-    PlaceInTwips(endbutton, 5760, 1920, 975, 255);
-    connect(endbutton, &QPushButton::clicked, this, &freezeform::closeWindow);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Frame3 = placed(new QGroupBox(QStringLiteral("圧縮"), client), "Frame3", 0, 0, 6855, 2295);
+    Label4 = placed(new QLabel(QStringLiteral("書庫  :"), Frame3), "Label4", 840, 240, 615, 255);
+    Text1 = placed(new QLineEdit(Frame3), "Text1", 1440, 240, 4935, 270);
+    Label3 = placed(new QLabel(QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ :"), Frame3), "Label3", 120, 600, 1335, 255);
+    Text2 = placed(new QComboBox(Frame3), "Text2", 1440, 600, 4935, 300);
+    Text2->setEditable(true);
+    Text2->setInsertPolicy(QComboBox::NoInsert);
+    Command1 = placed(new QPushButton(QStringLiteral("..."), Frame3), "Command1", 6480, 600, 255, 255);
+    Command1->setToolTip(QStringLiteral("参照"));
+
+    Frame4 = placed(new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame3), "Frame4", 120, 960, 3375, 1215);
+    Check2 = placed(new QCheckBox(QStringLiteral("圧縮後にﾌｫｰﾑを閉じる"), Frame4), "Check2", 360, 240, 2055, 255);
+    Check1 = placed(new QCheckBox(QStringLiteral("解凍後にﾒｯｾｰｼﾞを表示する"), Frame4), "Check1", 360, 480, 2415, 255);
+    defbutton = placed(new QPushButton(QStringLiteral("現在の圧縮先をﾃﾞﾌｫﾙﾄに"), Frame4), "defbutton", 360, 840,
+                       2655, 255);
+
+    omsgbox = placed(new QLabel(Frame3), "omsgbox", 3600, 960, 3135, 855);
+    omsgbox->setWordWrap(true);
+    omsgbox->setTextFormat(Qt::PlainText);
+    omsgbox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    freezebutton = placed(new QPushButton(QStringLiteral("圧縮"), Frame3), "freezebutton", 3600, 1920, 975, 255);
+    tofreeze = placed(new QPushButton(QStringLiteral("解凍..."), Frame3), "tofreeze", 4680, 1920, 975, 255);
+    endbutton = placed(new QPushButton(QStringLiteral("閉じる"), Frame3), "endbutton", 5760, 1920, 975, 255);
+
+    // Below the client area, out of sight; it takes no focus, so Tab never lands on it.
+    Text = placed(new QLineEdit(QStringLiteral("Text3"), client), "Text", 6600, 2880, 150, 270);
+    Text->setFocusPolicy(Qt::NoFocus);
+
+    for (QWidget* tracked : {client, static_cast<QWidget*>(Frame3), static_cast<QWidget*>(freezebutton),
+                             static_cast<QWidget*>(defbutton), static_cast<QWidget*>(Text1)}) {
+        tracked->setMouseTracking(true);
+        tracked->installEventFilter(this);
+    }
+    Text2->installEventFilter(this);
 }
+
+void freezeform::createMenus()
+{
+    QMenu* mfile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mfile->setObjectName(QStringLiteral("mfile"));
+    mfreeze = mfile->addAction(QStringLiteral("圧縮(&M)"));
+    mfreeze->setObjectName(QStringLiteral("mfreeze"));
+    mmelt = mfile->addAction(QStringLiteral("解凍...(&F)"));
+    mmelt->setObjectName(QStringLiteral("mmelt"));
+    mfile->addSeparator()->setObjectName(QStringLiteral("sep"));
+    mend = mfile->addAction(QStringLiteral("閉じる(&C)"));
+    mend->setObjectName(QStringLiteral("mend"));
+    moption = menuBar()->addAction(QStringLiteral("設定(&O)"));
+    moption->setObjectName(QStringLiteral("moption"));
+}
+
+void freezeform::setTabOrderByIndex()
+{
+    // Tab indexes 1, 3, 7, 9, 10, 11, 12, 13, 14; the frames and labels take no focus.
+    QWidget* const order[] = {freezebutton, Text1, endbutton, Check2, tofreeze, Text2, defbutton, Command1, Check1};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void freezeform::connectSignals()
+{
+    connect(freezebutton, &QPushButton::clicked, this, &freezeform::freezeFiles);
+    connect(mfreeze, &QAction::triggered, this, &freezeform::freezeFiles);
+    connect(tofreeze, &QPushButton::clicked, this, &freezeform::switchToMelt);
+    connect(mmelt, &QAction::triggered, this, &freezeform::switchToMelt);
+    connect(endbutton, &QPushButton::clicked, this, &freezeform::closeWindow);
+    connect(mend, &QAction::triggered, this, &freezeform::closeWindow);
+    connect(Command1, &QPushButton::clicked, this, &freezeform::pickDirectory);
+    connect(defbutton, &QPushButton::clicked, this, &freezeform::storeDefaultDirectory);
+    connect(moption, &QAction::triggered, this, &freezeform::openOptions);
+}
+
+QString freezeform::backgroundHint() const { return (DroppedCount != 0 ? kPressHint : kDropHint) + QStringLiteral("。"); }
 
 void freezeform::loaddata()
 {
+    const bool filesWaiting = DroppedCount != 0;
+    omsgbox->setText(filesWaiting ? kPressHint : kDropHint);
+    freezebutton->setEnabled(filesWaiting);
+    mfreeze->setEnabled(filesWaiting);
+
+    Check1->setChecked(GetNumberSetting(QStringLiteral("foption1"), 0) == 1);
     Check2->setChecked(GetNumberSetting(QStringLiteral("foption2"), 0) == 1);
-    freezebutton->setEnabled(DroppedCount > 0);
+    FreezeDirHistory.clear();
+    for (int i = 0; i < kHistorySize; ++i)
+        FreezeDirHistory << GetPathSetting(historyKey(i));
+    // Loading again on an open window starts the list afresh rather than repeating it.
+    Text2->clear();
+    listHistory();
+    Text2->setEditText(GetPathSetting(QStringLiteral("freezepath")));
+
+    (filesWaiting ? static_cast<QWidget*>(freezebutton) : static_cast<QWidget*>(Text1))->setFocus();
 }
 
-void freezeform::savedata() { SaveNumberSetting(QStringLiteral("foption2"), Check2->isChecked() ? 1 : 0); }
+void freezeform::listHistory()
+{
+    const QString text = Text2->currentText();
+    for (int i = kHistorySize - 1; i >= 0; --i)
+        Text2->insertItem(0, FreezeDirHistory.value(i));
+    Text2->setEditText(text);
+}
+
+void freezeform::savedata()
+{
+    SaveNumberSetting(QStringLiteral("foption1"), Check1->isChecked() ? 1 : 0);
+    SaveNumberSetting(QStringLiteral("foption2"), Check2->isChecked() ? 1 : 0);
+    for (int i = 0; i < kHistorySize; ++i)
+        SavePathSetting(historyKey(i), FreezeDirHistory.value(i));
+}
+
+void freezeform::pickDirectory()
+{
+    const QString chosen = PickFolder(QStringLiteral("圧縮先ディレクトリの指定"));
+    if (!chosen.isEmpty())
+        Text2->setEditText(chosen);
+}
+
+void freezeform::storeDefaultDirectory() { SavePathSetting(QStringLiteral("freezepath"), Text2->currentText()); }
+
+void freezeform::openOptions() { OpenOptionsWindow(this); }
 
 void freezeform::closeWindow()
 {
+    if (running_)
+        return;
     savedata();
     UnhookDropWindow(this);
     UnloadWindow(this);
     HookDropWindow(IconWindow());
 }
 
+void freezeform::switchToMelt()
+{
+    if (running_)
+        return;
+    savedata();
+    UnhookDropWindow(this);
+    UnloadWindow(this);
+    meltform* melt = MeltWindow();
+    melt->loaddata();
+    ShowJobWindow(melt);
+}
+
 void freezeform::closeEvent(QCloseEvent* event)
 {
+    // The title bar's close takes the close button's path, so the settings are saved and the
+    // icon gets its drop reception back.
     event->ignore();
     closeWindow();
+}
+
+bool freezeform::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn && watched == Text2) {
+        omsgbox->setText(kDirectoryHint);
+    } else if (event->type() == QEvent::MouseMove) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (watched == freezebutton && freezebutton->isEnabled()) {
+            omsgbox->setText(kFreezeButtonHint);
+        } else if (watched == defbutton) {
+            omsgbox->setText(kDefButtonHint);
+        } else if (watched == Text1) {
+            omsgbox->setText(kNameHint);
+        } else if (watched == Frame3 || watched == centralWidget()) {
+            // Moves over a child reach the frame too; only the bare background (or a disabled
+            // control, which takes no mouse input of its own) shows the general hint.
+            const QWidget* under = static_cast<QWidget*>(watched)->childAt(at);
+            while (under && under->parentWidget() != watched)
+                under = under->parentWidget();
+            if (!under || (under == freezebutton && !freezebutton->isEnabled()))
+                omsgbox->setText(backgroundHint());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void freezeform::freezeFiles() { runFreeze(false); }
+
+void freezeform::onTimer1() { runFreeze(true); }
+
+void freezeform::runFreeze(bool startedByDrop)
+{
+    if (running_)
+        return;  // a tick while the run's own message box is up
+    if (startedByDrop) {
+        if (FreezeDropPending != kSet)
+            return;
+        FreezeDropPending = kClear;
+        UnhookDropWindow(this);
+    }
+    // An empty directory would put the archive at the file-system root.
+    if (Text2->currentText().trimmed().isEmpty()) {
+        desktop().showMessage(this, QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘが空です。ﾃﾞｨﾚｸﾄﾘを指定してから圧縮してください。"),
+                              kTitle);
+        if (startedByDrop)
+            HookDropWindow(this);
+        return;
+    }
+    running_ = true;
+    setWindowState(windowState() | Qt::WindowMinimized);
+
+    Text1->setText(WithArchiveExtension(Text1->text(), DefaultArchiveType));
+    Text2->setEditText(WithTrailingSlash(Text2->currentText()));
+    const QString name = Text1->text();
+    const QString archivePath = Text2->currentText() + name;
+    const FreezeOutcome outcome =
+        BuildArchive(KindOfArchive(name), archivePath, ReplacesOldArchive(archivePath, name),
+                     DroppedFiles.mid(0, DroppedCount), static_cast<std::uintptr_t>(winId()));
+
+    if (RememberDirectory(FreezeDirHistory, Text2->currentText()))
+        listHistory();
+    hide();
+    if (NotifyMode == 0)
+        desktop().beep();
+    else
+        desktop().playSound(SoundFile);
+    if (!outcome.succeeded())
+        desktop().showMessage(this, FailureMessage(outcome, archivePath), kTitle);
+    else if (Check1->isChecked())
+        desktop().showMessage(this, QStringLiteral("圧縮が終了しました"), kTitle);
+    running_ = false;
+
+    if (Check2->isChecked())
+        closeWindow();
+    else
+        ShowJobWindow(this);  // shown again, normal, and receiving drops once more
 }

@@ -1,9 +1,15 @@
-// The compression window.
+// The compression window: names the archive and its directory, and packs the dropped files.
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
+class QAction;
 class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTimer;
 
@@ -13,20 +19,58 @@ class freezeform final : public QMainWindow {
 public:
     freezeform();
 
+    // Fills the options and the directory history from the settings store, and writes them back.
     void loaddata();
     void savedata();
 
+    QGroupBox* Frame3 = nullptr;  // "圧縮": holds every visible control
+    QLabel* Label4 = nullptr;
+    QLineEdit* Text1 = nullptr;   // the archive's name; the extension may be left out
+    QLabel* Label3 = nullptr;
+    QComboBox* Text2 = nullptr;   // the target directory; its list is FreezeDirHistory
+    QPushButton* Command1 = nullptr;
+    QGroupBox* Frame4 = nullptr;
     QCheckBox* Check2 = nullptr;  // "圧縮後にﾌｫｰﾑを閉じる"
+    QCheckBox* Check1 = nullptr;  // show the completion message
+    QPushButton* defbutton = nullptr;
+    QLabel* omsgbox = nullptr;    // hints
     QPushButton* freezebutton = nullptr;
+    QPushButton* tofreeze = nullptr;
     QPushButton* endbutton = nullptr;
-    QTimer* Timer1 = nullptr;
+    QLineEdit* Text = nullptr;    // scratch field below the client area, never seen
+    QTimer* Timer1 = nullptr;     // picks up files dropped on this window
 
+    QAction* mfreeze = nullptr;
+    QAction* mmelt = nullptr;
+    QAction* mend = nullptr;
+    QAction* moption = nullptr;
+
+    QStringList FreezeDirHistory;  // five entries, 0 the newest
+
+    // Packs DroppedFiles into the archive named by Text1 in the directory of Text2.
+    void freezeFiles();
     // Save, give up drop reception, unload, and hand drops back to the icon.
     void closeWindow();
+    // Save, unload, and open the extraction window in this one's place.
+    void switchToMelt();
+    void pickDirectory();
+    void storeDefaultDirectory();
+    void openOptions();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
+    void createMenus();
+    void setTabOrderByIndex();
+    void connectSignals();
+    void onTimer1();
+    // The run behind both triggers; a drop-started run takes over the window's drop reception.
+    void runFreeze(bool startedByDrop);
+    void listHistory();
+    QString backgroundHint() const;
+
+    bool running_ = false;
 };
