@@ -1,12 +1,24 @@
-// The extraction window's fields, its settings and its close path.
+// The extraction window's layout, its settings, its choosers and its close and switch paths.
 #include "melt/meltform.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 
+#include "freeze/freezeform.h"
+#include "melt/MeltDirHistory.h"
+#include "melt/MeltRun.h"
+#include "options/Form1.h"
+#include "services/Choosers.h"
+#include "services/GlobalOptions.h"
 #include "services/Settings.h"
 #include "shell/DropReception.h"
 #include "shell/SharedState.h"
@@ -14,46 +26,233 @@
 #include "shell/Windows.h"
 #include "shell/iconform.h"
 
+namespace {
+
+QPushButton* browseButton(QWidget* parent, const char* name)
+{
+    auto* button = new QPushButton(QStringLiteral("..."), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(QStringLiteral("参照"));
+    return button;
+}
+
+}  // namespace
+
 meltform::meltform()
 {
     setObjectName(QStringLiteral("meltform"));
     setWindowTitle(QStringLiteral("TEMBREL(解凍)"));
     createControls();
     createMenus();
+    setTabOrderByTable();
+    connectSignals();
+    watchForHints();
 }
 
 void meltform::createControls()
 {
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    client->setFixedSize(TwipsToPixels(6855), TwipsToPixels(3135));
-    Text1 = new QLineEdit(client);
+    // Every control sits inside Frame2, which is the whole client area; the window keeps the
+    // frame's size.
+    Frame2 = new QGroupBox(QStringLiteral("解凍"), this);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setFixedSize(TwipsToPixels(6855), TwipsToPixels(3375));
+    setCentralWidget(Frame2);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Label2 = new QLabel(QStringLiteral("書庫  :"), Frame2);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    PlaceInTwips(Label2, 840, 240, 615, 255);
+    Text1 = new QLineEdit(Frame2);
     Text1->setObjectName(QStringLiteral("Text1"));
     PlaceInTwips(Text1, 1440, 240, 4935, 270);
-    Check3 = new QCheckBox(QStringLiteral("解凍後にﾌｫｰﾑを閉じる"), client);
-    Check3->setObjectName(QStringLiteral("Check3"));
-    PlaceInTwips(Check3, 360, 1440, 2295, 255);
-    tomelt = new QPushButton(QStringLiteral("圧縮..."), client);
+    refbutton = browseButton(Frame2, "refbutton");
+    PlaceInTwips(refbutton, 6480, 240, 255, 255);
+
+    Label1 = new QLabel(QStringLiteral("解凍先ﾃﾞｨﾚｸﾄﾘ :"), Frame2);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    PlaceInTwips(Label1, 120, 600, 1335, 255);
+    Text2 = new QComboBox(Frame2);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Text2->setEditable(true);
+    // The list is the history alone: typing a directory and pressing Enter adds no row.
+    Text2->setInsertPolicy(QComboBox::NoInsert);
+    PlaceInTwips(Text2, 1440, 600, 4935, 300);
+    Command1 = browseButton(Frame2, "Command1");
+    PlaceInTwips(Command1, 6480, 600, 255, 255);
+
+    createFollowUpFrame();
+    createOptionsFrame();
+
+    omsgbox = new QLabel(Frame2);
+    omsgbox->setObjectName(QStringLiteral("omsgbox"));
+    omsgbox->setWordWrap(true);
+    omsgbox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    PlaceInTwips(omsgbox, 3600, 1920, 3135, 975);
+
+    meltbutton = new QPushButton(QStringLiteral("解凍"), Frame2);
+    meltbutton->setObjectName(QStringLiteral("meltbutton"));
+    PlaceInTwips(meltbutton, 3600, 3000, 975, 255);
+    tomelt = new QPushButton(QStringLiteral("圧縮..."), Frame2);
     tomelt->setObjectName(QStringLiteral("tomelt"));
-    PlaceInTwips(tomelt, 4680, 2760, 975, 255);
-    endbutton = new QPushButton(QStringLiteral("閉じる"), client);
+    PlaceInTwips(tomelt, 4680, 3000, 975, 255);
+    endbutton = new QPushButton(QStringLiteral("閉じる"), Frame2);
     endbutton->setObjectName(QStringLiteral("endbutton"));
-    PlaceInTwips(endbutton, 5760, 2760, 975, 255);
-    connect(endbutton, &QPushButton::clicked, this, &meltform::closeWindow);
+    PlaceInTwips(endbutton, 5760, 3000, 975, 255);
+}
+
+void meltform::createFollowUpFrame()
+{
+    Frame3 = new QGroupBox(QStringLiteral("解凍後の書庫ﾌｧｲﾙ"), Frame2);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    PlaceInTwips(Frame3, 120, 960, 6615, 855);
+    const char* const captions[4] = {"そのまま", "削除", "ごみ箱へ", "指定したﾃﾞｨﾚｸﾄﾘへ"};
+    const int places[4][4] = {{240, 240, 975, 255}, {1560, 240, 735, 255}, {2640, 240, 1095, 255}, {240, 480, 1815, 255}};
+    option1Group_ = new QButtonGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        Option1[i] = new QRadioButton(QString::fromUtf8(captions[i]), Frame3);
+        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        PlaceInTwips(Option1[i], places[i][0], places[i][1], places[i][2], places[i][3]);
+        option1Group_->addButton(Option1[i], i);
+    }
+    Option1[0]->setChecked(true);
+    Text3 = new QLineEdit(Frame3);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    PlaceInTwips(Text3, 2040, 480, 4095, 270);
+    Command2 = browseButton(Frame3, "Command2");
+    PlaceInTwips(Command2, 6240, 480, 255, 255);
+}
+
+void meltform::createOptionsFrame()
+{
+    Frame1 = new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame2);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    PlaceInTwips(Frame1, 120, 1810, 3375, 1455);
+    Check1 = new QCheckBox(QStringLiteral("書庫名でﾃﾞｨﾚｸﾄﾘ作成"), Frame1);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    PlaceInTwips(Check1, 240, 240, 2055, 255);
+    Check3 = new QCheckBox(QStringLiteral("解凍後にﾌｫｰﾑを閉じる"), Frame1);
+    Check3->setObjectName(QStringLiteral("Check3"));
+    PlaceInTwips(Check3, 240, 480, 2055, 255);
+    Check2 = new QCheckBox(QStringLiteral("解凍後にﾒｯｾｰｼﾞを表示する"), Frame1);
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check2->setChecked(true);
+    PlaceInTwips(Check2, 240, 720, 2415, 255);
+    defbutton = new QPushButton(QStringLiteral("現在の解凍先をﾃﾞﾌｫﾙﾄに"), Frame1);
+    defbutton->setObjectName(QStringLiteral("defbutton"));
+    PlaceInTwips(defbutton, 240, 1080, 2895, 255);
 }
 
 void meltform::createMenus()
 {
-    QMenu* mfile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mfile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mfile->setObjectName(QStringLiteral("mfile"));
+    mmelt = mfile->addAction(QStringLiteral("解凍(&F)"));
+    mmelt->setObjectName(QStringLiteral("mmelt"));
     mfreeze = mfile->addAction(QStringLiteral("圧縮...(&M)"));
     mfreeze->setObjectName(QStringLiteral("mfreeze"));
-    mfile->addSeparator();
-    mfile->addAction(QStringLiteral("閉じる(&C)"), this, &meltform::closeWindow);
+    sep = mfile->addSeparator();
+    sep->setObjectName(QStringLiteral("sep"));
+    mend = mfile->addAction(QStringLiteral("閉じる(&C)"));
+    mend->setObjectName(QStringLiteral("mend"));
+    moption = menuBar()->addAction(QStringLiteral("設定(&O)"));
+    moption->setObjectName(QStringLiteral("moption"));
 }
 
-void meltform::loaddata() { Check3->setChecked(GetNumberSetting(QStringLiteral("moption3"), 0) == 1); }
+void meltform::setTabOrderByTable()
+{
+    // Frames and labels take no focus; the rest follow the order of the window's layout.
+    QWidget* const order[] = {Text1,      Option1[0], Option1[1], Option1[2], Option1[3], Text3,     Command2,
+                              Check1,     Check3,     Check2,     defbutton,  meltbutton, tomelt,    endbutton};
+    setTabOrder(Text1, refbutton);
+    setTabOrder(refbutton, Text2);
+    setTabOrder(Text2, Command1);
+    setTabOrder(Command1, order[1]);
+    for (size_t i = 1; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
 
-void meltform::savedata() { SaveNumberSetting(QStringLiteral("moption3"), Check3->isChecked() ? 1 : 0); }
+void meltform::connectSignals()
+{
+    connect(meltbutton, &QPushButton::clicked, this, &meltform::meltArchives);
+    connect(mmelt, &QAction::triggered, this, &meltform::meltArchives);
+    connect(endbutton, &QPushButton::clicked, this, &meltform::closeWindow);
+    connect(mend, &QAction::triggered, this, &meltform::closeWindow);
+    connect(tomelt, &QPushButton::clicked, this, &meltform::switchToFreeze);
+    connect(mfreeze, &QAction::triggered, this, &meltform::switchToFreeze);
+    connect(moption, &QAction::triggered, this, &meltform::openOptions);
+    connect(refbutton, &QPushButton::clicked, this, &meltform::pickArchive);
+    connect(Command1, &QPushButton::clicked, this, &meltform::pickDestination);
+    connect(Command2, &QPushButton::clicked, this, &meltform::pickMoveDirectory);
+    connect(defbutton, &QPushButton::clicked, this, &meltform::saveDefaultDestination);
+}
+
+void meltform::watchForHints()
+{
+    for (QWidget* widget : {static_cast<QWidget*>(Text1), static_cast<QWidget*>(Check1),
+                            static_cast<QWidget*>(defbutton), static_cast<QWidget*>(meltbutton)}) {
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
+    }
+    Text2->installEventFilter(this);
+}
+
+bool meltform::eventFilter(QObject* watched, QEvent* event)
+{
+    QString hint;
+    if (event->type() == QEvent::MouseMove) {
+        if (watched == Text1)
+            hint = QStringLiteral("解凍する書庫ﾌｧｲﾙ名を入力してください。") + QLatin1Char('\n') +
+                   QStringLiteral("LZH、ZIPﾌｧｲﾙに対応しています。");
+        else if (watched == Check1)
+            hint = QStringLiteral("解凍先ﾃﾞｨﾚｸﾄﾘの下に書庫名でﾃﾞｨﾚｸﾄﾘを作成し、ﾌｧｲﾙを解凍します");
+        else if (watched == defbutton)
+            hint = QStringLiteral("現在入力されているﾃﾞｨﾚｸﾄﾘをﾃﾞﾌｫﾙﾄに設定します。"
+                                  "設定すると、次回から設定したﾃﾞｨﾚｸﾄﾘがあらかじめ表示されます。");
+        else if (watched == meltbutton)
+            hint = QStringLiteral("書庫を解凍します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。");
+    } else if (event->type() == QEvent::FocusIn && watched == Text2) {
+        hint = QStringLiteral("解凍したﾌｧｲﾙを置くﾃﾞｨﾚｸﾄﾘを指定してください。");
+    }
+    // A hint stays until another replaces it.
+    if (!hint.isEmpty() && omsgbox->text() != hint)
+        omsgbox->setText(hint);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void meltform::loaddata()
+{
+    Check1->setChecked(GetNumberSetting(QStringLiteral("moption1"), 0) == 1);
+    Check3->setChecked(GetNumberSetting(QStringLiteral("moption3"), 0) == 1);
+    Check2->setChecked(GetNumberSetting(QStringLiteral("moption4"), 1) == 1);
+    // An index that is not one of the four buttons (edited by hand) reads as the first.
+    const int index = GetNumberSetting(QStringLiteral("moption5"), 0);
+    Option1[index >= 0 && index < 4 ? index : 0]->setChecked(true);
+    Text3->setText(GetPathSetting(QStringLiteral("mopt5dir")));
+    for (int i = 0; i < 5; ++i)
+        MeltDirHistory[i] = GetPathSetting(QStringLiteral("mdir%1").arg(i + 1));
+    ShowMeltDirHistory(Text2);
+    Text2->setEditText(GetPathSetting(QStringLiteral("meltpath")));
+}
+
+void meltform::savedata()
+{
+    SaveNumberSetting(QStringLiteral("moption1"), Check1->isChecked() ? 1 : 0);
+    SaveNumberSetting(QStringLiteral("moption3"), Check3->isChecked() ? 1 : 0);
+    SaveNumberSetting(QStringLiteral("moption4"), Check2->isChecked() ? 1 : 0);
+    SaveNumberSetting(QStringLiteral("moption5"), followUpIndex());
+    SavePathSetting(QStringLiteral("mopt5dir"), Text3->text());
+    for (int i = 0; i < 5; ++i)
+        SavePathSetting(QStringLiteral("mdir%1").arg(i + 1), MeltDirHistory[i]);
+}
+
+int meltform::followUpIndex() const
+{
+    for (int i = 0; i < 4; ++i) {
+        if (Option1[i]->isChecked())
+            return i;
+    }
+    return 0;
+}
 
 void meltform::closeWindow()
 {
@@ -65,6 +264,45 @@ void meltform::closeWindow()
     else
         HookDropWindow(IconWindow());
 }
+
+void meltform::switchToFreeze()
+{
+    savedata();
+    UnhookDropWindow(this);
+    UnloadWindow(this);
+    freezeform* freeze = FreezeWindow();
+    freeze->loaddata();
+    ShowJobWindow(freeze);
+}
+
+void meltform::meltArchives() { RunMelt(*this); }
+
+void meltform::pickArchive()
+{
+    const QString chosen =
+        PickFile(this, QStringLiteral("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)") + QChar(u'\0') + QStringLiteral("*.lzh;*.zip"),
+                 DefaultBrowseDir, QStringLiteral("解凍する書庫の指定"));
+    if (!chosen.isEmpty())
+        Text1->setText(chosen);
+}
+
+void meltform::pickDestination()
+{
+    const QString chosen = PickFolder(QStringLiteral("解凍先ディレクトリの指定"));
+    if (!chosen.isEmpty())
+        Text2->setEditText(chosen);
+}
+
+void meltform::pickMoveDirectory()
+{
+    const QString chosen = PickFolder(QStringLiteral("移動先ﾃﾞｨﾚｸﾄﾘの指定"));
+    if (!chosen.isEmpty())
+        Text3->setText(chosen);
+}
+
+void meltform::saveDefaultDestination() { SavePathSetting(QStringLiteral("meltpath"), Text2->currentText()); }
+
+void meltform::openOptions() { OpenOptionsWindow(this); }
 
 void meltform::closeEvent(QCloseEvent* event)
 {

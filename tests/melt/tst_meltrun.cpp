@@ -1,0 +1,494 @@
+// The extraction run over the real plug-ins: entries, destinations, history, follow-ups,
+// failures and the finishing rules.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "melt/MeltDirHistory.h"
+#include "melt/MeltRun.h"
+#include "melt/meltform.h"
+#include "services/GlobalOptions.h"
+#include "services/Pack.h"
+#include "shell/DropReception.h"
+#include "shell/SharedState.h"
+#include "shell/Startup.h"
+#include "shell/iconform.h"
+#include "support/FakeDesktop.h"
+#include "support/Run.h"
+#include "support/Store.h"
+#include "support/TestMain.h"
+
+namespace {
+
+using Tree = QMap<QString, QByteArray>;  // relative path -> contents
+
+const Tree kTree{{"readme.txt", "first archive\n"},
+                 {"sub/deep.txt", QByteArray(5000, 'x') + "tail"},
+                 {"日本語/名前.txt", "かな"}};
+const QString kDone = QStringLiteral("解凍が終了しました");
+
+void writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+Tree readTree(const QString& root)
+{
+    Tree tree;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        tree.insert(QDir(root).relativeFilePath(path), file.readAll());
+    }
+    return tree;
+}
+
+// Builds an archive of `tree` with our own plug-ins (the kind follows the name).
+void makeArchive(const QString& archive, const Tree& tree)
+{
+    QTemporaryDir staging;
+    for (auto it = tree.begin(); it != tree.end(); ++it)
+        writeFile(staging.path() + "/" + it.key(), it.value());
+    const QString base = "\"" + staging.path() + "/\"";
+    const Pack::CommandResult result =
+        ArchiveKindOf(archive) == ArchiveKind::Lha
+            ? Pack::Unlha(0, "a \"" + archive + "\" " + base + " *.* -x -n1 -r2")
+            : Pack::Zip(0, "-r -q \"" + archive + "\" " + base + " *.*");
+    QVERIFY2(result.ok(), qPrintable(result.message));
+}
+
+quint32 crc32(const QByteArray& data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= static_cast<quint8>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A stored ZIP written by hand, so that it may hold names no archiver would write.
+void writeStoredZip(const QString& path, const QList<QPair<QByteArray, QByteArray>>& members)
+{
+    QByteArray out, directory;
+    auto put16 = [](QByteArray& to, quint16 v) { to.append(char(v & 0xFF)).append(char(v >> 8)); };
+    auto put32 = [&](QByteArray& to, quint32 v) { put16(to, quint16(v & 0xFFFF)); put16(to, quint16(v >> 16)); };
+    for (const auto& [name, data] : members) {
+        const quint32 offset = quint32(out.size());
+        const quint32 crc = crc32(data);
+        put32(out, 0x04034b50); put16(out, 20); put16(out, 0); put16(out, 0); put16(out, 0); put16(out, 0x21);
+        put32(out, crc); put32(out, quint32(data.size())); put32(out, quint32(data.size()));
+        put16(out, quint16(name.size())); put16(out, 0);
+        out += name + data;
+        put32(directory, 0x02014b50); put16(directory, 20); put16(directory, 20); put16(directory, 0);
+        put16(directory, 0); put16(directory, 0); put16(directory, 0x21); put32(directory, crc);
+        put32(directory, quint32(data.size())); put32(directory, quint32(data.size()));
+        put16(directory, quint16(name.size())); put16(directory, 0); put16(directory, 0); put16(directory, 0);
+        put16(directory, 0); put32(directory, 0); put32(directory, offset);
+        directory += name;
+    }
+    const quint32 directoryOffset = quint32(out.size());
+    out += directory;
+    put32(out, 0x06054b50); put16(out, 0); put16(out, 0); put16(out, quint16(members.size()));
+    put16(out, quint16(members.size())); put32(out, quint32(directory.size())); put32(out, directoryOffset);
+    put16(out, 0);
+    writeFile(path, out);
+}
+
+meltform* openMelt(const QString& archiveField, const QString& destination)
+{
+    UnhookDropWindow(IconWindow());
+    meltform* melt = MeltWindow();
+    melt->Text1->setText(archiveField);
+    melt->loaddata();
+    melt->Text2->setEditText(destination);
+    ShowJobWindow(melt);
+    return melt;
+}
+
+QStringList rows(const QComboBox* combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+QStringList messageTexts(const FakeDesktop& fake)
+{
+    QStringList texts;
+    for (const auto& message : fake.messages) {
+        texts << message.text;
+        if (message.title != "tembrel")
+            texts << "(title " + message.title + ")";
+    }
+    return texts;
+}
+
+}  // namespace
+
+class MeltRunTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString in_, out_;
+
+private slots:
+    void initTestCase() { Pack::setLibraryDirectory(TEMBREL_BIN_DIR); }
+
+    void init()
+    {
+        ResetProgram();
+        ClearStore();
+        WriteRaw("flg_First", "True");
+        StartProgram({});
+        NotifyMode = 0;
+        SoundFile.clear();
+        MeltDirHistory = QStringList(6);
+        in_ = dir_.path() + "/" + QTest::currentTestFunction() + "/in";
+        out_ = dir_.path() + "/" + QTest::currentTestFunction() + "/out";
+        QDir().mkpath(in_);
+    }
+    void cleanup() { ResetProgram(); }
+
+    void namesAreRecognisedByTheirLastFourCharacters_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("stem");
+        QTest::newRow("upper case") << "/a/B.LZH" << 1 << "B";
+        QTest::newRow("zip") << "/in/foo.zip" << 2 << "foo";
+        QTest::newRow("lha") << "/a/b.lha" << 0 << "";
+        QTest::newRow("tar.gz") << "/a/b.tar.gz" << 0 << "";
+        QTest::newRow("only the extension") << "/in/.lzh" << 1 << "";
+        QTest::newRow("blanks around") << "/in/ my files .Zip" << 2 << "my files";
+        QTest::newRow("no directory") << "bare.zip" << 2 << "bare";
+        QTest::newRow("short") << "zip" << 0 << "";
+    }
+    void namesAreRecognisedByTheirLastFourCharacters()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, kind);
+        QFETCH(QString, stem);
+        QCOMPARE(int(ArchiveKindOf(entry)), kind);
+        if (kind != 0)
+            QCOMPARE(ArchiveStem(entry), stem);
+    }
+
+    void commandForms()
+    {
+        QCOMPARE(MeltCommand(ArchiveKind::Zip, "/in/foo.zip", "/out/", "foo", true),
+                 QString("-xv --i \"/in/foo.zip\" \"/out/foo/\""));
+        QCOMPARE(MeltCommand(ArchiveKind::Zip, "/in/foo.zip", "/out/", "foo", false),
+                 QString("-xv --i \"/in/foo.zip\" \"/out/\""));
+        QCOMPARE(MeltCommand(ArchiveKind::Lha, "/in/a b.lzh", "/o u/", "a b", true),
+                 QString("x -n \"/in/a b.lzh\" \"/o u/a b/\""));
+        QCOMPARE(MeltCommand(ArchiveKind::Lha, "/in/.lzh", "/out/", "", true), QString("x -n \"/in/.lzh\" \"/out//\""));
+        QCOMPARE(MovedArchivePath("/keep/", "Pack", ArchiveKind::Zip), QString("/keep//Pack.zip"));
+    }
+
+    void oneZipIntoItsStemDirectory()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/Foo.zip";
+        makeArchive(archive, kTree);
+        meltform* melt = openMelt(archive, out_);
+        melt->Check1->setChecked(true);
+        melt->meltbutton->click();
+        QCOMPARE(readTree(out_ + "/Foo"), kTree);
+        QCOMPARE(melt->Text2->currentText(), out_ + "/");
+        QCOMPARE(MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
+        QCOMPARE(rows(melt->Text2).mid(0, 5), (QStringList{out_ + "/", "", "", "", ""}));
+        QCOMPARE(DroppedFiles[0], archive);
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+        QCOMPARE(scoped.fake.beeps, 1);
+        QVERIFY(QFile::exists(archive));
+        QVERIFY(melt->isVisible());
+        QVERIFY(!melt->isMinimized());
+        QVERIFY(!IsDropHooked(IconWindow()));
+    }
+
+    void aPeerArchiveIsExtractedWhole()
+    {
+        ScopedFakeDesktop scoped;
+        const QString bsdtar = QStandardPaths::findExecutable("bsdtar");
+        if (bsdtar.isEmpty() && qEnvironmentVariableIsEmpty("CI"))
+            QSKIP("bsdtar is not installed");
+        for (auto it = kTree.begin(); it != kTree.end(); ++it)
+            writeFile(in_ + "/tree/" + it.key(), it.value());
+        const QString archive = in_ + "/Peer.ZIP";
+        QCOMPARE(QProcess::execute(bsdtar, {"--format", "zip", "-cf", archive, "-C", in_ + "/tree", "readme.txt", "sub", "日本語"}), 0);
+        meltform* melt = openMelt(archive, out_ + "/");
+        melt->mmelt->trigger();
+        QCOMPARE(readTree(out_), kTree);
+        QCOMPARE(melt->Text2->currentText(), out_ + "/");
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+    }
+
+    void anLzhWithAnUpperCaseExtension()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/B.LZH";
+        makeArchive(archive, kTree);
+        openMelt(archive, out_)->meltbutton->click();
+        QCOMPARE(readTree(out_), kTree);
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+    }
+
+    void anEmptyDestinationIsRefused_data()
+    {
+        QTest::addColumn<QString>("destination");
+        QTest::newRow("empty") << "";
+        QTest::newRow("blanks") << "   ";
+    }
+    void anEmptyDestinationIsRefused()
+    {
+        QFETCH(QString, destination);
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/a.zip";
+        makeArchive(archive, kTree);
+        meltform* melt = openMelt(archive, destination);
+        melt->Option1[1]->setChecked(true);
+        melt->meltbutton->click();
+        QCOMPARE(messageTexts(scoped.fake), QStringList{"解凍先ディレクトリを指定してください。"});
+        QCOMPARE(scoped.fake.beeps, 0);
+        QVERIFY(QFile::exists(archive));
+        QCOMPARE(melt->Text2->currentText(), destination);
+        QCOMPARE(MeltDirHistory, QStringList(6));
+        QVERIFY(melt->isVisible() && !melt->isMinimized());
+    }
+
+    void recordedArchivesRunInOrderAndTheFieldIsIgnored()
+    {
+        ScopedFakeDesktop scoped;
+        const QStringList archives{in_ + "/1.zip", in_ + "/2.lzh", in_ + "/3.zip"};
+        for (int i = 0; i < 3; ++i)
+            makeArchive(archives[i], {{"same.txt", QByteArray::number(i + 1)}, {QString("only%1").arg(i + 1), "x"}});
+        RecordDroppedFiles(archives);
+        meltform* melt = openMelt(in_ + "/ignored.zip", out_);
+        melt->meltbutton->click();
+        const Tree got = readTree(out_);
+        QCOMPARE(got.value("same.txt"), QByteArray("3"));
+        QCOMPARE(got.keys(), (QStringList{"only1", "only2", "only3", "same.txt"}));
+        QCOMPARE(MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
+        QCOMPARE(rows(melt->Text2).size(), 10);
+        QCOMPARE(DroppedFiles, archives + QStringList{QString()});
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+    }
+
+    // The history takes the destination as it is after the run; nothing else needs an archive.
+    void theHistoryShiftsOnlyForANewDestination()
+    {
+        ScopedFakeDesktop scoped;
+        for (int i = 1; i <= 5; ++i)
+            WriteRaw(QString("mdir%1").arg(i), QString("/h%1/").arg(i));
+        meltform* melt = openMelt("", "/h3/");
+        melt->meltbutton->click();
+        QCOMPARE(rows(melt->Text2), (QStringList{"/h1/", "/h2/", "/h3/", "/h4/", "/h5/"}));
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+        QCOMPARE(scoped.fake.beeps, 1);
+
+        melt->Text2->setEditText("/H3/");
+        melt->meltbutton->click();
+        QCOMPARE(MeltDirHistory, (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", ""}));
+        QCOMPARE(rows(melt->Text2).mid(0, 6), (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", "/h1/"}));
+        QCOMPARE(rows(melt->Text2).size(), 10);
+        melt->endbutton->click();
+        QCOMPARE(StoredText("mdir1"), QString("/H3/"));
+        QCOMPARE(StoredText("mdir5"), QString("/h4/"));
+    }
+
+    void followUps_data()
+    {
+        QTest::addColumn<int>("option");
+        QTest::newRow("leave") << 0;
+        QTest::newRow("delete") << 1;
+        QTest::newRow("trash") << 2;
+        QTest::newRow("move") << 3;
+    }
+    void followUps()
+    {
+        QFETCH(int, option);
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/Pack.ZIP";
+        const QString keep = dir_.path() + "/" + QTest::currentTestFunction() + "/keep" + QTest::currentDataTag();
+        QDir().mkpath(keep);
+        writeFile(keep + "/Pack.zip", "an older copy");
+        makeArchive(archive, kTree);
+        QFile original(archive);
+        original.open(QIODevice::ReadOnly);
+        const QByteArray bytes = original.readAll();
+        meltform* melt = openMelt(archive, out_);
+        melt->Option1[option]->setChecked(true);
+        melt->Text3->setText(keep);
+        melt->meltbutton->click();
+        QCOMPARE(readTree(out_), kTree);
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+        QCOMPARE(QFile::exists(archive), option == 0);
+        QCOMPARE(scoped.fake.trashed, option == 2 ? QStringList{archive} : QStringList{});
+        QFile moved(keep + "/Pack.zip");
+        moved.open(QIODevice::ReadOnly);
+        QCOMPARE(moved.readAll() == bytes, option == 3);
+        QVERIFY(!QFile::exists(keep + "/Pack.ZIP"));
+    }
+
+    void anEmptyMoveDirectoryIsRefused()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/a.lzh";
+        makeArchive(archive, kTree);
+        meltform* melt = openMelt(archive, out_);
+        melt->Option1[3]->setChecked(true);
+        melt->meltbutton->click();
+        QCOMPARE(messageTexts(scoped.fake), QStringList{"書庫の移動先ディレクトリを指定してください。"});
+        QVERIFY(QFile::exists(archive));
+        QVERIFY(!QDir(out_).exists());
+        QCOMPARE(scoped.fake.beeps, 0);
+    }
+
+    void aMoveThatCannotCopyKeepsTheArchive()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/a.zip";
+        makeArchive(archive, kTree);
+        meltform* melt = openMelt(archive, out_);
+        melt->Option1[3]->setChecked(true);
+        melt->Text3->setText(in_ + "/no such dir");
+        melt->meltbutton->click();
+        QCOMPARE(readTree(out_), kTree);
+        QVERIFY(QFile::exists(archive));
+        QCOMPARE(scoped.fake.messages.size(), 1);
+        QVERIFY(scoped.fake.messages[0].text.contains(archive));
+        QVERIFY(scoped.fake.messages[0].text.contains("no such dir"));
+        QVERIFY(!scoped.fake.messages[0].text.contains(kDone));
+    }
+
+    void aMoveOntoItselfKeepsTheArchive()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/self.zip";
+        makeArchive(archive, kTree);
+        meltform* melt = openMelt(archive, out_);
+        melt->Option1[3]->setChecked(true);
+        melt->Text3->setText(in_);
+        melt->meltbutton->click();
+        QVERIFY(QFileInfo(archive).size() > 0);
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+    }
+
+    // One box after the run names every failed archive; the good ones get their follow-up.
+    void failuresAreNamedAndTheirArchivesKept()
+    {
+        ScopedFakeDesktop scoped;
+        const QString good = in_ + "/good.lzh", corrupt = in_ + "/corrupt.zip", missing = in_ + "/missing.zip",
+                      unsafe = in_ + "/unsafe.zip", notAnArchive = in_ + "/notes.txt";
+        makeArchive(good, kTree);
+        writeFile(corrupt, "PK\x03\x04 this is not really an archive");
+        writeStoredZip(unsafe, {{"../escaped.txt", "out"}, {"inside.txt", "in"}});
+        writeFile(notAnArchive, "text");
+        RecordDroppedFiles({corrupt, good, missing, notAnArchive, unsafe});
+        meltform* melt = openMelt("", out_);
+        melt->Option1[1]->setChecked(true);
+        melt->meltbutton->click();
+
+        QVERIFY(!QFile::exists(good));
+        for (const QString& kept : {corrupt, unsafe, notAnArchive})
+            QVERIFY2(QFile::exists(kept), qPrintable(kept));
+        QVERIFY(!QFile::exists(QFileInfo(out_).absolutePath() + "/escaped.txt"));
+        QCOMPARE(readTree(out_).value("readme.txt"), kTree.value("readme.txt"));
+        QCOMPARE(scoped.fake.messages.size(), 1);
+        const QString report = scoped.fake.messages[0].text;
+        QCOMPARE(scoped.fake.messages[0].title, QString("tembrel"));
+        QVERIFY(report.indexOf(corrupt) < report.indexOf(missing));
+        QVERIFY(report.indexOf(missing) < report.indexOf(unsafe));
+        QVERIFY(report.indexOf(corrupt) >= 0);
+        QVERIFY(report.contains("安全でない") || report.contains("外を指す"));
+        QVERIFY(!report.contains(good));
+        QVERIFY(!report.contains(notAnArchive));
+        QCOMPARE(scoped.fake.beeps, 1);
+    }
+
+    void aMissingPluginIsNamed()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/a.zip";
+        makeArchive(archive, kTree);
+        QTemporaryDir empty;
+        Pack::setLibraryDirectory(empty.path());
+        meltform* melt = openMelt(archive, out_);
+        melt->Option1[1]->setChecked(true);
+        melt->meltbutton->click();
+        Pack::setLibraryDirectory(TEMBREL_BIN_DIR);
+        QVERIFY(QFile::exists(archive));
+        QCOMPARE(scoped.fake.messages.size(), 1);
+        QVERIFY(scoped.fake.messages[0].text.contains("libunzip32.so"));
+        QVERIFY(scoped.fake.messages[0].text.contains(archive));
+        // The probe failed before the destination gained its "/".
+        QCOMPARE(MeltDirHistory[0], out_);
+    }
+
+    void withoutTheMessageTheSoundStillPlays()
+    {
+        ScopedFakeDesktop scoped;
+        NotifyMode = 1;
+        SoundFile = "/sounds/done.wav";
+        meltform* melt = openMelt("", out_);
+        melt->Check2->setChecked(false);
+        melt->meltbutton->click();
+        QVERIFY(scoped.fake.messages.isEmpty());
+        QCOMPARE(scoped.fake.beeps, 0);
+        QCOMPARE(scoped.fake.soundsPlayed, QStringList{"/sounds/done.wav"});
+    }
+
+    void closingAfterTheRunGivesTheIconItsDrops()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/a.zip";
+        makeArchive(archive, kTree);
+        meltform* melt = openMelt(archive, out_);
+        melt->Check3->setChecked(true);
+        melt->meltbutton->click();
+        QCOMPARE(readTree(out_), kTree);
+        QVERIFY(!ExistingMeltWindow());
+        QVERIFY(IsDropHooked(IconWindow()));
+        QCOMPARE(StoredText("mdir1"), out_ + "/");
+        QCOMPARE(StoredText("moption3"), QString("1"));
+    }
+
+    void startedWithAnArchiveTheRunEndsTheProgram()
+    {
+        ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/given on the line.lzh";
+        makeArchive(archive, kTree);
+        WriteRaw("meltpath", out_);
+        ResetProgram();
+        StartProgram({archive});
+        meltform* melt = ExistingMeltWindow();
+        QCOMPARE(melt->Text1->text(), archive);
+        QCOMPARE(melt->Text2->currentText(), out_);
+        melt->mmelt->trigger();
+        QCOMPARE(readTree(out_), kTree);
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+        QVERIFY(!IconWindow());
+        QVERIFY(!ExistingMeltWindow());
+        QCOMPARE(StoredText("mdir1"), out_ + "/");
+        QCOMPARE(StoredText("meltpath"), out_);
+    }
+};
+
+TEMBREL_TEST_MAIN(MeltRunTest)
+#include "tst_meltrun.moc"
