@@ -1,6 +1,7 @@
 // Scanning, listing and extracting archives.
 #include "lzh/archive_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,6 +23,7 @@ constexpr int kDecodeThreads = 1;
 constexpr std::size_t kDecodeAhead = 16;
 constexpr std::uint64_t kPredecodeLimit = 1u << 20;
 constexpr std::size_t kBatchMembers = 4096;  // headers held in memory at a time
+constexpr std::uint64_t kSearchBytes = 1u << 20;  // how far a self-extractor's stub may reach
 
 arc::ArcStatus arcStatusFor(LzhStatus st)
 {
@@ -59,6 +61,28 @@ struct OpenArchive {
     std::uint64_t fileSize = 0;
     ScannedArchive scanned;  // the current batch
 };
+
+// Self-extracting archives put a program before the first header. When the file does not
+// start with something shaped like a header, the first place within kSearchBytes where a complete, check-summed
+// header of a known method parses is taken as the start; 0 (and so the original failure)
+// when there is none.
+std::uint64_t findFirstHeader(RandomAccess& archive, std::uint64_t fileSize)
+{
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kSearchBytes)));
+    std::size_t got = 0;
+    if (archive.readAt(0, head.data(), head.size(), got) != LzhStatus::Ok) return 0;
+    // A damaged first header is damage, not a stub: never search past one.
+    if (got >= 7 && head[2] == '-' && head[6] == '-') return 0;
+    for (std::size_t p = 1; p + 7 <= got; ++p) {
+        if (head[p + 2] != '-' || head[p + 3] != 'l' || head[p + 6] != '-') continue;
+        MemberHeader h;
+        bool atEnd = false;
+        if (readMemberHeader(archive, p, h, atEnd) == LzhStatus::Ok && !atEnd && h.method &&
+            (h.level <= 1 || h.hasHeaderCrc))
+            return p;
+    }
+    return 0;
+}
 
 arc::ArcResult openArchive(const std::string& archivePath, OpenArchive& open)
 {
@@ -155,6 +179,11 @@ LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArch
     out = ScannedArchive{};
     out.fileSize = fileSize;
     std::uint64_t offset = startOffset;
+    if (startOffset == 0) {
+        MemberHeader first;
+        bool atEnd = false;
+        if (readMemberHeader(archive, 0, first, atEnd) != LzhStatus::Ok) offset = findFirstHeader(archive, fileSize);
+    }
     for (;;) {
         out.endOffset = offset;
         if (out.members.size() >= maxMembers) return LzhStatus::Ok;

@@ -190,6 +190,7 @@ LzhStatus readLevel2Or3(RandomAccess& archive, std::uint64_t offset, const std::
         bytes[crcAt] = 0;
         bytes[crcAt + 1] = 0;
         if (crc16Update(0, bytes.data(), bytes.size()) != stored) return LzhStatus::HeaderChecksum;
+        h.hasHeaderCrc = true;
     }
     h.dataOffset = offset + total;
     return LzhStatus::Ok;

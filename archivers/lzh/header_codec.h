@@ -46,6 +46,7 @@ struct MemberHeader {
     std::optional<std::string> utf16Directory;  // 0x45, UTF-16LE, 0xFFFF-separated
     std::optional<std::uint32_t> codePage;  // 0x46
     std::optional<std::uint32_t> unixMode;  // 0x50 or the level-0 'U' extension
+    bool hasHeaderCrc = false;             // a 0x00 header CRC was present (and matched)
     std::uint64_t headerOffset = 0;        // where the header starts
     std::uint64_t dataOffset = 0;          // where the member's data starts
 

@@ -320,6 +320,24 @@ TEST(Extract, HugeClaimedSizesEndAsNamedFailures)
     }
 }
 
+TEST(Extract, ASelfExtractorsStubBeforeTheFirstHeaderIsSkipped)
+{
+    TempDir dir;
+    const std::string archive = forgeArchive({{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    std::string stub = "MZ" + std::string(5000, '\x90') + "-lh5- is not a header here";
+    writeFile(dir.path() / "sfx.exe", stub + archive);
+    PluginResult r = unlha("x -n \"" + (dir.path() / "sfx.exe").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    ASSERT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"a.txt", "alpha"}, {"b.txt", "beta"}}));
+
+    // A damaged first header is not mistaken for a stub: the damage is reported.
+    std::string damaged = archive;
+    damaged[10] ^= 0x01;
+    writeFile(dir.path() / "bad.lzh", damaged);
+    r = unlha("x -n \"" + (dir.path() / "bad.lzh").string() + "\" \"" + (dir.path() / "out2").string() + "/\"");
+    EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::ArchiveCorrupt)) << r.message;
+}
+
 TEST(Extract, UnknownMethodsAreReportedAndSkipped)
 {
     TempDir dir;
