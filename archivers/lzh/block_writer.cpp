@@ -11,6 +11,7 @@
 // Every code written is complete (Kraft sum exactly one), which decoders require.
 #include "lzh/block_writer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "lzh/huffman_builder.h"
@@ -71,9 +72,23 @@ void writeSmallTable(BitWriter& bits, const std::uint32_t* freq, int n, int coun
     }
 }
 
+// How runs of zero C lengths are spelled: T0 is one zero, T1 + 4 bits is 3..18 zeros, T2 + 9 bits
+// is 20..531 zeros. Which spelling is cheapest depends on the T code, which depends on the
+// spelling, so writeBlock tries a few styles and keeps the cheapest.
+struct RunStyle {
+    bool useT1;
+    bool useT2;
+    int minRunForT1;  // shorter runs are spelled with T0s
+};
+
+constexpr RunStyle kRunStyles[] = {
+    {true, true, 3},  {true, true, 4},  {true, true, 5},  {true, true, 6},   {true, false, 3},
+    {true, false, 4}, {true, false, 5}, {false, true, 3}, {false, false, 3},
+};
+
 // Turns the C lengths into T symbols (with their extra bits), for counting and for writing.
 template <typename Emit>
-void forEachCLengthItem(const std::uint8_t* cLengths, int count, Emit emit)
+void forEachCLengthItem(const std::uint8_t* cLengths, int count, const RunStyle& style, Emit emit)
 {
     for (int i = 0; i < count;) {
         int length = cLengths[i++];
@@ -86,17 +101,58 @@ void forEachCLengthItem(const std::uint8_t* cLengths, int count, Emit emit)
             ++i;
             ++zeros;
         }
-        if (zeros <= 2) {
-            for (int k = 0; k < zeros; ++k) emit(0, 0, 0);
-        } else if (zeros <= 18) {
-            emit(1, 4, zeros - 3);
-        } else if (zeros == 19) {
-            emit(0, 0, 0);
-            emit(1, 4, 15);
-        } else {
-            emit(2, 9, zeros - 20);
+        while (zeros > 0) {
+            if (style.useT2 && zeros >= 20) {
+                const int take = std::min(zeros, 531);
+                emit(2, 9, take - 20);
+                zeros -= take;
+            } else if (style.useT1 && zeros >= std::max(3, style.minRunForT1)) {
+                const int take = std::min(zeros, 18);
+                emit(1, 4, take - 3);
+                zeros -= take;
+            } else {
+                emit(0, 0, 0);
+                --zeros;
+            }
         }
     }
+}
+
+// Bits of a T or P table as writeSmallTable writes it (several symbols in use).
+int smallTableBits(const std::uint8_t* lengths, int n, int countBits, bool zeroRunField)
+{
+    const int count = usedCount(lengths, n);
+    int bits = countBits;
+    for (int i = 0; i < count;) {
+        const int length = lengths[i++];
+        bits += length <= 6 ? 3 : length - 3;
+        if (zeroRunField && i == 3) {
+            int zeros = 0;
+            while (zeros < 3 && i + zeros < count && lengths[i + zeros] == 0) ++zeros;
+            bits += 2;
+            i += zeros;
+        }
+    }
+    return bits;
+}
+
+// Bits the T table and the C lengths take when spelled in `style`.
+long cTableBits(const std::uint8_t* cLengths, int cCount, const RunStyle& style)
+{
+    std::uint32_t tFreq[kNT] = {};
+    long extraBits = 0;
+    forEachCLengthItem(cLengths, cCount, style, [&](int t, int bits, int) {
+        tFreq[t]++;
+        extraBits += bits;
+    });
+    int used = 0;
+    singleSymbol(tFreq, kNT, used);
+    if (used <= 1) return 2 * kTBit + extraBits;
+    std::uint8_t tLengths[kNT];
+    buildCodeLengths(tFreq, kNT, kMaxCodeBits, tLengths);
+    long bits = smallTableBits(tLengths, kNT, kTBit, true) + extraBits;
+    for (int t = 0; t < kNT; ++t) bits += static_cast<long>(tFreq[t]) * tLengths[t];
+    return bits;
 }
 
 }  // namespace
@@ -128,11 +184,20 @@ void writeBlock(BitWriter& bits, const MethodParams& params, const std::uint16_t
         buildCodeLengths(cFreq, kNC, kMaxCodeBits, cLengths);
         buildCanonicalCodes(cLengths, kNC, cCodes);
         int cCount = usedCount(cLengths, kNC);
+        const RunStyle* best = &kRunStyles[0];
+        long bestBits = cTableBits(cLengths, cCount, *best);
+        for (const RunStyle& style : kRunStyles) {
+            const long styleBits = cTableBits(cLengths, cCount, style);
+            if (styleBits < bestBits) {
+                bestBits = styleBits;
+                best = &style;
+            }
+        }
         std::uint32_t tFreq[kNT] = {};
-        forEachCLengthItem(cLengths, cCount, [&](int t, int, int) { tFreq[t]++; });
+        forEachCLengthItem(cLengths, cCount, *best, [&](int t, int, int) { tFreq[t]++; });
         writeSmallTable(bits, tFreq, kNT, kTBit, true, tLengths, tCodes);
         bits.put(kCBit, static_cast<std::uint32_t>(cCount));
-        forEachCLengthItem(cLengths, cCount, [&](int t, int extraBits, int extra) {
+        forEachCLengthItem(cLengths, cCount, *best, [&](int t, int extraBits, int extra) {
             bits.put(tLengths[t], tCodes[t]);
             bits.put(static_cast<unsigned>(extraBits), static_cast<std::uint32_t>(extra));
         });
