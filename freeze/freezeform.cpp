@@ -234,19 +234,16 @@ bool freezeform::eventFilter(QObject* watched, QEvent* event)
         omsgbox->setText(kDirectoryHint);
     } else if (event->type() == QEvent::MouseMove) {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-        if (watched == freezebutton && freezebutton->isEnabled()) {
-            omsgbox->setText(kFreezeButtonHint);
+        if (watched == freezebutton) {
+            // A disabled button takes no mouse input of its own: the move is the frame's.
+            omsgbox->setText(freezebutton->isEnabled() ? kFreezeButtonHint : backgroundHint());
         } else if (watched == defbutton) {
             omsgbox->setText(kDefButtonHint);
         } else if (watched == Text1) {
             omsgbox->setText(kNameHint);
         } else if (watched == Frame3 || watched == centralWidget()) {
-            // Moves over a child reach the frame too; only the bare background (or a disabled
-            // control, which takes no mouse input of its own) shows the general hint.
-            const QWidget* under = static_cast<QWidget*>(watched)->childAt(at);
-            while (under && under->parentWidget() != watched)
-                under = under->parentWidget();
-            if (!under || (under == freezebutton && !freezebutton->isEnabled()))
+            // Moves a button leaves unused reach the frame too; only the bare background counts.
+            if (!static_cast<QWidget*>(watched)->childAt(at))
                 omsgbox->setText(backgroundHint());
         }
     }

@@ -1,0 +1,440 @@
+// The compression run over the real plug-ins: names and forms, replacing an old archive,
+// failures, the history and the endings; archives read back by peer tools.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "FreezeKit.h"
+#include "freeze/FreezeRun.h"
+#include "freeze/freezeform.h"
+#include "services/GlobalOptions.h"
+#include "services/Pack.h"
+#include "shell/SharedState.h"
+#include "shell/Startup.h"
+#include "support/Drops.h"
+#include "support/FakeDesktop.h"
+#include "support/Run.h"
+#include "support/Store.h"
+#include "support/TestMain.h"
+
+namespace {
+
+const QString kDone = QStringLiteral("圧縮が終了しました");
+
+const Tree kSources{{"notes.txt", "plain notes\n"},
+                    {"README", "a file without any dot\n"},
+                    {"work.old", kDirectory},
+                    {"work.old/src", kDirectory},
+                    {"work.old/src/main.c", QByteArray(20000, 'c') + "end"},
+                    {"plain", kDirectory},
+                    {"plain/empty", kDirectory},
+                    {"plain/sub", kDirectory},
+                    {"plain/sub/deep.txt", "deep"},
+                    {"old.zip", "not really a zip, added like any file"}};
+
+Tree Only(const Tree& tree, const QStringList& roots)
+{
+    Tree picked;
+    for (auto it = tree.begin(); it != tree.end(); ++it) {
+        for (const QString& root : roots) {
+            if (it.key() == root || it.key().startsWith(root + "/"))
+                picked[it.key()] = it.value();
+        }
+    }
+    return picked;
+}
+
+QStringList Leftovers(const QString& directory)
+{
+    return QDir(directory).entryList({".tembrel-old-*"}, QDir::AllEntries | QDir::Hidden);
+}
+
+}  // namespace
+
+class FreezeRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { Pack::setLibraryDirectory(TEMBREL_BIN_DIR); }
+
+    void init()
+    {
+        ResetProgram();
+        ClearStore();
+        WriteRaw("flg_First", "True");
+        StartProgram({});
+        desktop_ = std::make_unique<ScopedFakeDesktop>();
+        DefaultArchiveType = 0;
+        NotifyMode = 0;
+        QVERIFY(work_.isValid());
+        QDir(work_.path()).removeRecursively();
+        QDir().mkpath(src());
+        QDir().mkpath(out());
+        WriteTree(src(), kSources);
+    }
+    void cleanup()
+    {
+        ResetProgram();
+        desktop_.reset();
+        Pack::setLibraryDirectory(TEMBREL_BIN_DIR);
+    }
+
+    void commandStringsPerFormAndPlugin_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("command");
+        const QString a = "/o/A.x";
+        QTest::newRow("lzh file") << 0 << "notes.txt" << "a -n1 \"/o/A.x\" \"S/notes.txt\"";
+        QTest::newRow("lzh file without dot") << 0 << "README" << "a -n1 \"/o/A.x\" \"S/README\"";
+        QTest::newRow("lzh folder with dot") << 0 << "work.old" << "a \"/o/A.x\" \"S/\" work.old/*.* -x -n1 -r2";
+        QTest::newRow("lzh folder with blank") << 0 << "My Files" << "a \"/o/A.x\" \"S/\" My Files/*.* -x -n1 -r2";
+        QTest::newRow("zip file") << 1 << "notes.txt" << "-r -j -q \"/o/A.x\" \"S/notes.txt\"";
+        QTest::newRow("zip folder") << 1 << "plain" << "-r -q \"/o/A.x\" \"S/\" plain/*.*";
+        QTest::newRow("zip missing entry: file form") << 1 << "gone" << "-r -j -q \"/o/A.x\" \"S/gone\"";
+    }
+    void commandStringsPerFormAndPlugin()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, entry);
+        QFETCH(QString, command);
+        QDir().mkpath(src() + "/My Files");
+        const ArchiveKind archiveKind = kind == 0 ? ArchiveKind::Lzh : ArchiveKind::Zip;
+        QCOMPARE(EntryCommand(archiveKind, "/o/A.x", src() + "/" + entry), QString(command).replace("S/", src() + "/"));
+    }
+
+    void theRootGoesAsTheBaseWithAnEmptyName()
+    {
+        QCOMPARE(EntryCommand(ArchiveKind::Zip, "/o/A.zip", "/"), QString("-r -q \"/o/A.zip\" \"/\" /*.*"));
+    }
+
+    void extensionAndDirectoryRules_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("defaultType");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("report, LZH default") << "report" << 0 << "report.lzh" << "LZH";
+        QTest::newRow("report, ZIP default") << "report" << 1 << "report.zip" << "ZIP";
+        QTest::newRow("case kept, LZH by extension") << "Backup.LZH" << 1 << "Backup.LZH" << "LZH";
+        QTest::newRow("Zip by extension") << "Mixed.Zip" << 0 << "Mixed.Zip" << "ZIP";
+        QTest::newRow("other extension counts as none") << "data.tar" << 0 << "data.tar.lzh" << "LZH";
+        QTest::newRow("other extension, ZIP") << "data.tar" << 1 << "data.tar.zip" << "ZIP";
+    }
+    void extensionAndDirectoryRules()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, defaultType);
+        QFETCH(QString, name);
+        QFETCH(QString, format);
+        DefaultArchiveType = qint16(defaultType);
+        freezeform* window = openWith({src() + "/notes.txt"});
+        window->Text1->setText(typed);
+        window->Text2->setEditText(out());  // no trailing "/"
+        window->freezebutton->click();
+        QCOMPARE(window->Text1->text(), name);
+        QCOMPARE(window->Text2->currentText(), out() + "/");
+        QCOMPARE(FormatOf(out() + "/" + name), format);
+        QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, {"notes.txt"}));
+        QCOMPARE(desktop_->fake.messages.size(), 0);
+        QCOMPARE(desktop_->fake.beeps, 1);
+
+        // A directory that ends in "/" stays as it is.
+        window->freezebutton->click();
+        QCOMPARE(window->Text2->currentText(), out() + "/");
+    }
+
+    void filesAndFoldersAsTheDiskHasThem_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("LZH") << "all.lzh";
+        QTest::newRow("ZIP") << "all.zip";
+    }
+    void filesAndFoldersAsTheDiskHasThem()
+    {
+        QFETCH(QString, name);
+        const QStringList roots{"work.old", "README", "plain", "notes.txt", "old.zip"};
+        QStringList entries;
+        for (const QString& root : roots)
+            entries << src() + "/" + root;
+        freezeform* window = openWith(entries);
+        window->Check1->setChecked(true);
+        window->Text1->setText(name);
+        window->Text2->setEditText(out() + "/");
+        window->mfreeze->trigger();
+        QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, roots));
+        QCOMPARE(desktop_->fake.messages.size(), 1);
+        QCOMPARE(desktop_->fake.messages[0].text, kDone);
+        QCOMPARE(desktop_->fake.messages[0].title, QString("tembrel"));
+        QCOMPARE(DroppedCount, qint16(5));  // kept: pressing again packs the same entries
+    }
+
+    void aFailedEntryIsNamedAndTheRestStillPacked()
+    {
+        // The folder's name goes unquoted, so the plug-in cannot find "My Files": a failure that
+        // is reported, while the entries around it are packed.
+        WriteTree(src(), {{"My Files/inner.txt", "x"}});
+        freezeform* window = openWith({src() + "/notes.txt", src() + "/My Files", src() + "/missing.txt", src() + "/README"});
+        window->Check1->setChecked(true);
+        window->Text1->setText("part");
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        QCOMPARE(PeerExtracted(out() + "/part.lzh"), Only(kSources, {"notes.txt", "README"}));
+        QCOMPARE(desktop_->fake.messages.size(), 1);
+        const QString text = desktop_->fake.messages[0].text;
+        QCOMPARE(desktop_->fake.messages[0].title, QString("tembrel"));
+        QVERIFY2(text.contains(src() + "/My Files\n") && text.contains(src() + "/missing.txt\n"), qPrintable(text));
+        QVERIFY2(text.contains("cannot find"), qPrintable(text));
+        QVERIFY(!text.contains(src() + "/notes.txt") && !text.contains(kDone));
+        QCOMPARE(desktop_->fake.beeps, 1);
+    }
+
+    void anOldArchiveOfTheSameNameIsReplaced_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("LZH") << "same.lzh";
+        QTest::newRow("ZIP") << "same.zip";
+    }
+    void anOldArchiveOfTheSameNameIsReplaced()
+    {
+        QFETCH(QString, name);
+        freezeform* window = openWith({src() + "/README"});
+        window->Text1->setText(name);
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, {"README"}));
+
+        RecordDroppedFiles({src() + "/notes.txt"});
+        window->freezebutton->click();
+        QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, {"notes.txt"}));
+        QCOMPARE(Leftovers(out()), QStringList());
+        QVERIFY(desktop_->fake.messages.isEmpty());
+    }
+
+    void theOldArchiveSurvivesAFailedReplacement()
+    {
+        freezeform* window = openWith({src() + "/README"});
+        window->Text1->setText("keep.zip");
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        const QByteArray old = FileBytes(out() + "/keep.zip");
+        QVERIFY(!old.isEmpty());
+
+        RecordDroppedFiles({src() + "/notes.txt", src() + "/vanished"});
+        window->freezebutton->click();
+        QCOMPARE(FileBytes(out() + "/keep.zip"), old);
+        QCOMPARE(Leftovers(out()), QStringList());
+        QCOMPARE(desktop_->fake.messages.size(), 1);
+        QVERIFY(desktop_->fake.messages[0].text.contains(src() + "/vanished"));
+        QVERIFY(desktop_->fake.messages[0].text.contains(out() + "/keep.zip"));
+    }
+
+    void aNameWithADirectoryPartOrAHiddenNameAddsToTheOldArchive_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("directory part") << "sub/in.lzh" << "sub/in.lzh";
+        QTest::newRow("empty name") << "" << ".lzh";
+    }
+    void aNameWithADirectoryPartOrAHiddenNameAddsToTheOldArchive()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, file);
+        QDir().mkpath(out() + "/sub");
+        freezeform* window = openWith({src() + "/README"});
+        window->Text1->setText(typed);
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        QCOMPARE(window->Text1->text(), file);
+        RecordDroppedFiles({src() + "/notes.txt"});
+        window->freezebutton->click();
+        QCOMPARE(PeerExtracted(out() + "/" + file), Only(kSources, {"README", "notes.txt"}));
+    }
+
+    void theArchiveIsNeverPackedIntoItself_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("LZH") << "proj.lzh";
+        QTest::newRow("ZIP") << "proj.zip";
+    }
+    void theArchiveIsNeverPackedIntoItself()
+    {
+        // The target directory lies inside the dropped folder, with an old archive already there.
+        QFETCH(QString, name);
+        const QString project = src() + "/plain";
+        const QString target = project + "/sub";
+        freezeform* window = openWith({project});
+        window->Text1->setText(name);
+        window->Text2->setEditText(target);
+        window->freezebutton->click();
+        window->freezebutton->click();  // now replacing the archive made by the first run
+        QCOMPARE(PeerListed(target + "/" + name),
+                 (QStringList{"plain", "plain/empty", "plain/sub", "plain/sub/deep.txt"}));
+        QCOMPARE(Leftovers(target), QStringList());
+        QCOMPARE(Leftovers(src()), QStringList());
+        QVERIFY(desktop_->fake.messages.isEmpty());
+    }
+
+    void theOldArchiveDroppedOnItsReplacementGoesInWhole()
+    {
+        WriteFile(out() + "/box.zip", "");
+        freezeform* window = openWith({src() + "/README"});
+        window->Text1->setText("box.zip");
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        const QByteArray old = FileBytes(out() + "/box.zip");
+
+        RecordDroppedFiles({out() + "/box.zip", src() + "/notes.txt"});
+        window->freezebutton->click();
+        const Tree packed = PeerExtracted(out() + "/box.zip");
+        QCOMPARE(packed.value("box.zip"), old);
+        QCOMPARE(packed.value("notes.txt"), kSources.value("notes.txt"));
+        QVERIFY(desktop_->fake.messages.isEmpty());
+    }
+
+    void anEmptyDirectoryIsRefusedAndNothingWritten()
+    {
+        freezeform* window = openWith({src() + "/notes.txt"});
+        window->Text1->setText("x");
+        window->Text2->setEditText("  ");
+        QVERIFY(DropFiles(window, {src() + "/README"}));
+        QTRY_COMPARE(desktop_->fake.messages.size(), 1);
+        QVERIFY(desktop_->fake.messages[0].text.contains("圧縮先ﾃﾞｨﾚｸﾄﾘが空です"));
+        QCOMPARE(window->Text1->text(), QString("x"));
+        QCOMPARE(desktop_->fake.beeps, 0);
+        QVERIFY(!QFile::exists("/x.lzh") && !QFile::exists("/.lzh"));
+        QVERIFY(window->isVisible());
+        // The drop reception is back: the next drop, with a directory, is packed.
+        QVERIFY(IsDropHooked(window));
+        window->Text2->setEditText(out());
+        QVERIFY(DropFiles(window, {src() + "/README"}));
+        QTRY_COMPARE(desktop_->fake.beeps, 1);
+        QCOMPARE(PeerExtracted(out() + "/x.lzh"), Only(kSources, {"README"}));
+    }
+
+    void theHistoryTakesEachNewDirectoryOnce()
+    {
+        for (int i = 1; i <= 5; ++i)
+            WriteRaw("fdir" + QString::number(i), "/h" + QString::number(i));
+        freezeform* window = openWith({src() + "/notes.txt"});
+        window->Text1->setText("h");
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        const QStringList expected{out() + "/", "/h1", "/h2", "/h3", "/h4"};
+        QCOMPARE(window->FreezeDirHistory, expected);
+        QCOMPARE(window->Text2->count(), 10);  // five rows inserted above the five loaded
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(window->Text2->itemText(i), expected[i]);
+        QCOMPARE(window->Text2->currentText(), out() + "/");
+
+        window->freezebutton->click();  // already in the history: nothing changes
+        QCOMPARE(window->FreezeDirHistory, expected);
+        QCOMPARE(window->Text2->count(), 10);
+        QCOMPARE(StoredText("fdir1"), QString("/h1"));  // written only when the window is saved
+    }
+
+    void aMissingPluginTouchesNoFileAndIsReported()
+    {
+        QTemporaryDir empty;
+        freezeform* window = openWith({src() + "/README"});
+        window->Check1->setChecked(true);
+        window->Text1->setText("m.lzh");
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        const QByteArray old = FileBytes(out() + "/m.lzh");
+
+        Pack::setLibraryDirectory(empty.path());
+        RecordDroppedFiles({src() + "/notes.txt"});
+        window->Text1->setText("m.lzh");
+        window->freezebutton->click();
+        QCOMPARE(FileBytes(out() + "/m.lzh"), old);
+        window->Text1->setText("new.zip");
+        window->freezebutton->click();
+        QVERIFY(!QFile::exists(out() + "/new.zip"));
+        QCOMPARE(QDir(out()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"m.lzh"});
+
+        QCOMPARE(desktop_->fake.messages.size(), 3);
+        QCOMPARE(desktop_->fake.messages[0].text, kDone);
+        QVERIFY(desktop_->fake.messages[1].text.contains("libunlha32.so"));
+        QVERIFY(desktop_->fake.messages[2].text.contains("libzip32j.so"));
+        QCOMPARE(desktop_->fake.beeps, 3);  // the ending runs in full
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->FreezeDirHistory.first(), out() + "/");
+    }
+
+    void closingAfterTheRunSavesAndHandsDropsToTheIcon()
+    {
+        NotifyMode = 1;
+        SoundFile = "/sounds/done.wav";
+        freezeform* window = openWith({src() + "/notes.txt"});
+        window->Check2->setChecked(true);
+        window->Text1->setText("c");
+        window->Text2->setEditText(out());
+        window->freezebutton->click();
+        QVERIFY(!ExistingFreezeWindow());
+        QCOMPARE(StoredText("foption2"), QString("1"));
+        QCOMPARE(StoredText("fdir1"), out() + "/");
+        QVERIFY(IsDropHooked(IconWindow()));
+        QCOMPARE(desktop_->fake.soundsPlayed, QStringList{"/sounds/done.wav"});
+        QCOMPARE(desktop_->fake.beeps, 0);
+        QVERIFY(desktop_->fake.messages.isEmpty());
+    }
+
+    void aDropStartedRunStaysOpenAndTakesTheNextDrop()
+    {
+        freezeform* window = OpenFreezeWindow();
+        window->Text1->setText("drops.zip");
+        window->Text2->setEditText(out());
+        QVERIFY(DropFiles(window, {src() + "/README"}));
+        QCOMPARE(FreezeDropPending, kSet);
+        QTRY_COMPARE(desktop_->fake.beeps, 1);
+        QCOMPARE(FreezeDropPending, kClear);
+        QVERIFY(window->isVisible());
+        QVERIFY(!(window->windowState() & Qt::WindowMinimized));
+        QVERIFY(IsDropHooked(window));
+        QVERIFY(!window->freezebutton->isEnabled());  // the run enables nothing
+
+        QVERIFY(DropFiles(window, {src() + "/notes.txt"}));
+        QTRY_COMPARE(desktop_->fake.beeps, 2);
+        QCOMPARE(PeerExtracted(out() + "/drops.zip"), Only(kSources, {"notes.txt"}));
+    }
+
+    void aThousandDroppedFilesAllArrive()
+    {
+        QStringList names;
+        QStringList expected;
+        for (int i = 0; i < 1000; ++i) {
+            const QString name = QString("f%1.txt").arg(i, 4, 10, QChar('0'));
+            WriteFile(src() + "/many/" + name, name.toUtf8());
+            names << src() + "/many/" + name;
+            expected << name;
+        }
+        freezeform* window = OpenFreezeWindow();
+        window->Text1->setText("many");
+        window->Text2->setEditText(out());
+        QVERIFY(DropFiles(window, names));
+        QTRY_VERIFY_WITH_TIMEOUT(desktop_->fake.beeps == 1, 600000);
+        QVERIFY(desktop_->fake.messages.isEmpty());
+        QCOMPARE(PeerListed(out() + "/many.lzh"), expected);
+    }
+
+private:
+    QString src() const { return work_.path() + "/src"; }
+    QString out() const { return work_.path() + "/out"; }
+
+    // Files waiting from an earlier drop, then the window opened as the icon's timer opens it.
+    freezeform* openWith(const QStringList& entries)
+    {
+        RecordDroppedFiles(entries);
+        return OpenFreezeWindow();
+    }
+
+    QTemporaryDir work_;
+    std::unique_ptr<ScopedFakeDesktop> desktop_;
+};
+
+TEMBREL_TEST_MAIN(FreezeRunTest)
+#include "tst_freezerun.moc"
