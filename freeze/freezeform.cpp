@@ -35,6 +35,9 @@ const QString kTitle = QStringLiteral("tembrel");
 // Shown on opening; the hover forms end in "。".
 const QString kPressHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、圧縮ボタンを押してください");
 const QString kDropHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、ﾌｧｲﾙをﾄﾞﾗｯｸﾞﾄﾞﾛｯﾌﾟすると圧縮します");
+const QString kPressHoverHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、圧縮ボタンを押してください。");
+const QString kDropHoverHint =
+    QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、ﾌｧｲﾙをﾄﾞﾗｯｸﾞﾄﾞﾛｯﾌﾟすると圧縮します。");
 const QString kFreezeButtonHint =
     QStringLiteral("ﾌｧｲﾙを圧縮します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。");
 const QString kDefButtonHint = QStringLiteral(
@@ -149,7 +152,7 @@ void freezeform::connectSignals()
     connect(moption, &QAction::triggered, this, &freezeform::openOptions);
 }
 
-QString freezeform::backgroundHint() const { return (DroppedCount != 0 ? kPressHint : kDropHint) + QStringLiteral("。"); }
+QString freezeform::backgroundHint() const { return DroppedCount != 0 ? kPressHoverHint : kDropHoverHint; }
 
 void freezeform::loaddata()
 {
