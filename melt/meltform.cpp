@@ -161,13 +161,10 @@ void meltform::createMenus()
 void meltform::setTabOrderByTable()
 {
     // Frames and labels take no focus; the rest follow the order of the window's layout.
-    QWidget* const order[] = {Text1,      Option1[0], Option1[1], Option1[2], Option1[3], Text3,     Command2,
-                              Check1,     Check3,     Check2,     defbutton,  meltbutton, tomelt,    endbutton};
-    setTabOrder(Text1, refbutton);
-    setTabOrder(refbutton, Text2);
-    setTabOrder(Text2, Command1);
-    setTabOrder(Command1, order[1]);
-    for (size_t i = 1; i + 1 < std::size(order); ++i)
+    QWidget* const order[] = {Text1,      refbutton,  Text2,  Command1,  Option1[0], Option1[1],
+                              Option1[2], Option1[3], Text3,  Command2,  Check1,     Check3,
+                              Check2,     defbutton,  meltbutton, tomelt, endbutton};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
 

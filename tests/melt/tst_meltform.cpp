@@ -268,8 +268,9 @@ private slots:
         QTest::mouseMove(melt->Check2);
         QCOMPARE(melt->omsgbox->text(),
                  QString("書庫を解凍します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。"));
-        QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
-        QCoreApplication::sendEvent(melt->Text2, &focus);
+        melt->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(melt));
+        melt->Text2->setFocus(Qt::MouseFocusReason);
         QCOMPARE(melt->omsgbox->text(), QString("解凍したﾌｧｲﾙを置くﾃﾞｨﾚｸﾄﾘを指定してください。"));
     }
 

@@ -239,16 +239,6 @@ private slots:
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
-    void anLzhWithAnUpperCaseExtension()
-    {
-        ScopedFakeDesktop scoped;
-        const QString archive = in_ + "/B.LZH";
-        makeArchive(archive, kTree);
-        openMelt(archive, out_)->meltbutton->click();
-        QCOMPARE(readTree(out_), kTree);
-        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
-    }
-
     void anEmptyDestinationIsRefused_data()
     {
         QTest::addColumn<QString>("destination");
