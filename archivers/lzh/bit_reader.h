@@ -48,6 +48,17 @@ private:
 
     void refill()
     {
+        if (end_ - pos_ >= 8) {
+            // Fast path: OR in eight bytes at once and count the whole ones taken. The bits of
+            // the first byte not taken land exactly where its later refill puts them again.
+            std::uint64_t word = 0;
+            for (int i = 0; i < 8; ++i) word = (word << 8) | buffer_[pos_ + static_cast<std::size_t>(i)];
+            acc_ |= word >> valid_;
+            const int taken = (64 - valid_) >> 3;
+            pos_ += static_cast<std::size_t>(taken);
+            valid_ += 8 * taken;
+            return;
+        }
         while (valid_ <= 56) {
             if (pos_ == end_ && !fetch()) {
                 valid_ += 8;  // zero bits past the end
