@@ -1,6 +1,8 @@
 // The extraction window: its layout, its settings, choosers, hints, and the close and switch paths.
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
+#include <QTimer>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -324,6 +326,24 @@ private slots:
         QVERIFY(!IconWindow());
         QVERIFY(!ExistingMeltWindow());
         QCOMPARE(StoredText("moption1"), QString("1"));
+    }
+
+    void theOptionsOpenModallyOverTheWindow()
+    {
+        meltform* melt = openMelt();
+        QString seen;
+        QWidget* owner = nullptr;
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                seen = dialog->objectName();
+                owner = dialog->parentWidget();
+                dialog->reject();
+            }
+        });
+        melt->moption->trigger();
+        QCOMPARE(seen, QString("Form1"));
+        QCOMPARE(owner, melt);
+        QVERIFY(melt->isVisible());
     }
 
     void switchingOpensTheCompressionWindowAndKeepsTheIconDeaf()
