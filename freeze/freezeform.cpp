@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -293,10 +294,13 @@ void freezeform::runFreeze(bool startedByDrop)
         desktop().beep();
     else
         desktop().playSound(SoundFile);
+    const QPointer<freezeform> self(this);
     if (!outcome.succeeded())
         desktop().showMessage(this, FailureMessage(outcome, archivePath), kTitle);
     else if (Check1->isChecked())
         desktop().showMessage(this, QStringLiteral("圧縮が終了しました"), kTitle);
+    if (!self)
+        return;  // the program was ended while the message was up
     running_ = false;
 
     if (Check2->isChecked())

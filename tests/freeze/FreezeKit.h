@@ -67,15 +67,6 @@ inline Tree ReadTree(const QString& root)
     return tree;
 }
 
-// `tree` with every path put below `prefix`.
-inline Tree Below(const QString& prefix, const Tree& tree)
-{
-    Tree moved{{prefix, kDirectory}};
-    for (auto it = tree.begin(); it != tree.end(); ++it)
-        moved[prefix + "/" + it.key()] = it.value();
-    return moved;
-}
-
 inline bool RunPeer(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
 {
     QProcess process;

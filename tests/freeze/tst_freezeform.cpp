@@ -143,22 +143,22 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), window->freezebutton);  // round again, never the scratch field
     }
 
-    void withoutAnyDropTheButtonIsOffAndTheHintAsksForADrop()
+    void theButtonAndTheHintFollowTheLatestDrop_data()
     {
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(!window->freezebutton->isEnabled());
-        QVERIFY(!window->mfreeze->isEnabled());
-        QCOMPARE(window->omsgbox->text(), kDropHint);
+        QTest::addColumn<QStringList>("earlier");
+        QTest::newRow("nothing dropped yet") << QStringList();
+        QTest::newRow("an earlier drop anywhere") << QStringList{"/d/a.zip", "/d/b.txt"};
     }
-
-    void anEarlierDropAnywhereEnablesTheButton()
+    void theButtonAndTheHintFollowTheLatestDrop()
     {
-        RecordDroppedFiles({"/d/a.zip", "/d/b.txt"});
+        QFETCH(QStringList, earlier);
+        if (!earlier.isEmpty())
+            RecordDroppedFiles(earlier);
         freezeform* window = OpenFreezeWindow();
-        QVERIFY(window->freezebutton->isEnabled());
-        QVERIFY(window->mfreeze->isEnabled());
-        QCOMPARE(window->omsgbox->text(), kPressHint);
-        QCOMPARE(window->focusWidget(), window->freezebutton);
+        QCOMPARE(window->freezebutton->isEnabled(), !earlier.isEmpty());
+        QCOMPARE(window->mfreeze->isEnabled(), !earlier.isEmpty());
+        QCOMPARE(window->omsgbox->text(), earlier.isEmpty() ? kDropHint : kPressHint);
+        QCOMPARE(window->focusWidget(), earlier.isEmpty() ? static_cast<QWidget*>(window->Text1) : window->freezebutton);
     }
 
     void firstUseShowsFiveEmptyRowsAndClearOptions()
@@ -200,30 +200,24 @@ private slots:
         QCOMPARE(StoredText("freezepath"), QString("/default"));  // only defbutton writes it
     }
 
-    void reopeningKeepsOptionsButNotATypedDirectory()
-    {
-        WriteRaw("freezepath", "/default");
-        freezeform* window = OpenFreezeWindow();
-        window->Check2->setChecked(true);
-        window->Text2->setEditText("/typed");
-        window->Text1->setText("name");
-        window->endbutton->click();
-        window = OpenFreezeWindow();
-        QVERIFY(window->Check2->isChecked());
-        QCOMPARE(window->Text2->currentText(), QString("/default"));
-        QCOMPARE(window->Text1->text(), QString());
-    }
-
-    void defaultButtonStoresTheDirectoryEvenWhenEmpty()
+    void reopeningKeepsOptionsAndOnlyTheStoredDefaultDirectory()
     {
         WriteRaw("freezepath", "/old");
         freezeform* window = OpenFreezeWindow();
+        window->Check2->setChecked(true);
+        window->Text1->setText("name");
         window->Text2->setEditText("/new place");
         window->defbutton->click();
         QCOMPARE(StoredText("freezepath"), QString("/new place"));
-        window->Text2->setEditText("");
+        window->Text2->setEditText("/typed, not stored");
+        window->endbutton->click();
+        window = OpenFreezeWindow();
+        QVERIFY(window->Check2->isChecked());
+        QCOMPARE(window->Text2->currentText(), QString("/new place"));
+        QCOMPARE(window->Text1->text(), QString());
+
+        window->Text2->setEditText("");  // an empty default is stored as it is
         window->defbutton->click();
-        QCOMPARE(StoredText("freezepath"), QString(""));
         window->endbutton->click();
         QCOMPARE(OpenFreezeWindow()->Text2->currentText(), QString());
         QVERIFY(desktop_->fake.messages.isEmpty());
@@ -253,6 +247,7 @@ private slots:
                                       "ﾃﾞｨﾚｸﾄﾘがあらかじめ表示されます。";
         QTest::newRow("Text1") << "Text1" << "作成する書庫ﾌｧｲﾙ名を入力してください。\r\n拡張子は省略できます。";
         QTest::newRow("background") << "Frame3" << kPressHint + "。";
+        QTest::newRow("Text2 focused") << "Text2" << "書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。";
     }
     void hintsFollowTheMouseAndTheFocus()
     {
@@ -262,7 +257,12 @@ private slots:
         freezeform* window = OpenFreezeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         auto* widget = window->findChild<QWidget*>(control);
-        moveOver(widget, control == "Frame3" ? QPoint(3, 100) : QPoint(-1, -1));
+        if (control == "Text2") {
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            widget->setFocus(Qt::TabFocusReason);
+        } else {
+            moveOver(widget, control == "Frame3" ? QPoint(3, 100) : QPoint(-1, -1));
+        }
         QCOMPARE(window->omsgbox->text(), hint);
     }
 
@@ -280,14 +280,6 @@ private slots:
         // With nothing dropped the background asks for a drop; the disabled button is background.
         moveOver(window->freezebutton);
         QCOMPARE(window->omsgbox->text(), kDropHint + "。");
-    }
-
-    void theDirectoryFieldHintsWhenFocused()
-    {
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        window->Text2->setFocus(Qt::TabFocusReason);
-        QCOMPARE(window->omsgbox->text(), QString("書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。"));
     }
 
     void everyClosePathSavesAndHandsDropsToTheIcon_data()
