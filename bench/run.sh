@@ -66,6 +66,7 @@ else
 fi
 rm -rf "$OUT"
 mkdir -p "$OUT"
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 : >"$RESULTS"
 
 # ---------------------------------------------------------------- measuring
@@ -255,6 +256,7 @@ done
 # ---------------------------------------------------------------- report
 echo
 echo "Machine: $(nproc) cores, $(uname -r); $(date -u '+%Y-%m-%d %H:%M UTC'); short cases: median of $REPS"
+echo "Load average before: $LOAD_BEFORE; after: $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine skews every figure)"
 echo "Ratios are ours / peer (below 1: ours is faster or smaller). RSS is the peak resident size."
 echo
 awk -F'\t' '
