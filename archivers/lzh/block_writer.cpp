@@ -208,14 +208,16 @@ void writeBlock(BitWriter& bits, const MethodParams& params, const std::uint16_t
     writeSmallTable(bits, pFreq, params.np, params.pbit, false, pLengths, pCodes);
 
     for (int i = 0; i < count; ++i) {
-        unsigned s = symbols[i];
-        bits.put(cLengths[s], cCodes[s]);
-        if (s >= 256) {
-            unsigned d = distances[i];
-            int slot = positionSlot(d);
-            bits.put(pLengths[slot], pCodes[slot]);
-            if (slot > 1) bits.put(static_cast<unsigned>(slot - 1), d - (1u << (slot - 1)));
+        const unsigned s = symbols[i];
+        if (s < 256) {
+            bits.put(cLengths[s], cCodes[s]);
+            continue;
         }
+        // The length code and the position code together fit one 32-bit put.
+        const unsigned d = distances[i];
+        const int slot = positionSlot(d);
+        bits.put(cLengths[s] + pLengths[slot], (static_cast<std::uint32_t>(cCodes[s]) << pLengths[slot]) | pCodes[slot]);
+        if (slot > 1) bits.put(static_cast<unsigned>(slot - 1), d - (1u << (slot - 1)));
     }
 }
 

@@ -1,6 +1,7 @@
 // Writes one block of the -lh5-/-lh6-/-lh7- stream: the code count, the three tables, the codes.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "lzh/bit_writer.h"
@@ -16,14 +17,6 @@ void writeBlock(BitWriter& bits, const MethodParams& params, const std::uint16_t
 
 // The position slot of a distance value: 0 and 1 stand for themselves, slot p >= 2 covers
 // [2^(p-1), 2^p) with p - 1 extra bits.
-inline int positionSlot(unsigned distance)
-{
-    int slot = 0;
-    while (distance != 0) {
-        ++slot;
-        distance >>= 1;
-    }
-    return slot;
-}
+inline int positionSlot(unsigned distance) { return static_cast<int>(std::bit_width(distance)); }
 
 }  // namespace lzh
