@@ -95,6 +95,20 @@ INSTANTIATE_TEST_SUITE_P(JlhaLevelsAndMethods, TheirsReadByUs, ::testing::Values
                              return "level" + std::to_string(info.param.level) + "_" + info.param.method;
                          });
 
+TEST(Utf16Names, BsdtarReadsNamesThatHaveNoCp932Form)
+{
+    LZH_REQUIRE_PEER("bsdtar");
+    TempDir dir;
+    writeFile(dir.path() / "src" / "N" / "café😀" / "naïve→ß.txt", "unicode");
+    writeFile(dir.path() / "src" / "N" / "表示.txt", "cp932");
+    const fs::path archive = dir.path() / "U.lzh";
+    ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*").code, 0);
+    fs::create_directories(dir.path() / "out");
+    ASSERT_EQ(runShell("bsdtar --options hdrcharset=CP932 -xf " + quote(archive.string()) + " -C " +
+                       quote((dir.path() / "out").string())), 0);
+    EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
+}
+
 TEST(AppendedArchive, PeersReadEveryMemberAfterManySingleFileAdds)
 {
     LZH_REQUIRE_PEER("bsdtar");
