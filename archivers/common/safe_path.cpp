@@ -50,3 +50,24 @@ std::optional<std::string> safeRelativePath(std::string_view name, bool backslas
 }
 
 }  // namespace arc
+
+namespace arc {
+
+bool namesDestinationItself(std::string_view name, bool backslashIsSeparator)
+{
+    if (name.empty() || name.front() == '/' || (backslashIsSeparator && name.front() == '\\'))
+        return false;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = start;
+        while (end < name.size() && name[end] != '/' && !(backslashIsSeparator && name[end] == '\\'))
+            ++end;
+        const std::string_view component = name.substr(start, end - start);
+        if (!component.empty() && component != ".")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace arc

@@ -15,3 +15,11 @@ namespace arc {
 std::optional<std::string> safeRelativePath(std::string_view name, bool backslashIsSeparator);
 
 }  // namespace arc
+
+namespace arc {
+
+// True for a directory name that means the destination itself ("./", ".", "./."): extractors
+// pass such an entry over quietly instead of reporting it as unsafe.
+bool namesDestinationItself(std::string_view name, bool backslashIsSeparator);
+
+}  // namespace arc

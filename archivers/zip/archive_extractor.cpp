@@ -150,6 +150,7 @@ private:
         const std::string name = entryName(entry, record);
         const std::optional<std::string> path = safeRelativePath(name, true);
         if (!path) {
+            if (archive_entry_filetype(entry) == AE_IFDIR && namesDestinationItself(name, true)) return true;
             report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination");
             return true;
         }

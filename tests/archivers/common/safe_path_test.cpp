@@ -45,3 +45,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace arc
+
+namespace arc {
+namespace {
+
+TEST(NamesDestinationItself, OnlyDotsAndSeparators)
+{
+    for (const char* name : {".", "./", "./.", ".//./"})
+        EXPECT_TRUE(namesDestinationItself(name, false)) << name;
+    EXPECT_TRUE(namesDestinationItself(".\\", true));
+    for (const char* name : {"", "/", "..", "../", "./a", "a/.", ".\\"})
+        EXPECT_FALSE(namesDestinationItself(name, false)) << name;
+}
+
+}  // namespace
+}  // namespace arc

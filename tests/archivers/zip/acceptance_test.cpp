@@ -30,6 +30,7 @@ const CorpusArchive kCorpus[] = {
     {"SevenZipBzip2", "7zz", "7zz a -tzip -mm=BZip2 A N", ArcStatus::Ok, "N"},
     {"SevenZipDeflate64", "7zz", "7zz a -tzip -mm=Deflate64 A N/deep/er", ArcStatus::UnsupportedMethod, ""},
     {"BsdtarDeflate", "bsdtar", "bsdtar --format zip -cf A N", ArcStatus::Ok, "N"},
+    {"BsdtarDotEntry", "bsdtar", "mkdir D && cp -r N D/ && bsdtar --format zip -cf A -C D .", ArcStatus::Ok, "N"},
     {"BsdtarStored", "bsdtar", "bsdtar --format zip --options zip:compression=store -cf A N", ArcStatus::Ok, "N"},
     {"BsdtarAbsoluteNames", "bsdtar", "bsdtar -P --format zip -cf A \"$PWD/plain.txt\"", ArcStatus::UnsafeEntry, ""},
     {"BsdtarDotDotNames", "bsdtar", "bsdtar -P -s ',^,../../,' --format zip -cf A plain.txt", ArcStatus::UnsafeEntry,
