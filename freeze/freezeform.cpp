@@ -62,6 +62,7 @@ freezeform::freezeform()
 {
     setObjectName(QStringLiteral("freezeform"));
     setWindowTitle(QStringLiteral("TEMBREL(圧縮)"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);  // a fixed-size window
     createControls();
     createMenus();
     setTabOrderByIndex();
