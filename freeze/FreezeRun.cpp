@@ -168,6 +168,11 @@ FreezeOutcome BuildArchive(ArchiveKind kind, const QString& archivePath, bool re
     }
     if (entries.isEmpty())
         return outcome;
+    const QString directory = QFileInfo(archivePath).absolutePath();
+    if (!QFileInfo(directory).isDir()) {
+        outcome.setupFailure = QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 が見つかりません。").arg(directory);
+        return outcome;
+    }
 
     std::optional<SetAside> aside;
     if (replaceOld && QFileInfo(archivePath).isFile()) {

@@ -34,8 +34,9 @@ struct EntryFailure {
 };
 
 struct FreezeOutcome {
-    // Set when the run could not start its work at all (plug-in missing, old archive could not
-    // be moved aside); then no entry was tried and no file was changed.
+    // Set when the run could not start its work at all (plug-in missing, no such target
+    // directory, old archive could not be moved aside); then no entry was tried and no file
+    // was changed.
     QString setupFailure;
     QList<EntryFailure> failures;
     bool replacedOld = false;     // an old archive of the same name was replaced by the new one

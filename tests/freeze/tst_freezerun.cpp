@@ -359,6 +359,18 @@ private slots:
         QCOMPARE(window->FreezeDirHistory.first(), out() + "/");
     }
 
+    void aMissingTargetDirectoryIsNamedOnce()
+    {
+        freezeform* window = openWith({src() + "/README", src() + "/notes.txt"});
+        window->Text1->setText("n");
+        window->Text2->setEditText(out() + "/not here");
+        window->freezebutton->click();
+        QCOMPARE(desktop_->fake.messages.size(), 1);
+        QCOMPARE(desktop_->fake.messages[0].text,
+                 "圧縮できませんでした。\n圧縮先ﾃﾞｨﾚｸﾄﾘ " + out() + "/not here が見つかりません。");
+        QVERIFY(!QFileInfo::exists(out() + "/not here"));
+    }
+
     void closingAfterTheRunSavesAndHandsDropsToTheIcon()
     {
         NotifyMode = 1;
