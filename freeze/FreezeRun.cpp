@@ -123,16 +123,20 @@ QString EntryCommand(ArchiveKind kind, const QString& archivePath, const QString
                                               quoted(entry);
     }
     // The folder goes as "N/*.*" below its parent B, so its members keep N as their first part.
-    // N stays unquoted, as the plug-ins have always been sent it.
+    // N goes unquoted as the plug-ins have always been sent it, except when it holds a blank or
+    // a tab: unquoted, such a name would split into several words and never be found.
     const QString folder = withoutTrailingSlashes(entry);
     const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
     const QString parent = folder.left(slash + 1);
     const QString name = folder == QLatin1String("/") ? QString() : folder.mid(slash + 1);
+    QString pattern = name + QStringLiteral("/*.*");
+    if (name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char('\t')))
+        pattern = quoted(pattern);
     if (kind == ArchiveKind::Lzh)
-        return QStringLiteral("a ") + quoted(archivePath) + QLatin1Char(' ') + quoted(parent) + QLatin1Char(' ') + name +
-               QStringLiteral("/*.* -x -n1 -r2");
-    return QStringLiteral("-r -q ") + quoted(archivePath) + QLatin1Char(' ') + quoted(parent) + QLatin1Char(' ') + name +
-           QStringLiteral("/*.*");
+        return QStringLiteral("a ") + quoted(archivePath) + QLatin1Char(' ') + quoted(parent) + QLatin1Char(' ') +
+               pattern + QStringLiteral(" -x -n1 -r2");
+    return QStringLiteral("-r -q ") + quoted(archivePath) + QLatin1Char(' ') + quoted(parent) + QLatin1Char(' ') +
+           pattern;
 }
 
 bool RememberDirectory(QStringList& history, const QString& directory)
