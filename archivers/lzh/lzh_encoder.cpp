@@ -2,7 +2,8 @@
 //
 // At each position the matcher looks for the longest earlier occurrence. A match is not
 // taken at once: the next position is searched too, and if it has a longer match the
-// current byte goes out as a literal instead (the classic lazy evaluation). A three-byte
+// current byte goes out as a literal instead (the classic lazy evaluation). Short matches
+// get a second look one byte further (see Settings::secondLookBelow). A three-byte
 // match far back costs more bits than three literals, so such matches are dropped. Tokens
 // gather until a block is full, and each block gets its own Huffman tables.
 #include "lzh/lzh_encoder.h"
@@ -16,6 +17,7 @@ namespace lzh {
 namespace {
 
 constexpr int kGoodLength = 32;               // a pending match this long shortens the next search
+constexpr int kSecondLookGain = 2;           // how much longer the match two bytes on must be
 
 }  // namespace
 
@@ -82,10 +84,27 @@ void LzhEncoder::parse(int limit, std::vector<std::uint8_t>& out)
             }
         }
         if (pending_ && pendingLength_ >= kMinMatch && length <= pendingLength_) {
+            int inserted = pos_;
+            // A second look ahead: two literals and a match two bytes on beat a short match
+            // now when that match is clearly longer.
+            if (pendingLength_ < settings_.secondLookBelow && pos_ + 1 + kMinMatch <= end) {
+                unsigned nextDistance = 0;
+                int next = m.insertAndFind(pos_ + 1, pendingLength_ + kSecondLookGain, settings_.maxChain, nextDistance);
+                inserted = pos_ + 1;
+                if (next == kMinMatch && nextDistance >= settings_.farForShortMatch) next = 0;
+                if (next > pendingLength_ + kSecondLookGain) {
+                    emitLiteral(data[pos_ - 1], out);
+                    emitLiteral(data[pos_], out);
+                    pendingLength_ = next;
+                    pendingDistance_ = nextDistance;
+                    pos_ += 2;
+                    continue;
+                }
+            }
             emitMatch(pendingLength_, pendingDistance_, out);
             // Positions inside the match join the chains so later data can refer to them.
             int stop = std::min(pos_ + pendingLength_ - 1, end - kMinMatch + 1);
-            for (int q = pos_ + 1; q < stop; ++q) m.insert(q);
+            for (int q = inserted + 1; q < stop; ++q) m.insert(q);
             pos_ += pendingLength_ - 1;
             pending_ = false;
             pendingLength_ = 0;

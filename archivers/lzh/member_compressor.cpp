@@ -30,11 +30,14 @@ constexpr std::uint64_t kLargeMember = 1u << 20;
 LzhEncoder::Settings settingsFor(std::uint64_t size, Method method)
 {
     LzhEncoder::Settings settings;
-    if (method != Method::Lh5) settings.maxChain = 512;
-    if (size > kLargeMember) {
-        settings.maxChain = method == Method::Lh5 ? 32 : 128;
-        settings.niceLength = 128;
+    const bool large = size > kLargeMember;
+    if (method == Method::Lh5) {
+        settings.maxChain = large ? 32 : 64;
+        if (large) settings.secondLookBelow = 0;
+    } else {
+        settings.maxChain = large ? 128 : 512;
     }
+    if (large) settings.niceLength = 128;
     return settings;
 }
 
