@@ -74,5 +74,48 @@ wait_window() {
     return 1
 }
 
+# Drags files from a fresh drag source (the e2e helper) to the screen point X Y.
+drag_to() {
+    local target_x=$1 target_y=$2
+    shift 2
+    spawn "$HELPER" drag "$@"
+    local source_pid=$LAST_PID
+    local source
+    source=$(wait_window '^e2e-drag$') || fail "the drag source did not appear"
+    sleep 0.3
+    window_box "$source"
+    xdotool mousemove $((X + 40)) $((Y + 40)) mousedown 1
+    for step in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove $((X + 40 + (target_x - X - 40) * step / 8)) $((Y + 40 + (target_y - Y - 40) * step / 8))
+        sleep 0.1
+    done
+    xdotool mousemove $((target_x + 1)) $((target_y + 1)); sleep 0.2; xdotool mouseup 1
+    sleep 0.3
+    kill "$source_pid" 2>/dev/null
+}
+
+window_named() {
+    for _ in $(seq 50); do
+        for id in $(xdotool search --onlyvisible --name 'TEMBREL\(' 2>/dev/null); do
+            [ "$(xdotool getwindowname "$id")" = "$1" ] && { echo "$id"; return 0; }
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Drags files onto the icon's name plate, at (130, 140) for an icon saved at 100, 100.
+drag_to_icon() { drag_to 130 140 "$@"; }
+
+# Sets X, Y (absolute, of the client area), WIDTH and HEIGHT of a window.
+window_box() {
+    local info
+    info=$(xwininfo -id "$1")
+    X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+    Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+    WIDTH=$(sed -n 's/.*Width: *//p' <<<"$info")
+    HEIGHT=$(sed -n 's/.*Height: *//p' <<<"$info")
+}
+
 setting() { printf '%s=%s\n' "$1" "$2" >>"$XDG_CONFIG_HOME/tembrel/tembrel.ini"; }
 start_settings() { printf '[setting]\nflg_First=True\n' >"$XDG_CONFIG_HOME/tembrel/tembrel.ini"; }
