@@ -140,7 +140,10 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const DecodedMember*
 {
     const std::string path = decodeMemberPath(h);
     const auto safe = arc::safeRelativePath(path, backslashSeparates(h));
-    if (!safe) return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + path + ": it would land outside the destination");
+    if (!safe) {
+        if (h.isDirectory() && arc::namesDestinationItself(path, backslashSeparates(h))) return arc::ArcResult::success();
+        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + path + ": it would land outside the destination");
+    }
     const std::uint32_t mode = h.unixMode.value_or(0);
     const std::uint32_t permissions = mode & 0777;
     if (h.isDirectory()) return writer.writeDirectory(*safe, permissions, h.mtime);

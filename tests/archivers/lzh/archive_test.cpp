@@ -211,6 +211,7 @@ struct ForgedMember {
     std::string path;
     std::string data;
     bool badCrc = false;
+    bool directory = false;
 };
 
 std::string forgeArchive(const std::vector<ForgedMember>& members)
@@ -222,6 +223,10 @@ std::string forgeArchive(const std::vector<ForgedMember>& members)
         f.compressedSize = f.originalSize = m.data.size();
         f.dataCrc = crc16Update(0, m.data.data(), m.data.size()) ^ (m.badCrc ? 1 : 0);
         f.unixMode = 0100644;
+        if (m.directory) {
+            f.method = Method::Lhd;
+            f.unixMode = 040755;
+        }
         f.name = m.path;  // raw: "/" is no separator inside a name, so this is the hostile form
         Bytes header;
         EXPECT_EQ(writeLevel2Header(f, header), LzhStatus::Ok);
@@ -242,6 +247,16 @@ TEST(Extract, EscapingMembersAreSkippedAndReportedTheRestExtracted)
     EXPECT_EQ(readFile(dir.path() / "out" / "ok.txt"), "fine");
     EXPECT_FALSE(fs::exists(outside));
     EXPECT_EQ(snapshot(dir.path() / "out").size(), 1u);
+}
+
+TEST(Extract, ADirectoryNamingTheDestinationItselfIsPassedOver)
+{
+    TempDir dir;
+    const fs::path archive = dir.path() / "dot.lzh";
+    writeFile(archive, forgeArchive({{"./", "", false, true}, {"ok.txt", "fine"}}));
+    PluginResult r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    EXPECT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"ok.txt", "fine"}}));
 }
 
 TEST(Extract, ABadCrcLeavesNoFileUnderTheFinalName)
