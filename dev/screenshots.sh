@@ -1,0 +1,50 @@
+#!/bin/bash
+# Takes the README's screenshots under Xvfb with openbox and a CJK font: the icon on a desktop,
+# its menu, both job windows and the options window. Usage: dev/screenshots.sh [BUILD_DIR]
+set -u
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build}
+BIN=$BUILD/bin
+. "$ROOT/tests/e2e/xsession.sh"
+need import display
+start_x
+OUT=$ROOT/docs
+mkdir -p "$OUT" "$WORK/files/写真 2024"
+export LANG=ja_JP.UTF-8
+
+convert -size 800x600 gradient:'#3d7ea6-#b6d7a8' "$WORK/desktop.png"
+display -window root "$WORK/desktop.png"
+start_settings
+setting Check1 1; setting iconleft 1500; setting icontop 1500
+setting meltpath "/home/user/展開"; setting mdir1 "/home/user/展開"; setting mdir2 "/home/user/ダウンロード"
+setting freezepath "/home/user/書庫"; setting fdir1 "/home/user/書庫"; setting moption4 1; setting moption1 1
+setting Defdir "/home/user"
+
+spawn "$BIN/pellum"
+wait_window '^tembrel$' >/dev/null || fail "the icon did not appear"
+sleep 0.5
+import -window root -crop 220x160+40+40 "$OUT/icon.png"
+
+xdotool mousemove 130 140 click 3
+sleep 0.7
+import -window root -crop 320x260+60+60 "$OUT/menu.png"
+xdotool key Escape; sleep 0.3
+
+# Each window from the menu: 解凍(&M), 圧縮(&F), 設定(&O).
+shoot() {
+    local key=$1 name=$2 file=$3
+    xdotool mousemove 130 140 click 3; sleep 0.5; xdotool key "$key"; sleep 1
+    local id
+    id=$(wait_window "$name") || fail "$name did not open"
+    sleep 0.5
+    import -frame -window "$id" "$OUT/$file"
+}
+shoot m 'TEMBREL\(解凍' melt.png
+xdotool key alt+F4; sleep 0.5
+shoot f 'TEMBREL\(圧縮' freeze.png
+xdotool key alt+F4; sleep 0.5
+xdotool mousemove 130 140 click 3; sleep 0.5; xdotool key o; sleep 1
+id=$(wait_window '^設定$') || fail "the options window did not open"
+sleep 0.5
+import -frame -window "$id" "$OUT/options.png"
+echo "screenshots written to $OUT"
