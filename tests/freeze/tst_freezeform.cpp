@@ -47,10 +47,7 @@ class FreezeFormTest : public QObject {
 private slots:
     void init()
     {
-        ResetProgram();
-        ClearStore();
-        WriteRaw("flg_First", "True");
-        StartProgram({});
+        StartFreshProgram();
         desktop_ = std::make_unique<ScopedFakeDesktop>();
     }
     void cleanup()

@@ -62,10 +62,7 @@ private slots:
 
     void init()
     {
-        ResetProgram();
-        ClearStore();
-        WriteRaw("flg_First", "True");
-        StartProgram({});
+        StartFreshProgram();
         desktop_ = std::make_unique<ScopedFakeDesktop>();
         DefaultArchiveType = 0;
         NotifyMode = 0;

@@ -66,10 +66,7 @@ class MeltFormTest : public QObject {
 private slots:
     void init()
     {
-        ResetProgram();
-        ClearStore();
-        WriteRaw("flg_First", "True");
-        StartProgram({});
+        StartFreshProgram();
     }
     void cleanup() { ResetProgram(); }
 

@@ -152,10 +152,7 @@ private slots:
 
     void init()
     {
-        ResetProgram();
-        ClearStore();
-        WriteRaw("flg_First", "True");
-        StartProgram({});
+        StartFreshProgram();
         NotifyMode = 0;
         SoundFile.clear();
         MeltDirHistory = QStringList(6);

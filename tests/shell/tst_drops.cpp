@@ -28,10 +28,7 @@ class DropsTest : public QObject {
 private slots:
     void init()
     {
-        ResetProgram();
-        ClearStore();
-        WriteRaw("flg_First", "True");
-        StartProgram({});
+        StartFreshProgram();
     }
     void cleanup() { ResetProgram(); }
 

@@ -32,10 +32,7 @@ class MenuTest : public QObject {
 private slots:
     void init()
     {
-        ResetProgram();
-        ClearStore();
-        WriteRaw("flg_First", "True");
-        StartProgram({});
+        StartFreshProgram();
     }
     void cleanup() { ResetProgram(); }
 

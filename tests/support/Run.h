@@ -4,7 +4,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 
+#include "support/Store.h"
+
 #include "shell/SharedState.h"
+#include "shell/Startup.h"
 #include "shell/Windows.h"
 #include "shell/menuform.h"
 
@@ -20,4 +23,14 @@ inline void ResetProgram()
     IconDropPending = kClear;
     FreezeDropPending = kClear;
     StartedWithFiles = kClear;
+}
+
+// A fresh program with an empty store that has started before (so no association is written),
+// showing its icon at the top-left corner.
+inline void StartFreshProgram()
+{
+    ResetProgram();
+    ClearStore();
+    WriteRaw("flg_First", "True");
+    StartProgram({});
 }
