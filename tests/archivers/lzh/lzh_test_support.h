@@ -1,11 +1,9 @@
-// Helpers for the LZH tests: sample data, codec round trips in memory, peers on the command
-// line, the plug-in loaded as the program loads it, and tree snapshots for comparison.
+// Helpers for the LZH tests: sample data, codec round trips in memory, the unlha32 plug-in,
+// and tree snapshots for comparison. Peers, plug-in loading and temporary folders are shared
+// with the other archiver suites (tests/archivers/support).
 #pragma once
 
-#include <dlfcn.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -14,14 +12,20 @@
 
 #include <gtest/gtest.h>
 
-#include "../common/temp_dir.h"
+#include "peer_tools.h"
+#include "plugin_call.h"
+#include "temp_dir.h"
 #include "lzh/byte_io.h"
 #include "lzh/lzh_method.h"
 
 namespace lzh::testing {
 
 namespace fs = std::filesystem;
+using arc::testing::PluginResult;
+using arc::testing::peerInstalled;
 using arc::testing::readFile;
+using arc::testing::runShell;
+using arc::testing::shellQuote;
 using arc::testing::TempDir;
 using arc::testing::writeFile;
 using Bytes = std::vector<std::uint8_t>;
@@ -62,35 +66,6 @@ public:
 Bytes encode(Method method, const Bytes& input, std::size_t pieceSize = 100000);
 LzhStatus decode(Method method, const Bytes& compressed, std::uint64_t originalSize, Bytes& output,
                  std::uint16_t& crc);
-
-inline int runShell(const std::string& command)
-{
-    const std::string full = "export LC_ALL=C.UTF-8; { " + command + "\n} >/dev/null 2>&1";
-    return std::system(full.c_str());
-}
-
-inline std::string quote(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-inline bool peerInstalled(const std::string& tool) { return runShell("command -v " + tool) == 0; }
-
-// A missing peer skips the test on a developer's machine; under CI it is a failure.
-#define LZH_REQUIRE_PEER(tool)                                                              \
-    do {                                                                                    \
-        if (!::lzh::testing::peerInstalled(tool)) {                                         \
-            if (std::getenv("CI") != nullptr) FAIL() << "peer tool missing: " << tool;      \
-            GTEST_SKIP() << "peer tool missing: " << tool;                                  \
-        }                                                                                   \
-    } while (0)
-
-struct PluginResult {
-    int code = -1;
-    std::string message;
-};
 
 // libunlha32.so from the build's bin directory, called through its C entry point.
 PluginResult unlha(const std::string& command);

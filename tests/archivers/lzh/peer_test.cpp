@@ -16,13 +16,13 @@ struct Peer {
 
 const Peer kPeers[] = {
     {"lhasa", "lhasa", false,
-     [](const std::string& a, const std::string& d) { return "cd " + quote(d) + " && lhasa xq " + quote(a); }},
+     [](const std::string& a, const std::string& d) { return "cd " + shellQuote(d) + " && lhasa xq " + shellQuote(a); }},
     {"bsdtar", "bsdtar", true,
      [](const std::string& a, const std::string& d) {
-         return "bsdtar --options hdrcharset=CP932 -xf " + quote(a) + " -C " + quote(d);
+         return "bsdtar --options hdrcharset=CP932 -xf " + shellQuote(a) + " -C " + shellQuote(d);
      }},
-    {"sevenzip", "7zz", false, [](const std::string& a, const std::string& d) { return "7zz x -y -o" + quote(d) + " " + quote(a); }},
-    {"jlha", "jlha", true, [](const std::string& a, const std::string& d) { return "cd " + quote(d) + " && jlha xyfq " + quote(a); }},
+    {"sevenzip", "7zz", false, [](const std::string& a, const std::string& d) { return "7zz x -y -o" + shellQuote(d) + " " + shellQuote(a); }},
+    {"jlha", "jlha", true, [](const std::string& a, const std::string& d) { return "cd " + shellQuote(d) + " && jlha xyfq " + shellQuote(a); }},
 };
 
 struct OursCase {
@@ -35,7 +35,7 @@ class OursReadByPeer : public ::testing::TestWithParam<OursCase> {};
 TEST_P(OursReadByPeer, ExtractsAnIdenticalTree)
 {
     const Peer& peer = GetParam().peer;
-    LZH_REQUIRE_PEER(peer.tool);
+    REQUIRE_PEER(peer.tool);
     TempDir dir;
     makeSampleTree(dir.path() / "src", peer.decodesCp932);
     const fs::path archive = dir.path() / "A.lzh";
@@ -69,14 +69,14 @@ class TheirsReadByUs : public ::testing::TestWithParam<TheirsCase> {};
 
 TEST_P(TheirsReadByUs, ExtractsAnIdenticalTree)
 {
-    LZH_REQUIRE_PEER("jlha");
+    REQUIRE_PEER("jlha");
     TempDir dir;
     makeSampleTree(dir.path() / "src", true);
     const fs::path archive = dir.path() / "J.lzh";
     // jlha's letters: a = add, a digit = header level, o5..o7 / z = method, y = CP932 names,
     // q last (a digit after q would be taken as its quiet level).
     const std::string flags = "a" + std::to_string(GetParam().level) + GetParam().method + "yq";
-    ASSERT_EQ(runShell("cd " + quote((dir.path() / "src").string()) + " && jlha " + flags + " " + quote(archive.string()) + " N"), 0);
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "src").string()) + " && jlha " + flags + " " + shellQuote(archive.string()) + " N"), 0);
     PluginResult r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     ASSERT_EQ(r.code, 0) << r.message;
     EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
@@ -97,22 +97,22 @@ INSTANTIATE_TEST_SUITE_P(JlhaLevelsAndMethods, TheirsReadByUs, ::testing::Values
 
 TEST(Utf16Names, BsdtarReadsNamesThatHaveNoCp932Form)
 {
-    LZH_REQUIRE_PEER("bsdtar");
+    REQUIRE_PEER("bsdtar");
     TempDir dir;
     writeFile(dir.path() / "src" / "N" / "café😀" / "naïve→ß.txt", "unicode");
     writeFile(dir.path() / "src" / "N" / "表示.txt", "cp932");
     const fs::path archive = dir.path() / "U.lzh";
     ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*").code, 0);
     fs::create_directories(dir.path() / "out");
-    ASSERT_EQ(runShell("bsdtar --options hdrcharset=CP932 -xf " + quote(archive.string()) + " -C " +
-                       quote((dir.path() / "out").string())), 0);
+    ASSERT_EQ(runShell("bsdtar --options hdrcharset=CP932 -xf " + shellQuote(archive.string()) + " -C " +
+                       shellQuote((dir.path() / "out").string())), 0);
     EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
 }
 
 TEST(AppendedArchive, PeersReadEveryMemberAfterManySingleFileAdds)
 {
-    LZH_REQUIRE_PEER("bsdtar");
-    LZH_REQUIRE_PEER("lhasa");
+    REQUIRE_PEER("bsdtar");
+    REQUIRE_PEER("lhasa");
     TempDir dir;
     for (int i = 0; i < 40; ++i) {
         const fs::path file = dir.path() / "src" / ("f" + std::to_string(i) + ".txt");
@@ -122,8 +122,8 @@ TEST(AppendedArchive, PeersReadEveryMemberAfterManySingleFileAdds)
     }
     fs::create_directories(dir.path() / "bsd");
     fs::create_directories(dir.path() / "lhasa");
-    ASSERT_EQ(runShell("bsdtar -xf " + quote((dir.path() / "A.lzh").string()) + " -C " + quote((dir.path() / "bsd").string())), 0);
-    ASSERT_EQ(runShell("cd " + quote((dir.path() / "lhasa").string()) + " && lhasa xq " + quote((dir.path() / "A.lzh").string())), 0);
+    ASSERT_EQ(runShell("bsdtar -xf " + shellQuote((dir.path() / "A.lzh").string()) + " -C " + shellQuote((dir.path() / "bsd").string())), 0);
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " + shellQuote((dir.path() / "A.lzh").string())), 0);
     EXPECT_EQ(snapshot(dir.path() / "bsd"), snapshot(dir.path() / "src"));
     EXPECT_EQ(snapshot(dir.path() / "lhasa"), snapshot(dir.path() / "src"));
 }

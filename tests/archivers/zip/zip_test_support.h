@@ -1,8 +1,8 @@
-// Helpers for the ZIP tests: peers on the command line, the plug-ins loaded as the program
-// loads them, sample trees, tree comparison and a builder for hand-made (hostile) archives.
+// Helpers for the ZIP tests: the two plug-ins, sample trees, tree comparison and a builder for
+// hand-made (hostile) archives. Peers, plug-in loading and temporary folders are shared with the
+// other archiver suites (tests/archivers/support).
 #pragma once
 
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -16,65 +16,15 @@
 
 #include <gtest/gtest.h>
 
-#include "../common/temp_dir.h"
+#include "peer_tools.h"
+#include "plugin_call.h"
+#include "temp_dir.h"
 
 namespace arc::testing {
 
 namespace fs = std::filesystem;
 
-// Peers run in a UTF-8 locale so that they write and read names as UTF-8 bytes.
-inline int runShell(const std::string& command) {
-    const std::string full = "export LC_ALL=C.UTF-8; { " + command + "\n} >/dev/null 2>&1";
-    return std::system(full.c_str());
-}
-
-inline std::string shellQuote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-inline bool peerInstalled(const std::string& tool) { return runShell("command -v " + tool) == 0; }
-
-// A missing peer skips the test on a developer's machine; under CI it is a failure.
-#define REQUIRE_PEER(tool)                                                          \
-    do {                                                                            \
-        if (!::arc::testing::peerInstalled(tool)) {                                 \
-            if (std::getenv("CI") != nullptr) FAIL() << "peer tool missing: " << tool; \
-            GTEST_SKIP() << "peer tool missing: " << tool;                          \
-        }                                                                           \
-    } while (0)
-
-struct PluginResult {
-    int code = -1;
-    std::string message;
-};
-
-// Loads libzip32j.so / libunzip32.so from the build's bin directory, as the program does.
-class Plugin {
-public:
-    Plugin(const std::string& library, const char* entry) {
-        handle_ = dlopen((std::string(TEMBREL_BIN_DIR) + "/" + library).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ != nullptr) function_ = reinterpret_cast<Function>(dlsym(handle_, entry));
-    }
-    ~Plugin() {
-        if (handle_ != nullptr) dlclose(handle_);
-    }
-    bool loaded() const { return function_ != nullptr; }
-    PluginResult operator()(const std::string& command) const {
-        char output[4096] = {};
-        PluginResult result;
-        result.code = function_(0, command.c_str(), output, sizeof output);
-        result.message = output;
-        return result;
-    }
-
-private:
-    using Function = int (*)(uintptr_t, const char*, char*, uint32_t);
-    void* handle_ = nullptr;
-    Function function_ = nullptr;
-};
-
+// libzip32j.so / libunzip32.so from the build's bin directory, each loaded once for the run.
 inline const Plugin& zipPlugin() {
     static Plugin plugin("libzip32j.so", "Zip");
     return plugin;
@@ -161,21 +111,5 @@ struct RawMember {
 // `reverseDirectory` lists the central records in the opposite order of the data.
 std::string buildStoredZip(const std::vector<RawMember>& members, bool reverseDirectory = false);
 std::uint32_t crcOf(const std::string& data);
-
-}  // namespace arc::testing
-
-namespace arc::testing {
-
-// Runs a shell command (UTF-8 locale) and returns what it printed on stdout.
-inline std::string captureShell(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(("export LC_ALL=C.UTF-8; { " + command + "\n} 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    pclose(pipe);
-    return out;
-}
 
 }  // namespace arc::testing
