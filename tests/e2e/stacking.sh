@@ -22,4 +22,13 @@ sleep 1
 state "$icon" | grep -q _NET_WM_STATE_BELOW || fail "not below after unticking: $(state "$icon")"
 state "$icon" | grep -q _NET_WM_STATE_ABOVE && fail "still above after unticking"
 grep -q '^Check1=0$' "$XDG_CONFIG_HOME/tembrel/tembrel.ini" || fail "Check1 not saved as 0"
+
+# And ticked again: back in the topmost band.
+xdotool mousemove 30 40 click 3; sleep 0.5
+xdotool key o; sleep 1
+wait_window '^設定$' >/dev/null || fail "the options window did not open again"
+xdotool key space; sleep 0.2; xdotool key Tab; sleep 0.2; xdotool key Return
+sleep 1
+state "$icon" | grep -q _NET_WM_STATE_ABOVE || fail "not above after ticking again: $(state "$icon")"
+state "$icon" | grep -q _NET_WM_STATE_BELOW && fail "still below after ticking again"
 echo "PASS"
