@@ -112,11 +112,22 @@ scale_row() {  # scale_row FACTOR: multiplies the last measurement's times (subs
     M_WALL=$(awk -v w="$M_WALL" -v f="$1" 'BEGIN { printf "%.2f", w * f }')
     M_CPU=$(awk -v w="$M_CPU" -v f="$1" 'BEGIN { printf "%.2f", w * f }')
 }
-# check_tree EXPECTED ACTUAL: content check of an extraction (not timed).
+# check_tree EXPECTED ACTUAL: content check of an extraction (not timed). Differences are
+# listed in $WORK/diff-*.txt: a peer's archive may already have lost characters in names.
 check_tree() {
-    if diff -r -q "$1" "$2" >/dev/null 2>&1; then echo "content identical"; else echo "CONTENT DIFFERS"; fi
+    local list
+    list=$WORK/diff-$(basename "$(dirname "$2")")-$(basename "$2")-$RANDOM.txt
+    if diff -r -q "$1" "$2" >"$list" 2>&1; then rm -f "$list"; echo "content identical"
+    else echo "$(wc -l <"$list") differences, see $list"; fi
 }
 nothing() { :; }
+# members ARCHIVE: how many members a peer lists (zip: unzip, lzh: lhasa), as a check of the adds.
+members() {
+    case $1 in
+    *.zip) echo "$(unzip -Z1 "$1" 2>/dev/null | wc -l) members listed by unzip" ;;
+    *.lzh) echo "$(lhasa l "$1" 2>/dev/null | awk '/^ Total/ { print $2 }') members listed by lhasa" ;;
+    esac
+}
 
 # ---------------------------------------------------------------- ZIP create
 zip_create() {
@@ -146,7 +157,7 @@ zip_adds() {
         rm -f "$z"
         measure 1 nothing bash -c 'for f in "$2"/*; do "$1" zip32j "-r -j -q \"$3\" \"$f\"" || exit 1; done' \
             _ "$PELLUM" "$CORPUS/many" "$z"
-        row "zip 1000 single adds" "pellum-arc zip32j x1000" "$(size_of "$z")"
+        row "zip 1000 single adds" "pellum-arc zip32j x1000" "$(size_of "$z")" "$(members "$z")"
     else skip_row "zip 1000 single adds" "pellum-arc zip32j" "skipped: libzip32j.so not built"; fi
     z=$OUT/info-adds.zip
     rm -f "$z"
@@ -202,7 +213,7 @@ lzh_adds() {
         rm -f "$z"
         measure 1 nothing bash -c 'for f in "$2"/*; do "$1" unlha32 "a -n1 \"$3\" \"$f\"" || exit 1; done' \
             _ "$PELLUM" "$CORPUS/many" "$z"
-        row "lzh 1000 single adds" "pellum-arc unlha32 x1000" "$(size_of "$z")"
+        row "lzh 1000 single adds" "pellum-arc unlha32 x1000" "$(size_of "$z")" "$(members "$z")"
     else skip_row "lzh 1000 single adds" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
     if have jlha; then
         z=$OUT/jlha-adds.lzh
