@@ -12,6 +12,7 @@
 #include "services/GlobalOptions.h"
 #include "services/Settings.h"
 #include "shell/SharedState.h"
+#include "shell/TaskbarHint.h"
 #include "shell/Windows.h"
 #include "shell/iconform.h"
 
@@ -63,5 +64,6 @@ void StartProgram(const QStringList& names)
         return;
     }
     icon->load();
+    KeepOffTaskbar(icon);
     icon->show();
 }

@@ -12,6 +12,7 @@ icon=$(wait_window '^tembrel$') || fail "the icon did not appear"
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$icon")"
 [ "$X,$Y" = "100,100" ] || fail "the icon stands at $X,$Y, not at its saved 100,100"
+xprop -id "$icon" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR || fail "the icon would get a task-bar button"
 
 : >"$WORK/clicks.log"
 xdotool mousemove 101 101 click 1   # pixel (1, 1): key colour
