@@ -21,7 +21,10 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 1u << 20;
 constexpr std::uint64_t kMaxSavedTail = 1u << 20;
-constexpr std::size_t kMembersAhead = 4;
+// Enough tiny members queued that the workers keep going while the writer copies a large one;
+// the byte bound keeps memory flat when the members are large.
+constexpr std::size_t kMembersAhead = 256;
+constexpr std::uint64_t kBytesAhead = 8u << 20;
 
 arc::ArcResult systemFailure(arc::ArcStatus status, const std::string& what, const std::string& path)
 {
@@ -148,7 +151,8 @@ arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::Source
                                const WriteOptions& options, const std::string& spillDirectory, ArchiveIndex& index)
 {
     std::vector<std::uint8_t> buffer(kCopyChunk);
-    ParallelCompressor compressor(entries, options.method, spillDirectory, std::max(1, options.threads), kMembersAhead);
+    ParallelCompressor compressor(entries, options.method, spillDirectory, std::max(1, options.threads), kMembersAhead,
+                                  kBytesAhead);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         PreparedMember& member = compressor.waitFor(i);
         const std::uint64_t headerOffset = out.offset();

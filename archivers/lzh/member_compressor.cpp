@@ -24,6 +24,14 @@ constexpr std::uint64_t kGiveUpAfter = 4u << 20;
 constexpr std::uint64_t kEncoderLag = 64 * 1024;
 constexpr std::uint64_t kLargeMember = 1u << 20;
 
+// What a member may come to hold in memory until the writer takes it: its output stays below
+// its size (or it is stored instead) and spills to disk past kSpillThreshold. Once compressed,
+// the member is charged what it really holds instead.
+std::uint64_t heldBytes(const arc::SourceEntry& entry)
+{
+    return entry.isDirectory ? 0 : std::min<std::uint64_t>(entry.size, kSpillThreshold);
+}
+
 // Small members get the deeper search: it costs little in absolute time, while large -lh5-
 // members (the default, expected to be quick) must stream fast. -lh6-/-lh7- are chosen for
 // size over speed, and their larger windows hold more candidates worth visiting.
@@ -132,13 +140,16 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
 }
 
 ParallelCompressor::ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method,
-                                       std::string spillDirectory, int threads, std::size_t ahead)
+                                       std::string spillDirectory, int threads, std::size_t aheadMembers,
+                                       std::uint64_t aheadBytes)
     : entries_(entries),
       method_(method),
       spillDirectory_(std::move(spillDirectory)),
-      ahead_(ahead < 1 ? 1 : ahead),
+      aheadMembers_(aheadMembers < 1 ? 1 : aheadMembers),
+      aheadBytes_(aheadBytes),
       slots_(entries.size()),
-      done_(entries.size(), false)
+      done_(entries.size(), false),
+      charged_(entries.size(), 0)
 {
     const std::size_t useful = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 0)), entries.size());
     if (useful > 1)
@@ -151,8 +162,15 @@ ParallelCompressor::~ParallelCompressor()
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    roomForWork_.notify_all();
     for (std::thread& t : workers_) t.join();
+}
+
+bool ParallelCompressor::mayStartNext() const
+{
+    if (nextToStart_ >= released_ + aheadMembers_) return false;
+    // The member the writer needs next always starts, so one larger than the budget cannot stall.
+    return nextToStart_ == released_ || bytesAhead_ + heldBytes(entries_[nextToStart_]) <= aheadBytes_;
 }
 
 void ParallelCompressor::work()
@@ -161,20 +179,30 @@ void ParallelCompressor::work()
         std::size_t index;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] {
-                return stopping_ || nextToStart_ >= entries_.size() || nextToStart_ < released_ + ahead_;
-            });
+            roomForWork_.wait(lock, [&] { return stopping_ || nextToStart_ >= entries_.size() || mayStartNext(); });
             if (stopping_ || nextToStart_ >= entries_.size()) return;
             index = nextToStart_++;
+            charged_[index] = heldBytes(entries_[index]);
+            bytesAhead_ += charged_[index];
         }
         auto member = std::make_unique<PreparedMember>();
         compressMember(entries_[index], method_, spillDirectory_, *member);
+        const std::uint64_t held = member->data.capacity();
+        bool writerWaits;
+        bool freed;
         {
             std::lock_guard lock(mutex_);
             slots_[index] = std::move(member);
             done_[index] = true;
+            writerWaits = index == released_;
+            // A member that turned out incompressible holds nothing, and must not keep the
+            // members behind it waiting until the writer has copied it.
+            freed = held < charged_[index];
+            bytesAhead_ = bytesAhead_ - charged_[index] + held;
+            charged_[index] = held;
         }
-        changed_.notify_all();
+        if (writerWaits) memberReady_.notify_one();
+        if (freed) roomForWork_.notify_all();
     }
 }
 
@@ -187,7 +215,7 @@ PreparedMember& ParallelCompressor::waitFor(std::size_t index)
         return *slots_[index];
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return done_[index]; });
+    memberReady_.wait(lock, [&] { return done_[index]; });
     return *slots_[index];
 }
 
@@ -196,9 +224,10 @@ void ParallelCompressor::release(std::size_t index)
     {
         std::lock_guard lock(mutex_);
         slots_[index].reset();
+        bytesAhead_ -= charged_[index];
         released_ = index + 1;
     }
-    changed_.notify_all();
+    roomForWork_.notify_all();
 }
 
 }  // namespace lzh

@@ -34,13 +34,16 @@ struct PreparedMember {
 void compressMember(const arc::SourceEntry& entry, Method method, const std::string& spillDirectory,
                     PreparedMember& out);
 
-// Runs compressMember on worker threads, at most `ahead` members past the one the writer is
-// waiting for, so memory stays bounded however many members there are. With one member (or
-// one thread) there are no workers and waitFor() compresses in the caller's thread.
+// Runs compressMember on worker threads ahead of the writer, so memory stays bounded however
+// many members there are: at most `aheadMembers` members and about `aheadBytes` of held output
+// past the one the writer is waiting for (that one always starts, whatever its size). Bounding
+// by bytes as well as by count lets a run of tiny members keep every worker busy while the
+// writer is held up by a large one. With one member (or one thread) there are no workers and
+// waitFor() compresses in the caller's thread.
 class ParallelCompressor {
 public:
     ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method, std::string spillDirectory,
-                       int threads, std::size_t ahead);
+                       int threads, std::size_t aheadMembers, std::uint64_t aheadBytes);
     ~ParallelCompressor();
     ParallelCompressor(const ParallelCompressor&) = delete;
     ParallelCompressor& operator=(const ParallelCompressor&) = delete;
@@ -52,18 +55,25 @@ public:
 
 private:
     void work();
+    bool mayStartNext() const;
 
     const std::vector<arc::SourceEntry>& entries_;
     Method method_;
     std::string spillDirectory_;
-    std::size_t ahead_;
+    std::size_t aheadMembers_;
+    std::uint64_t aheadBytes_;
     std::vector<std::unique_ptr<PreparedMember>> slots_;
     std::vector<bool> done_;
+    std::vector<std::uint64_t> charged_;  // what each started member counts against aheadBytes
     std::size_t nextToStart_ = 0;
     std::size_t released_ = 0;
+    std::uint64_t bytesAhead_ = 0;  // memory charged to members started and not yet released
     bool stopping_ = false;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    // Separate wake-ups for workers and writer: with many tiny members a shared one would
+    // wake every thread for each finished member.
+    std::condition_variable roomForWork_;
+    std::condition_variable memberReady_;
     std::vector<std::thread> workers_;
 };
 

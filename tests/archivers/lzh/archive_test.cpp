@@ -2,6 +2,7 @@
 // rewrite, roll back, and extract safely from hostile archives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -55,6 +56,41 @@ TEST(Plugin, FolderFormRoundTripsThroughOurOwnReader)
         }
     }
     EXPECT_TRUE(sawStored && sawCompressed && sawDirectory);
+}
+
+// Tiny members run far ahead of the writer while large ones hold it up; an incompressible
+// member frees its share of the look-ahead as soon as it is known to be stored.
+TEST(Plugin, ManySmallMembersAroundLargeOnesComeOutWholeAndOnce)
+{
+    TempDir dir;
+    const fs::path src = dir.path() / "src";
+    fs::create_directories(src / "N");
+    std::vector<std::string> names;
+    auto add = [&](const std::string& name, const Bytes& bytes) {
+        writeFile(src / "N" / name, std::string(bytes.begin(), bytes.end()));
+        names.push_back(name);
+    };
+    for (int i = 0; i < 300; ++i) add("a" + std::to_string(1000 + i), textBytes(200 + 37 * i, static_cast<std::uint32_t>(i)));
+    add("b-noise", randomBytes(5u << 20, 7));
+    add("c-text", textBytes(9u << 20, 8));
+    for (int i = 0; i < 300; ++i) add("d" + std::to_string(1000 + i), textBytes(100 + 53 * i, static_cast<std::uint32_t>(i + 500)));
+    const fs::path archive = dir.path() / "M.lzh";
+    PluginResult r = unlha(addFolder(archive, src));
+    ASSERT_EQ(r.code, 0) << r.message;
+    r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    ASSERT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(src));
+
+    std::vector<std::string> stored;
+    for (const MemberHeader& h : headersOf(archive)) {
+        if (h.isDirectory()) continue;
+        const std::string path = decodeMemberPath(h);
+        stored.push_back(path.substr(path.rfind('/') + 1));
+        EXPECT_EQ(h.method, path.find("noise") != std::string::npos ? Method::Lh0 : Method::Lh5) << path;
+    }
+    std::vector<std::string> sorted = stored;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, names);
 }
 
 TEST(Plugin, MethodSwitchesChooseTheMethod)
