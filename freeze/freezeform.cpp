@@ -48,14 +48,6 @@ const QString kDirectoryHint = QStringLiteral("書庫ﾌｧｲﾙを作成する
 
 QString historyKey(int entry) { return QStringLiteral("fdir") + QString::number(entry + 1); }
 
-template <typename Control>
-Control* placed(Control* control, const char* name, int left, int top, int width, int height)
-{
-    control->setObjectName(QLatin1String(name));
-    PlaceInTwips(control, left, top, width, height);
-    return control;
-}
-
 }  // namespace
 
 freezeform::freezeform()
@@ -81,33 +73,33 @@ void freezeform::createControls()
     client->setFixedSize(TwipsToPixels(6855), TwipsToPixels(2295));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    Frame3 = placed(new QGroupBox(QStringLiteral("圧縮"), client), "Frame3", 0, 0, 6855, 2295);
-    Label4 = placed(new QLabel(QStringLiteral("書庫  :"), Frame3), "Label4", 840, 240, 615, 255);
-    Text1 = placed(new QLineEdit(Frame3), "Text1", 1440, 240, 4935, 270);
-    Label3 = placed(new QLabel(QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ :"), Frame3), "Label3", 120, 600, 1335, 255);
-    Text2 = placed(new QComboBox(Frame3), "Text2", 1440, 600, 4935, 300);
+    Frame3 = Placed(new QGroupBox(QStringLiteral("圧縮"), client), "Frame3", 0, 0, 6855, 2295);
+    Label4 = Placed(new QLabel(QStringLiteral("書庫  :"), Frame3), "Label4", 840, 240, 615, 255);
+    Text1 = Placed(new QLineEdit(Frame3), "Text1", 1440, 240, 4935, 270);
+    Label3 = Placed(new QLabel(QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ :"), Frame3), "Label3", 120, 600, 1335, 255);
+    Text2 = Placed(new QComboBox(Frame3), "Text2", 1440, 600, 4935, 300);
     Text2->setEditable(true);
     Text2->setInsertPolicy(QComboBox::NoInsert);
-    Command1 = placed(new QPushButton(QStringLiteral("..."), Frame3), "Command1", 6480, 600, 255, 255);
+    Command1 = Placed(new QPushButton(QStringLiteral("..."), Frame3), "Command1", 6480, 600, 255, 255);
     Command1->setToolTip(QStringLiteral("参照"));
 
-    Frame4 = placed(new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame3), "Frame4", 120, 960, 3375, 1215);
-    Check2 = placed(new QCheckBox(QStringLiteral("圧縮後にﾌｫｰﾑを閉じる"), Frame4), "Check2", 360, 240, 2055, 255);
-    Check1 = placed(new QCheckBox(QStringLiteral("解凍後にﾒｯｾｰｼﾞを表示する"), Frame4), "Check1", 360, 480, 2415, 255);
-    defbutton = placed(new QPushButton(QStringLiteral("現在の圧縮先をﾃﾞﾌｫﾙﾄに"), Frame4), "defbutton", 360, 840,
+    Frame4 = Placed(new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame3), "Frame4", 120, 960, 3375, 1215);
+    Check2 = Placed(new QCheckBox(QStringLiteral("圧縮後にﾌｫｰﾑを閉じる"), Frame4), "Check2", 360, 240, 2055, 255);
+    Check1 = Placed(new QCheckBox(QStringLiteral("解凍後にﾒｯｾｰｼﾞを表示する"), Frame4), "Check1", 360, 480, 2415, 255);
+    defbutton = Placed(new QPushButton(QStringLiteral("現在の圧縮先をﾃﾞﾌｫﾙﾄに"), Frame4), "defbutton", 360, 840,
                        2655, 255);
 
-    omsgbox = placed(new QLabel(Frame3), "omsgbox", 3600, 960, 3135, 855);
+    omsgbox = Placed(new QLabel(Frame3), "omsgbox", 3600, 960, 3135, 855);
     omsgbox->setWordWrap(true);
     omsgbox->setTextFormat(Qt::PlainText);
     omsgbox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    freezebutton = placed(new QPushButton(QStringLiteral("圧縮"), Frame3), "freezebutton", 3600, 1920, 975, 255);
-    tofreeze = placed(new QPushButton(QStringLiteral("解凍..."), Frame3), "tofreeze", 4680, 1920, 975, 255);
-    endbutton = placed(new QPushButton(QStringLiteral("閉じる"), Frame3), "endbutton", 5760, 1920, 975, 255);
+    freezebutton = Placed(new QPushButton(QStringLiteral("圧縮"), Frame3), "freezebutton", 3600, 1920, 975, 255);
+    tofreeze = Placed(new QPushButton(QStringLiteral("解凍..."), Frame3), "tofreeze", 4680, 1920, 975, 255);
+    endbutton = Placed(new QPushButton(QStringLiteral("閉じる"), Frame3), "endbutton", 5760, 1920, 975, 255);
 
     // Below the client area, out of sight; it takes no focus, so Tab never lands on it.
-    Text = placed(new QLineEdit(QStringLiteral("Text3"), client), "Text", 6600, 2880, 150, 270);
+    Text = Placed(new QLineEdit(QStringLiteral("Text3"), client), "Text", 6600, 2880, 150, 270);
     Text->setFocusPolicy(Qt::NoFocus);
 
     for (QWidget* tracked : {client, static_cast<QWidget*>(Frame3), static_cast<QWidget*>(freezebutton),

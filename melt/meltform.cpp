@@ -59,18 +59,12 @@ void meltform::createControls()
     setCentralWidget(Frame2);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    Label2 = new QLabel(QStringLiteral("書庫  :"), Frame2);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    PlaceInTwips(Label2, 840, 240, 615, 255);
-    Text1 = new QLineEdit(Frame2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    PlaceInTwips(Text1, 1440, 240, 4935, 270);
+    Label2 = Placed(new QLabel(QStringLiteral("書庫  :"), Frame2), "Label2", 840, 240, 615, 255);
+    Text1 = Placed(new QLineEdit(Frame2), "Text1", 1440, 240, 4935, 270);
     refbutton = browseButton(Frame2, "refbutton");
     PlaceInTwips(refbutton, 6480, 240, 255, 255);
 
-    Label1 = new QLabel(QStringLiteral("解凍先ﾃﾞｨﾚｸﾄﾘ :"), Frame2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    PlaceInTwips(Label1, 120, 600, 1335, 255);
+    Label1 = Placed(new QLabel(QStringLiteral("解凍先ﾃﾞｨﾚｸﾄﾘ :"), Frame2), "Label1", 120, 600, 1335, 255);
     Text2 = new QComboBox(Frame2);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setEditable(true);
@@ -89,22 +83,14 @@ void meltform::createControls()
     omsgbox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     PlaceInTwips(omsgbox, 3600, 1920, 3135, 975);
 
-    meltbutton = new QPushButton(QStringLiteral("解凍"), Frame2);
-    meltbutton->setObjectName(QStringLiteral("meltbutton"));
-    PlaceInTwips(meltbutton, 3600, 3000, 975, 255);
-    tomelt = new QPushButton(QStringLiteral("圧縮..."), Frame2);
-    tomelt->setObjectName(QStringLiteral("tomelt"));
-    PlaceInTwips(tomelt, 4680, 3000, 975, 255);
-    endbutton = new QPushButton(QStringLiteral("閉じる"), Frame2);
-    endbutton->setObjectName(QStringLiteral("endbutton"));
-    PlaceInTwips(endbutton, 5760, 3000, 975, 255);
+    meltbutton = Placed(new QPushButton(QStringLiteral("解凍"), Frame2), "meltbutton", 3600, 3000, 975, 255);
+    tomelt = Placed(new QPushButton(QStringLiteral("圧縮..."), Frame2), "tomelt", 4680, 3000, 975, 255);
+    endbutton = Placed(new QPushButton(QStringLiteral("閉じる"), Frame2), "endbutton", 5760, 3000, 975, 255);
 }
 
 void meltform::createFollowUpFrame()
 {
-    Frame3 = new QGroupBox(QStringLiteral("解凍後の書庫ﾌｧｲﾙ"), Frame2);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
-    PlaceInTwips(Frame3, 120, 960, 6615, 855);
+    Frame3 = Placed(new QGroupBox(QStringLiteral("解凍後の書庫ﾌｧｲﾙ"), Frame2), "Frame3", 120, 960, 6615, 855);
     const char* const captions[4] = {"そのまま", "削除", "ごみ箱へ", "指定したﾃﾞｨﾚｸﾄﾘへ"};
     const int places[4][4] = {{240, 240, 975, 255}, {1560, 240, 735, 255}, {2640, 240, 1095, 255}, {240, 480, 1815, 255}};
     option1Group_ = new QButtonGroup(this);
@@ -115,31 +101,21 @@ void meltform::createFollowUpFrame()
         option1Group_->addButton(Option1[i], i);
     }
     Option1[0]->setChecked(true);
-    Text3 = new QLineEdit(Frame3);
-    Text3->setObjectName(QStringLiteral("Text3"));
-    PlaceInTwips(Text3, 2040, 480, 4095, 270);
+    Text3 = Placed(new QLineEdit(Frame3), "Text3", 2040, 480, 4095, 270);
     Command2 = browseButton(Frame3, "Command2");
     PlaceInTwips(Command2, 6240, 480, 255, 255);
 }
 
 void meltform::createOptionsFrame()
 {
-    Frame1 = new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame2);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    PlaceInTwips(Frame1, 120, 1810, 3375, 1455);
-    Check1 = new QCheckBox(QStringLiteral("書庫名でﾃﾞｨﾚｸﾄﾘ作成"), Frame1);
-    Check1->setObjectName(QStringLiteral("Check1"));
-    PlaceInTwips(Check1, 240, 240, 2055, 255);
-    Check3 = new QCheckBox(QStringLiteral("解凍後にﾌｫｰﾑを閉じる"), Frame1);
-    Check3->setObjectName(QStringLiteral("Check3"));
-    PlaceInTwips(Check3, 240, 480, 2055, 255);
+    Frame1 = Placed(new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame2), "Frame1", 120, 1810, 3375, 1455);
+    Check1 = Placed(new QCheckBox(QStringLiteral("書庫名でﾃﾞｨﾚｸﾄﾘ作成"), Frame1), "Check1", 240, 240, 2055, 255);
+    Check3 = Placed(new QCheckBox(QStringLiteral("解凍後にﾌｫｰﾑを閉じる"), Frame1), "Check3", 240, 480, 2055, 255);
     Check2 = new QCheckBox(QStringLiteral("解凍後にﾒｯｾｰｼﾞを表示する"), Frame1);
     Check2->setObjectName(QStringLiteral("Check2"));
     Check2->setChecked(true);
     PlaceInTwips(Check2, 240, 720, 2415, 255);
-    defbutton = new QPushButton(QStringLiteral("現在の解凍先をﾃﾞﾌｫﾙﾄに"), Frame1);
-    defbutton->setObjectName(QStringLiteral("defbutton"));
-    PlaceInTwips(defbutton, 240, 1080, 2895, 255);
+    defbutton = Placed(new QPushButton(QStringLiteral("現在の解凍先をﾃﾞﾌｫﾙﾄに"), Frame1), "defbutton", 240, 1080, 2895, 255);
 }
 
 void meltform::createMenus()

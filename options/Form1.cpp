@@ -31,41 +31,28 @@ void Form1::createControls()
     setFixedSize(TwipsToPixels(4710), TwipsToPixels(3450));
     setModal(true);
 
-    Check1 = new QCheckBox(QStringLiteral("最前面表示"), this);
-    PlaceInTwips(Check1, 120, 120, 1215, 255);
-    Command2 = new QPushButton(QStringLiteral("OK"), this);
-    PlaceInTwips(Command2, 2520, 120, 975, 255);
-    Command3 = new QPushButton(QStringLiteral("CANCEL"), this);
-    PlaceInTwips(Command3, 3600, 120, 975, 255);
+    Check1 = Placed(new QCheckBox(QStringLiteral("最前面表示"), this), "Check1", 120, 120, 1215, 255);
+    Command2 = Placed(new QPushButton(QStringLiteral("OK"), this), "Command2", 2520, 120, 975, 255);
+    Command3 = Placed(new QPushButton(QStringLiteral("CANCEL"), this), "Command3", 3600, 120, 975, 255);
 
-    Frame2 = new QGroupBox(QStringLiteral("拡張子省略時"), this);
-    PlaceInTwips(Frame2, 0, 480, 4695, 615);
-    Option2[0] = new QRadioButton(QStringLiteral("LZHとみなす"), Frame2);
-    PlaceInTwips(Option2[0], 240, 240, 1575, 255);
-    Option2[1] = new QRadioButton(QStringLiteral("ZIPとみなす"), Frame2);
-    PlaceInTwips(Option2[1], 2640, 240, 1575, 255);
+    Frame2 = Placed(new QGroupBox(QStringLiteral("拡張子省略時"), this), "Frame2", 0, 480, 4695, 615);
+    Option2[0] = Placed(new QRadioButton(QStringLiteral("LZHとみなす"), Frame2), "Option2(0)", 240, 240, 1575, 255);
+    Option2[1] = Placed(new QRadioButton(QStringLiteral("ZIPとみなす"), Frame2), "Option2(1)", 2640, 240, 1575, 255);
 
-    Frame1 = new QGroupBox(QStringLiteral("作業終了時"), this);
-    PlaceInTwips(Frame1, 0, 1110, 4695, 1215);
-    Option1[0] = new QRadioButton(QStringLiteral("Beep音"), Frame1);
-    PlaceInTwips(Option1[0], 240, 240, 975, 255);
-    Option1[1] = new QRadioButton(QStringLiteral("Wavファイル"), Frame1);
-    PlaceInTwips(Option1[1], 240, 480, 1335, 255);
-    Text1 = new QLineEdit(Frame1);
-    PlaceInTwips(Text1, 600, 720, 3615, 270);
-    Command1 = new QPushButton(QStringLiteral("..."), Frame1);
-    PlaceInTwips(Command1, 4320, 720, 255, 255);
+    Frame1 = Placed(new QGroupBox(QStringLiteral("作業終了時"), this), "Frame1", 0, 1110, 4695, 1215);
+    Option1[0] = Placed(new QRadioButton(QStringLiteral("Beep音"), Frame1), "Option1(0)", 240, 240, 975, 255);
+    Option1[1] = Placed(new QRadioButton(QStringLiteral("Wavファイル"), Frame1), "Option1(1)", 240, 480, 1335, 255);
+    Text1 = Placed(new QLineEdit(Frame1), "Text1", 600, 720, 3615, 270);
+    Command1 = Placed(new QPushButton(QStringLiteral("..."), Frame1), "Command1", 4320, 720, 255, 255);
 
-    Frame3 = new QGroupBox(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), this);
-    PlaceInTwips(Frame3, 0, 2400, 4695, 615);
-    Text3 = new QLineEdit(Frame3);
-    PlaceInTwips(Text3, 120, 240, 4095, 270);
-    Command5 = new QPushButton(QStringLiteral("..."), Frame3);
+    Frame3 = Placed(new QGroupBox(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), this), "Frame3",
+                    0, 2400, 4695, 615);
+    Text3 = Placed(new QLineEdit(Frame3), "Text3", 120, 240, 4095, 270);
+    Command5 = Placed(new QPushButton(QStringLiteral("..."), Frame3), "Command5", 4320, 240, 255, 255);
     Command5->setToolTip(QStringLiteral("参照"));
-    PlaceInTwips(Command5, 4320, 240, 255, 255);
 
-    Command4 = new QPushButton(QStringLiteral("LZH、ZIPファイルへの再関連付け"), this);
-    PlaceInTwips(Command4, 120, 3120, 4455, 255);
+    Command4 = Placed(new QPushButton(QStringLiteral("LZH、ZIPファイルへの再関連付け"), this), "Command4",
+                      120, 3120, 4455, 255);
 
     option1Group_ = new QButtonGroup(this);
     option1Group_->addButton(Option1[0], 0);
@@ -73,14 +60,6 @@ void Form1::createControls()
     option2Group_ = new QButtonGroup(this);
     option2Group_->addButton(Option2[0], 0);
     option2Group_->addButton(Option2[1], 1);
-
-    const std::pair<QObject*, const char*> names[] = {
-        {Check1, "Check1"}, {Command1, "Command1"}, {Command2, "Command2"}, {Command3, "Command3"},
-        {Command4, "Command4"}, {Command5, "Command5"}, {Frame1, "Frame1"}, {Frame2, "Frame2"},
-        {Frame3, "Frame3"}, {Text1, "Text1"}, {Text3, "Text3"}, {Option1[0], "Option1(0)"},
-        {Option1[1], "Option1(1)"}, {Option2[0], "Option2(0)"}, {Option2[1], "Option2(1)"}};
-    for (const auto& [object, name] : names)
-        object->setObjectName(QLatin1String(name));
 }
 
 void Form1::setTabOrderByIndex()

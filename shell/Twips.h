@@ -12,3 +12,12 @@ inline void PlaceInTwips(QWidget* widget, int left, int top, int width, int heig
 {
     widget->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
 }
+
+// Names a control and places it, in twips, in its container.
+template <typename Control>
+Control* Placed(Control* control, const char* name, int left, int top, int width, int height)
+{
+    control->setObjectName(QLatin1String(name));
+    PlaceInTwips(control, left, top, width, height);
+    return control;
+}
