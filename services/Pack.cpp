@@ -1,9 +1,9 @@
 // Loading the archiver plug-ins and calling their entry points.
 #include "services/Pack.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QLibrary>
-#include <QByteArray>
 #include <map>
 #include <memory>
 
@@ -14,22 +14,18 @@ namespace {
 
 QString overriddenDirectory;
 
-struct Loaded {
-    std::unique_ptr<QLibrary> library;
-};
-
 // Plug-ins stay loaded for the rest of the run once loaded, as each entry point may be called
 // many times per job.
 QLibrary& library(const char* name)
 {
-    static std::map<QString, Loaded> cache;
+    static std::map<QString, std::unique_ptr<QLibrary>> loaded;
     const QString path = libraryDirectory() + QStringLiteral("/lib") + QLatin1String(name) + QStringLiteral(".so");
-    Loaded& slot = cache[path];
-    if (!slot.library)
-        slot.library = std::make_unique<QLibrary>(path);
-    if (!slot.library->isLoaded() && !slot.library->load())
-        throw ArchiverMissing(slot.library->errorString().toStdString());
-    return *slot.library;
+    std::unique_ptr<QLibrary>& library = loaded[path];
+    if (!library)
+        library = std::make_unique<QLibrary>(path);
+    if (!library->isLoaded() && !library->load())
+        throw ArchiverMissing(library->errorString().toStdString());
+    return *library;
 }
 
 template <typename Function>
