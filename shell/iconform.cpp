@@ -1,6 +1,7 @@
 // The icon window: shaped by its picture, dragged with the left button, polling for drops.
 #include "shell/iconform.h"
 
+#include <QCloseEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,7 +29,6 @@ iconform::iconform()
 {
     setObjectName(QStringLiteral("iconform"));
     setWindowTitle(QStringLiteral("tembrel"));
-    setAttribute(Qt::WA_DeleteOnClose, false);
     Picture1 = IconPicture();
     setFixedSize(Picture1.size());
 
@@ -92,6 +92,14 @@ void iconform::unload()
     UnloadMenuForm();
     UnhookDropWindow(this);
     UnloadWindow(this);
+}
+
+void iconform::closeEvent(QCloseEvent* event)
+{
+    // A close from the window manager (Alt+F4 on the icon) ends the program as an unload does;
+    // merely hiding the icon would leave a running program that nobody can reach.
+    event->ignore();
+    EndProgram();
 }
 
 void iconform::paintEvent(QPaintEvent*)

@@ -68,6 +68,18 @@ private slots:
         QVERIFY(IconWindow()->mask().contains(QPoint(30, 40)));
     }
 
+    void closingTheIconEndsTheProgram()
+    {
+        WriteRaw("iconleft", "1500");
+        StartProgram({});
+        QWidget* icon = IconWindow();
+        QVERIFY(icon);
+        icon->close();
+        QVERIFY(!IconWindow());
+        // Only 終了 saves the place; any other end keeps the saved one.
+        QCOMPARE(StoredText("iconleft"), QString("1500"));
+    }
+
     void theStackingBandFollowsTheOption()
     {
         WriteRaw("Check1", "1");
