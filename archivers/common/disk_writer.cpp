@@ -185,7 +185,7 @@ struct SafeDiskWriter::Impl {
     }
 };
 
-SafeDiskWriter::SafeDiskWriter(std::string destination) : impl_(std::make_unique<Impl>())
+SafeDiskWriter::SafeDiskWriter(std::string destination, Job* /*job*/) : impl_(std::make_unique<Impl>())
 {
     impl_->destination = std::move(destination);
 }
@@ -308,6 +308,13 @@ ArcResult SafeDiskWriter::commitFile()
         return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot write", d.finalPath, error));
     }
     return ArcResult::success();
+}
+
+ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::string_view /*target*/, std::int64_t /*mtime*/)
+{
+    return ArcResult::failure(ArcStatus::UnsafeEntry,
+                              "skipped symbolic link \"" + std::string(relativePath) + "\": links are not extracted",
+                              std::string(relativePath));
 }
 
 void SafeDiskWriter::abortFile()

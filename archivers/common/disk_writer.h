@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/job.h"
 #include "common/status.h"
 
 namespace arc {
@@ -22,8 +23,10 @@ namespace arc {
 // alive: archive_write_disk resets the process umask around its calls.
 class SafeDiskWriter {
 public:
-    // `destination` is created (with parents) by open() when missing.
-    explicit SafeDiskWriter(std::string destination);
+    // `destination` is created (with parents) by open() when missing. `job`, when given, is
+    // asked before an existing file with other content is replaced (ExistingFile), and its
+    // cancel flag is honoured.
+    explicit SafeDiskWriter(std::string destination, Job* job = nullptr);
     ~SafeDiskWriter();
     SafeDiskWriter(const SafeDiskWriter&) = delete;
     SafeDiskWriter& operator=(const SafeDiskWriter&) = delete;
@@ -36,7 +39,15 @@ public:
     ArcResult writeDirectory(std::string_view relativePath, std::uint32_t mode, std::int64_t mtime);
     ArcResult beginFile(std::string_view relativePath, std::uint32_t mode, std::int64_t mtime);
     ArcResult writeData(const void* data, std::size_t size);
+    // Gives the temporary its final name. When a file with other content is there already and
+    // the job's answer is Skip, the temporary is removed and the result is still Ok; Cancel
+    // gives ArcStatus::Cancelled.
     ArcResult commitFile();
+
+    // A symbolic link at `relativePath` pointing to `target` (as stored, "/"-separated). It is
+    // created only when `target` is relative and, resolved from the link's own folder, stays
+    // inside the destination; otherwise nothing is created and the result is UnsafeEntry.
+    ArcResult writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime);
     void abortFile();
 
     // Applies the directories' times and modes (deferred so that files written into them do

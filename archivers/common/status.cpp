@@ -18,17 +18,39 @@ std::string_view statusName(ArcStatus status)
     case ArcStatus::CrcMismatch: return "crc-mismatch";
     case ArcStatus::UnsupportedMethod: return "unsupported-method";
     case ArcStatus::NoMemory: return "no-memory";
+    case ArcStatus::Cancelled: return "cancelled";
+    case ArcStatus::PasswordRequired: return "password-required";
+    case ArcStatus::WrongPassword: return "wrong-password";
+    case ArcStatus::ArchiveInUse: return "archive-in-use";
+    case ArcStatus::NameClash: return "name-clash";
+    case ArcStatus::SpecialEntry: return "special-entry";
+    case ArcStatus::ArchiveItself: return "archive-itself";
     case ArcStatus::Internal: return "internal";
     }
     return "unknown";
+}
+
+std::vector<EntryFailure> ArcResult::allFailures() const
+{
+    if (!failures.empty() || ok())
+        return failures;
+    return {EntryFailure{path, status, systemError, message}};
 }
 
 void mergeInto(ArcResult& total, const ArcResult& entry)
 {
     if (entry.ok())
         return;
-    if (total.ok())
+    std::vector<EntryFailure> added = entry.allFailures();
+    if (total.failures.empty() && !total.ok())
+        total.failures = total.allFailures();
+    total.failures.insert(total.failures.end(), std::make_move_iterator(added.begin()),
+                          std::make_move_iterator(added.end()));
+    if (total.ok() || entry.status == ArcStatus::Cancelled) {
         total.status = entry.status;
+        total.path = entry.path;
+        total.systemError = entry.systemError;
+    }
     if (entry.message.empty())
         return;
     if (!total.message.empty())

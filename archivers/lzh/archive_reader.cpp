@@ -220,6 +220,12 @@ arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::stri
 
 arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination)
 {
+    arc::Job job;
+    return extractArchive(archivePath, destination, job);
+}
+
+arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination, arc::Job& /*job*/)
+{
     OpenArchive open;
     arc::ArcResult total = openArchive(archivePath, open);
     if (!total.ok()) return total;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/job.h"
 #include "common/status.h"
 #include "lzh/header_codec.h"
 
@@ -33,6 +34,7 @@ arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::stri
 // outside the destination are skipped and reported (UnsafeEntry), as are members with an
 // unknown method (UnsupportedMethod) or bad data (CrcMismatch, ArchiveCorrupt); the others
 // are still extracted, and the first failure's code is returned with every message.
+arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination, arc::Job& job);
 arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination);
 
 }  // namespace lzh

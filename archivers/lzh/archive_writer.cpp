@@ -226,6 +226,13 @@ arc::ArcResult appendInPlace(int fd, const std::string& archivePath, ArchiveInde
 arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc::SourceEntry>& entries,
                           const WriteOptions& options)
 {
+    arc::Job job;
+    return addMembers(archivePath, entries, options, job);
+}
+
+arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc::SourceEntry>& entries,
+                          const WriteOptions& options, arc::Job& /*job*/)
+{
     if (entries.empty()) return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add");
     FileHandle fd(::open(archivePath.c_str(), O_RDWR | O_CLOEXEC));
     if (!fd.valid()) {

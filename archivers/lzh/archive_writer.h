@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/job.h"
 #include "common/source_tree.h"
 #include "common/status.h"
 #include "lzh/lzh_method.h"
@@ -24,6 +25,8 @@ struct WriteOptions {
 //   byte for byte (not recompressed), then renamed over the old one.
 // Each member is named by entry.memberName ("/"-separated), stored as CP932 (plus UTF-16
 // when needed) in level-2 headers.
+arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc::SourceEntry>& entries,
+                          const WriteOptions& options, arc::Job& job);
 arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc::SourceEntry>& entries,
                           const WriteOptions& options);
 

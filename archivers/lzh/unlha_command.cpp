@@ -135,7 +135,7 @@ void keepLastOfEachName(std::vector<arc::SourceEntry>& entries)
     entries = std::move(kept);
 }
 
-arc::ArcResult runAdd(const Request& request)
+arc::ArcResult runAdd(const Request& request, arc::Job& job)
 {
     const std::string& archive = request.positional[0];
     std::optional<std::string> base;
@@ -154,17 +154,17 @@ arc::ArcResult runAdd(const Request& request)
     keepLastOfEachName(entries);
     WriteOptions options;
     options.method = request.method;
-    return addMembers(archive, entries, options);
+    return addMembers(archive, entries, options, job);
 }
 
-arc::ArcResult runExtract(const Request& request)
+arc::ArcResult runExtract(const Request& request, arc::Job& job)
 {
     if (request.positional.size() < 2) return badCommand("no destination directory named");
     const std::string& destination = request.positional[1];
     if (destination.empty()) return badCommand("the destination directory is empty");
     for (std::size_t i = 2; i < request.positional.size(); ++i)
         if (!isEverything(request.positional[i])) return badCommand("only \"*.*\" may follow the destination");
-    return extractArchive(request.positional[0], destination);
+    return extractArchive(request.positional[0], destination, job);
 }
 
 arc::ArcResult runList(const Request& request)
@@ -180,11 +180,17 @@ arc::ArcResult runList(const Request& request)
 
 arc::ArcResult runUnlhaCommand(std::string_view command)
 {
+    arc::Job job;
+    return runUnlhaCommand(command, job);
+}
+
+arc::ArcResult runUnlhaCommand(std::string_view command, arc::Job& job)
+{
     Request request;
     arc::ArcResult r = parse(command, request);
     if (!r.ok()) return r;
-    if (request.verb == "a") return runAdd(request);
-    if (request.verb == "x") return runExtract(request);
+    if (request.verb == "a") return runAdd(request, job);
+    if (request.verb == "x") return runExtract(request, job);
     if (request.verb == "l") return runList(request);
     return badCommand("unknown command " + request.verb + " (a, x or l)");
 }

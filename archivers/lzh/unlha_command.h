@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "common/job.h"
 #include "common/status.h"
 
 namespace lzh {
@@ -14,6 +15,7 @@ namespace lzh {
 //   l ARCHIVE                              list member paths, one per line, in the message
 // Switches: -lh5 (default), -lh6, -lh7 choose the method; -lh0 stores; -n, -n1, -r, -r2,
 // -x, -x1, -q, -v, --i are accepted and change nothing visible.
+arc::ArcResult runUnlhaCommand(std::string_view command, arc::Job& job);
 arc::ArcResult runUnlhaCommand(std::string_view command);
 
 }  // namespace lzh

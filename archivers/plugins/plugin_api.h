@@ -3,7 +3,9 @@
  * `command` is a NUL-terminated UTF-8 command string; `output`/`outputSize` receive a UTF-8
  * message (NUL-terminated, cut to fit) when `output` is not null and `outputSize` > 0.
  * The result is 0 for success, otherwise one of the codes of arc::ArcStatus.
- * The version entries return the version times 100 (1.00 -> 100). */
+ * The version entries return the version times 100 (1.00 -> 100).
+ * Result codes 10 and up: 10 cancelled, 11 password required, 12 wrong password, 13 archive in
+ * use, 14 file/folder name clash, 15 special entry skipped, 16 the archive itself skipped. */
 #ifndef TEMBREL_PLUGIN_API_H
 #define TEMBREL_PLUGIN_API_H
 
@@ -16,6 +18,64 @@ extern "C" {
 typedef int (*ArchiverCommandFn)(uintptr_t owner, const char* command, char* output, uint32_t outputSize);
 typedef int (*ArchiverVersionFn)(void);
 
+/* The second entry point of each plug-in (UnlhaRun, ZipRun, UnZipRun) runs the same command
+ * strings with a struct of optional callbacks; the first entry points are this call without
+ * callbacks. Every callback is called on the thread that called the entry point, never from
+ * two threads at once; any of them may be null. Several commands may run at once on different
+ * threads (each with its own callbacks): no plug-in keeps process-wide state. */
+
+enum { ARCHIVER_CONTINUE = 0, ARCHIVER_CANCEL = 1 };
+
+/* Answers to `exists`. */
+enum {
+    ARCHIVER_OVERWRITE = 0,
+    ARCHIVER_SKIP = 1,
+    ARCHIVER_OVERWRITE_ALL = 2,
+    ARCHIVER_SKIP_ALL = 3,
+    ARCHIVER_STOP = 4 /* cancels the whole command */
+};
+
+typedef struct ArchiverProgress {
+    const char* entryName; /* UTF-8; "" between entries */
+    uint64_t entryBytesDone, entryBytesTotal;
+    uint64_t jobBytesDone, jobBytesTotal; /* total 0 while unknown */
+    uint64_t entriesDone, entriesTotal;   /* total 0 while unknown */
+} ArchiverProgress;
+
+typedef struct ArchiverExisting {
+    const char* path; /* UTF-8, relative to the destination */
+    uint64_t existingSize;
+    int64_t existingMtime; /* Unix seconds */
+    uint64_t newSize;
+    int64_t newMtime; /* Unix seconds, -1 when unknown */
+} ArchiverExisting;
+
+typedef struct ArchiverFailure {
+    const char* path;    /* UTF-8 entry name or file path; "" for the archive as a whole */
+    int reason;          /* one of the result codes */
+    int systemError;     /* errno, or 0 */
+    const char* message; /* the same failure as an English line */
+} ArchiverFailure;
+
+typedef struct ArchiverCallbacks {
+    uint32_t structSize; /* sizeof(ArchiverCallbacks) as the caller knows it */
+    void* user;          /* handed back to every callback */
+    /* At every entry and at least every 64 KiB of data: ARCHIVER_CONTINUE or ARCHIVER_CANCEL. */
+    int (*progress)(void* user, const ArchiverProgress* progress);
+    /* Writes a NUL-terminated UTF-8 passphrase into `buffer` and returns ARCHIVER_CONTINUE, or
+     * returns ARCHIVER_CANCEL to give up on the entry. `attempt` counts from 1. */
+    int (*passphrase)(void* user, const char* archive, const char* entry, uint32_t attempt, char* buffer,
+                      uint32_t bufferSize);
+    /* Before an extracted file replaces an existing file with other content: ARCHIVER_OVERWRITE .. ARCHIVER_STOP.
+     * Without this callback existing files are overwritten. */
+    int (*exists)(void* user, const ArchiverExisting* file);
+    /* Each failed entry, once, before the entry point returns. */
+    void (*failure)(void* user, const ArchiverFailure* failure);
+} ArchiverCallbacks;
+
+typedef int (*ArchiverRunFn)(const char* command, const ArchiverCallbacks* callbacks, char* output,
+                             uint32_t outputSize);
+
 #define TEMBREL_EXPORT __attribute__((visibility("default")))
 
 TEMBREL_EXPORT int Unlha(uintptr_t owner, const char* command, char* output, uint32_t outputSize);
@@ -24,6 +84,9 @@ TEMBREL_EXPORT int Zip(uintptr_t owner, const char* command, char* output, uint3
 TEMBREL_EXPORT int ZipGetVersion(void);
 TEMBREL_EXPORT int UnZip(uintptr_t owner, const char* command, char* output, uint32_t outputSize);
 TEMBREL_EXPORT int UnZipGetVersion(void);
+TEMBREL_EXPORT int UnlhaRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
+TEMBREL_EXPORT int ZipRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
+TEMBREL_EXPORT int UnZipRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
 
 #ifdef __cplusplus
 }

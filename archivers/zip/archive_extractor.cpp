@@ -230,6 +230,11 @@ private:
 }  // namespace
 
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination) {
+    Job job;
+    return extractArchive(archivePath, destination, job);
+}
+
+ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& /*job*/) {
     try {
         Extraction extraction(archivePath, destination);
         return extraction.run();

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/job.h"
 #include "common/status.h"
 
 namespace arc::zip {
@@ -14,6 +15,7 @@ namespace arc::zip {
 // UnsafeEntry while the others are still extracted. Symbolic-link entries are never created
 // (a link is how an archive reaches outside the destination): they are skipped and reported
 // as UnsafeEntry too. The first failure's code is returned, with every failure's message.
+ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job);
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination);
 
 }  // namespace arc::zip

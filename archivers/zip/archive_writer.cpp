@@ -293,6 +293,12 @@ private:
 
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
                        const WriterOptions& options) {
+    Job job;
+    return addToArchive(archivePath, entries, options, job);
+}
+
+ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
+                       const WriterOptions& options, Job& /*job*/) {
     try {
         ArchiveUpdate update(archivePath, options);
         return update.run(entries);

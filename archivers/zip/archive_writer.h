@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/job.h"
 #include "common/source_tree.h"
 #include "common/status.h"
 
@@ -34,6 +35,8 @@ struct WriterOptions {
 // and the file is cut to its old size, so the archive is byte-for-byte what it was. An archive
 // that is missing is removed again on failure. An existing file whose directory does not read
 // back consistently is refused with ArchiveCorrupt and not touched.
+ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
+                       const WriterOptions& options, Job& job);
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
                        const WriterOptions& options);
 

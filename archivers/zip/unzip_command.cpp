@@ -14,6 +14,11 @@ ArcResult badCommand(std::string message) { return ArcResult::failure(ArcStatus:
 }  // namespace
 
 ArcResult runUnzipCommand(std::string_view command) {
+    Job job;
+    return runUnzipCommand(command, job);
+}
+
+ArcResult runUnzipCommand(std::string_view command, Job& job) {
     std::vector<std::string> positional;
     for (const std::string& word : splitCommand(command)) {
         if (word.size() < 2 || word[0] != '-') {
@@ -25,7 +30,7 @@ ArcResult runUnzipCommand(std::string_view command) {
     }
     if (positional.size() != 2) return badCommand("expected an archive and a destination directory");
     if (positional[1].empty()) return badCommand("the destination directory is empty");
-    return extractArchive(positional[0], positional[1]);
+    return extractArchive(positional[0], positional[1], job);
 }
 
 }  // namespace arc::zip

@@ -145,6 +145,11 @@ void keepLastOfEachName(std::vector<SourceEntry>& entries) {
 }  // namespace
 
 ArcResult runZipCommand(std::string_view command) {
+    Job job;
+    return runZipCommand(command, job);
+}
+
+ArcResult runZipCommand(std::string_view command, Job& job) {
     ZipRequest request;
     ArcResult result = parseZip(command, request);
     if (!result.ok()) return result;
@@ -157,7 +162,7 @@ ArcResult runZipCommand(std::string_view command) {
     keepLastOfEachName(entries);
     WriterOptions options;
     options.level = request.level;
-    return addToArchive(request.archive, entries, options);
+    return addToArchive(request.archive, entries, options, job);
 }
 
 }  // namespace arc::zip

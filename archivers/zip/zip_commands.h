@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "common/job.h"
 #include "common/status.h"
 
 namespace arc::zip {
@@ -15,10 +16,12 @@ namespace arc::zip {
 // "N/*", "N", or "*.*" / "*" for everything in the base), stored as "N/...". Without a base
 // each ITEM is a path: a file is stored by its bare name (with -j) or its path, a folder as
 // its last component and everything below it.
+ArcResult runZipCommand(std::string_view command, Job& job);
 ArcResult runZipCommand(std::string_view command);
 
 // unzip32: `[switches] ARCHIVE DEST/`: extracts everything with paths under DEST, creating it.
 // Switches: -x (extract), -v, --i, -n, -n1, -q, -o, combinable as "-xv"; all extract the same way.
+ArcResult runUnzipCommand(std::string_view command, Job& job);
 ArcResult runUnzipCommand(std::string_view command);
 
 }  // namespace arc::zip
