@@ -1,6 +1,11 @@
 // pellum-arc: runs one plug-in command from a shell, loading the plug-in as the desktop program does.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 
 #include <array>
 #include <cstdio>
@@ -31,7 +36,7 @@ namespace {
 constexpr std::uint32_t kOutputBytes = 64 * 1024;
 
 constexpr char kGeneralUsage[] =
-    "usage: pellum-arc LIBRARY 'COMMAND'\n"
+    "usage: pellum-arc [--password=TEXT] [--no-progress] LIBRARY 'COMMAND'\n"
     "       pellum-arc --help\n"
     "\n"
     "Runs one archiver command through a plug-in, exactly as the desktop program calls it.\n"
@@ -39,13 +44,24 @@ constexpr char kGeneralUsage[] =
     "to a plug-in library. COMMAND is one string, as the program sends it; quote paths inside\n"
     "it with double quotes.\n"
     "\n"
-    "Exit status: 0 when the plug-in returns 0; 1 otherwise, with the plug-in's message, its\n"
-    "result name and code on standard error. A plug-in's message on success goes to standard\n"
-    "output.\n"
+    "Progress (percent, bytes and the current entry) is shown on standard error when it is a\n"
+    "terminal, unless --no-progress is given.\n"
+    "\n"
+    "Encrypted ZIP entries: --password=TEXT is tried first. Without it, or when it is wrong,\n"
+    "the passphrase is asked on the terminal (not echoed) when standard input is a terminal;\n"
+    "otherwise such entries fail with password-required or wrong-password.\n"
+    "\n"
+    "Ctrl-C cancels cleanly: the file being extracted is removed, a new archive is not left\n"
+    "behind and an archive being added to keeps its old contents. A second Ctrl-C ends at once.\n"
+    "\n"
+    "Exit status: 0 when the plug-in returns 0; 130 when cancelled; 1 otherwise, with the\n"
+    "plug-in's message, its result name and code on standard error. A plug-in's message on\n"
+    "success goes to standard output.\n"
     "\n"
     "Result codes: 1 bad-command, 2 input-missing, 3 archive-unreadable, 4 archive-corrupt,\n"
     "5 write-failed, 6 unsafe-entry, 7 crc-mismatch, 8 unsupported-method, 9 no-memory,\n"
-    "99 internal.\n"
+    "10 cancelled, 11 password-required, 12 wrong-password, 13 archive-in-use, 14 name-clash,\n"
+    "15 special-entry, 16 archive-itself, 99 internal.\n"
     "\n"
     "Examples:\n"
     "  pellum-arc zip32j '-r -q \"/tmp/A.zip\" \"/home/me/\" photos/*.*'\n"
@@ -55,14 +71,141 @@ constexpr char kGeneralUsage[] =
 struct PluginKind {
     std::string_view library;  // lib<library>.so
     const char* command;       // entry point names
+    const char* run;
     const char* version;
 };
 
 constexpr std::array<PluginKind, 3> kPlugins = {{
-    {"unlha32", "Unlha", "UnlhaGetVersion"},
-    {"unzip32", "UnZip", "UnZipGetVersion"},
-    {"zip32j", "Zip", "ZipGetVersion"},
+    {"unlha32", "Unlha", "UnlhaRun", "UnlhaGetVersion"},
+    {"unzip32", "UnZip", "UnZipRun", "UnZipGetVersion"},
+    {"zip32j", "Zip", "ZipRun", "ZipGetVersion"},
 }};
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) { interrupted = 1; }
+
+// The first Ctrl-C asks the plug-in to stop at its next progress point; the handler resets
+// itself, so a second one ends the program the usual way.
+void catchInterrupt()
+{
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// What the callbacks need: the options and the state of the progress line.
+struct Session {
+    std::optional<std::string> password;
+    bool showProgress = false;
+    std::chrono::steady_clock::time_point lastDrawn{};
+    bool lineShown = false;
+
+    void clearLine()
+    {
+        if (lineShown)
+            std::fputs("\r\033[K", stderr);
+        lineShown = false;
+    }
+};
+
+std::string humanBytes(std::uint64_t bytes)
+{
+    const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    double value = static_cast<double>(bytes);
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(units)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", value, units[unit]);
+    return text;
+}
+
+int onProgress(void* user, const ArchiverProgress* progress)
+{
+    auto& session = *static_cast<Session*>(user);
+    if (interrupted)
+        return ARCHIVER_CANCEL;
+    if (!session.showProgress)
+        return ARCHIVER_CONTINUE;
+    const auto now = std::chrono::steady_clock::now();
+    if (session.lineShown && now - session.lastDrawn < std::chrono::milliseconds(100))
+        return ARCHIVER_CONTINUE;
+    session.lastDrawn = now;
+    std::string line;
+    if (progress->jobBytesTotal > 0)
+        line = std::to_string(progress->jobBytesDone * 100 / progress->jobBytesTotal) + "% ";
+    line += humanBytes(progress->jobBytesDone);
+    if (progress->jobBytesTotal > 0)
+        line += " / " + humanBytes(progress->jobBytesTotal);
+    if (progress->entriesTotal > 0)
+        line += "  [" + std::to_string(progress->entriesDone) + "/" + std::to_string(progress->entriesTotal) + "]";
+    line += "  ";
+    line += progress->entryName;
+    if (line.size() > 100)
+        line = line.substr(0, 97) + "...";
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    session.lineShown = true;
+    return ARCHIVER_CONTINUE;
+}
+
+// Reads one line from the terminal with echo off, restoring the terminal whatever happens.
+std::optional<std::string> askOnTerminal(const std::string& prompt)
+{
+    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0)
+        return std::nullopt;
+    termios saved {};
+    const bool haveTermios = tcgetattr(tty, &saved) == 0;
+    if (haveTermios) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(tty, TCSAFLUSH, &quiet);
+    }
+    [[maybe_unused]] ssize_t shown = ::write(tty, prompt.data(), prompt.size());
+    std::string answer;
+    bool complete = false;
+    for (char c; !interrupted;) {
+        const ssize_t got = ::read(tty, &c, 1);
+        if (got <= 0)
+            break;
+        if (c == '\n' || c == '\r') {
+            complete = true;
+            break;
+        }
+        answer += c;
+    }
+    if (haveTermios)
+        tcsetattr(tty, TCSAFLUSH, &saved);
+    shown = ::write(tty, "\n", 1);
+    ::close(tty);
+    if (!complete)
+        return std::nullopt;
+    return answer;
+}
+
+int onPassphrase(void* user, const char* archive, const char* entry, uint32_t attempt, char* buffer,
+                 uint32_t bufferSize)
+{
+    auto& session = *static_cast<Session*>(user);
+    std::optional<std::string> answer;
+    if (attempt == 1 && session.password)
+        answer = session.password;
+    else if (isatty(STDIN_FILENO)) {
+        session.clearLine();
+        if (attempt > 1)
+            std::fputs("pellum-arc: wrong password\n", stderr);
+        answer = askOnTerminal(std::string("Password for ") + entry + " in " + archive + ": ");
+    }
+    if (!answer || answer->size() >= bufferSize)
+        return ARCHIVER_CANCEL;
+    std::memcpy(buffer, answer->c_str(), answer->size() + 1);
+    return ARCHIVER_CONTINUE;
+}
 
 void printHelp()
 {
@@ -135,11 +278,23 @@ int main(int argc, char** argv)
         printHelp();
         return 0;
     }
-    if (argc != 3) {
+    Session session;
+    session.showProgress = isatty(STDERR_FILENO) != 0;
+    std::vector<const char*> operands;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word.starts_with("--password="))
+            session.password = std::string(word.substr(std::strlen("--password=")));
+        else if (word == "--no-progress")
+            session.showProgress = false;
+        else
+            operands.push_back(argv[i]);
+    }
+    if (operands.size() != 2) {
         std::fputs(kGeneralUsage, stderr);
         return 1;
     }
-    const std::string_view library = argv[1];
+    const std::string_view library = operands[0];
     const bool isPath = library.find('/') != std::string_view::npos || library.ends_with(".so");
     const PluginKind* kind = isPath ? pluginOfPath(library) : pluginNamed(library);
     if (kind == nullptr)
@@ -155,6 +310,7 @@ int main(int argc, char** argv)
     }
     auto version = reinterpret_cast<ArchiverVersionFn>(dlsym(handle, kind->version));
     auto command = reinterpret_cast<ArchiverCommandFn>(dlsym(handle, kind->command));
+    auto run = reinterpret_cast<ArchiverRunFn>(dlsym(handle, kind->run));
     if (version == nullptr || command == nullptr) {
         const char* missing = version == nullptr ? kind->version : kind->command;
         dlclose(handle);
@@ -167,7 +323,20 @@ int main(int argc, char** argv)
         return fail(path + " reports no usable version");
     }
     std::vector<char> output(kOutputBytes, '\0');
-    const int code = command(0, argv[2], output.data(), kOutputBytes);
+    int code;
+    if (run != nullptr) {
+        ArchiverCallbacks callbacks {};
+        callbacks.structSize = sizeof callbacks;
+        callbacks.user = &session;
+        callbacks.progress = onProgress;
+        callbacks.passphrase = onPassphrase;
+        catchInterrupt();
+        code = run(operands[1], &callbacks, output.data(), kOutputBytes);
+        session.clearLine();
+    } else {
+        // A plug-in of the first interface: no progress, no cancel, no passphrase.
+        code = command(0, operands[1], output.data(), kOutputBytes);
+    }
     output.back() = '\0';  // whatever the plug-in did, the message ends inside the buffer
     std::string message = output.data();
     dlclose(handle);
@@ -184,5 +353,5 @@ int main(int argc, char** argv)
         message = "the command failed";
     std::fprintf(stderr, "pellum-arc: %s (%.*s, code %d)\n", message.c_str(), static_cast<int>(name.size()),
                  name.data(), code);
-    return 1;
+    return static_cast<arc::ArcStatus>(code) == arc::ArcStatus::Cancelled ? 130 : 1;
 }

@@ -1,5 +1,6 @@
 // pellum-arc: exit codes, messages, --help, and what happens when a plug-in or entry is missing.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,8 +44,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(temp_); }
 
-    // Runs `program` with `args`, standard output and error captured in files.
-    ProcessRun run(const fs::path& program, const std::vector<std::string>& args)
+    // Starts `program` with `args`, standard output and error going to files; -1 on failure.
+    pid_t start(const fs::path& program, const std::vector<std::string>& args)
     {
         const fs::path outPath = temp_ / "stdout";
         const fs::path errPath = temp_ / "stderr";
@@ -57,13 +58,21 @@ protected:
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         pid_t pid;
-        ProcessRun result;
         if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
             ADD_FAILURE() << "cannot start " << program;
-            posix_spawn_file_actions_destroy(&actions);
-            return result;
+            pid = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    ProcessRun finish(pid_t pid)
+    {
+        ProcessRun result;
+        if (pid < 0)
+            return result;
+        const fs::path outPath = temp_ / "stdout";
+        const fs::path errPath = temp_ / "stderr";
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -72,6 +81,7 @@ protected:
         return result;
     }
 
+    ProcessRun run(const fs::path& program, const std::vector<std::string>& args) { return finish(start(program, args)); }
     ProcessRun pellum(const std::vector<std::string>& args) { return run(kBinDir / "pellum-arc", args); }
 
     // A copy of pellum-arc in an empty folder, so nothing is found beside it but what a test puts there.
@@ -90,7 +100,7 @@ TEST_F(PellumArc, HelpNamesEveryPlugin)
 {
     const ProcessRun r = pellum({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("usage: pellum-arc LIBRARY 'COMMAND'"), std::string::npos);
+    EXPECT_NE(r.out.find("usage: pellum-arc [--password=TEXT] [--no-progress] LIBRARY 'COMMAND'"), std::string::npos);
     for (const char* section : {"== unlha32", "== zip32j", "== unzip32"})
         EXPECT_NE(r.out.find(section), std::string::npos) << section;
     EXPECT_TRUE(r.err.empty());
@@ -135,6 +145,7 @@ struct ExitCase {
     int exitCode;
     std::string out;
     std::string err;
+    std::string option = "--no-progress";
 };
 
 class PellumArcExit : public PellumArc, public ::testing::WithParamInterface<ExitCase> {};
@@ -142,7 +153,7 @@ class PellumArcExit : public PellumArc, public ::testing::WithParamInterface<Exi
 TEST_P(PellumArcExit, ResultBecomesExitStatusAndMessage)
 {
     const ExitCase& c = GetParam();
-    const ProcessRun r = pellum({(kFakeDir / "libzip32j.so").string(), c.command});
+    const ProcessRun r = pellum({c.option, (kFakeDir / "libzip32j.so").string(), c.command});
     EXPECT_EQ(r.exitCode, c.exitCode);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.err);
@@ -155,7 +166,24 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"crc", 1, "", "pellum-arc: 表.txt: data does not match its check value (crc-mismatch, code 7)\n"},
         ExitCase{"silent", 1, "", "pellum-arc: the command failed (archive-corrupt, code 4)\n"},
         ExitCase{"-r -q \"A B.zip\" \"/base/\" N/*.*", 1, "",
-                 "pellum-arc: -r -q \"A B.zip\" \"/base/\" N/*.* (bad-command, code 1)\n"}));
+                 "pellum-arc: -r -q \"A B.zip\" \"/base/\" N/*.* (bad-command, code 1)\n"},
+        // Standard input is no terminal here: only --password can answer.
+        ExitCase{"pass", 1, "", "pellum-arc: a.txt: a password is required (password-required, code 11)\n"},
+        ExitCase{"pass", 0, "秘密 の 語\n", "", "--password=秘密 の 語"}));
+
+TEST_F(PellumArc, InterruptCancelsThroughTheProgressCallback)
+{
+    const fs::path started = temp_ / "started";
+    const pid_t pid = start(kBinDir / "pellum-arc", {(kFakeDir / "libzip32j.so").string(), "spin:" + started.string()});
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 10000 && !fs::exists(started); ++i)
+        usleep(1000);
+    ASSERT_TRUE(fs::exists(started));
+    kill(pid, SIGINT);
+    const ProcessRun r = finish(pid);
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_NE(r.err.find("(cancelled, code 10)"), std::string::npos) << r.err;
+}
 
 TEST_F(PellumArc, MissingEntryPoint)
 {

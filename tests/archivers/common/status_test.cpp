@@ -14,7 +14,9 @@ TEST(StatusName, EveryCodeHasItsOwnName)
     const ArcStatus all[] = {ArcStatus::Ok, ArcStatus::BadCommand, ArcStatus::InputMissing,
                              ArcStatus::ArchiveUnreadable, ArcStatus::ArchiveCorrupt, ArcStatus::WriteFailed,
                              ArcStatus::UnsafeEntry, ArcStatus::CrcMismatch, ArcStatus::UnsupportedMethod,
-                             ArcStatus::NoMemory, ArcStatus::Internal};
+                             ArcStatus::NoMemory, ArcStatus::Cancelled, ArcStatus::PasswordRequired,
+                             ArcStatus::WrongPassword, ArcStatus::ArchiveInUse, ArcStatus::NameClash,
+                             ArcStatus::SpecialEntry, ArcStatus::ArchiveItself, ArcStatus::Internal};
     std::set<std::string_view> names;
     for (const ArcStatus status : all) {
         EXPECT_NE(statusName(status), "unknown");
@@ -35,6 +37,15 @@ TEST(MergeInto, FirstFailureWinsAndEveryMessageIsKept)
     mergeInto(total, ArcResult::failure(ArcStatus::CrcMismatch, "b: bad crc"));
     EXPECT_EQ(total.status, ArcStatus::UnsafeEntry);
     EXPECT_EQ(total.message, "a: escapes\nb: bad crc");
+    mergeInto(total, ArcResult::failure(ArcStatus::WriteFailed, "c: full", "c", 28));
+    mergeInto(total, ArcResult::failure(ArcStatus::Cancelled, "cancelled"));
+    EXPECT_EQ(total.status, ArcStatus::Cancelled);  // a cancelled run never looks like another failure
+    const std::vector<EntryFailure>& failures = total.failures;
+    ASSERT_EQ(failures.size(), 4u);
+    EXPECT_EQ(failures[2].path, "c");
+    EXPECT_EQ(failures[2].reason, ArcStatus::WriteFailed);
+    EXPECT_EQ(failures[2].systemError, 28);
+    EXPECT_EQ(failures[1].message, "b: bad crc");
 }
 
 struct DeliverCase {
