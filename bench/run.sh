@@ -8,6 +8,9 @@
 #        7zz, bsdtar); LZH: creation -lh5/-lh7 (vs jlha), 1,000 single adds (jlha on a subset),
 #        extraction of jlha's archives (vs lhasa, 7zz, bsdtar); and inside one process, N single
 #        adds against one folder command (bench/adds.cpp), for both compressors.
+#   Extraction rows also give system calls per extracted file (strace -c -f, one untimed run);
+#   a 2 MB append to the 200 MB archive of big (vs zip); and the cost of a progress listener
+#   (bench/callbacks.cpp: the same extraction through both entry points, alternating).
 # Wall, user+sys CPU and peak RSS come from /usr/bin/time. Short cases take the median of 3.
 #
 # Environment: BENCH_REPS (repetitions of short cases, default 3), JLHA_ADDS (how many of the
@@ -38,6 +41,11 @@ if [ ! -x /usr/bin/time ]; then
     else sudo apt-get install -y time >/dev/null || die "cannot install time"; fi
 fi
 have() { command -v "$1" >/dev/null 2>&1; }
+if ! have strace; then
+    say "installing strace (system calls per extracted file)"
+    if [ "$(id -u)" = 0 ]; then apt-get install -y strace >/dev/null || say "cannot install strace"
+    else sudo apt-get install -y strace >/dev/null || say "cannot install strace"; fi
+fi
 
 # ---------------------------------------------------------------- build
 say "Release build in $BUILD"
@@ -54,6 +62,9 @@ for t in unlha32 zip32j unzip32; do plugin "$t" || say "lib$t.so is not built: i
 ADDS=$BUILD/adds
 g++ -O2 -std=c++20 -Wall -Wextra -I "$ROOT/archivers" "$ROOT/bench/adds.cpp" -ldl -o "$ADDS" \
     || die "cannot build bench/adds.cpp"
+CALLBACKS=$BUILD/callbacks
+g++ -O2 -std=c++20 -Wall -Wextra -I "$ROOT/archivers" "$ROOT/bench/callbacks.cpp" -ldl -o "$CALLBACKS" \
+    || die "cannot build bench/callbacks.cpp"
 
 # ---------------------------------------------------------------- corpora
 mkdir -p "$WORK"
@@ -121,6 +132,18 @@ check_tree() {
     else echo "$(wc -l <"$list") differences, see $list"; fi
 }
 nothing() { :; }
+# syscalls_per_file TREE CMD...: runs CMD once under strace -c -f and divides its system calls
+# by the number of files in TREE (not timed).
+syscalls_per_file() {
+    local tree=$1 files calls
+    shift
+    have strace || { echo "strace missing"; return; }
+    strace -c -f -o "$WORK/strace.txt" "$@" >/dev/null 2>&1
+    calls=$(awk '$NF == "total" { print $(NF-1) }' "$WORK/strace.txt")
+    [ -n "$calls" ] || calls=$(awk '/total$/ { print $4 }' "$WORK/strace.txt")
+    files=$(find "$tree" -type f | wc -l)
+    awk -v c="$calls" -v f="$files" 'BEGIN { if (f > 0) printf "%.1f syscalls/file", c / f }'
+}
 # members ARCHIVE: how many members a peer lists (zip: unzip, lzh: lhasa), as a check of the adds.
 members() {
     case $1 in
@@ -172,7 +195,10 @@ zip_extract() {
     prep() { rm -rf "$d"; mkdir -p "$d"; }
     if plugin unzip32; then
         measure "$REPS" prep "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\""
-        row "zip extract $c" "pellum-arc unzip32" "-" "$(check_tree "$CORPUS/$c" "$d/$c")"
+        local checked
+        checked=$(check_tree "$CORPUS/$c" "$d/$c")
+        prep
+        row "zip extract $c" "pellum-arc unzip32" "-" "$checked; $(syscalls_per_file "$CORPUS/$c" "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\"")"
     else skip_row "zip extract $c" "pellum-arc unzip32" "skipped: libunzip32.so not built"; fi
     measure "$REPS" prep unzip -q "$a" -d "$d"
     row "zip extract $c" "unzip -q" "-"
@@ -181,7 +207,8 @@ zip_extract() {
         row "zip extract $c" "7zz x" "-"
     fi
     measure "$REPS" prep bsdtar -xf "$a" -C "$d"
-    row "zip extract $c" "bsdtar -xf" "-"
+    prep
+    row "zip extract $c" "bsdtar -xf" "-" "$(syscalls_per_file "$CORPUS/$c" bsdtar -xf "$a" -C "$d")"
     rm -rf "$d"
 }
 
@@ -232,7 +259,10 @@ lzh_extract() {
     prep() { rm -rf "$d"; mkdir -p "$d"; }
     if plugin unlha32; then
         measure "$REPS" prep "$PELLUM" unlha32 "x -n \"$a\" \"$d/\""
-        row "lzh extract $c" "pellum-arc unlha32" "-" "$(check_tree "$CORPUS/$c" "$d/$c")"
+        local checked
+        checked=$(check_tree "$CORPUS/$c" "$d/$c")
+        prep
+        row "lzh extract $c" "pellum-arc unlha32" "-" "$checked; $(syscalls_per_file "$CORPUS/$c" "$PELLUM" unlha32 "x -n \"$a\" \"$d/\"")"
     else skip_row "lzh extract $c" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
     measure "$REPS" prep lhasa "xqw=$d" "$a"
     row "lzh extract $c" "lhasa x" "-"
@@ -241,14 +271,33 @@ lzh_extract() {
         row "lzh extract $c" "7zz x" "-"
     fi
     measure "$REPS" prep bsdtar -xf "$a" -C "$d"
-    row "lzh extract $c" "bsdtar -xf" "-"
+    prep
+    row "lzh extract $c" "bsdtar -xf" "-" "$(syscalls_per_file "$CORPUS/$c" bsdtar -xf "$a" -C "$d")"
     rm -rf "$d"
+}
+
+# ---------------------------------------------------------------- ZIP append to a large archive
+# One 2 MB file added to the 200 MB archive of big, ours against Info-ZIP; each run starts from
+# a fresh copy of the same archive (the copy is not timed).
+zip_append_big() {
+    local base=$OUT/info-big.zip z=$OUT/append.zip f=$OUT/append-2mb.bin
+    [ -f "$base" ] || { skip_row "zip append 2MB to big" "-" "skipped: no Info-ZIP archive of big"; return; }
+    head -c 2000000 /dev/urandom >"$f"
+    prep() { cp "$base" "$z"; }
+    if plugin zip32j; then
+        measure "$REPS" prep "$PELLUM" zip32j "-r -j -q \"$z\" \"$f\""
+        row "zip append 2MB to big" "pellum-arc zip32j" "$(size_of "$z")"
+    fi
+    measure "$REPS" prep zip -q -j "$z" "$f"
+    row "zip append 2MB to big" "zip -q -j" "$(size_of "$z")"
+    rm -f "$z" "$f"
 }
 
 # ---------------------------------------------------------------- run
 for c in tree big; do say "zip create $c"; zip_create "$c"; done
 say "zip single adds"; zip_adds
 for c in tree big; do say "zip extract $c"; zip_extract "$c"; done
+say "zip append to big"; zip_append_big
 for c in tree big; do say "lzh create $c"; lzh_create "$c"; done
 say "lzh single adds"; lzh_adds
 for c in tree big; do say "lzh extract $c"; lzh_extract "$c"; done
@@ -261,6 +310,15 @@ for p in zip32j:zip unlha32:lzh; do
         INPROCESS+=("$("$ADDS" "$BIN/lib$name.so" "$kind" "$CORPUS" many "$OUT/adds" 1000 2>&1 | tail -n 1)")
     else
         INPROCESS+=("$name in-process: skipped, lib$name.so not built")
+    fi
+done
+
+LISTENER=()
+for p in unzip32:unzip:$OUT/info-tree.zip unlha32:unlha:$OUT/jlha-tree-lh5.lzh; do
+    IFS=: read -r name kind archive <<<"$p"
+    if plugin "$name" && [ -f "$archive" ]; then
+        say "progress listener cost: $name"
+        LISTENER+=("$("$CALLBACKS" "$BIN/lib$name.so" "$kind" "$archive" "$OUT" 5 2>&1 | tail -n 1)")
     fi
 done
 
@@ -283,5 +341,6 @@ BEGIN { printf "%-24s %-28s %8s %8s %8s %12s %7s %7s  %s\n", "case", "tool", "wa
 ' "$RESULTS"
 echo
 printf '%s\n' "${INPROCESS[@]}"
+printf '%s\n' "${LISTENER[@]}"
 echo
 echo "Raw rows: $RESULTS"
