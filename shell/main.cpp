@@ -4,11 +4,13 @@
 #include <QLocale>
 
 #include "shell/CommandLine.h"
+#include "shell/PlatformChoice.h"
 #include "shell/QtTranslation.h"
 #include "shell/Startup.h"
 
 int main(int argc, char* argv[])
 {
+    ApplyPlatformChoice(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tembrel"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/tembrel.png")));
