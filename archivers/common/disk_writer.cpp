@@ -1,193 +1,296 @@
-// Writes extracted entries through archive_write_disk: temporary name first, rename on commit.
+// Writes extracted entries through folder descriptors: temporary name first, rename on commit.
 #include "common/disk_writer.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <random>
+#include <vector>
 
+#include "common/folder_handles.h"
 #include "common/safe_path.h"
 
 namespace arc {
 
 namespace {
 
-// Modes come from archives, which may be hostile: no set-id or sticky bits ever reach the
-// disk. Without ARCHIVE_EXTRACT_PERM the user's umask still applies, as for any new file.
-constexpr int kDiskFlags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                           ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS | ARCHIVE_EXTRACT_SECURE_SYMLINKS;
+// Modes come from archives, which may be hostile: no set-id or sticky bits ever reach the disk.
 constexpr std::uint32_t kPermissionMask = 0777;
-// libarchive's private ARCHIVE_ERRNO_MISC: the code of failures that are not system errors.
-constexpr int kLibarchiveMiscError = -1;
+// Small files collect into one write; larger pieces go straight through.
+constexpr std::size_t kWriteBufferSize = 256 * 1024;
 
-std::string systemError(const std::string& what, const std::string& path, int error)
+ArcResult systemFailure(const std::string& what, const std::string& path, int error)
 {
-    return what + " " + path + ": " + std::strerror(error);
+    return ArcResult::failure(ArcStatus::WriteFailed, what + " " + path + ": " + std::strerror(error), path, error);
 }
 
-std::string parentOf(std::string_view relativePath)
+std::string_view parentOf(std::string_view path)
 {
-    const std::size_t slash = relativePath.find_last_of('/');
-    return slash == std::string_view::npos ? std::string() : std::string(relativePath.substr(0, slash));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
 }
 
-// A hidden name no archive member is likely to use, unique within this process and across
-// processes writing into the same folder.
-std::string temporaryName()
+std::string_view nameOf(std::string_view path)
 {
-    static std::atomic<unsigned> counter{0};
-    thread_local std::mt19937_64 random{std::random_device{}()};
-    return ".tembrel-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
-           std::to_string(random() & 0xFFFFFFFF) + ".part";
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// archive_write_disk refuses absolute names (NOABSOLUTEPATHS), so its paths are relative
-// to the destination: the working directory is the destination while libarchive runs, and
-// goes back to what it was afterwards. libarchive also applies deferred directory times by
-// relative name when it is closed, so closing happens under a guard as well.
-class WorkingDirectoryGuard {
-public:
-    WorkingDirectoryGuard(int savedFd, int destinationFd) : savedFd_(savedFd)
-    {
-        entered_ = fchdir(destinationFd) == 0;
-    }
-    ~WorkingDirectoryGuard()
-    {
-        if (entered_ && fchdir(savedFd_) != 0) {
-            // Nothing sensible is left to do: the old directory is gone. Stay where we are.
+bool writeAll(int fd, const char* bytes, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
         }
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
     }
-    WorkingDirectoryGuard(const WorkingDirectoryGuard&) = delete;
-    WorkingDirectoryGuard& operator=(const WorkingDirectoryGuard&) = delete;
-    bool entered() const { return entered_; }
-
-private:
-    int savedFd_;
-    bool entered_ = false;
-};
-
-ArcResult makeDirectories(const std::string& path)
-{
-    std::string partial;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        partial = path.substr(0, end);
-        start = end + 1;
-        if (partial.empty())
-            continue;
-        if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
-            return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot create the folder", partial, errno));
-    }
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return ArcResult::failure(ArcStatus::WriteFailed, "not a folder: " + path);
-    return ArcResult::success();
+    return true;
 }
+
+bool sameBytes(int parentFd, const char* first, const char* second)
+{
+    const int a = openat(parentFd, first, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int b = openat(parentFd, second, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    bool same = a >= 0 && b >= 0;
+    std::vector<char> left(64 * 1024), right(64 * 1024);
+    while (same) {
+        const ssize_t got = read(a, left.data(), left.size());
+        if (got <= 0) {
+            same = got == 0 && read(b, right.data(), 1) == 0;
+            break;
+        }
+        std::size_t have = 0;
+        while (have < static_cast<std::size_t>(got)) {
+            const ssize_t more = read(b, right.data() + have, static_cast<std::size_t>(got) - have);
+            if (more <= 0)
+                break;
+            have += static_cast<std::size_t>(more);
+        }
+        same = have == static_cast<std::size_t>(got) && std::memcmp(left.data(), right.data(), have) == 0;
+    }
+    if (a >= 0)
+        close(a);
+    if (b >= 0)
+        close(b);
+    return same;
+}
+
+struct FolderEntry {
+    std::string path;
+    std::uint32_t mode = 0;  // 0: leave as made
+    std::int64_t mtime = -1;
+    bool made = false;
+};
 
 }  // namespace
 
 struct SafeDiskWriter::Impl {
     std::string destination;
+    Job* job = nullptr;
     int destinationFd = -1;
-    int savedCwdFd = -1;
-    archive* disk = nullptr;
+    std::unique_ptr<FolderHandles> folders;
+    std::uint64_t nameSeed = 0;
+    bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
+    std::vector<FolderEntry> folderEntries;
 
-    bool fileOpen = false;
-    std::string finalPath;      // relative to the destination
-    std::string temporaryPath;  // relative to the destination, in the final path's directory
+    // The file being written.
+    int fileFd = -1;
+    int parentFd = -1;  // held by `folders`; no folder is opened between beginFile and commit
+    std::string finalPath;  // relative to the destination
+    std::string temporaryName;  // in the final path's folder
+    std::int64_t fileMtime = -1;
+    std::uint64_t fileSize = 0;
+    std::vector<char> buffer;
 
     ~Impl()
     {
         abort();
-        if (disk != nullptr) {
-            WorkingDirectoryGuard guard(savedCwdFd, destinationFd);
-            if (guard.entered())
-                archive_write_close(disk);
-            archive_write_free(disk);
-        }
+        folders.reset();
         if (destinationFd >= 0)
             close(destinationFd);
-        if (savedCwdFd >= 0)
-            close(savedCwdFd);
     }
 
-    ArcResult libarchiveFailure(const std::string& path) const
+    // A hidden name no archive member is likely to use: unique within this process (the
+    // counter) and across processes writing into the same folder (the pid and the seed).
+    std::string nextTemporaryName()
     {
-        const int error = archive_errno(disk);
-        const char* text = archive_error_string(disk);
-        std::string message = path + ": " + (text != nullptr ? text : "write failed");
-        // libarchive's refusals for "..", absolute names and links carry no system error.
-        const bool refused = error == kLibarchiveMiscError || error == 0;
-        return ArcResult::failure(refused ? ArcStatus::UnsafeEntry : ArcStatus::WriteFailed, std::move(message));
+        static std::atomic<std::uint64_t> counter{0};
+        char name[80];
+        std::snprintf(name, sizeof name, ".tembrel-%x-%llx-%llx.part", static_cast<unsigned>(getpid()),
+                      static_cast<unsigned long long>(counter.fetch_add(1, std::memory_order_relaxed)),
+                      static_cast<unsigned long long>(nameSeed));
+        return name;
     }
 
     ArcResult checkReady(std::string_view relativePath) const
     {
-        if (disk == nullptr)
+        if (!folders)
             return ArcResult::failure(ArcStatus::Internal, "the writer is not open");
-        if (fileOpen)
+        if (fileFd >= 0)
             return ArcResult::failure(ArcStatus::Internal, "the previous file was neither committed nor aborted");
         const std::optional<std::string> safe = safeRelativePath(relativePath, false);
         if (!safe || *safe != relativePath)
-            return ArcResult::failure(ArcStatus::UnsafeEntry, "unsafe name: " + std::string(relativePath));
+            return ArcResult::failure(ArcStatus::UnsafeEntry, "unsafe name: " + std::string(relativePath),
+                                      std::string(relativePath));
         return ArcResult::success();
     }
 
-    ArcResult writeHeader(const std::string& path, mode_t type, std::uint32_t mode, std::int64_t mtime)
+    ArcResult openParent(std::string_view relativePath, int& fd)
     {
-        archive_entry* entry = archive_entry_new();
-        if (entry == nullptr)
-            return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
-        archive_entry_set_pathname(entry, path.c_str());
-        archive_entry_set_filetype(entry, type);
-        archive_entry_set_perm(entry, mode & kPermissionMask);
-        if (mtime >= 0)
-            archive_entry_set_mtime(entry, static_cast<time_t>(mtime), 0);
-        int rc;
-        {
-            WorkingDirectoryGuard guard(savedCwdFd, destinationFd);
-            if (!guard.entered()) {
-                archive_entry_free(entry);
-                return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot enter", destination, errno));
-            }
-            rc = archive_write_header(disk, entry);
-        }
-        archive_entry_free(entry);
-        if (rc < ARCHIVE_WARN)
-            return libarchiveFailure(path);
-        return ArcResult::success();
-    }
-
-    // Closes libarchive's handle on the temporary (applying its time and mode) without
-    // touching the final name.
-    int finishEntry()
-    {
-        WorkingDirectoryGuard guard(savedCwdFd, destinationFd);
-        return archive_write_finish_entry(disk);
+        FolderHandles::Request request;
+        request.path = parentOf(relativePath);
+        request.entry = relativePath;
+        return folders->open(request, fd);
     }
 
     void abort()
     {
-        if (!fileOpen)
+        if (fileFd < 0)
             return;
-        finishEntry();
-        unlinkat(destinationFd, temporaryPath.c_str(), 0);
-        fileOpen = false;
+        close(fileFd);
+        fileFd = -1;
+        unlinkat(parentFd, temporaryName.c_str(), 0);
+        buffer.clear();
+    }
+
+    ArcResult flush()
+    {
+        if (!buffer.empty() && !writeAll(fileFd, buffer.data(), buffer.size()))
+            return systemFailure("cannot write", finalPath, errno);
+        buffer.clear();
+        return ArcResult::success();
+    }
+
+    ArcResult rename(const std::string& name)
+    {
+        if (renameat(parentFd, temporaryName.c_str(), parentFd, name.c_str()) != 0)
+            return systemFailure("cannot rename a temporary file to", finalPath, errno);
+        return ArcResult::success();
+    }
+
+    // Something is under the final name already: decide whether the temporary replaces it.
+    ArcResult replaceExisting(const std::string& name, bool isFile)
+    {
+        struct stat existing;
+        if (fstatat(parentFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT ? rename(name) : systemFailure("cannot look at", finalPath, errno);
+        if (S_ISDIR(existing.st_mode)) {
+            // Only an empty folder gives way: removing it loses nothing.
+            if (unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0) {
+                if (errno != ENOTEMPTY && errno != EEXIST)
+                    return systemFailure("cannot remove the folder in the way of", finalPath, errno);
+                return ArcResult::failure(ArcStatus::NameClash,
+                                          finalPath + ": a folder of that name is in the way of the file", finalPath);
+            }
+            folders->forget(finalPath);
+            return rename(name);
+        }
+        if (job == nullptr || !S_ISREG(existing.st_mode))
+            return rename(name);
+        if (isFile && static_cast<std::uint64_t>(existing.st_size) == fileSize &&
+            sameBytes(parentFd, name.c_str(), temporaryName.c_str()))
+            return rename(name);
+        ExistingFile question;
+        question.path = finalPath;
+        question.existingSize = static_cast<std::uint64_t>(existing.st_size);
+        question.existingMtime = existing.st_mtim.tv_sec;
+        question.newSize = fileSize;
+        question.newMtime = fileMtime;
+        switch (job->exists(question)) {
+        case OverwriteAnswer::Overwrite:
+        case OverwriteAnswer::OverwriteAll:
+            return rename(name);
+        case OverwriteAnswer::Skip:
+        case OverwriteAnswer::SkipAll:
+            return ArcResult::success();
+        case OverwriteAnswer::Cancel:
+            break;
+        }
+        return ArcResult::failure(ArcStatus::Cancelled, "cancelled before replacing " + finalPath, finalPath);
+    }
+
+    // Gives the finished temporary (a file, or a link when !isFile) its final name. With a job,
+    // RENAME_NOREPLACE finds out in the same call whether anything was there to ask about.
+    ArcResult place(bool isFile)
+    {
+        const std::string name(nameOf(finalPath));
+        ArcResult result;
+        if (job != nullptr && noReplaceWorks &&
+            renameat2(parentFd, temporaryName.c_str(), parentFd, name.c_str(), RENAME_NOREPLACE) == 0)
+            return result;
+        if (job != nullptr && noReplaceWorks && errno != EEXIST) {
+            if (errno != EINVAL && errno != ENOSYS)
+                result = systemFailure("cannot rename a temporary file to", finalPath, errno);
+            else
+                noReplaceWorks = false;
+        }
+        if (result.ok()) {
+            if (job != nullptr)
+                result = replaceExisting(name, isFile);
+            else if (renameat(parentFd, temporaryName.c_str(), parentFd, name.c_str()) != 0)
+                result = errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST
+                             ? replaceExisting(name, isFile)
+                             : systemFailure("cannot rename a temporary file to", finalPath, errno);
+        }
+        // After a refusal, a Skip or a Cancel the temporary is still there; after a rename the
+        // name is free (or belongs to someone else's new file, which unlinking a name we
+        // generated cannot touch).
+        if (!result.ok() || job != nullptr)
+            unlinkat(parentFd, temporaryName.c_str(), 0);
+        return result;
+    }
+
+    ArcResult applyFolder(const FolderEntry& entry)
+    {
+        FolderHandles::Request request;
+        request.path = parentOf(entry.path);
+        request.create = false;
+        request.entry = entry.path;
+        int parent = -1;
+        if (!folders->open(request, parent).ok())
+            return ArcResult::success();  // gone or replaced meanwhile: nothing to set
+        const std::string name(nameOf(entry.path));
+        const int fd = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return errno == ENOENT || errno == ENOTDIR ? ArcResult::success()
+                                                        : systemFailure("cannot open the folder", entry.path, errno);
+        ArcResult result;
+        if (entry.mtime >= 0) {
+            const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(entry.mtime), 0}};
+            if (futimens(fd, times) != 0)
+                result = systemFailure("cannot set the time of", entry.path, errno);
+        }
+        // The folder was made with more bits than the entry asks for (0777, or its mode with the
+        // owner's rwx so that its files could be written): narrow it to the entry's mode, less
+        // whatever the umask took at creation.
+        struct stat info;
+        if (entry.made && entry.mode != 0 && fstat(fd, &info) == 0 &&
+            (info.st_mode & kPermissionMask & ~entry.mode) != 0 &&
+            fchmod(fd, info.st_mode & kPermissionMask & entry.mode) != 0 && result.ok())
+            result = systemFailure("cannot set the mode of", entry.path, errno);
+        close(fd);
+        return result;
     }
 };
 
-SafeDiskWriter::SafeDiskWriter(std::string destination, Job* /*job*/) : impl_(std::make_unique<Impl>())
+SafeDiskWriter::SafeDiskWriter(std::string destination, Job* job) : impl_(std::make_unique<Impl>())
 {
     impl_->destination = std::move(destination);
+    impl_->job = job;
 }
 
 SafeDiskWriter::~SafeDiskWriter() = default;
@@ -200,22 +303,23 @@ const std::string& SafeDiskWriter::destination() const
 ArcResult SafeDiskWriter::open()
 {
     Impl& d = *impl_;
-    if (d.disk != nullptr)
+    if (d.folders)
         return ArcResult::failure(ArcStatus::Internal, "the writer is already open");
     if (d.destination.empty())
         return ArcResult::failure(ArcStatus::WriteFailed, "no destination folder");
-    if (ArcResult made = makeDirectories(d.destination); !made.ok())
-        return made;
+    // The destination is the user's choice, so its own path may pass through links.
+    for (std::size_t end = d.destination.find('/', 1); ; end = d.destination.find('/', end + 1)) {
+        const std::string partial = d.destination.substr(0, end);
+        if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
+            return systemFailure("cannot create the folder", partial, errno);
+        if (end == std::string::npos)
+            break;
+    }
     d.destinationFd = ::open(d.destination.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (d.destinationFd < 0)
-        return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot open", d.destination, errno));
-    d.savedCwdFd = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (d.savedCwdFd < 0)
-        return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot note the working folder", ".", errno));
-    d.disk = archive_write_disk_new();
-    if (d.disk == nullptr)
-        return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
-    archive_write_disk_set_options(d.disk, kDiskFlags);
+        return systemFailure("cannot open the folder", d.destination, errno);
+    d.folders = std::make_unique<FolderHandles>(d.destinationFd);
+    d.nameSeed = (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
     return ArcResult::success();
 }
 
@@ -224,15 +328,19 @@ ArcResult SafeDiskWriter::writeDirectory(std::string_view relativePath, std::uin
     Impl& d = *impl_;
     if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
         return ready;
-    const std::string path(relativePath);
-    // A file of that name in the way is the user's data; leave it and say so.
-    struct stat existing;
-    if (fstatat(d.destinationFd, path.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(existing.st_mode))
-        return ArcResult::failure(ArcStatus::WriteFailed, "a file is in the way of the folder " + path);
-    if (ArcResult header = d.writeHeader(path, AE_IFDIR, mode == 0 ? 0755 : mode, mtime); !header.ok())
-        return header;
-    if (d.finishEntry() < ARCHIVE_WARN)
-        return d.libarchiveFailure(path);
+    mode &= kPermissionMask;
+    FolderHandles::Request request;
+    request.path = relativePath;
+    // The owner keeps full access until finish(), so that the folder's files can be written.
+    request.lastMode = mode == 0 ? 0755 : mode | 0700;
+    request.replaceLastLink = true;
+    request.entry = relativePath;
+    int fd = -1;
+    if (ArcResult opened = d.folders->open(request, fd); !opened.ok())
+        return opened;
+    FolderEntry entry{std::string(relativePath), mode, mtime, false};
+    entry.made = d.folders->made(entry.path);
+    d.folderEntries.push_back(std::move(entry));
     return ArcResult::success();
 }
 
@@ -241,80 +349,103 @@ ArcResult SafeDiskWriter::beginFile(std::string_view relativePath, std::uint32_t
     Impl& d = *impl_;
     if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
         return ready;
+    if (ArcResult parent = d.openParent(relativePath, d.parentFd); !parent.ok())
+        return parent;
     d.finalPath = std::string(relativePath);
-    const std::string parent = parentOf(d.finalPath);
-    struct stat existing;
-    do {
-        d.temporaryPath = parent.empty() ? temporaryName() : parent + "/" + temporaryName();
-    } while (fstatat(d.destinationFd, d.temporaryPath.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0);
-    if (ArcResult header = d.writeHeader(d.temporaryPath, AE_IFREG, mode == 0 ? 0644 : mode, mtime); !header.ok()) {
-        // The refusal was about the path; report it under the member's own name.
-        for (std::size_t at = header.message.find(d.temporaryPath); at != std::string::npos;
-             at = header.message.find(d.temporaryPath, at + d.finalPath.size()))
-            header.message.replace(at, d.temporaryPath.size(), d.finalPath);
-        unlinkat(d.destinationFd, d.temporaryPath.c_str(), 0);
-        return header;
+    d.fileMtime = mtime;
+    d.fileSize = 0;
+    mode &= kPermissionMask;
+    for (int attempt = 0; d.fileFd < 0; ++attempt) {
+        d.temporaryName = d.nextTemporaryName();
+        d.fileFd = openat(d.parentFd, d.temporaryName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC,
+                          mode == 0 ? 0644 : mode);
+        if (d.fileFd < 0 && (errno != EEXIST || attempt == 100))
+            return systemFailure("cannot create a temporary file for", d.finalPath, errno);
     }
-    d.fileOpen = true;
     return ArcResult::success();
 }
 
 ArcResult SafeDiskWriter::writeData(const void* data, std::size_t size)
 {
     Impl& d = *impl_;
-    if (!d.fileOpen)
+    if (d.fileFd < 0)
         return ArcResult::failure(ArcStatus::Internal, "no file is being written");
+    if (d.job != nullptr && d.job->cancelled())
+        return ArcResult::failure(ArcStatus::Cancelled, "cancelled while writing " + d.finalPath, d.finalPath);
     const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        la_ssize_t written;
-        {
-            WorkingDirectoryGuard guard(d.savedCwdFd, d.destinationFd);
-            written = archive_write_data(d.disk, bytes, size);
-        }
-        if (written <= 0) {
-            ArcResult failure = d.libarchiveFailure(d.finalPath);
-            failure.status = ArcStatus::WriteFailed;
-            return failure;
-        }
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
+    d.fileSize += size;
+    if (d.buffer.size() + size <= kWriteBufferSize) {
+        d.buffer.insert(d.buffer.end(), bytes, bytes + size);
+        return ArcResult::success();
     }
+    if (ArcResult flushed = d.flush(); !flushed.ok())
+        return flushed;
+    if (size >= kWriteBufferSize / 2) {
+        if (!writeAll(d.fileFd, bytes, size))
+            return systemFailure("cannot write", d.finalPath, errno);
+        return ArcResult::success();
+    }
+    d.buffer.assign(bytes, bytes + size);
     return ArcResult::success();
 }
 
 ArcResult SafeDiskWriter::commitFile()
 {
     Impl& d = *impl_;
-    if (!d.fileOpen)
+    if (d.fileFd < 0)
         return ArcResult::failure(ArcStatus::Internal, "no file is being written");
-    if (d.finishEntry() < ARCHIVE_WARN) {
-        ArcResult failure = d.libarchiveFailure(d.finalPath);
-        failure.status = ArcStatus::WriteFailed;
-        d.fileOpen = false;
-        unlinkat(d.destinationFd, d.temporaryPath.c_str(), 0);
-        return failure;
+    ArcResult result = d.flush();
+    if (result.ok() && d.fileMtime >= 0) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(d.fileMtime), 0}};
+        if (futimens(d.fileFd, times) != 0)
+            result = systemFailure("cannot set the time of", d.finalPath, errno);
     }
-    d.fileOpen = false;
-    // rename() replaces a file or a link under the final name (the link itself, never its
-    // target) in one step. A folder in the way is removed only when empty.
-    if (renameat(d.destinationFd, d.temporaryPath.c_str(), d.destinationFd, d.finalPath.c_str()) != 0) {
-        int error = errno;
-        if ((error == EISDIR || error == ENOTEMPTY || error == EEXIST) &&
-            unlinkat(d.destinationFd, d.finalPath.c_str(), AT_REMOVEDIR) == 0 &&
-            renameat(d.destinationFd, d.temporaryPath.c_str(), d.destinationFd, d.finalPath.c_str()) == 0)
-            return ArcResult::success();
-        error = error == EISDIR || error == ENOTEMPTY || error == EEXIST ? EISDIR : error;
-        unlinkat(d.destinationFd, d.temporaryPath.c_str(), 0);
-        return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot write", d.finalPath, error));
+    // close() is where some file systems (NFS, FUSE) report a failed write.
+    if (close(d.fileFd) != 0 && result.ok())
+        result = systemFailure("cannot write", d.finalPath, errno);
+    d.fileFd = -1;
+    if (!result.ok()) {
+        unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
+        return result;
     }
-    return ArcResult::success();
+    return d.place(true);
 }
 
-ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::string_view /*target*/, std::int64_t /*mtime*/)
+ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime)
 {
-    return ArcResult::failure(ArcStatus::UnsafeEntry,
-                              "skipped symbolic link \"" + std::string(relativePath) + "\": links are not extracted",
-                              std::string(relativePath));
+    Impl& d = *impl_;
+    if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
+        return ready;
+    const std::string path(relativePath);
+    if (!linkTargetStaysInside(relativePath, target)) {
+        std::string shown(target.substr(0, target.find('\0')));
+        return ArcResult::failure(ArcStatus::UnsafeEntry,
+                                  "skipped symbolic link \"" + path + "\" -> \"" + shown +
+                                      "\": its target is not a relative path inside the destination",
+                                  path);
+    }
+    if (ArcResult parent = d.openParent(relativePath, d.parentFd); !parent.ok())
+        return parent;
+    d.finalPath = path;
+    d.fileMtime = mtime;
+    d.fileSize = target.size();
+    const std::string targetZ(target);
+    for (int attempt = 0;; ++attempt) {
+        d.temporaryName = d.nextTemporaryName();
+        if (symlinkat(targetZ.c_str(), d.parentFd, d.temporaryName.c_str()) == 0)
+            break;
+        if (errno != EEXIST || attempt == 100)
+            return systemFailure("cannot create the symbolic link", path, errno);
+    }
+    if (mtime >= 0) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};
+        if (utimensat(d.parentFd, d.temporaryName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+            const int error = errno;
+            unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
+            return systemFailure("cannot set the time of", path, error);
+        }
+    }
+    return d.place(false);
 }
 
 void SafeDiskWriter::abortFile()
@@ -325,24 +456,21 @@ void SafeDiskWriter::abortFile()
 ArcResult SafeDiskWriter::finish()
 {
     Impl& d = *impl_;
-    if (d.disk == nullptr)
+    if (!d.folders)
         return ArcResult::failure(ArcStatus::Internal, "the writer is not open");
     d.abort();
-    int rc;
-    {
-        WorkingDirectoryGuard guard(d.savedCwdFd, d.destinationFd);
-        if (!guard.entered())
-            return ArcResult::failure(ArcStatus::WriteFailed, systemError("cannot enter", d.destination, errno));
-        rc = archive_write_close(d.disk);
+    // Deepest first: narrowing a folder's mode must not lock the writer out of its subfolders.
+    std::sort(d.folderEntries.begin(), d.folderEntries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.path > b.path; });
+    ArcResult total;
+    for (const FolderEntry& entry : d.folderEntries) {
+        const ArcResult applied = d.applyFolder(entry);
+        if (!applied.ok())
+            mergeInto(total, applied);
     }
-    ArcResult result;
-    if (rc < ARCHIVE_WARN) {
-        result = d.libarchiveFailure(d.destination);
-        result.status = ArcStatus::WriteFailed;
-    }
-    archive_write_free(d.disk);
-    d.disk = nullptr;
-    return result;
+    d.folderEntries.clear();
+    d.folders.reset();
+    return total;
 }
 
 }  // namespace arc

@@ -12,15 +12,21 @@
 
 namespace arc {
 
-// Every entry goes through libarchive's archive_write_disk with SECURE_NODOTDOT,
-// SECURE_NOABSOLUTEPATHS and SECURE_SYMLINKS, so nothing lands outside the destination or
-// through a symbolic link. A file is first written under a temporary name in its final
-// directory and renamed over the final name only by commitFile(), which the caller calls after
-// the data's check value matched; abortFile() (or destroying the writer mid-file) removes the
-// temporary. So a final name only ever holds a complete, verified file.
+// Every entry is written through descriptors of its folders, reached from the destination's
+// descriptor one component at a time without following symbolic links (FolderHandles), so
+// nothing lands outside the destination or through a link, whatever is on the disk or changes
+// there meanwhile. A file is first written under a hidden temporary name in its final folder
+// and renamed over the final name only by commitFile(), which the caller calls after the
+// data's check value matched; abortFile() (or destroying the writer mid-file) removes the
+// temporary. So a final name only ever holds a complete, verified file. Nothing is synced:
+// a crash may lose recent files, never leave a partial one under a final name.
 //
-// Not thread-safe, and no other thread of the process may create files while a writer is
-// alive: archive_write_disk resets the process umask around its calls.
+// Modes: permission bits only (never set-id or sticky), given at creation, so the user's umask
+// applies as for any new file. Folder times and modes are applied by finish().
+//
+// Threading: one writer belongs to one thread at a time. The writer changes no process-wide
+// state (no working folder, no umask), so any number of writers may run on other threads,
+// beside any other file work of the process.
 class SafeDiskWriter {
 public:
     // `destination` is created (with parents) by open() when missing. `job`, when given, is
@@ -33,20 +39,26 @@ public:
 
     ArcResult open();
 
-    // `relativePath` must come from safeRelativePath(). `mode` holds permission bits only
+    // `relativePath` must come from safeRelativePath(). A folder entry makes the folder (with
+    // parents) and replaces a symbolic link of its name; a file in the way is NameClash. Files
+    // and links get their missing parent folders too. `mode` holds permission bits only
     // (0 means the default 0644 for files, 0755 for directories); `mtime` is Unix time, or
     // a negative value for "now".
     ArcResult writeDirectory(std::string_view relativePath, std::uint32_t mode, std::int64_t mtime);
     ArcResult beginFile(std::string_view relativePath, std::uint32_t mode, std::int64_t mtime);
+    // Returns Cancelled once the job is cancelled (the caller then calls abortFile()).
     ArcResult writeData(const void* data, std::size_t size);
-    // Gives the temporary its final name. When a file with other content is there already and
-    // the job's answer is Skip, the temporary is removed and the result is still Ok; Cancel
-    // gives ArcStatus::Cancelled.
+    // Gives the temporary its final name. A file already there with the same bytes is replaced
+    // silently; one with other content is replaced when there is no job, else the job is asked:
+    // on Skip the temporary is removed and the result is still Ok; Cancel gives Cancelled. An
+    // empty folder in the way gives way; anything else in the way is NameClash.
     ArcResult commitFile();
 
     // A symbolic link at `relativePath` pointing to `target` (as stored, "/"-separated). It is
     // created only when `target` is relative and, resolved from the link's own folder, stays
-    // inside the destination; otherwise nothing is created and the result is UnsafeEntry.
+    // inside the destination (see linkTargetStaysInside()); otherwise nothing is created and the
+    // result is UnsafeEntry. Later entries are never written through a link: a file below it
+    // is refused (UnsafeEntry), a folder entry of the link's name replaces the link.
     ArcResult writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime);
     void abortFile();
 

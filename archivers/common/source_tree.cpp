@@ -201,8 +201,11 @@ ArcResult collectFolder(const std::string& baseDirectory, const std::string& pat
     std::string memberRoot;
     if (!folder.empty()) {
         // The folder's name becomes the members' prefix, so it must not climb out or be absolute.
+        // safeRelativePath() would turn "/etc" or "C:x" into a name below the base; here such a
+        // pattern is a mistake to report, not a name to rescue.
+        const bool absolute = folder.front() == '/' || (folder.size() >= 2 && folder[1] == ':');
         const std::optional<std::string> safe = safeRelativePath(folder, false);
-        if (!safe)
+        if (!safe || absolute)
             return ArcResult::failure(ArcStatus::BadCommand, "not a folder name below the base: " + pattern);
         memberRoot = *safe;
     }

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
+#include <optional>
 
+#include "disk_writer_support.h"
 #include "temp_dir.h"
 
 namespace arc {
@@ -14,27 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
+using testing::treeOf;
+using testing::writeWhole;
 using testing::TempDir;
 using testing::writeFile;
-
-// Every path below `root`, relative, sorted; used to prove no temporary is left behind.
-std::vector<std::string> treeOf(const fs::path& root)
-{
-    std::vector<std::string> names;
-    for (const auto& item : fs::recursive_directory_iterator(root))
-        names.push_back(item.path().lexically_relative(root).string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-ArcResult writeWhole(SafeDiskWriter& writer, const std::string& name, const std::string& content)
-{
-    if (ArcResult r = writer.beginFile(name, 0644, 1700000000); !r.ok())
-        return r;
-    if (ArcResult r = writer.writeData(content.data(), content.size()); !r.ok())
-        return r;
-    return writer.commitFile();
-}
 
 class DiskWriterTest : public ::testing::Test {
 protected:
@@ -183,7 +169,7 @@ TEST_F(DiskWriterTest, FolderInTheWayOfAFile)
     ASSERT_TRUE(writer.open().ok());
     EXPECT_TRUE(writeWhole(writer, "empty-dir", "file").ok()) << "an empty folder may give way";
     const ArcResult blocked = writeWhole(writer, "full-dir", "file");
-    EXPECT_EQ(blocked.status, ArcStatus::WriteFailed);
+    EXPECT_EQ(blocked.status, ArcStatus::NameClash) << blocked.message;
     ASSERT_TRUE(writer.finish().ok());
     EXPECT_EQ(readFile(dest() / "empty-dir"), "file");
     EXPECT_EQ(readFile(dest() / "full-dir/inside.txt"), "mine");
@@ -195,8 +181,12 @@ TEST_F(DiskWriterTest, FileInTheWayOfAFolderIsKept)
     writeFile(dest() / "name", "mine");
     SafeDiskWriter writer(dest().string());
     ASSERT_TRUE(writer.open().ok());
-    EXPECT_EQ(writer.writeDirectory("name", 0755, -1).status, ArcStatus::WriteFailed);
-    EXPECT_FALSE(writeWhole(writer, "name/child.txt", "x").ok());
+    const ArcResult folder = writer.writeDirectory("name", 0755, -1);
+    EXPECT_EQ(folder.status, ArcStatus::NameClash);
+    const ArcResult child = writeWhole(writer, "name/child.txt", "x");
+    EXPECT_EQ(child.status, ArcStatus::NameClash);
+    EXPECT_NE(child.message.find("name/child.txt"), std::string::npos) << child.message;
+    EXPECT_NE(child.message.find("file name "), std::string::npos) << "names the file in the way: " << child.message;
     ASSERT_TRUE(writer.finish().ok());
     EXPECT_EQ(readFile(dest() / "name"), "mine");
     EXPECT_EQ(treeOf(dest()), std::vector<std::string>{"name"});
@@ -241,6 +231,127 @@ TEST_F(DiskWriterTest, MisuseIsAnInternalError)
     ASSERT_TRUE(writer.finish().ok());
     EXPECT_TRUE(fs::is_empty(dest()));
 }
+
+TEST_F(DiskWriterTest, FolderModesAndTimesComeLastAndThroughTheUmask)
+{
+    const unsigned umask = testing::processUmask();
+    SafeDiskWriter writer(dest().string());
+    ASSERT_TRUE(writer.open().ok());
+    ASSERT_TRUE(writer.writeDirectory("ro", 0555, 1600000000).ok());
+    ASSERT_TRUE(writeWhole(writer, "ro/f.txt", "x").ok()) << "a read-only folder entry still takes its files";
+    ASSERT_TRUE(writeWhole(writer, "implied/sub/g.txt", "y").ok());
+    ASSERT_TRUE(writer.writeDirectory("implied/sub", 0700, -1).ok()) << "a folder entry after its files";
+    ASSERT_TRUE(writer.finish().ok());
+    struct stat info;
+    ASSERT_EQ(stat((dest() / "ro").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0555 & ~umask);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1600000000);
+    ASSERT_EQ(stat((dest() / "implied/sub").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700 & ~umask);
+    ASSERT_EQ(stat((dest() / "implied").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0777 & ~umask);
+}
+
+TEST_F(DiskWriterTest, SystemErrorsReachTheResult)
+{
+    SafeDiskWriter writer(dest().string());
+    ASSERT_TRUE(writer.open().ok());
+    const std::string tooLong(300, 'n');
+    for (const std::string& name : {tooLong, "d/" + tooLong}) {
+        for (const ArcResult& r : {writeWhole(writer, name, "x"), writer.writeDirectory(name, 0, -1)}) {
+            EXPECT_EQ(r.status, ArcStatus::WriteFailed);
+            EXPECT_EQ(r.systemError, ENAMETOOLONG) << r.message;
+            EXPECT_NE(r.message.find(std::strerror(ENAMETOOLONG)), std::string::npos) << r.message;
+            EXPECT_NE(r.message.find(name), std::string::npos) << r.message;
+        }
+    }
+    ASSERT_TRUE(writer.finish().ok());
+    EXPECT_EQ(treeOf(dest()), std::vector<std::string>{"d"});
+}
+
+TEST_F(DiskWriterTest, CancelStopsTheFileBeingWritten)
+{
+    Job job;
+    SafeDiskWriter writer(dest().string(), &job);
+    ASSERT_TRUE(writer.open().ok());
+    ASSERT_TRUE(writer.beginFile("a.txt", 0, -1).ok());
+    ASSERT_TRUE(writer.writeData("x", 1).ok());
+    job.cancel();
+    EXPECT_EQ(writer.writeData("y", 1).status, ArcStatus::Cancelled);
+    writer.abortFile();
+    ASSERT_TRUE(writer.finish().ok());
+    EXPECT_TRUE(fs::is_empty(dest()));
+}
+
+// The question asked when an extracted file meets one already there.
+struct ReplaceCase {
+    const char* name;
+    std::optional<std::string> existing;
+    std::string incoming;
+    std::optional<OverwriteAnswer> answer;  // nullopt: no job
+    bool asked;
+    ArcStatus status;
+    std::string kept;
+};
+
+class Answering : public JobListener {
+public:
+    explicit Answering(OverwriteAnswer answer) : answer_(answer) {}
+    OverwriteAnswer exists(const ExistingFile& file) override
+    {
+        questions.push_back(file);
+        paths.emplace_back(file.path);
+        return answer_;
+    }
+    std::vector<ExistingFile> questions;
+    std::vector<std::string> paths;
+
+private:
+    OverwriteAnswer answer_;
+};
+
+class ReplaceExisting : public ::testing::TestWithParam<ReplaceCase> {};
+
+TEST_P(ReplaceExisting, AsksOnlyAboutOtherContent)
+{
+    const ReplaceCase& c = GetParam();
+    TempDir temp;
+    const fs::path dest = temp.path() / "out";
+    fs::create_directories(dest / "d");
+    if (c.existing)
+        writeFile(dest / "d/a.txt", *c.existing);
+    Answering listener(c.answer.value_or(OverwriteAnswer::Cancel));
+    Job job(&listener);
+    SafeDiskWriter writer(dest.string(), c.answer ? &job : nullptr);
+    ASSERT_TRUE(writer.open().ok());
+    const ArcResult result = writeWhole(writer, "d/a.txt", c.incoming, 1234567);
+    EXPECT_EQ(result.status, c.status) << result.message;
+    ASSERT_TRUE(writer.finish().ok());
+    EXPECT_EQ(readFile(dest / "d/a.txt"), c.kept);
+    EXPECT_EQ(treeOf(dest), (std::vector<std::string>{"d", "d/a.txt"})) << "no temporary is left";
+    ASSERT_EQ(listener.questions.size(), c.asked ? 1u : 0u);
+    if (c.asked) {
+        const ExistingFile& q = listener.questions.front();
+        EXPECT_EQ(listener.paths.front(), "d/a.txt");
+        EXPECT_EQ(q.existingSize, c.existing->size());
+        EXPECT_EQ(q.newSize, c.incoming.size());
+        EXPECT_EQ(q.newMtime, 1234567);
+        EXPECT_GT(q.existingMtime, 1234567);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplaceExisting,
+    ::testing::Values(
+        ReplaceCase{"NoJobOverwrites", "old", "new", std::nullopt, false, ArcStatus::Ok, "new"},
+        ReplaceCase{"NothingThere", std::nullopt, "new", OverwriteAnswer::Cancel, false, ArcStatus::Ok, "new"},
+        ReplaceCase{"SameBytesSilently", "same", "same", OverwriteAnswer::Cancel, false, ArcStatus::Ok, "same"},
+        ReplaceCase{"Overwrite", "old", "newer", OverwriteAnswer::Overwrite, true, ArcStatus::Ok, "newer"},
+        ReplaceCase{"OverwriteAll", "old", "newer", OverwriteAnswer::OverwriteAll, true, ArcStatus::Ok, "newer"},
+        ReplaceCase{"SameSizeOtherBytes", "abcd", "abce", OverwriteAnswer::Skip, true, ArcStatus::Ok, "abcd"},
+        ReplaceCase{"Skip", "old", "new", OverwriteAnswer::SkipAll, true, ArcStatus::Ok, "old"},
+        ReplaceCase{"Cancel", "old", "new", OverwriteAnswer::Cancel, true, ArcStatus::Cancelled, "old"}),
+    [](const ::testing::TestParamInfo<ReplaceCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace arc

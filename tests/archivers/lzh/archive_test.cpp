@@ -282,7 +282,7 @@ TEST(Extract, EscapingMembersAreSkippedAndReportedTheRestExtracted)
     EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsafeEntry)) << r.message;
     EXPECT_EQ(readFile(dir.path() / "out" / "ok.txt"), "fine");
     EXPECT_FALSE(fs::exists(outside));
-    EXPECT_EQ(snapshot(dir.path() / "out").size(), 1u);
+    EXPECT_EQ(readFile(dir.path() / "out" / fs::path(outside).relative_path()), "x") << "an absolute name lands below";
 }
 
 TEST(Extract, ADirectoryNamingTheDestinationItselfIsPassedOver)
