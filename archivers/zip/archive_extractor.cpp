@@ -59,6 +59,37 @@ ArcStatus classify(const std::string& text) {
     return ArcStatus::ArchiveCorrupt;
 }
 
+// An archive without end records is read by libarchive's streaming reader, which wants to
+// look past the last data descriptor and calls a file that ends right there truncated. It is
+// given the file followed by an empty end record, which it takes as the end of the entries.
+// Not seekable, so that the seekable reader (which would trust that empty record) stays out.
+struct StreamWithEnd {
+    int fd = -1;
+    bool endServed = false;
+    char buffer[1 << 16];
+
+    static la_ssize_t read(archive* /*handle*/, void* self, const void** out) {
+        auto& stream = *static_cast<StreamWithEnd*>(self);
+        *out = stream.buffer;
+        ssize_t got;
+        do {
+            got = ::read(stream.fd, stream.buffer, sizeof stream.buffer);
+        } while (got < 0 && errno == EINTR);
+        if (got != 0 || stream.endServed) return got;
+        stream.endServed = true;
+        static constexpr char kEmptyEnd[22] = {'P', 'K', 5, 6};
+        std::memcpy(stream.buffer, kEmptyEnd, sizeof kEmptyEnd);
+        return sizeof kEmptyEnd;
+    }
+};
+
+// libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
+bool isSpecialFile(const CentralRecord& record) {
+    if ((record.madeBy >> 8) != 3) return false;
+    const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
+    return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
 // What the walk does after an entry.
 enum class Next {
     Continue,  // go on with the next entry
@@ -84,6 +115,7 @@ public:
             report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory), {});
         mergeInto(total_, survey_.problems());
         if (directory == DirectoryStatus::Ok) job_.setTotals(survey_.totalBytes(), survey_.entries().size());
+        withoutEndRecord_ = directory == DirectoryStatus::NoEndRecord;
         sourceFd_ = ::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC);
         if (sourceFd_ >= 0) source_.emplace(sourceFd_, static_cast<std::uint64_t>(info.st_size));
 
@@ -96,6 +128,8 @@ public:
     }
 
     ~Extraction() {
+        reader_.reset();
+        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
         if (sourceFd_ >= 0) ::close(sourceFd_);
     }
 
@@ -136,10 +170,22 @@ private:
 
     ArcResult openReader() {
         reader_.reset(archive_read_new());
+        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
+        stream_.reset();
         if (!reader_) return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
         archive_read_support_format_zip(reader_.get());
         archive_read_set_passphrase_callback(reader_.get(), this, &Extraction::passphraseCallback);
-        if (archive_read_open_filename(reader_.get(), archivePath_.c_str(), 1 << 16) != ARCHIVE_OK) {
+        int opened;
+        if (withoutEndRecord_ && sourceFd_ >= 0) {
+            stream_ = std::make_unique<StreamWithEnd>();
+            stream_->fd = ::dup(sourceFd_);
+            if (stream_->fd < 0 || ::lseek(stream_->fd, 0, SEEK_SET) != 0)
+                return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + archivePath_, archivePath_, errno);
+            opened = archive_read_open(reader_.get(), stream_.get(), nullptr, &StreamWithEnd::read, nullptr);
+        } else {
+            opened = archive_read_open_filename(reader_.get(), archivePath_.c_str(), 1 << 16);
+        }
+        if (opened != ARCHIVE_OK) {
             // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
             const int error = archive_errno(reader_.get());
             const bool format = error == EILSEQ;
@@ -247,13 +293,14 @@ private:
     Next extractBody(archive_entry* entry, const SurveyedEntry* surveyed) {
         const std::string& name = currentName_;
         if (surveyed != nullptr && surveyed->overlaps) return Next::Continue;  // the survey reported it
-        const auto type = archive_entry_filetype(entry);
+        auto type = archive_entry_filetype(entry);
         const std::optional<std::string> path = safeRelativePath(name, true);
         if (!path) {
             if (type == AE_IFDIR && namesDestinationItself(name, true)) return Next::Continue;
             report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination", name);
             return Next::Continue;
         }
+        if (surveyed != nullptr && isSpecialFile(*surveyed->record)) type = AE_IFIFO;
         const auto mode = static_cast<std::uint32_t>(archive_entry_perm(entry) & 0777);
         const std::int64_t mtime = archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : -1;
         switch (type) {
@@ -419,6 +466,8 @@ private:
     Job& job_;
     SafeDiskWriter writer_;
     DirectorySurvey survey_;
+    bool withoutEndRecord_ = false;
+    std::unique_ptr<StreamWithEnd> stream_;  // outlives reader_, which reads through it
     ArchiveHandle reader_;
     int sourceFd_ = -1;
     std::optional<FileSource> source_;

@@ -176,5 +176,126 @@ TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles) {
     }
 }
 
+// A member for hand-made archives: any method and packed bytes. With `at` set, only a directory
+// record is written, pointing at that offset (into data that is already there).
+struct Member {
+    std::string name;
+    std::string packed;
+    std::uint16_t method = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t size = 0;
+    std::optional<std::uint32_t> at;
+};
+
+Member stored(std::string name, const std::string& data, std::optional<std::uint32_t> at = std::nullopt) {
+    return Member{std::move(name), data, 0, crcOf(data), static_cast<std::uint32_t>(data.size()), at};
+}
+
+std::string le(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+std::string buildZip(const std::vector<Member>& members) {
+    std::string body;
+    std::string directory;
+    for (const Member& m : members) {
+        const std::string fields = le(m.method, 2) + le(0, 4) + le(m.crc, 4) + le(m.packed.size(), 4) + le(m.size, 4) +
+                                   le(m.name.size(), 2);
+        const std::uint32_t offset = m.at.value_or(static_cast<std::uint32_t>(body.size()));
+        if (!m.at) body += le(0x04034b50, 4) + le(20, 2) + le(0, 2) + fields + le(0, 2) + m.name + m.packed;
+        directory += le(0x02014b50, 4) + le(0x031e, 2) + le(20, 2) + le(0, 2) + fields + le(0, 8) +
+                     le(std::uint64_t{0100644} << 16, 4) + le(offset, 4) + m.name;
+    }
+    return body + directory + le(0x06054b50, 4) + le(0, 4) + le(members.size(), 2) + le(members.size(), 2) +
+           le(directory.size(), 4) + le(body.size(), 4) + le(0, 2);
+}
+
+struct DamagedCase {
+    const char* label;
+    std::vector<Member> members;
+    ArcStatus expected;
+    std::vector<std::string> failedEntries;  // the entries the failures name, in order
+    std::map<std::string, std::string> expectedFiles;
+};
+
+std::vector<DamagedCase> damagedCases() {
+    using Files = std::map<std::string, std::string>;
+    // A stored member whose data is a whole local header and data of another member.
+    const std::string inner = buildZip({stored("in.txt", "hidden")}).substr(0, 30 + 6 + 6);
+    return {
+        {"RecordsSharingData", {stored("a.txt", "AAA"), stored("dup.txt", "AAA", 0), stored("b.txt", "B")},
+         ArcStatus::ArchiveCorrupt, {"dup.txt"}, Files{{"a.txt", "f:AAA"}, {"b.txt", "f:B"}}},
+        {"RecordInsideAnotherRecordsData", {stored("outer", inner), stored("in.txt", "hidden", 30 + 5)},
+         ArcStatus::ArchiveCorrupt, {"in.txt"}, Files{{"outer", "f:" + inner}}},
+        {"UnknownMethod", {Member{"odd.bin", "xxxx", 97, 0, 4, {}}, stored("ok.txt", "ok")}, ArcStatus::UnsupportedMethod,
+         {"odd.bin"}, Files{{"ok.txt", "f:ok"}}},
+        {"BrokenDeflate64", {Member{"d64.bin", "\xff\xff\xff", 9, 0, 10, {}}, stored("ok.txt", "ok")},
+         ArcStatus::ArchiveCorrupt, {"d64.bin"}, Files{{"ok.txt", "f:ok"}}},
+    };
+}
+
+class DamagedArchive : public ::testing::TestWithParam<DamagedCase> {};
+
+TEST_P(DamagedArchive, NamesTheBadEntriesAndExtractsTheRest) {
+    TempDir dir;
+    const std::string archive = (dir.path() / "d.zip").string();
+    writeFile(archive, buildZip(GetParam().members));
+    const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
+    EXPECT_EQ(result.status, GetParam().expected) << result.message;
+    std::vector<std::string> named;
+    for (const EntryFailure& failure : result.allFailures()) named.push_back(failure.path);
+    EXPECT_EQ(named, GetParam().failedEntries) << result.message;
+    EXPECT_EQ(describeTree(dir.path() / "out"), GetParam().expectedFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DamagedArchive, ::testing::ValuesIn(damagedCases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST(DamagedArchive, ZstandardMembersAreRead) {
+    REQUIRE_PEER("zstd");
+    TempDir dir;
+    const std::string data = textBytes(200000);
+    writeFile(dir.path() / "plain", data);
+    const std::string packed = captureShell("zstd -q -c " + shellQuote((dir.path() / "plain").string()));
+    ASSERT_FALSE(packed.empty());
+    const std::string archive = (dir.path() / "z.zip").string();
+    writeFile(archive, buildZip({Member{"z.txt", packed, 93, crcOf(data), static_cast<std::uint32_t>(data.size()), {}}}));
+    const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
+    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+    EXPECT_EQ(readFile(dir.path() / "out" / "z.txt"), data);
+}
+
+// A ZIP written to a pipe (data descriptors) whose directory was cut off: each entry whose
+// CRC holds is extracted, a damaged one is not, and the run says the archive is damaged.
+TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
+    REQUIRE_PEER("zip");
+    TempDir dir;
+    writeFile(dir.path() / "in" / "first.txt", textBytes(40000));
+    writeFile(dir.path() / "in" / "second.bin", randomBytes(30000, 5));
+    const std::string whole = (dir.path() / "whole.zip").string();
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && zip -q - first.txt second.bin | cat >" +
+                       shellQuote(whole)),
+              0);
+    const std::string bytes = readFile(whole);
+    const std::size_t directoryOffset = static_cast<unsigned char>(bytes[bytes.size() - 6]) |
+                                        static_cast<unsigned char>(bytes[bytes.size() - 5]) << 8 |
+                                        static_cast<unsigned char>(bytes[bytes.size() - 4]) << 16;
+    const std::string cut = (dir.path() / "cut.zip").string();
+    writeFile(cut, bytes.substr(0, directoryOffset));
+    const ArcResult result = extractWith(cut, dir.path() / "out", nullptr);
+    EXPECT_EQ(result.status, ArcStatus::ArchiveCorrupt) << result.message;
+    EXPECT_EQ(treeDifference(dir.path() / "in", dir.path() / "out"), "");
+
+    std::string damaged = bytes.substr(0, directoryOffset);
+    damaged[directoryOffset - 1000] ^= 0x55;  // inside the second member's data
+    writeFile(cut, damaged);
+    const ArcResult partial = extractWith(cut, dir.path() / "partial", nullptr);
+    EXPECT_NE(partial.status, ArcStatus::Ok);
+    EXPECT_EQ(describeTree(dir.path() / "partial"),
+              (std::map<std::string, std::string>{{"first.txt", "f:" + textBytes(40000)}}));
+}
+
 }  // namespace
 }  // namespace arc::testing
