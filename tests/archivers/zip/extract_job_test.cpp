@@ -2,6 +2,8 @@
 // any point, and damaged archives that still give their whole entries.
 #include <sys/stat.h>
 
+#include <zlib.h>
+
 #include <string>
 
 #include "common/job.h"
@@ -30,6 +32,12 @@ public:
         return answers[attempts.size() - 1];
     }
 };
+
+std::string le(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
 
 ArcResult extractWith(const std::string& archive, const fs::path& destination, JobListener* listener) {
     Job job(listener);
@@ -141,9 +149,117 @@ INSTANTIATE_TEST_SUITE_P(Tools, Passphrase,
                          ::testing::Values(PasswordCase{"InfoZip", "zip -q -P secret @ZIP@"},
                                            PasswordCase{"SevenZipZipCrypto", "7zz a -tzip -psecret -mem=ZipCrypto @ZIP@"},
                                            PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
+                                           PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
                                            PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
                                            PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// The last of the twelve ZipCrypto header bytes decrypted with `passphrase`: the one byte a
+// reader checks before it trusts a passphrase.
+unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::string& header) {
+    const auto* table = get_crc_table();
+    std::uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
+    const auto update = [&](unsigned char c) {
+        keys[0] = static_cast<std::uint32_t>(table[(keys[0] ^ c) & 0xFF]) ^ (keys[0] >> 8);
+        keys[1] = (keys[1] + (keys[0] & 0xFF)) * 134775813u + 1;
+        keys[2] = static_cast<std::uint32_t>(table[(keys[2] ^ (keys[1] >> 24)) & 0xFF]) ^ (keys[2] >> 8);
+    };
+    for (char c : passphrase) update(static_cast<unsigned char>(c));
+    unsigned char plain = 0;
+    for (char c : header) {
+        const std::uint32_t temp = (keys[2] | 2) & 0xFFFF;
+        plain = static_cast<unsigned char>(c) ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8);
+        update(plain);
+    }
+    return plain;
+}
+
+// A wrong passphrase that passes the one-byte check is caught by the CRC (or the broken
+// stream) and asked again; nothing of the garbage stays.
+TEST(PassphraseCheck, AWrongPassphraseThatPassesTheQuickCheckIsAskedAgain) {
+    REQUIRE_PEER("zip");
+    TempDir dir;
+    writeFile(dir.path() / "in" / "one.txt", textBytes(90000));
+    writeFile(dir.path() / "in" / "two.txt", "second");
+    const std::string archive = (dir.path() / "p.zip").string();
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && zip -q -P secret " + shellQuote(archive) +
+                       " one.txt two.txt"),
+              0);
+    const std::string bytes = readFile(archive);
+    const std::size_t dataOffset = 30 + static_cast<unsigned char>(bytes[26]) + static_cast<unsigned char>(bytes[28]) +
+                                   256 * (static_cast<unsigned char>(bytes[27]) + static_cast<unsigned char>(bytes[29]));
+    const std::string header = bytes.substr(dataOffset, 12);
+    std::string impostor;
+    for (int i = 0; impostor.empty(); ++i)
+        if (zipCryptoCheckByte("w" + std::to_string(i), header) == zipCryptoCheckByte("secret", header))
+            impostor = "w" + std::to_string(i);
+    ScriptedListener listener;
+    listener.answers = {impostor, "secret"};
+    const ArcResult result = extractWith(archive, dir.path() / "out", &listener);
+    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+    EXPECT_EQ(treeDifference(dir.path() / "in", dir.path() / "out"), "");
+    EXPECT_EQ(listener.attempts, (std::vector<unsigned>{1, 2}));
+}
+
+std::uint32_t load32At(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+std::uint16_t load16At(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+// Turns 7-Zip's AE-2 entries (CRC 0, the HMAC alone checks the data) into AE-1 ones, which
+// carry the CRC of `contents` (by entry name) as well.
+std::string asAe1(std::string bytes, const std::map<std::string, std::string>& contents) {
+    std::size_t at = load32At(bytes, bytes.size() - 6);
+    for (int entries = load16At(bytes, bytes.size() - 12); entries-- > 0;) {
+        const std::size_t nameSize = load16At(bytes, at + 28), extraSize = load16At(bytes, at + 30);
+        const std::string name = bytes.substr(at + 46, nameSize);
+        const std::size_t local = load32At(bytes, at + 42);
+        const std::string crc = le(crcOf(contents.at(name)), 4);
+        bytes.replace(at + 16, 4, crc);
+        bytes.replace(local + 14, 4, crc);
+        for (std::size_t extra : {at + 46 + nameSize, local + 30 + load16At(bytes, local + 26)}) {
+            const std::size_t field = bytes.find(std::string("\x01\x99\x07\x00\x02\x00", 6), extra);
+            bytes[field + 4] = 1;
+        }
+        at += 46 + nameSize + extraSize + load16At(bytes, at + 32);
+    }
+    return bytes;
+}
+
+TEST(PassphraseCheck, AesVersionsOneAndTwoAndDamagedAesData) {
+    REQUIRE_PEER("7zz");
+    TempDir dir;
+    const std::map<std::string, std::string> contents = {{"one.txt", textBytes(90000)}, {"two.txt", "second"}};
+    for (const auto& [name, data] : contents) writeFile(dir.path() / "in" / name, data);
+    const std::string archive = (dir.path() / "ae2.zip").string();
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && 7zz a -tzip -psecret -mem=AES256 " +
+                       shellQuote(archive) + " one.txt two.txt"),
+              0);
+    const std::string ae2 = readFile(archive);
+    const std::string ae1 = (dir.path() / "ae1.zip").string();
+    writeFile(ae1, asAe1(ae2, contents));
+    ScriptedListener listener;
+    listener.answers = {"secret"};
+    const ArcResult result = extractWith(ae1, dir.path() / "out", &listener);
+    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+    EXPECT_EQ(treeDifference(dir.path() / "in", dir.path() / "out"), "");
+
+    // The same passphrase accepted twice for data that fails its authentication code: the
+    // data is damaged, and the entry fails as such once the passphrase was asked again.
+    std::string damaged = ae2;
+    damaged[load32At(ae2, ae2.size() - 6) / 2] ^= 0x20;
+    writeFile(archive, damaged);
+    ScriptedListener again;
+    again.answers = {"secret", "secret"};
+    const ArcResult broken = extractWith(archive, dir.path() / "broken", &again);
+    EXPECT_EQ(broken.status, ArcStatus::CrcMismatch) << broken.message;
+    EXPECT_EQ(again.attempts, (std::vector<unsigned>{1, 2}));
+    EXPECT_EQ(describeTree(dir.path() / "broken"), (std::map<std::string, std::string>{{"two.txt", "f:second"}}));
+}
 
 // Only the files finished before the stop remain; no temporary and no partial file.
 TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles) {
@@ -189,12 +305,6 @@ struct Member {
 
 Member stored(std::string name, const std::string& data, std::optional<std::uint32_t> at = std::nullopt) {
     return Member{std::move(name), data, 0, crcOf(data), static_cast<std::uint32_t>(data.size()), at};
-}
-
-std::string le(std::uint64_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    return out;
 }
 
 std::string buildZip(const std::vector<Member>& members) {
