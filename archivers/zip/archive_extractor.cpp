@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -33,7 +34,14 @@
 namespace arc::zip {
 namespace {
 
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflate = 8;
 constexpr std::uint16_t kMethodDeflate64 = 9;
+constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
+// Deflate cannot expand data more than this: a stream of n bytes gives at most about 1032 n.
+constexpr std::uint64_t kDeflateMaxRatio = 1032;
+// The largest data descriptor (signature, CRC, two 64-bit sizes).
+constexpr std::uint64_t kMaxDescriptorSize = 24;
 // Passphrases asked for one entry at most; a listener that keeps answering wrongly is stopped.
 constexpr unsigned kMaxPassphraseAttempts = 20;
 
@@ -303,6 +311,9 @@ private:
         if (surveyed != nullptr && isSpecialFile(*surveyed->record)) type = AE_IFIFO;
         const auto mode = static_cast<std::uint32_t>(archive_entry_perm(entry) & 0777);
         const std::int64_t mtime = archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : -1;
+        currentPath_ = *path;
+        currentMode_ = mode;
+        currentMtime_ = mtime;
         switch (type) {
         case AE_IFDIR:
             mergeInto(total_, writer_.writeDirectory(*path, mode, mtime));
@@ -357,7 +368,11 @@ private:
             if (status == ARCHIVE_OK && size == 0) continue;  // libarchive's empty end block (null pointer)
             if (status != ARCHIVE_OK) {
                 writer_.abortFile();
-                return dataFailure(errorText(reader_.get()), encrypted, status <= ARCHIVE_FATAL);
+                const std::string text = errorText(reader_.get());
+                if (!encrypted && surveyed != nullptr) {
+                    if (const std::optional<Next> redone = readOversized(*surveyed, status <= ARCHIVE_FATAL)) return *redone;
+                }
+                return dataFailure(text, encrypted, status <= ARCHIVE_FATAL);
             }
             if (offset < 0 || static_cast<std::uint64_t>(offset) != written) {
                 writer_.abortFile();
@@ -379,6 +394,9 @@ private:
         const bool crcStored = surveyed == nullptr || !surveyed->aesAuthenticated;
         if (record != nullptr && ((crcStored && crc != record->crc32) || written != record->uncompressedSize)) {
             writer_.abortFile();
+            if (!encrypted) {
+                if (const std::optional<Next> redone = readOversized(*surveyed, false)) return *redone;
+            }
             return dataFailure("data does not match its CRC-32", encrypted, false);
         }
         mergeInto(total_, writer_.commitFile());
@@ -412,6 +430,51 @@ private:
         report(status, message + "; not extracted", currentName_);
         if (job_.cancelled()) return cancel();
         return after;
+    }
+
+    // Writers without (or with half of) zip64 stored the sizes of members over 4 GiB cut to 32
+    // bits, so libarchive stops early. Such a member is read again here, its real extent taken
+    // from the room up to the next header (stored) or from the stream's own end (deflate), and
+    // kept only when its CRC-32 and its size modulo 4 GiB prove it whole. Null when the member
+    // is not one of those after all: its first failure stands.
+    std::optional<Next> readOversized(const SurveyedEntry& surveyed, bool fatal) {
+        const CentralRecord& record = *surveyed.record;
+        const std::uint64_t room = surveyed.dataRoom;
+        if (!source_ || surveyed.dataOffset == 0 || (record.flags & 1) != 0) return std::nullopt;
+        std::uint64_t storedSize = record.compressedSize;
+        if (surveyed.method == kMethodStored) {
+            if (room < storedSize + k4GiB) return std::nullopt;
+            while (storedSize + k4GiB <= room) storedSize += k4GiB;
+            if (room - storedSize > kMaxDescriptorSize) return std::nullopt;
+        } else if (surveyed.method != kMethodDeflate ||
+                   (room < record.compressedSize + k4GiB && record.compressedSize < k4GiB / kDeflateMaxRatio)) {
+            return std::nullopt;
+        }
+        ArcResult begun = writer_.beginFile(currentPath_, currentMode_, currentMtime_);
+        if (!begun.ok()) {
+            mergeInto(total_, begun);
+            return fatal ? Next::Reopen : Next::Continue;
+        }
+        bool stopped = false;
+        const auto sink = [&](const unsigned char* data, std::size_t size) {
+            if (!writer_.writeData(data, size).ok()) return false;
+            stopped = !job_.advance(size);
+            return !stopped;
+        };
+        const RawMemberResult read =
+            surveyed.method == kMethodStored
+                ? copyStoredMember(*source_, surveyed.dataOffset, storedSize, sink)
+                : inflateDeflateMember(*source_, surveyed.dataOffset, room,
+                                       room > UINT64_MAX / kDeflateMaxRatio ? UINT64_MAX : room * kDeflateMaxRatio, sink);
+        if (stopped) return cancel();
+        if (read.status == RawMemberStatus::Ok && read.crc32 == record.crc32 &&
+            (read.size & (k4GiB - 1)) == (record.uncompressedSize & (k4GiB - 1))) {
+            mergeInto(total_, writer_.commitFile());
+            if (job_.cancelled()) return cancel();
+            return fatal ? Next::Reopen : Next::Continue;
+        }
+        writer_.abortFile();
+        return std::nullopt;
     }
 
     Next extractDeflate64(const SurveyedEntry& surveyed, const std::string& path, std::uint32_t mode, std::int64_t mtime) {
@@ -474,6 +537,9 @@ private:
     ArcResult total_;
 
     std::string currentName_;
+    std::string currentPath_;  // the safe path of the current entry
+    std::uint32_t currentMode_ = 0;
+    std::int64_t currentMtime_ = -1;
     std::size_t passphrasePosition_ = static_cast<std::size_t>(-1);
     unsigned passphraseAttempt_ = 0;   // answers asked for the current entry
     std::string lastPassphrase_;       // libarchive copies it; kept alive until the next ask

@@ -86,6 +86,10 @@ void DirectorySurvey::survey(const ByteSource& source) {
         }
         entries_.push_back(std::move(entry));
     }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const std::uint64_t next = i + 1 < entries_.size() ? entries_[i + 1].record->localHeaderOffset : directory_.directoryOffset;
+        if (entries_[i].dataOffset != 0 && next > entries_[i].dataOffset) entries_[i].dataRoom = next - entries_[i].dataOffset;
+    }
 }
 
 }  // namespace arc::zip

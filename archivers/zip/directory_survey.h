@@ -17,6 +17,7 @@ struct SurveyedEntry {
     const CentralRecord* record = nullptr;
     std::string name;             // decoded, cut at a NUL byte; never made safe here
     std::uint64_t dataOffset = 0;  // first byte of the member data; 0 when the local header is unreadable
+    std::uint64_t dataRoom = 0;    // bytes from dataOffset to the next local header or the directory
     std::uint16_t method = 0;      // the compression method (the inner one for AES-encrypted entries)
     bool aesAuthenticated = false;  // WinZip AE-2: the stored CRC is 0 and the HMAC stands for it
     bool overlaps = false;         // its local header lies inside an earlier entry's data

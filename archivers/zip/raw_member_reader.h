@@ -32,4 +32,15 @@ RawMemberResult inflateDeflate64Member(const ByteSource& source, std::uint64_t d
                                        std::uint64_t maxOutputSize,
                                        const std::function<bool(const unsigned char*, std::size_t)>& sink);
 
+// Copies `size` stored bytes at `dataOffset` to `sink`, in pieces of at most 256 KiB.
+RawMemberResult copyStoredMember(const ByteSource& source, std::uint64_t dataOffset, std::uint64_t size,
+                                 const std::function<bool(const unsigned char*, std::size_t)>& sink);
+
+// Inflates the deflate stream at `dataOffset` up to its own end, reading at most
+// `maxCompressedSize` bytes and handing over at most `maxOutputSize`. For members whose
+// recorded sizes cannot be trusted: the stream itself says where it ends.
+RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dataOffset, std::uint64_t maxCompressedSize,
+                                     std::uint64_t maxOutputSize,
+                                     const std::function<bool(const unsigned char*, std::size_t)>& sink);
+
 }  // namespace arc::zip

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <fstream>
 #include <string>
 
 #include "common/job.h"
@@ -405,6 +406,50 @@ TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
     EXPECT_NE(partial.status, ArcStatus::Ok);
     EXPECT_EQ(describeTree(dir.path() / "partial"),
               (std::map<std::string, std::string>{{"first.txt", "f:" + textBytes(40000)}}));
+}
+
+// A member of 4 GiB + 5000 bytes whose records say 5000, as writers that half knew zip64 left
+// them (zip64 end records, 32-bit member sizes). Writes 4 GiB, so it runs only on request.
+TEST(DamagedArchive, SizesCutTo32BitsAreRecoveredWhenTheCrcHolds) {
+    if (std::getenv("TEMBREL_LARGE_TESTS") == nullptr) GTEST_SKIP() << "set TEMBREL_LARGE_TESTS=1 to run";
+    TempDir dir;
+    const std::uint64_t bigSize = (std::uint64_t{1} << 32) + 5000;
+    const std::string tail = textBytes(5000);
+    uLong crc = crc32(0, nullptr, 0);
+    const std::string zeros(1 << 20, '\0');
+    for (std::uint64_t done = 0; done < bigSize - tail.size(); done += zeros.size())
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(zeros.data()), static_cast<uInt>(zeros.size()));
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(tail.data()), static_cast<uInt>(tail.size()));
+
+    const auto local = [](const std::string& name, std::uint32_t crc32, std::uint32_t size) {
+        return le(0x04034b50, 4) + le(10, 2) + le(0, 4) + le(0, 4) + le(crc32, 4) + le(size, 4) + le(size, 4) +
+               le(name.size(), 2) + le(0, 2) + name;
+    };
+    const auto central = [](const std::string& name, std::uint32_t crc32, std::uint32_t size, std::uint32_t offset) {
+        return le(0x02014b50, 4) + le(0x031e, 2) + le(10, 2) + le(0, 4) + le(0, 4) + le(crc32, 4) + le(size, 4) +
+               le(size, 4) + le(name.size(), 2) + le(0, 8) + le(std::uint64_t{0100644} << 16, 4) + le(offset, 4) + name;
+    };
+    const std::string first = local("small.txt", crcOf("small"), 5) + "small";
+    const std::string bigHeader = local("big.bin", static_cast<std::uint32_t>(crc), 5000);
+    const std::uint64_t directoryOffset = first.size() + bigHeader.size() + bigSize;
+    const std::string directory = central("small.txt", crcOf("small"), 5, 0) +
+                                  central("big.bin", static_cast<std::uint32_t>(crc), 5000, first.size());
+    const std::uint64_t zip64End = directoryOffset + directory.size();
+    const std::string ends = le(0x06064b50, 4) + le(44, 8) + le(0x031e, 2) + le(45, 2) + le(0, 8) + le(2, 8) + le(2, 8) +
+                             le(directory.size(), 8) + le(directoryOffset, 8) + le(0x07064b50, 4) + le(0, 4) +
+                             le(zip64End, 8) + le(1, 4) + le(0x06054b50, 4) + le(0, 4) + le(2, 2) + le(2, 2) +
+                             le(directory.size(), 4) + le(0xFFFFFFFF, 4) + le(0, 2);
+    const std::string archive = (dir.path() / "big.zip").string();
+    {
+        std::ofstream out(archive, std::ios::binary);
+        out << first << bigHeader;
+        out.seekp(static_cast<std::streamoff>(first.size() + bigHeader.size() + bigSize - tail.size()));
+        out << tail << directory << ends;
+    }
+    const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
+    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+    EXPECT_EQ(readFile(dir.path() / "out" / "small.txt"), "small");
+    EXPECT_EQ(fs::file_size(dir.path() / "out" / "big.bin"), bigSize);
 }
 
 }  // namespace
