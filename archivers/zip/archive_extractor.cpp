@@ -1,5 +1,11 @@
-// Walks libarchive's entries beside our own reading of the central directory, which supplies
+// Walks libarchive's entries beside our own survey of the central directory, which supplies
 // the raw name bytes, flags, extras and CRC of each entry.
+//
+// libarchive gives up on a reader after a fatal error (a broken deflate stream, say), and
+// cannot go back to an entry. Both are met by opening the archive again and skipping to the
+// entry wanted: the seekable reader skips by seeking, so this costs no pass over the data.
+// An entry is read again only after a passphrase that passed the format's quick check (one
+// byte for ZipCrypto, two for AES) turned out wrong at the CRC or authentication code.
 #include "zip/archive_extractor.h"
 
 #include <archive.h>
@@ -11,220 +17,536 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "common/disk_writer.h"
 #include "common/name_charset.h"
 #include "common/safe_path.h"
-#include "zip/central_directory.h"
+#include "zip/directory_survey.h"
 #include "zip/member_names.h"
+#include "zip/raw_member_reader.h"
 
 namespace arc::zip {
 namespace {
 
-struct ArchiveReader {
-    archive* handle = archive_read_new();
-    ~ArchiveReader() {
-        if (handle != nullptr) archive_read_free(handle);
-    }
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflate = 8;
+constexpr std::uint16_t kMethodDeflate64 = 9;
+constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
+// Deflate cannot expand data more than this: a stream of n bytes gives at most about 1032 n.
+constexpr std::uint64_t kDeflateMaxRatio = 1032;
+// The largest data descriptor (signature, CRC, two 64-bit sizes).
+constexpr std::uint64_t kMaxDescriptorSize = 24;
+// Passphrases asked for one entry at most; a listener that keeps answering wrongly is stopped.
+constexpr unsigned kMaxPassphraseAttempts = 20;
+
+struct ArchiveFree {
+    void operator()(archive* handle) const { archive_read_free(handle); }
 };
+using ArchiveHandle = std::unique_ptr<archive, ArchiveFree>;
 
 std::string errorText(archive* handle) {
     const char* text = archive_error_string(handle);
     return text != nullptr ? text : "unknown error";
 }
 
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
 // libarchive reports problems as text; map the ones we can name.
 ArcStatus classify(const std::string& text) {
-    if (text.find("CRC") != std::string::npos || text.find("crc") != std::string::npos) return ArcStatus::CrcMismatch;
-    if (text.find("assphrase") != std::string::npos || text.find("ncrypt") != std::string::npos ||
-        text.find("nsupported") != std::string::npos || text.find("not supported") != std::string::npos)
+    if (contains(text, "CRC") || contains(text, "crc")) return ArcStatus::CrcMismatch;
+    if (contains(text, "Passphrase required")) return ArcStatus::PasswordRequired;
+    if (contains(text, "ncorrect passphrase")) return ArcStatus::WrongPassword;
+    if (contains(text, "ncrypt") || contains(text, "nsupported") || contains(text, "not supported"))
         return ArcStatus::UnsupportedMethod;
     return ArcStatus::ArchiveCorrupt;
 }
 
-// libarchive's seekable reader visits the central directory's entries in the order of their
-// local header offsets, one entry per offset; the same order here lets entry k be paired with
-// its record. Each pairing is checked (size, and name bytes where libarchive kept them), and
-// an entry that does not pair up falls back to libarchive's own view.
-class DirectoryIndex {
+// An archive without end records is read by libarchive's streaming reader, which wants to
+// look past the last data descriptor and calls a file that ends right there truncated. It is
+// given the file followed by an empty end record, which it takes as the end of the entries.
+// Not seekable, so that the seekable reader (which would trust that empty record) stays out.
+struct StreamWithEnd {
+    int fd = -1;
+    bool endServed = false;
+    char buffer[1 << 16];
+
+    static la_ssize_t read(archive* /*handle*/, void* self, const void** out) {
+        auto& stream = *static_cast<StreamWithEnd*>(self);
+        *out = stream.buffer;
+        ssize_t got;
+        do {
+            got = ::read(stream.fd, stream.buffer, sizeof stream.buffer);
+        } while (got < 0 && errno == EINTR);
+        if (got != 0 || stream.endServed) return got;
+        stream.endServed = true;
+        static constexpr char kEmptyEnd[22] = {'P', 'K', 5, 6};
+        std::memcpy(stream.buffer, kEmptyEnd, sizeof kEmptyEnd);
+        return sizeof kEmptyEnd;
+    }
+};
+
+// libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
+bool isSpecialFile(const CentralRecord& record) {
+    if ((record.madeBy >> 8) != 3) return false;
+    const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
+    return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
+// What the walk does after an entry.
+enum class Next {
+    Continue,  // go on with the next entry
+    Reopen,    // the reader is unusable: open the archive again at the next entry
+    Retry,     // open the archive again at this same entry (another passphrase)
+    Stop,      // cancelled
+};
+
+class Extraction {
 public:
-    // Returns how the directory read; entries are paired only when it read cleanly.
-    DirectoryStatus load(const std::string& archivePath) {
-        DirectoryStatus status = DirectoryStatus::ReadFailed;
-        const int fd = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return status;
+    Extraction(const std::string& archivePath, const std::string& destination, Job& job)
+        : archivePath_(archivePath), job_(job), writer_(destination, &job) {}
+
+    ArcResult run() {
         struct stat info{};
-        if (::fstat(fd, &info) == 0) {
-            FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
-            status = readCentralDirectory(source, directory_);
-            if (status != DirectoryStatus::Ok) directory_.records.clear();
-        }
-        ::close(fd);
-        for (std::size_t i = 0; i < directory_.records.size(); ++i) order_.push_back(i);
-        std::stable_sort(order_.begin(), order_.end(), [this](std::size_t a, std::size_t b) {
-            return directory_.records[a].localHeaderOffset < directory_.records[b].localHeaderOffset;
-        });
-        order_.erase(std::unique(order_.begin(), order_.end(),
-                                 [this](std::size_t a, std::size_t b) {
-                                     return directory_.records[a].localHeaderOffset == directory_.records[b].localHeaderOffset;
-                                 }),
-                     order_.end());
-        return status;
+        if (::stat(archivePath_.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a readable file",
+                                      archivePath_, errno);
+        const DirectoryStatus directory = survey_.load(archivePath_);
+        // Without a sound directory an archive may be cut short or damaged: what the local
+        // headers still give is extracted, but the run must not look complete.
+        if (directory != DirectoryStatus::Ok && directory != DirectoryStatus::ReadFailed)
+            report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory), {});
+        mergeInto(total_, survey_.problems());
+        if (directory == DirectoryStatus::Ok) job_.setTotals(survey_.totalBytes(), survey_.entries().size());
+        withoutEndRecord_ = directory == DirectoryStatus::NoEndRecord;
+        sourceFd_ = ::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (sourceFd_ >= 0) source_.emplace(sourceFd_, static_cast<std::uint64_t>(info.st_size));
+
+        if (ArcResult opened = openReader(); !opened.ok()) return opened;
+        ArcResult opened = writer_.open();
+        if (!opened.ok()) return opened;
+        walk();
+        mergeInto(total_, writer_.finish());
+        return total_;
     }
 
-    const CentralRecord* pair(std::size_t position, archive_entry* entry) const {
-        if (position >= order_.size()) return nullptr;
-        const CentralRecord& record = directory_.records[order_[position]];
+    ~Extraction() {
+        reader_.reset();
+        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
+        if (sourceFd_ >= 0) ::close(sourceFd_);
+    }
+
+private:
+    void report(ArcStatus status, std::string message, std::string path) {
+        mergeInto(total_, ArcResult::failure(status, std::move(message), std::move(path)));
+    }
+
+    Next cancel() {
+        writer_.abortFile();
+        if (total_.status != ArcStatus::Cancelled) mergeInto(total_, cancelledResult());
+        return Next::Stop;
+    }
+
+    static const char* passphraseCallback(archive* /*handle*/, void* self) {
+        try {
+            return static_cast<Extraction*>(self)->nextPassphrase();
+        } catch (...) {
+            return nullptr;
+        }
+    }
+
+    // libarchive calls this for as long as the passphrases it has fail the quick check, and
+    // gives up on the entry at the first null.
+    const char* nextPassphrase() {
+        if (job_.cancelled() || listenerGaveUp_ || passphraseAttempt_ >= kMaxPassphraseAttempts) return nullptr;
+        const std::optional<std::string> answer = job_.passphrase(archivePath_, currentName_, ++passphraseAttempt_);
+        // Giving up holds for the archive: the other encrypted entries fail without asking.
+        if (!answer || answer->empty()) {
+            listenerGaveUp_ = true;
+            return nullptr;
+        }
+        lastPassphrase_ = *answer;
+        passphraseGivenNow_ = true;
+        passphraseGivenForEntry_ = true;
+        return lastPassphrase_.c_str();
+    }
+
+    ArcResult openReader() {
+        reader_.reset(archive_read_new());
+        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
+        stream_.reset();
+        if (!reader_) return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
+        archive_read_support_format_zip(reader_.get());
+        archive_read_set_passphrase_callback(reader_.get(), this, &Extraction::passphraseCallback);
+        int opened;
+        if (withoutEndRecord_ && sourceFd_ >= 0) {
+            stream_ = std::make_unique<StreamWithEnd>();
+            stream_->fd = ::dup(sourceFd_);
+            if (stream_->fd < 0 || ::lseek(stream_->fd, 0, SEEK_SET) != 0)
+                return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + archivePath_, archivePath_, errno);
+            opened = archive_read_open(reader_.get(), stream_.get(), nullptr, &StreamWithEnd::read, nullptr);
+        } else {
+            opened = archive_read_open_filename(reader_.get(), archivePath_.c_str(), 1 << 16);
+        }
+        if (opened != ARCHIVE_OK) {
+            // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
+            const int error = archive_errno(reader_.get());
+            const bool format = error == EILSEQ;
+            return ArcResult::failure(format ? ArcStatus::ArchiveCorrupt : ArcStatus::ArchiveUnreadable,
+                                      archivePath_ + ": " + errorText(reader_.get()), archivePath_, format ? 0 : error);
+        }
+        return ArcResult::success();
+    }
+
+    // A fresh reader placed before entry `position`; false (reported) when that fails.
+    bool reopenAt(std::size_t position) {
+        if (ArcResult opened = openReader(); !opened.ok()) {
+            mergeInto(total_, opened);
+            return false;
+        }
+        for (std::size_t i = 0; i < position; ++i) {
+            archive_entry* entry = nullptr;
+            const int status = archive_read_next_header(reader_.get(), &entry);
+            if (status == ARCHIVE_EOF || status == ARCHIVE_FATAL) {
+                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.get()), {});
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void walk() {
+        for (std::size_t position = 0;;) {
+            if (job_.cancelled()) {
+                cancel();
+                return;
+            }
+            archive_entry* entry = nullptr;
+            const int status = archive_read_next_header(reader_.get(), &entry);
+            if (status == ARCHIVE_EOF) return;
+            if (status == ARCHIVE_FATAL) {
+                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.get()), {});
+                return;
+            }
+            Next next = Next::Continue;
+            if (status == ARCHIVE_FAILED || status == ARCHIVE_RETRY) {
+                const SurveyedEntry* surveyed = survey_.at(position);
+                report(classify(errorText(reader_.get())), archivePath_ + ": " + errorText(reader_.get()),
+                       surveyed != nullptr ? surveyed->name : std::string());
+            } else {
+                next = extractEntry(entry, position);
+            }
+            switch (next) {
+            case Next::Stop: return;
+            case Next::Continue: ++position; break;
+            case Next::Reopen:
+                ++position;
+                if (!reopenAt(position)) return;
+                break;
+            case Next::Retry:
+                if (!reopenAt(position)) return;
+                break;
+            }
+        }
+    }
+
+    // The survey's entry at `position` when it is the one libarchive gives (same size, and the
+    // same name bytes where libarchive kept them raw); else null, and libarchive's view is used.
+    const SurveyedEntry* pair(std::size_t position, archive_entry* entry) const {
+        const SurveyedEntry* surveyed = survey_.at(position);
+        if (surveyed == nullptr) return nullptr;
+        const CentralRecord& record = *surveyed->record;
         if (archive_entry_size_is_set(entry) && archive_entry_filetype(entry) == AE_IFREG &&
             static_cast<std::uint64_t>(archive_entry_size(entry)) != record.uncompressedSize)
             return nullptr;
         const char* raw = archive_entry_pathname(entry);
         const bool libarchiveConverted = (record.flags & 0x0800) != 0 || !unicodePathName(record.name, record.extra).empty();
-        if (raw != nullptr && !libarchiveConverted && record.name != raw) return nullptr;
-        return &record;
+        const std::string_view stored = std::string_view(record.name).substr(0, record.name.find('\0'));
+        if (raw != nullptr && !libarchiveConverted && stored != raw) return nullptr;
+        return surveyed;
     }
 
-private:
-    CentralDirectory directory_;
-    std::vector<std::size_t> order_;
-};
-
-class Extraction {
-public:
-    Extraction(const std::string& archivePath, const std::string& destination)
-        : archivePath_(archivePath), writer_(destination) {}
-
-    ArcResult run() {
-        if (reader_.handle == nullptr) return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
-        struct stat info{};
-        if (::stat(archivePath_.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a readable file");
-        const DirectoryStatus directory = index_.load(archivePath_);
-        // Without its end records an archive is cut short: what the local headers still give
-        // is extracted, but the run must not look complete.
-        if (directory == DirectoryStatus::NoEndRecord || directory == DirectoryStatus::Truncated)
-            report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory));
-        archive_read_support_format_zip(reader_.handle);
-        if (archive_read_open_filename(reader_.handle, archivePath_.c_str(), 1 << 16) != ARCHIVE_OK) {
-            // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
-            const bool format = archive_errno(reader_.handle) == EILSEQ;
-            return ArcResult::failure(format ? ArcStatus::ArchiveCorrupt : ArcStatus::ArchiveUnreadable,
-                                      archivePath_ + ": " + errorText(reader_.handle));
-        }
-        ArcResult opened = writer_.open();
-        if (!opened.ok()) return opened;
-        for (std::size_t position = 0;; ++position) {
-            archive_entry* entry = nullptr;
-            const int status = archive_read_next_header(reader_.handle, &entry);
-            if (status == ARCHIVE_EOF) break;
-            if (status == ARCHIVE_FATAL) {
-                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.handle));
-                break;
-            }
-            if (status == ARCHIVE_FAILED || status == ARCHIVE_RETRY) {
-                report(classify(errorText(reader_.handle)), archivePath_ + ": " + errorText(reader_.handle));
-                continue;
-            }
-            if (!extractEntry(entry, index_.pair(position, entry))) break;
-        }
-        mergeInto(total_, writer_.finish());
-        return total_;
-    }
-
-private:
-    void report(ArcStatus status, std::string message) { mergeInto(total_, ArcResult::failure(status, std::move(message))); }
-
-    std::string entryName(archive_entry* entry, const CentralRecord* record) const {
-        if (record != nullptr) return decodeMemberName(record->name, record->flags, record->extra);
+    static std::string fallbackName(archive_entry* entry) {
         if (const char* raw = archive_entry_pathname(entry)) return decodeLegacyName(raw, LastResort::Cp437);
         if (const char* utf8 = archive_entry_pathname_utf8(entry)) return utf8;
         return {};
     }
 
-    // False when the archive cannot be read any further.
-    bool extractEntry(archive_entry* entry, const CentralRecord* record) {
-        const std::string name = entryName(entry, record);
+    Next extractEntry(archive_entry* entry, std::size_t position) {
+        const SurveyedEntry* surveyed = pair(position, entry);
+        currentName_ = surveyed != nullptr ? surveyed->name : fallbackName(entry);
+        if (position != passphrasePosition_) {
+            passphrasePosition_ = position;
+            passphraseAttempt_ = 0;
+            passphraseGivenForEntry_ = false;
+            failedPassphrases_.clear();
+        }
+        passphraseGivenNow_ = false;
+        const bool regular = archive_entry_filetype(entry) == AE_IFREG;
+        std::uint64_t size = 0;
+        if (regular && surveyed != nullptr) size = surveyed->record->uncompressedSize;
+        else if (regular && archive_entry_size_is_set(entry)) size = static_cast<std::uint64_t>(archive_entry_size(entry));
+        if (!job_.beginEntry(currentName_, size)) return cancel();
+        const Next next = extractBody(entry, surveyed);
+        if (next == Next::Stop || next == Next::Retry) return next;
+        if (!job_.endEntry()) return cancel();
+        return next;
+    }
+
+    Next extractBody(archive_entry* entry, const SurveyedEntry* surveyed) {
+        const std::string& name = currentName_;
+        if (surveyed != nullptr && surveyed->overlaps) return Next::Continue;  // the survey reported it
+        auto type = archive_entry_filetype(entry);
         const std::optional<std::string> path = safeRelativePath(name, true);
         if (!path) {
-            if (archive_entry_filetype(entry) == AE_IFDIR && namesDestinationItself(name, true)) return true;
-            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination");
-            return true;
+            if (type == AE_IFDIR && namesDestinationItself(name, true)) return Next::Continue;
+            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination", name);
+            return Next::Continue;
         }
+        if (surveyed != nullptr && isSpecialFile(*surveyed->record)) type = AE_IFIFO;
         const auto mode = static_cast<std::uint32_t>(archive_entry_perm(entry) & 0777);
         const std::int64_t mtime = archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : -1;
-        switch (archive_entry_filetype(entry)) {
+        currentPath_ = *path;
+        currentMode_ = mode;
+        currentMtime_ = mtime;
+        switch (type) {
         case AE_IFDIR:
             mergeInto(total_, writer_.writeDirectory(*path, mode, mtime));
-            return true;
+            return Next::Continue;
         case AE_IFREG:
             break;
         case AE_IFLNK:
-            report(ArcStatus::UnsafeEntry, "skipped symbolic link \"" + name + "\": links are not extracted");
-            return true;
+            return extractSymlink(entry, surveyed, *path, mtime);
         default:
-            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": not a regular file or directory");
-            return true;
+            report(ArcStatus::SpecialEntry, "skipped \"" + name + "\": a device, FIFO or socket is never created", name);
+            return Next::Continue;
         }
-        if (archive_entry_is_encrypted(entry)) {
-            report(ArcStatus::UnsupportedMethod, "skipped \"" + name + "\": encrypted entries are not supported");
-            return true;
+        const bool encrypted = archive_entry_is_encrypted(entry) != 0;
+        if (surveyed != nullptr && surveyed->method == kMethodDeflate64) {
+            if (!encrypted) return extractDeflate64(*surveyed, *path, mode, mtime);
+            report(ArcStatus::UnsupportedMethod, "skipped \"" + name + "\": encrypted Deflate64 is not supported", name);
+            return Next::Continue;
         }
         ArcResult begun = writer_.beginFile(*path, mode, mtime);
         if (!begun.ok()) {
             mergeInto(total_, begun);
-            return true;
+            return Next::Continue;
         }
-        return copyData(name, record);
+        return copyData(surveyed, encrypted);
     }
 
-    bool copyData(const std::string& name, const CentralRecord* record) {
+    Next extractSymlink(archive_entry* entry, const SurveyedEntry* surveyed, const std::string& path, std::int64_t mtime) {
+        const char* rawTarget = archive_entry_symlink(entry);
+        if (rawTarget == nullptr || *rawTarget == '\0') {
+            report(ArcStatus::ArchiveCorrupt, "symbolic link \"" + currentName_ + "\" has no target", currentName_);
+            return Next::Continue;
+        }
+        const std::string target = surveyed != nullptr
+                                       ? decodeMemberName(rawTarget, surveyed->record->flags, {})
+                                       : decodeLegacyName(rawTarget, LastResort::Cp437);
+        ArcResult made = writer_.writeSymlink(path, target, mtime);
+        if (!made.ok() && made.path.empty()) made.path = currentName_;
+        mergeInto(total_, made);
+        return Next::Continue;
+    }
+
+    Next copyData(const SurveyedEntry* surveyed, bool encrypted) {
+        const CentralRecord* record = surveyed != nullptr ? surveyed->record : nullptr;
         std::uint32_t crc = 0;
         std::uint64_t written = 0;
         for (;;) {
             const void* block = nullptr;
             size_t size = 0;
             la_int64_t offset = 0;
-            const int status = archive_read_data_block(reader_.handle, &block, &size, &offset);
+            const int status = archive_read_data_block(reader_.get(), &block, &size, &offset);
             if (status == ARCHIVE_EOF) break;
             if (status == ARCHIVE_OK && size == 0) continue;  // libarchive's empty end block (null pointer)
             if (status != ARCHIVE_OK) {
                 writer_.abortFile();
-                const std::string text = errorText(reader_.handle);
-                report(classify(text), "\"" + name + "\": " + text);
-                return status > ARCHIVE_FATAL;
+                const std::string text = errorText(reader_.get());
+                if (!encrypted && surveyed != nullptr) {
+                    if (const std::optional<Next> redone = readOversized(*surveyed, status <= ARCHIVE_FATAL)) return *redone;
+                }
+                return dataFailure(text, encrypted, status <= ARCHIVE_FATAL);
             }
             if (offset < 0 || static_cast<std::uint64_t>(offset) != written) {
                 writer_.abortFile();
-                report(ArcStatus::ArchiveCorrupt, "\"" + name + "\": data out of sequence");
-                return true;
+                report(ArcStatus::ArchiveCorrupt, "\"" + currentName_ + "\": data out of sequence", currentName_);
+                return Next::Continue;
             }
             ArcResult result = writer_.writeData(block, size);
             if (!result.ok()) {
                 writer_.abortFile();
+                if (result.path.empty()) result.path = currentName_;
                 mergeInto(total_, result);
-                return true;
+                return Next::Continue;
             }
             crc = libdeflate_crc32(crc, block, size);
             written += size;
+            if (!job_.advance(size)) return cancel();
         }
-        if (record != nullptr && (crc != record->crc32 || written != record->uncompressedSize)) {
+        // AE-2 stores no CRC (0): its authentication code, which libarchive checked, stands for it.
+        const bool crcStored = surveyed == nullptr || !surveyed->aesAuthenticated;
+        if (record != nullptr && ((crcStored && crc != record->crc32) || written != record->uncompressedSize)) {
             writer_.abortFile();
-            report(ArcStatus::CrcMismatch, "\"" + name + "\": data does not match its CRC-32; not extracted");
-            return true;
+            if (!encrypted) {
+                if (const std::optional<Next> redone = readOversized(*surveyed, false)) return *redone;
+            }
+            return dataFailure("data does not match its CRC-32", encrypted, false);
         }
         mergeInto(total_, writer_.commitFile());
-        return true;
+        if (job_.cancelled()) return cancel();
+        return Next::Continue;
+    }
+
+    // The entry's data could not be read to a good end. On an encrypted entry that is most
+    // likely a wrong passphrase that passed the quick check, so another one is asked for;
+    // the same passphrase failing twice means the data itself is damaged.
+    Next dataFailure(const std::string& text, bool encrypted, bool fatal) {
+        const Next after = fatal ? Next::Reopen : Next::Continue;
+        ArcStatus status = classify(text);
+        // A reader opened again asks from scratch, and says "required" though one was given.
+        if (status == ArcStatus::PasswordRequired && passphraseGivenForEntry_) status = ArcStatus::WrongPassword;
+        if (encrypted && (status == ArcStatus::CrcMismatch || status == ArcStatus::ArchiveCorrupt)) {
+            const bool known = passphraseGivenNow_;
+            if (known && !failedPassphrases_.insert(lastPassphrase_).second) {
+                report(ArcStatus::CrcMismatch,
+                       "\"" + currentName_ + "\": " + text + " (with a passphrase that was accepted); not extracted",
+                       currentName_);
+                return after;
+            }
+            passphraseAttempt_ = std::max(passphraseAttempt_, 1u);
+            if (job_.listening() && !job_.cancelled() && !listenerGaveUp_ && passphraseAttempt_ < kMaxPassphraseAttempts)
+                return Next::Retry;
+            status = ArcStatus::WrongPassword;
+        }
+        std::string message = "\"" + currentName_ + "\": " + text;
+        if (status == ArcStatus::WrongPassword) message += " (wrong passphrase)";
+        report(status, message + "; not extracted", currentName_);
+        if (job_.cancelled()) return cancel();
+        return after;
+    }
+
+    // Writers without (or with half of) zip64 stored the sizes of members over 4 GiB cut to 32
+    // bits, so libarchive stops early. Such a member is read again here, its real extent taken
+    // from the room up to the next header (stored) or from the stream's own end (deflate), and
+    // kept only when its CRC-32 and its size modulo 4 GiB prove it whole. Null when the member
+    // is not one of those after all: its first failure stands.
+    std::optional<Next> readOversized(const SurveyedEntry& surveyed, bool fatal) {
+        const CentralRecord& record = *surveyed.record;
+        const std::uint64_t room = surveyed.dataRoom;
+        if (!source_ || surveyed.dataOffset == 0 || (record.flags & 1) != 0) return std::nullopt;
+        std::uint64_t storedSize = record.compressedSize;
+        if (surveyed.method == kMethodStored) {
+            if (room < storedSize + k4GiB) return std::nullopt;
+            while (storedSize + k4GiB <= room) storedSize += k4GiB;
+            if (room - storedSize > kMaxDescriptorSize) return std::nullopt;
+        } else if (surveyed.method != kMethodDeflate ||
+                   (room < record.compressedSize + k4GiB && record.compressedSize < k4GiB / kDeflateMaxRatio)) {
+            return std::nullopt;
+        }
+        ArcResult begun = writer_.beginFile(currentPath_, currentMode_, currentMtime_);
+        if (!begun.ok()) {
+            mergeInto(total_, begun);
+            return fatal ? Next::Reopen : Next::Continue;
+        }
+        bool stopped = false;
+        const auto sink = [&](const unsigned char* data, std::size_t size) {
+            if (!writer_.writeData(data, size).ok()) return false;
+            stopped = !job_.advance(size);
+            return !stopped;
+        };
+        const RawMemberResult read =
+            surveyed.method == kMethodStored
+                ? copyStoredMember(*source_, surveyed.dataOffset, storedSize, sink)
+                : inflateDeflateMember(*source_, surveyed.dataOffset, room,
+                                       room > UINT64_MAX / kDeflateMaxRatio ? UINT64_MAX : room * kDeflateMaxRatio, sink);
+        if (stopped) return cancel();
+        if (read.status == RawMemberStatus::Ok && read.crc32 == record.crc32 &&
+            (read.size & (k4GiB - 1)) == (record.uncompressedSize & (k4GiB - 1))) {
+            mergeInto(total_, writer_.commitFile());
+            if (job_.cancelled()) return cancel();
+            return fatal ? Next::Reopen : Next::Continue;
+        }
+        writer_.abortFile();
+        return std::nullopt;
+    }
+
+    Next extractDeflate64(const SurveyedEntry& surveyed, const std::string& path, std::uint32_t mode, std::int64_t mtime) {
+        const CentralRecord& record = *surveyed.record;
+        if (surveyed.dataOffset == 0 || !source_) {
+            report(ArcStatus::ArchiveCorrupt, "\"" + currentName_ + "\": its local header cannot be read", currentName_);
+            return Next::Continue;
+        }
+        ArcResult begun = writer_.beginFile(path, mode, mtime);
+        if (!begun.ok()) {
+            mergeInto(total_, begun);
+            return Next::Continue;
+        }
+        ArcResult writeFailure;
+        bool stopped = false;
+        const RawMemberResult decoded = inflateDeflate64Member(
+            *source_, surveyed.dataOffset, record.compressedSize, record.uncompressedSize,
+            [&](const unsigned char* data, std::size_t size) {
+                writeFailure = writer_.writeData(data, size);
+                if (!writeFailure.ok()) return false;
+                stopped = !job_.advance(size);
+                return !stopped;
+            });
+        if (decoded.status == RawMemberStatus::Ok && decoded.crc32 == record.crc32 && decoded.size == record.uncompressedSize) {
+            mergeInto(total_, writer_.commitFile());
+            return job_.cancelled() ? cancel() : Next::Continue;
+        }
+        writer_.abortFile();
+        if (stopped) return cancel();
+        const std::string prefix = "\"" + currentName_ + "\": ";
+        switch (decoded.status) {
+        case RawMemberStatus::Stopped:
+            if (writeFailure.path.empty()) writeFailure.path = currentName_;
+            mergeInto(total_, writeFailure);
+            break;
+        case RawMemberStatus::ReadFailed:
+            report(ArcStatus::ArchiveUnreadable, prefix + "the archive could not be read", currentName_);
+            break;
+        case RawMemberStatus::BadData:
+        case RawMemberStatus::Truncated:
+        case RawMemberStatus::TooLong:
+            report(ArcStatus::ArchiveCorrupt, prefix + "the Deflate64 data is damaged; not extracted", currentName_);
+            break;
+        case RawMemberStatus::Ok:
+            report(ArcStatus::CrcMismatch, prefix + "data does not match its CRC-32; not extracted", currentName_);
+            break;
+        }
+        return Next::Continue;
     }
 
     std::string archivePath_;
-    ArchiveReader reader_;
+    Job& job_;
     SafeDiskWriter writer_;
-    DirectoryIndex index_;
+    DirectorySurvey survey_;
+    bool withoutEndRecord_ = false;
+    std::unique_ptr<StreamWithEnd> stream_;  // outlives reader_, which reads through it
+    ArchiveHandle reader_;
+    int sourceFd_ = -1;
+    std::optional<FileSource> source_;
     ArcResult total_;
+
+    std::string currentName_;
+    std::string currentPath_;  // the safe path of the current entry
+    std::uint32_t currentMode_ = 0;
+    std::int64_t currentMtime_ = -1;
+    std::size_t passphrasePosition_ = static_cast<std::size_t>(-1);
+    unsigned passphraseAttempt_ = 0;   // answers asked for the current entry
+    std::string lastPassphrase_;       // libarchive copies it; kept alive until the next ask
+    bool passphraseGivenNow_ = false;  // the callback answered while reading the current entry
+    bool passphraseGivenForEntry_ = false;
+    bool listenerGaveUp_ = false;
+    std::set<std::string> failedPassphrases_;  // passed the quick check, failed on the data
 };
 
 }  // namespace
@@ -234,9 +556,9 @@ ArcResult extractArchive(const std::string& archivePath, const std::string& dest
     return extractArchive(archivePath, destination, job);
 }
 
-ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& /*job*/) {
+ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job) {
     try {
-        Extraction extraction(archivePath, destination);
+        Extraction extraction(archivePath, destination, job);
         return extraction.run();
     } catch (const std::bad_alloc&) {
         return ArcResult::failure(ArcStatus::NoMemory, "out of memory while extracting " + archivePath);

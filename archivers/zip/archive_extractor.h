@@ -8,13 +8,28 @@
 
 namespace arc::zip {
 
-// libarchive reads the members; every name is decoded by decodeMemberName() from the central
-// directory's own record, made safe by safeRelativePath() (backslashes are separators) and
-// written through SafeDiskWriter, so a file appears under its final name only after its
-// CRC-32 matched. An entry that would leave the destination is skipped and reported as
-// UnsafeEntry while the others are still extracted. Symbolic-link entries are never created
-// (a link is how an archive reaches outside the destination): they are skipped and reported
-// as UnsafeEntry too. The first failure's code is returned, with every failure's message.
+// libarchive reads the members (stored, deflate, bzip2, LZMA, XZ, Zstandard, PPMd; traditional
+// PKWARE and WinZip AES encryption); Deflate64, which libarchive refuses, is decoded here from
+// the member's raw bytes. Every name is decoded by decodeMemberName() from the central
+// directory's own record, cut at a NUL byte, made safe by safeRelativePath() (backslashes are
+// separators) and written through SafeDiskWriter, so a file appears under its final name only
+// after its CRC-32 (or, for WinZip AE-2, its authentication code) matched.
+//
+// Per entry that fails, a structured failure names it and the others are still extracted:
+// UnsafeEntry (would leave the destination; a link whose target does), SpecialEntry (FIFO,
+// device, socket: never created), PasswordRequired / WrongPassword (see below),
+// UnsupportedMethod, CrcMismatch, ArchiveCorrupt (also for directory records that share or
+// overlap another record's data, which are not extracted). The first failure's code is
+// returned with every failure merged.
+//
+// The job: totals are set from the central directory before the first entry; each entry is
+// begun and ended, and its data advanced block by block. A false answer or job.cancel() stops
+// the run: the file being written is removed, files already committed stay, and the result is
+// Cancelled. Passphrases are asked through job.passphrase() for the first encrypted entry and
+// reused for the others; a wrong one is asked again with the next attempt number until the
+// listener gives up, and then only that entry fails.
+//
+// Runs on the calling thread; the job's listener is called on it too.
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job);
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination);
 
