@@ -174,8 +174,9 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     if ((mode & S_IFMT) == S_IFLNK) return extractLink(h, path, writer);
     const auto safe = arc::safeRelativePath(path, backslashSeparates(h));
     if (!safe) {
-        // Old tools write a directory entry for the archive's root with an empty name.
-        if (h.isDirectory() && (path.empty() || arc::namesDestinationItself(path, backslashSeparates(h))))
+        // Old tools write a directory entry for the archive's root: an empty name or only a "\".
+        const bool rootOnly = path.find_first_not_of(backslashSeparates(h) ? "/\\" : "/") == std::string::npos;
+        if (h.isDirectory() && (rootOnly || arc::namesDestinationItself(path, backslashSeparates(h))))
             return arc::ArcResult::success();
         return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + path + ": it would land outside the destination", path);
     }

@@ -273,7 +273,8 @@ std::string level0(const std::string& method, const std::string& name, const std
 TEST(Names, Level0FormsFromOtherTools)
 {
     TempDir dir;
-    const std::string archive = level0("-lhd-", "", "") + level0("-lh0-", std::string("NOTE.TXT\0an Amiga comment", 25), "note") +
+    const std::string archive = level0("-lhd-", "", "") + level0("-lhd-", "\\", "") +
+                                level0("-lh0-", std::string("NOTE.TXT\0an Amiga comment", 25), "note") +
                                 level0("-lhd-", "DIR\\", "") + level0("-lh0-", "DIR\\SUB\\FILE.TXT", "file") +
                                 level0("-lz4-", "LZ4.TXT", "stored by LArc") + '\0';
     writeFile(dir.path() / "z.lzh", archive);
