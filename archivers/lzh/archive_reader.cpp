@@ -38,22 +38,30 @@ arc::ArcStatus arcStatusFor(LzhStatus st)
     }
 }
 
-// Passes decoded data to the disk writer, remembering its failure for the message.
+// Passes decoded data to the disk writer, counting it as the job's progress; remembers the
+// writer's failure for the message, and a stop asked for through the job.
 class DiskSink final : public ByteSink {
 public:
-    explicit DiskSink(arc::SafeDiskWriter& writer) : writer_(writer) {}
+    DiskSink(arc::SafeDiskWriter& writer, arc::Job& job) : writer_(writer), job_(job) {}
     LzhStatus write(const std::uint8_t* data, std::size_t size) override
     {
         arc::ArcResult r = writer_.writeData(data, size);
-        if (r.ok()) return LzhStatus::Ok;
-        failure_ = r;
+        if (!r.ok()) {
+            failure_ = r;
+            return LzhStatus::WriteFailed;
+        }
+        if (job_.advance(size)) return LzhStatus::Ok;
+        cancelled_ = true;
         return LzhStatus::WriteFailed;
     }
     const arc::ArcResult& failure() const { return failure_; }
+    bool cancelled() const { return cancelled_; }
 
 private:
     arc::SafeDiskWriter& writer_;
+    arc::Job& job_;
     arc::ArcResult failure_;
+    bool cancelled_ = false;
 };
 
 struct OpenArchive {
@@ -136,31 +144,61 @@ private:
     std::size_t count_ = 0;
 };
 
-arc::ArcResult extractMember(int fd, const MemberHeader& h, const DecodedMember* decoded, arc::SafeDiskWriter& writer)
+// Symbolic links are stored as "name|target" (LHa for UNIX); `path` is the member's decoded path.
+arc::ArcResult extractLink(const MemberHeader& h, const std::string& path, arc::SafeDiskWriter& writer)
 {
-    const std::string path = decodeMemberPath(h);
+    const std::size_t bar = path.find('|');
+    if (bar == std::string::npos || bar + 1 == path.size())
+        return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt, "skipped " + path + ": a link without a target", path);
+    const std::string name = path.substr(0, bar);
+    std::string target = path.substr(bar + 1);
+    if (backslashSeparates(h)) std::replace(target.begin(), target.end(), '\\', '/');
+    const auto safe = arc::safeRelativePath(name, backslashSeparates(h));
+    if (!safe)
+        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + name + ": it would land outside the destination", name);
+    return writer.writeSymlink(*safe, target, h.mtime);
+}
+
+bool isSpecialFile(std::uint32_t mode)
+{
+    const std::uint32_t type = mode & S_IFMT;
+    return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
+// Writes one member. A cancel (from the job's listener or the overwrite question) gives
+// Cancelled with nothing of this member left behind.
+arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& path, const DecodedMember* decoded,
+                             arc::SafeDiskWriter& writer, arc::Job& job)
+{
+    const std::uint32_t mode = h.unixMode.value_or(0);
+    if ((mode & S_IFMT) == S_IFLNK) return extractLink(h, path, writer);
     const auto safe = arc::safeRelativePath(path, backslashSeparates(h));
     if (!safe) {
-        if (h.isDirectory() && arc::namesDestinationItself(path, backslashSeparates(h))) return arc::ArcResult::success();
-        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + path + ": it would land outside the destination");
+        // Old tools write a directory entry for the archive's root: an empty name or only a "\".
+        const bool rootOnly = path.find_first_not_of(backslashSeparates(h) ? "/\\" : "/") == std::string::npos;
+        if (h.isDirectory() && (rootOnly || arc::namesDestinationItself(path, backslashSeparates(h))))
+            return arc::ArcResult::success();
+        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + path + ": it would land outside the destination", path);
     }
-    const std::uint32_t mode = h.unixMode.value_or(0);
     const std::uint32_t permissions = mode & 0777;
     if (h.isDirectory()) return writer.writeDirectory(*safe, permissions, h.mtime);
-    if ((mode & S_IFMT) == S_IFLNK)
-        return arc::ArcResult::failure(arc::ArcStatus::UnsupportedMethod, "skipped " + path + ": symbolic links are not extracted");
+    if (isSpecialFile(mode))
+        return arc::ArcResult::failure(arc::ArcStatus::SpecialEntry, "skipped " + path + ": a device, FIFO or socket is not extracted", path);
     if (!h.method)
         return arc::ArcResult::failure(arc::ArcStatus::UnsupportedMethod,
-                                       "skipped " + path + ": method " + h.methodId + " is not supported");
+                                       "skipped " + path + ": method " + h.methodId + " is not supported", path);
     arc::ArcResult r = writer.beginFile(*safe, permissions, h.mtime);
     if (!r.ok()) return r;
-    DiskSink sink(writer);
+    DiskSink sink(writer, job);
     std::uint16_t crc = 0;
     LzhStatus st;
     if (decoded != nullptr) {
         st = decoded->status;
         crc = decoded->crc;
-        if (st == LzhStatus::Ok) st = sink.write(decoded->data.data(), decoded->data.size());
+        // In progress-sized steps, so a large predecoded member can still be cancelled midway.
+        constexpr std::size_t kStep = 64 * 1024;
+        for (std::size_t at = 0; st == LzhStatus::Ok && at < decoded->data.size(); at += kStep)
+            st = sink.write(decoded->data.data() + at, std::min(kStep, decoded->data.size() - at));
     } else {
         FileRangeSource source(fd, h.dataOffset, h.compressedSize);
         st = decodeMember(*h.method, source, h.originalSize, sink, crc);
@@ -168,10 +206,21 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const DecodedMember*
     if (st == LzhStatus::Ok && crc != h.dataCrc) st = LzhStatus::CrcMismatch;
     if (st != LzhStatus::Ok) {
         writer.abortFile();
+        if (sink.cancelled() || job.cancelled()) return arc::cancelledResult();
         if (st == LzhStatus::WriteFailed && !sink.failure().ok()) return sink.failure();
-        return arc::ArcResult::failure(arcStatusFor(st), path + ": " + std::string(lzhStatusName(st)));
+        return arc::ArcResult::failure(arcStatusFor(st), path + ": " + std::string(lzhStatusName(st)), path);
     }
     return writer.commitFile();
+}
+
+// What the job counts: every member's original size, and the members that are not directories.
+void addToTotals(const std::vector<MemberHeader>& members, std::uint64_t& bytes, std::uint64_t& entries)
+{
+    for (const MemberHeader& h : members) {
+        if (h.isDirectory()) continue;
+        bytes += h.originalSize;
+        ++entries;
+    }
 }
 
 }  // namespace
@@ -224,34 +273,50 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
     return extractArchive(archivePath, destination, job);
 }
 
-arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination, arc::Job& /*job*/)
+arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination, arc::Job& job)
 {
     OpenArchive open;
     arc::ArcResult total = openArchive(archivePath, open);
     if (!total.ok()) return total;
     arc::ArcResult scanned = scanBatch(archivePath, open, 0, 0);
     if (open.scanned.members.empty() && !scanned.ok()) return scanned;
-    arc::SafeDiskWriter writer(destination);
+    arc::SafeDiskWriter writer(destination, &job);
     arc::ArcResult r = writer.open();
     if (!r.ok()) return r;
     FailureCollector failures(total);
     std::size_t done = 0;
-    for (;;) {
+    std::uint64_t totalBytes = 0, totalEntries = 0;
+    bool stopped = false;
+    while (!stopped) {
         const std::vector<MemberHeader>& members = open.scanned.members;
+        // Totals as far as the batches read so far tell; a later batch raises them.
+        addToTotals(members, totalBytes, totalEntries);
+        job.setTotals(totalBytes, totalEntries);
         MemberPredecoder predecoder(open.fd.get(), members, members.size() > 1 ? kDecodeThreads : 0, kDecodeAhead,
-                                    kPredecodeLimit);
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            failures.add(extractMember(open.fd.get(), members[i], predecoder.take(i), writer));
+                                    kPredecodeLimit, &job);
+        for (std::size_t i = 0; i < members.size() && !stopped; ++i) {
+            const MemberHeader& h = members[i];
+            const std::string path = decodeMemberPath(h);
+            const bool counted = !h.isDirectory();
+            if (counted && !job.beginEntry(path, h.originalSize)) {
+                stopped = true;
+                break;
+            }
+            r = extractMember(open.fd.get(), h, path, predecoder.take(i), writer, job);
             predecoder.release(i);
+            if (r.status == arc::ArcStatus::Cancelled) stopped = true;
+            else failures.add(r);
+            if (counted && !job.endEntry()) stopped = true;
         }
         done += members.size();
         // Members before a damaged header are extracted; the damage itself is still a failure.
-        if (!scanned.ok() || open.scanned.complete) break;
+        if (stopped || !scanned.ok() || open.scanned.complete) break;
         scanned = scanBatch(archivePath, open, open.scanned.endOffset, done);
     }
-    failures.add(scanned);
+    if (!stopped) failures.add(scanned);
     failures.add(writer.finish());
     failures.finish();
+    if (stopped || job.cancelled()) arc::mergeInto(total, arc::cancelledResult("extraction of " + archivePath + " cancelled"));
     return total;
 }
 

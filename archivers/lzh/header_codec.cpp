@@ -76,7 +76,8 @@ LzhStatus applyExtension(MemberHeader& h, std::uint8_t type, const std::uint8_t*
         if (size >= 4) h.codePage = u32(data);
         break;
     case 0x50:
-        if (size >= 2) h.unixMode = u16(data);
+        // OS-9 keeps its own permission bits here, which mean nothing as a Unix mode.
+        if (size >= 2 && h.osId != 'K' && h.osId != '9') h.unixMode = u16(data);
         break;
     case 0x54:
         if (size >= 4) h.mtime = u32(data);
@@ -164,6 +165,20 @@ LzhStatus readLevel0Or1(RandomAccess& archive, std::uint64_t offset, const std::
     return LzhStatus::Ok;
 }
 
+// Whether the level-2 extension chain of the header at `offset` ends within `total` bytes.
+bool chainEndsWithin(RandomAccess& archive, std::uint64_t offset, std::uint64_t total)
+{
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
+    if (readExactly(archive, offset, bytes.data(), bytes.size()) != LzhStatus::Ok) return true;
+    std::size_t at = 26;
+    for (std::size_t next = u16(&bytes[24]); next != 0; next = u16(&bytes[at - 2])) {
+        if (next < 3) return true;  // malformed either way: the real walk reports it
+        if (at + next > total) return false;
+        at += next;
+    }
+    return true;
+}
+
 LzhStatus readLevel2Or3(RandomAccess& archive, std::uint64_t offset, const std::uint8_t* first, MemberHeader& h)
 {
     const bool level3 = h.level == 3;
@@ -172,6 +187,10 @@ LzhStatus readLevel2Or3(RandomAccess& archive, std::uint64_t offset, const std::
     std::uint64_t total = level3 ? u32(first + 24) : u16(first);
     if (level3 && u16(first) != 4) return LzhStatus::BadHeader;
     if (total < baseSize || total > kMaxHeaderBytes) return LzhStatus::BadHeader;
+    // LHA 2.01 for OS-9/68K stores a level-2 size 2 short of its header: with that OS id, a
+    // chain that does not end inside the stated size may take 2 more bytes. Such headers carry
+    // no header CRC; any other shortfall is still damage.
+    if (!level3 && first[23] == 'K' && !chainEndsWithin(archive, offset, total)) total += 2;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(total));
     LzhStatus st = readExactly(archive, offset, bytes.data(), bytes.size());
     if (st != LzhStatus::Ok) return st;

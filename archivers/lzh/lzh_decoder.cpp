@@ -1,10 +1,10 @@
-// The -lh5-/-lh6-/-lh7- decoder: per block, read the three tables, then decode codes into a
-// ring buffer that is flushed to the sink in 64 KiB steps.
+// The -lh4-/-lh5-/-lh6-/-lh7- decoder: per block, read the three tables, then decode codes into
+// the output window, which is flushed to the sink in 64 KiB steps. Other methods have their
+// own decoders; this file dispatches to them.
 //
-// The ring holds 128 KiB: the largest window (64 KiB) plus the unflushed output (below
-// 64 KiB + one match), so a copy source is never overwritten before it is read. The window
-// starts filled with spaces, as the format's reference decoders do, so a distance reaching
-// before the first byte reads 0x20 rather than failing.
+// The window starts filled with spaces, as the format's reference decoders do, so a distance
+// reaching before the first byte reads 0x20 rather than failing. -lh4- is the same stream with
+// a 4 KiB window: its position codes can still name 8 KiB, so that much is filled.
 #include "lzh/lzh_decoder.h"
 
 #include <algorithm>
@@ -15,32 +15,31 @@
 #include "lzh/bit_reader.h"
 #include "lzh/crc16.h"
 #include "lzh/huffman_decoder.h"
+#include "lzh/larc_decoder.h"
+#include "lzh/lh1_decoder.h"
+#include "lzh/output_window.h"
 
 namespace lzh {
 namespace {
 
-constexpr std::uint32_t kRingSize = 1u << 17;
-constexpr std::uint32_t kRingMask = kRingSize - 1;
-constexpr std::uint32_t kFlushStep = 1u << 16;
-
 class StreamDecoder {
 public:
     StreamDecoder(Method method, ByteSource& source, ByteSink& sink)
-        : params_(paramsOf(method)), bits_(source), sink_(sink), ring_(std::make_unique_for_overwrite<std::uint8_t[]>(kRingSize))
+        : params_(paramsOf(method)), bits_(source), out_(sink)
     {
-        // Only the window below position 0 can be read before it is written.
-        const std::size_t window = std::size_t{1} << params_.dictionaryBits;
-        std::memset(ring_.get() + kRingSize - window, 0x20, window);
+        // Only what the position codes can reach below position 0 is read before it is written.
+        const std::uint32_t reach = 1u << (params_.np - 1);
+        std::memset(out_.history(reach), 0x20, reach);
     }
 
     LzhStatus run(std::uint64_t originalSize, std::uint16_t& crc)
     {
         bits_.start();
         LzhStatus st = decodeAll(originalSize);
-        if (st == LzhStatus::Ok) st = flush();
+        if (st == LzhStatus::Ok) st = out_.flush();
         if (bits_.sourceStatus() != LzhStatus::Ok) return bits_.sourceStatus();
         if (bits_.overran()) return LzhStatus::Truncated;
-        crc = crc_;
+        crc = out_.crc();
         return st;
     }
 
@@ -55,8 +54,7 @@ private:
             while (codes-- > 0 && remaining > 0) {
                 int c = cTable_.decode(bits_);
                 if (c < 256) {
-                    ring_[written_ & kRingMask] = static_cast<std::uint8_t>(c);
-                    ++written_;
+                    out_.put(static_cast<std::uint8_t>(c));
                     --remaining;
                 } else {
                     std::uint32_t length = static_cast<std::uint32_t>(c - 256 + kMinMatch);
@@ -64,45 +62,15 @@ private:
                     std::uint32_t distance = slot <= 1 ? static_cast<std::uint32_t>(slot)
                                                        : (1u << (slot - 1)) + bits_.get(static_cast<unsigned>(slot - 1));
                     if (length > remaining) length = static_cast<std::uint32_t>(remaining);
-                    copyMatch(distance + 1, length);
+                    out_.copy(distance + 1, length);
                     remaining -= length;
                 }
-                if (written_ - flushed_ >= kFlushStep) {
+                if (out_.flushDue()) {
                     if (bits_.overran()) return LzhStatus::Truncated;
-                    LzhStatus st = flush();
+                    LzhStatus st = out_.flush();
                     if (st != LzhStatus::Ok) return st;
                 }
             }
-        }
-        return LzhStatus::Ok;
-    }
-
-    void copyMatch(std::uint32_t back, std::uint32_t length)
-    {
-        std::uint32_t from = static_cast<std::uint32_t>(written_ - back) & kRingMask;
-        std::uint32_t to = static_cast<std::uint32_t>(written_) & kRingMask;
-        std::uint8_t* ring = ring_.get();
-        if (from + length <= kRingSize && to + length <= kRingSize) {
-            if (back >= length) {
-                std::memcpy(ring + to, ring + from, length);
-            } else {
-                for (std::uint32_t i = 0; i < length; ++i) ring[to + i] = ring[from + i];
-            }
-        } else {
-            for (std::uint32_t i = 0; i < length; ++i) ring[(to + i) & kRingMask] = ring[(from + i) & kRingMask];
-        }
-        written_ += length;
-    }
-
-    LzhStatus flush()
-    {
-        while (flushed_ < written_) {
-            std::uint32_t at = static_cast<std::uint32_t>(flushed_) & kRingMask;
-            std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(written_ - flushed_, kRingSize - at));
-            crc_ = crc16Update(crc_, ring_.get() + at, n);
-            LzhStatus st = sink_.write(ring_.get() + at, n);
-            if (st != LzhStatus::Ok) return st;
-            flushed_ += n;
         }
         return LzhStatus::Ok;
     }
@@ -171,11 +139,7 @@ private:
 
     MethodParams params_;
     BitReader bits_;
-    ByteSink& sink_;
-    std::unique_ptr<std::uint8_t[]> ring_;
-    std::uint64_t written_ = 0;
-    std::uint64_t flushed_ = 0;
-    std::uint16_t crc_ = 0;
+    OutputWindow out_;
     HuffmanDecoder tTable_{8};
     HuffmanDecoder cTable_{12};
     HuffmanDecoder pTable_{8};
@@ -183,7 +147,7 @@ private:
 
 LzhStatus copyStored(ByteSource& source, std::uint64_t originalSize, ByteSink& sink, std::uint16_t& crc)
 {
-    std::vector<std::uint8_t> buffer(256 * 1024);
+    std::vector<std::uint8_t> buffer(64 * 1024);  // one progress step
     std::uint16_t sum = 0;
     while (originalSize > 0) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(originalSize, buffer.size()));
@@ -208,8 +172,15 @@ LzhStatus decodeMember(Method method, ByteSource& source, std::uint64_t original
     crc = 0;
     switch (method) {
     case Method::Lhd: return LzhStatus::Ok;
-    case Method::Lh0: return copyStored(source, originalSize, sink, crc);
-    default: break;
+    case Method::Lh0:
+    case Method::Lz4: return copyStored(source, originalSize, sink, crc);
+    case Method::Lh1: return decodeLh1(source, originalSize, sink, crc);
+    case Method::Lz5:
+    case Method::Lzs: return decodeLarc(method, source, originalSize, sink, crc);
+    case Method::Lh4:
+    case Method::Lh5:
+    case Method::Lh6:
+    case Method::Lh7: break;
     }
     auto decoder = std::make_unique<StreamDecoder>(method, source, sink);
     return decoder->run(originalSize, crc);

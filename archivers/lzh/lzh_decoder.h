@@ -1,4 +1,4 @@
-// Decodes one member's data (-lh0-, -lh5-, -lh6-, -lh7-) from a source into a sink.
+// Decodes one member's data (-lh0-, -lh1-, -lh4- .. -lh7-, -lz4-, -lz5-, -lzs-) into a sink.
 #pragma once
 
 #include <cstdint>

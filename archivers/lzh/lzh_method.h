@@ -1,4 +1,4 @@
-// The LZH methods this engine knows, and the constants of the -lh5-/-lh6-/-lh7- bit stream.
+// The LZH methods this engine knows, and the constants of the -lh4- .. -lh7- bit stream.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,9 @@
 
 namespace lzh {
 
-enum class Method { Lh0, Lh5, Lh6, Lh7, Lhd };
+// The writer produces -lh0-, -lh5-, -lh6-, -lh7- and -lhd-; the others are only read: -lh1-
+// (LHarc 1.x), -lh4- (the -lh5- coder with a 4 KiB window) and LArc's -lz4-, -lz5-, -lzs-.
+enum class Method { Lh0, Lh5, Lh6, Lh7, Lhd, Lh1, Lh4, Lz4, Lz5, Lzs };
 
 // The stream constants shared by the three sliding-dictionary methods.
 inline constexpr int kMaxMatch = 256;
@@ -28,6 +30,7 @@ struct MethodParams {
 constexpr MethodParams paramsOf(Method method)
 {
     switch (method) {
+    case Method::Lh4: return {12, 14, 4};
     case Method::Lh6: return {15, 16, 5};
     case Method::Lh7: return {16, 17, 5};
     default: return {13, 14, 4};
@@ -47,6 +50,11 @@ constexpr std::string_view methodId(Method method)
     case Method::Lh6: return "-lh6-";
     case Method::Lh7: return "-lh7-";
     case Method::Lhd: return "-lhd-";
+    case Method::Lh1: return "-lh1-";
+    case Method::Lh4: return "-lh4-";
+    case Method::Lz4: return "-lz4-";
+    case Method::Lz5: return "-lz5-";
+    case Method::Lzs: return "-lzs-";
     }
     return "-lh0-";
 }
@@ -54,7 +62,8 @@ constexpr std::string_view methodId(Method method)
 // The method named by a header's five method bytes; nullopt for methods we do not handle.
 inline std::optional<Method> methodFor(std::string_view id)
 {
-    for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd})
+    for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd, Method::Lh1, Method::Lh4,
+                     Method::Lz4, Method::Lz5, Method::Lzs})
         if (methodId(m) == id) return m;
     return std::nullopt;
 }

@@ -41,16 +41,18 @@ std::string joinPath(std::string directory, const std::string& name)
 
 std::string decodeMemberPath(const MemberHeader& h)
 {
+    // Amiga tools store a comment after a NUL in the name field: the name ends there.
+    const std::string storedName = h.name.substr(0, h.name.find('\0'));
     if (h.utf16Name || h.utf16Directory) {
         std::string directory = h.utf16Directory ? utf16WithSeparators(*h.utf16Directory)
                                                  : decodeBytes(h.directory, h.codePage);
-        std::string name = h.utf16Name ? utf16WithSeparators(*h.utf16Name) : decodeBytes(h.name, h.codePage);
+        std::string name = h.utf16Name ? utf16WithSeparators(*h.utf16Name) : decodeBytes(storedName, h.codePage);
         return joinPath(directory, name);
     }
     // One decoding decision for the whole path, so a CP932 folder and an ASCII name agree.
     std::string raw = h.directory;
-    if (!raw.empty() && static_cast<unsigned char>(raw.back()) != 0xFF && !h.name.empty()) raw += '\xFF';
-    raw += h.name;
+    if (!raw.empty() && static_cast<unsigned char>(raw.back()) != 0xFF && !storedName.empty()) raw += '\xFF';
+    raw += storedName;
     return decodeBytes(raw, h.codePage);
 }
 

@@ -13,7 +13,8 @@ namespace lzh {
 // member: the UTF-16LE headers (0x44/0x45) first, then the 0x46 code page, else valid UTF-8,
 // else CP932, else Latin-1. Separators are found only after decoding: 0xFF bytes (never part
 // of a CP932 or UTF-8 character) and, for levels 0 and 1, whole backslash characters, so the
-// 0x5C second byte of 表, ソ or 能 never splits a name.
+// 0x5C second byte of 表, ソ or 能 never splits a name. The name field ends at its first NUL.
+// A link member's path still holds "name|target".
 std::string decodeMemberPath(const MemberHeader& header);
 
 // Whether backslashes in the decoded path are separators (DOS-era levels 0 and 1).

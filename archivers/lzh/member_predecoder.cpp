@@ -7,27 +7,32 @@
 namespace lzh {
 namespace {
 
+// Collects the output; refuses more once `stop` says the result is no longer wanted.
+template <typename Stop>
 class VectorSink final : public ByteSink {
 public:
-    explicit VectorSink(std::vector<std::uint8_t>& out) : out_(out) {}
+    VectorSink(std::vector<std::uint8_t>& out, Stop stop) : out_(out), stop_(stop) {}
     LzhStatus write(const std::uint8_t* data, std::size_t size) override
     {
+        if (stop_()) return LzhStatus::WriteFailed;
         out_.insert(out_.end(), data, data + size);
         return LzhStatus::Ok;
     }
 
 private:
     std::vector<std::uint8_t>& out_;
+    Stop stop_;
 };
 
 }  // namespace
 
 MemberPredecoder::MemberPredecoder(int archiveFd, const std::vector<MemberHeader>& members, int threads,
-                                   std::size_t ahead, std::uint64_t maxMemberBytes)
+                                   std::size_t ahead, std::uint64_t maxMemberBytes, const arc::Job* job)
     : fd_(archiveFd),
       members_(members),
       ahead_(ahead < 1 ? 1 : ahead),
       maxMemberBytes_(maxMemberBytes),
+      job_(job),
       slots_(members.size()),
       done_(members.size(), false)
 {
@@ -36,6 +41,7 @@ MemberPredecoder::MemberPredecoder(int archiveFd, const std::vector<MemberHeader
 
 MemberPredecoder::~MemberPredecoder()
 {
+    abandoned_.store(true, std::memory_order_relaxed);
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -47,6 +53,11 @@ MemberPredecoder::~MemberPredecoder()
 bool MemberPredecoder::eligible(const MemberHeader& h) const
 {
     return h.method && !h.isDirectory() && h.originalSize <= maxMemberBytes_ && h.compressedSize <= 2 * maxMemberBytes_;
+}
+
+bool MemberPredecoder::stopRequested() const
+{
+    return abandoned_.load(std::memory_order_relaxed) || (job_ != nullptr && job_->cancelled());
 }
 
 void MemberPredecoder::work()
@@ -65,10 +76,14 @@ void MemberPredecoder::work()
         const MemberHeader& h = members_[index];
         if (eligible(h)) {
             decoded = std::make_unique<DecodedMember>();
-            decoded->data.reserve(static_cast<std::size_t>(h.originalSize));
-            FileRangeSource source(fd_, h.dataOffset, h.compressedSize);
-            VectorSink sink(decoded->data);
-            decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+            if (stopRequested()) {
+                decoded->status = LzhStatus::WriteFailed;
+            } else {
+                decoded->data.reserve(static_cast<std::size_t>(h.originalSize));
+                FileRangeSource source(fd_, h.dataOffset, h.compressedSize);
+                VectorSink sink(decoded->data, [this] { return stopRequested(); });
+                decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+            }
         }
         {
             std::lock_guard lock(mutex_);

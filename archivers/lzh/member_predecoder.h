@@ -1,6 +1,7 @@
 // Decodes small members ahead of the extractor on worker threads, handing them back in order.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/job.h"
 #include "lzh/header_codec.h"
 
 namespace lzh {
@@ -22,10 +24,14 @@ struct DecodedMember {
 // small members on other threads lets the CPU work overlap the file-system work. Members
 // larger than `maxMemberBytes` (and directories, unknown methods) are left to the extractor,
 // which streams them; at most `ahead` decoded members wait, so memory stays bounded.
+//
+// The workers poll `job`'s cancel flag (when given) between members and while decoding, and
+// stop early once it is set or the predecoder is destroyed; a member cut short that way is
+// handed back with a failed status, never as complete data.
 class MemberPredecoder {
 public:
     MemberPredecoder(int archiveFd, const std::vector<MemberHeader>& members, int threads, std::size_t ahead,
-                     std::uint64_t maxMemberBytes);
+                     std::uint64_t maxMemberBytes, const arc::Job* job = nullptr);
     ~MemberPredecoder();
     MemberPredecoder(const MemberPredecoder&) = delete;
     MemberPredecoder& operator=(const MemberPredecoder&) = delete;
@@ -37,12 +43,15 @@ public:
 
 private:
     bool eligible(const MemberHeader& h) const;
+    bool stopRequested() const;
     void work();
 
     int fd_;
     const std::vector<MemberHeader>& members_;
     std::size_t ahead_;
     std::uint64_t maxMemberBytes_;
+    const arc::Job* job_;
+    std::atomic<bool> abandoned_{false};
     std::vector<std::unique_ptr<DecodedMember>> slots_;
     std::vector<bool> done_;
     std::size_t nextToStart_ = 0;

@@ -393,7 +393,7 @@ TEST(Extract, UnknownMethodsAreReportedAndSkipped)
 {
     TempDir dir;
     std::string bytes = forgeArchive({{"old.txt", "data"}, {"new.txt", "more"}});
-    patchFirstHeader(bytes, 2, "-lh1-");
+    patchFirstHeader(bytes, 2, "-lhx-");
     writeFile(dir.path() / "m.lzh", bytes);
     PluginResult r = unlha("x -n \"" + (dir.path() / "m.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsupportedMethod)) << r.message;
