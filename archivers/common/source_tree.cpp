@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <utility>
 
 #include "common/safe_path.h"
@@ -45,6 +46,30 @@ std::string systemError(const std::string& what, const std::string& path, int er
     return what + " " + path + ": " + std::strerror(error);
 }
 
+ArcResult systemFailure(ArcStatus status, const std::string& what, const std::string& path, int error)
+{
+    return ArcResult::failure(status, systemError(what, path, error), path, error);
+}
+
+const char* specialKind(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return nullptr;
+}
+
+// FIFOs, sockets and devices are not files to archive (reading a FIFO would block): each one
+// is named, so the caller knows it is not in the archive.
+ArcResult specialSkipped(const std::string& path, mode_t mode)
+{
+    return ArcResult::failure(ArcStatus::SpecialEntry, "skipped " + path + ": " + specialKind(mode) + ", not a file",
+                              path);
+}
+
 // The names in `directory`, sorted bytewise, without "." and "..".
 bool listDirectory(const std::string& directory, std::vector<std::string>& names, int& error)
 {
@@ -78,8 +103,7 @@ public:
         std::vector<std::string> names;
         int error = 0;
         if (!listDirectory(diskPath, names, error))
-            mergeInto(result_, ArcResult::failure(ArcStatus::InputMissing,
-                                                  systemError("cannot read the folder", diskPath, error)));
+            mergeInto(result_, systemFailure(ArcStatus::InputMissing, "cannot read the folder", diskPath, error));
         for (const std::string& name : names) {
             const std::string childPath = joinPath(diskPath, name);
             const std::string childMember = memberPrefix.empty() ? name : memberPrefix + "/" + name;
@@ -88,8 +112,7 @@ public:
                 struct stat link;
                 const bool dangling = lstat(childPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
                 if (!dangling)
-                    mergeInto(result_, ArcResult::failure(ArcStatus::InputMissing,
-                                                          systemError("cannot read", childPath, errno)));
+                    mergeInto(result_, systemFailure(ArcStatus::InputMissing, "cannot read", childPath, errno));
                 continue;
             }
             if (S_ISREG(child.st_mode)) {
@@ -98,8 +121,9 @@ public:
                 out_.push_back(entryFor(childPath, childMember, child));
                 if (!isAncestor(child))
                     walk(childPath, childMember, child);
+            } else if (specialKind(child.st_mode) != nullptr) {
+                mergeInto(result_, specialSkipped(childPath, child.st_mode));
             }
-            // Sockets, FIFOs and devices are not files to archive: reading a FIFO would block.
         }
         ancestors_.pop_back();
     }
@@ -180,16 +204,18 @@ ArcResult collectFile(const std::string& path, std::vector<SourceEntry>& out)
 {
     struct stat info;
     if (stat(path.c_str(), &info) != 0)
-        return ArcResult::failure(ArcStatus::InputMissing, systemError("cannot find", path, errno));
+        return systemFailure(ArcStatus::InputMissing, "cannot find", path, errno);
+    if (specialKind(info.st_mode) != nullptr)
+        return specialSkipped(path, info.st_mode);
     if (!S_ISREG(info.st_mode))
-        return ArcResult::failure(ArcStatus::InputMissing, "not a file: " + path);
+        return ArcResult::failure(ArcStatus::InputMissing, "not a file: " + path, path);
     if (access(path.c_str(), R_OK) != 0)
-        return ArcResult::failure(ArcStatus::InputMissing, systemError("cannot read", path, errno));
+        return systemFailure(ArcStatus::InputMissing, "cannot read", path, errno);
     std::string_view bare = path;
     if (const std::size_t slash = bare.find_last_of('/'); slash != std::string_view::npos)
         bare.remove_prefix(slash + 1);
     if (bare.empty())
-        return ArcResult::failure(ArcStatus::InputMissing, "not a file: " + path);
+        return ArcResult::failure(ArcStatus::InputMissing, "not a file: " + path, path);
     out.push_back(entryFor(path, std::string(bare), info));
     return ArcResult::success();
 }
@@ -212,13 +238,15 @@ ArcResult collectFolder(const std::string& baseDirectory, const std::string& pat
     const std::string diskRoot = memberRoot.empty() ? baseDirectory : joinPath(baseDirectory, memberRoot);
     struct stat info;
     if (stat(diskRoot.c_str(), &info) != 0)
-        return ArcResult::failure(ArcStatus::InputMissing, systemError("cannot find", diskRoot, errno));
+        return systemFailure(ArcStatus::InputMissing, "cannot find", diskRoot, errno);
     if (!S_ISDIR(info.st_mode)) {
         if (S_ISREG(info.st_mode) && !memberRoot.empty()) {
             out.push_back(entryFor(diskRoot, memberRoot, info));
             return ArcResult::success();
         }
-        return ArcResult::failure(ArcStatus::InputMissing, "not a folder: " + diskRoot);
+        if (specialKind(info.st_mode) != nullptr)
+            return specialSkipped(diskRoot, info.st_mode);
+        return ArcResult::failure(ArcStatus::InputMissing, "not a folder: " + diskRoot, diskRoot);
     }
     if (!memberRoot.empty())
         out.push_back(entryFor(diskRoot, memberRoot, info));
@@ -227,21 +255,90 @@ ArcResult collectFolder(const std::string& baseDirectory, const std::string& pat
     return walker.result();
 }
 
-void excludeArchive(const std::string& archivePath, std::vector<SourceEntry>& entries)
+ArcResult excludeArchive(const std::string& archivePath, std::vector<SourceEntry>& entries)
 {
+    ArcResult skipped;
+    auto skip = [&](const SourceEntry& entry) {
+        mergeInto(skipped, ArcResult::failure(ArcStatus::ArchiveItself,
+                                              "skipped " + entry.diskPath + ": the archive itself", entry.diskPath));
+        return true;
+    };
     struct stat archive;
     if (stat(archivePath.c_str(), &archive) == 0) {
         std::erase_if(entries, [&](const SourceEntry& entry) {
             struct stat info;
             return !entry.isDirectory && stat(entry.diskPath.c_str(), &info) == 0 &&
-                   info.st_dev == archive.st_dev && info.st_ino == archive.st_ino;
+                   info.st_dev == archive.st_dev && info.st_ino == archive.st_ino && skip(entry);
         });
-        return;
+        return skipped;
     }
     const std::string target = normalizedAbsolute(archivePath);
     std::erase_if(entries, [&](const SourceEntry& entry) {
-        return !entry.isDirectory && normalizedAbsolute(entry.diskPath) == target;
+        return !entry.isDirectory && normalizedAbsolute(entry.diskPath) == target && skip(entry);
     });
+    return skipped;
+}
+
+ArcResult settleMemberNames(std::vector<SourceEntry>& entries, const std::vector<ExistingMember>& existing,
+                            std::string (*memberKey)(const std::string& name))
+{
+    auto key = [&](const std::string& name) { return memberKey != nullptr ? memberKey(name) : name; };
+    // Every name in the tree so far, explicit or implied by a deeper one: true for a folder.
+    std::map<std::string, bool> folders;
+    auto add = [&](const std::string& name, bool isDirectory) {
+        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+            folders.emplace(key(name.substr(0, slash)), true);
+        folders.emplace(key(name), isDirectory);
+    };
+    for (const ExistingMember& member : existing)
+        add(member.name, member.isDirectory);
+
+    ArcResult skipped;
+    auto clash = [&](const SourceEntry& entry, const std::string& why) {
+        const std::string shown = entry.memberName + (entry.isDirectory ? "/" : "");
+        mergeInto(skipped, ArcResult::failure(ArcStatus::NameClash, "skipped " + shown + ": " + why, entry.diskPath));
+    };
+    std::map<std::string, std::size_t> stored;  // key -> index in `kept`
+    std::vector<SourceEntry> kept;
+    kept.reserve(entries.size());
+    for (SourceEntry& entry : entries) {
+        const std::string& name = entry.memberName;
+        bool parentIsFile = false;
+        for (std::size_t slash = name.find('/'); slash != std::string::npos && !parentIsFile; slash = name.find('/', slash + 1)) {
+            const auto found = folders.find(key(name.substr(0, slash)));
+            if (found != folders.end() && !found->second) {
+                clash(entry, name.substr(0, slash) + " is a file, not a folder");
+                parentIsFile = true;
+            }
+        }
+        if (parentIsFile)
+            continue;
+        const std::string own = key(name);
+        const auto found = folders.find(own);
+        if (found != folders.end() && found->second != entry.isDirectory) {
+            clash(entry, found->second ? "a folder of that name comes first" : "a file of that name comes first");
+            continue;
+        }
+        add(name, entry.isDirectory);
+        if (const auto earlier = stored.find(own); earlier != stored.end()) {
+            kept[earlier->second] = std::move(entry);
+            continue;
+        }
+        stored.emplace(own, kept.size());
+        kept.push_back(std::move(entry));
+    }
+    entries = std::move(kept);
+    return skipped;
+}
+
+bool isSkipOnly(const ArcResult& result)
+{
+    for (const EntryFailure& failure : result.allFailures()) {
+        if (failure.reason != ArcStatus::SpecialEntry && failure.reason != ArcStatus::ArchiveItself &&
+            failure.reason != ArcStatus::NameClash)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace arc

@@ -32,7 +32,26 @@ ArcResult collectFolder(const std::string& baseDirectory, const std::string& pat
                         std::vector<SourceEntry>& out);
 
 // Removes every entry that is the archive itself (same device and inode, or, for an archive
-// not yet created, the same absolute path), so an archive is never added to itself.
-void excludeArchive(const std::string& archivePath, std::vector<SourceEntry>& entries);
+// not yet created, the same absolute path), so an archive is never added to itself. Each one
+// removed is reported as ArchiveItself ("skipped ...: the archive itself").
+ArcResult excludeArchive(const std::string& archivePath, std::vector<SourceEntry>& entries);
+
+// A member already in the archive, by its decoded "/"-separated name (no trailing "/").
+struct ExistingMember {
+    std::string name;
+    bool isDirectory = false;
+};
+
+// Makes the members to add one consistent tree with those already there. Entries of the same
+// name and kind: the later one is stored (in the earlier one's place, so parents still come
+// before children). An entry that would make one name both a file and a folder (a file "x"
+// given, then a folder "x" holding "x/y"; or a file where the archive has a folder) is left
+// out and reported as NameClash; the first of the two wins. Names compare bytewise, or by
+// `memberKey` when given (LZH counts cleaned paths as the same member).
+ArcResult settleMemberNames(std::vector<SourceEntry>& entries, const std::vector<ExistingMember>& existing,
+                            std::string (*memberKey)(const std::string& name) = nullptr);
+
+// Whether a failure only means that something was skipped and the rest can still be stored.
+bool isSkipOnly(const ArcResult& result);
 
 }  // namespace arc

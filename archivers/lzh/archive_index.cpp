@@ -73,7 +73,7 @@ LzhStatus loadArchiveIndex(int fd, ArchiveIndex& out)
         if (st != LzhStatus::Ok) return st;
         for (const MemberHeader& h : scanned.members)
             out.members.push_back({memberKey(decodeMemberPath(h), backslashSeparates(h)), h.headerOffset,
-                                   h.dataOffset + h.compressedSize});
+                                   h.dataOffset + h.compressedSize, h.isDirectory()});
         offset = scanned.endOffset;
         if (scanned.complete) break;
     }

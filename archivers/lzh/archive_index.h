@@ -13,6 +13,7 @@ struct IndexedMember {
     std::string key;             // memberKey() of the decoded path
     std::uint64_t headerOffset;  // first byte of the header
     std::uint64_t end;           // one past the last byte of the data
+    bool directory = false;      // a -lhd- member
 };
 
 struct ArchiveIndex {

@@ -1,4 +1,5 @@
-// Writing members into archives: the three ways in (create, append in place, rewrite).
+// Writing members into archives: kept members copied raw into a new file, new members after
+// them, the new file renamed over the old.
 #include "lzh/archive_writer.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@ namespace lzh {
 namespace {
 
 constexpr std::size_t kCopyChunk = 1u << 20;
-constexpr std::uint64_t kMaxSavedTail = 1u << 20;
 // Enough tiny members queued that the workers keep going while the writer copies a large one;
 // the byte bound keeps memory flat when the members are large.
 constexpr std::size_t kMembersAhead = 256;
@@ -28,7 +28,8 @@ constexpr std::uint64_t kBytesAhead = 8u << 20;
 
 arc::ArcResult systemFailure(arc::ArcStatus status, const std::string& what, const std::string& path)
 {
-    return arc::ArcResult::failure(status, what + " " + path + ": " + std::strerror(errno));
+    const int error = errno;
+    return arc::ArcResult::failure(status, what + " " + path + ": " + std::strerror(error), path, error);
 }
 
 std::string directoryOf(const std::string& path)
@@ -94,7 +95,7 @@ arc::ArcResult headerFailure(LzhStatus st, const arc::SourceEntry& entry)
 // A stored member: header with provisional sizes, the file copied while its CRC is taken,
 // then the header rewritten in place with what was actually read.
 arc::ArcResult writeStoredMember(ArchiveOutput& out, const arc::SourceEntry& entry, HeaderFields fields,
-                                 std::vector<std::uint8_t>& buffer)
+                                 std::vector<std::uint8_t>& buffer, arc::Job& job)
 {
     fields.originalSize = fields.compressedSize = entry.size;
     std::vector<std::uint8_t> header;
@@ -117,6 +118,7 @@ arc::ArcResult writeStoredMember(ArchiveOutput& out, const arc::SourceEntry& ent
         if (!out.write(buffer.data(), static_cast<std::size_t>(n)))
             return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
         copied += static_cast<std::uint64_t>(n);
+        if (!job.advance(static_cast<std::uint64_t>(n))) return arc::cancelledResult();
     }
     fields.originalSize = fields.compressedSize = copied;
     fields.dataCrc = crc;
@@ -148,23 +150,29 @@ arc::ArcResult writeCompressedMember(ArchiveOutput& out, const arc::SourceEntry&
 
 // Compresses and writes all new members, then the end marker.
 arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::SourceEntry>& entries,
-                               const WriteOptions& options, const std::string& spillDirectory, ArchiveIndex& index)
+                               const WriteOptions& options, const std::string& spillDirectory, ArchiveIndex& index,
+                               arc::Job& job)
 {
     std::vector<std::uint8_t> buffer(kCopyChunk);
     ParallelCompressor compressor(entries, options.method, spillDirectory, std::max(1, options.threads), kMembersAhead,
-                                  kBytesAhead);
+                                  kBytesAhead, &job);
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!job.beginEntry(entries[i].memberName, entries[i].isDirectory ? 0 : entries[i].size))
+            return arc::cancelledResult();
         PreparedMember& member = compressor.waitFor(i);
         const std::uint64_t headerOffset = out.offset();
         arc::ArcResult r = member.result;
         if (r.ok()) {
-            r = member.copyRaw || member.method == Method::Lhd
-                    ? writeStoredMember(out, entries[i], fieldsFor(entries[i], member), buffer)
-                    : writeCompressedMember(out, entries[i], member, buffer);
+            const bool stored = member.copyRaw || member.method == Method::Lhd;
+            r = stored ? writeStoredMember(out, entries[i], fieldsFor(entries[i], member), buffer, job)
+                       : writeCompressedMember(out, entries[i], member, buffer);
+            if (r.ok() && !stored && !job.advance(member.originalSize)) r = arc::cancelledResult();
         }
         compressor.release(i);
         if (!r.ok()) return r;
-        index.members.push_back({memberKey(entries[i].memberName, false), headerOffset, out.offset()});
+        index.members.push_back({memberKey(entries[i].memberName, false), headerOffset, out.offset(), entries[i].isDirectory});
+        if (!job.endEntry()) return arc::cancelledResult();
+        if (options.checkpoint) options.checkpoint("member written");
     }
     const std::uint8_t endMarker = 0;
     index.endOffset = out.offset();
@@ -173,51 +181,73 @@ arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::Source
     return arc::ArcResult::success();
 }
 
-// Builds a complete archive under a temporary name beside `archivePath`, then renames it
-// into place; `copyOld` writes the kept old members first.
-template <typename CopyOld>
-arc::ArcResult writeViaTemporary(const std::string& archivePath, mode_t mode, const std::vector<arc::SourceEntry>& entries,
-                                 const WriteOptions& options, CopyOld copyOld)
+std::string keyOf(const std::string& name) { return memberKey(name, false); }
+
+// Copies what stays of the old archive into the new file: everything before the end marker
+// when no member is replaced, else the bytes before the first member and each kept member.
+arc::ArcResult copyKeptMembers(arc::ArchiveReplacement& replacement, const ArchiveIndex& old,
+                               const std::set<std::string>& newKeys, ArchiveIndex& rebuilt, arc::Job& job)
 {
-    std::string tempPath = archivePath + ".tmp-XXXXXX";
-    FileHandle temp(::mkostemp(tempPath.data(), O_CLOEXEC));
-    if (!temp.valid()) return systemFailure(arc::ArcStatus::WriteFailed, "cannot create a temporary file for", archivePath);
-    ArchiveOutput out(temp.get(), 0);
-    ArchiveIndex index;
-    arc::ArcResult r = copyOld(out, index);
-    if (r.ok()) r = writeNewMembers(out, entries, options, directoryOf(archivePath), index);
-    if (r.ok() && ::fchmod(temp.get(), mode) != 0) r = systemFailure(arc::ArcStatus::WriteFailed, "cannot set the mode of", tempPath);
-    if (r.ok() && ::rename(tempPath.c_str(), archivePath.c_str()) != 0)
-        r = systemFailure(arc::ArcStatus::WriteFailed, "cannot rename the new archive to", archivePath);
-    if (!r.ok()) ::unlink(tempPath.c_str());
-    if (r.ok()) rememberArchiveIndex(temp.get(), std::move(index));
+    std::vector<const IndexedMember*> kept;
+    for (const IndexedMember& m : old.members)
+        if (!newKeys.count(m.key)) kept.push_back(&m);
+    if (kept.size() == old.members.size()) {
+        rebuilt.members = old.members;
+        rebuilt.endOffset = old.endOffset;
+        return replacement.copyFromOld(0, old.endOffset, 0, job);
+    }
+    std::uint64_t position = old.members.empty() ? old.endOffset : old.members.front().headerOffset;
+    arc::ArcResult r = replacement.copyFromOld(0, position, 0, job);
+    for (const IndexedMember* m : kept) {
+        if (!r.ok()) return r;
+        r = replacement.copyFromOld(m->headerOffset, m->end - m->headerOffset, position, job);
+        rebuilt.members.push_back({m->key, position, position + (m->end - m->headerOffset), m->directory});
+        position += m->end - m->headerOffset;
+    }
+    rebuilt.endOffset = position;
     return r;
 }
 
-arc::ArcResult appendInPlace(int fd, const std::string& archivePath, ArchiveIndex index,
-                             const std::vector<arc::SourceEntry>& entries, const WriteOptions& options)
+// One attempt at the whole command; `raced` when a new archive's name was taken meanwhile.
+arc::ArcResult addOnce(const std::string& archivePath, std::vector<arc::SourceEntry> entries, const WriteOptions& options,
+                       arc::Job& job, bool& raced)
 {
-    // Whatever follows the end marker is kept aside so a failure can restore it exactly.
-    const std::uint64_t oldSize = index.fileSize;
-    const std::uint64_t oldEnd = index.endOffset;
-    std::vector<std::uint8_t> tail(static_cast<std::size_t>(oldSize - oldEnd));
-    std::size_t got = 0;
-    FileAccess access(fd);
-    if (access.readAt(oldEnd, tail.data(), tail.size(), got) != LzhStatus::Ok || got != tail.size())
-        return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", archivePath);
-    if (::lseek(fd, static_cast<off_t>(oldEnd), SEEK_SET) < 0)
-        return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot seek in", archivePath);
-    ArchiveOutput out(fd, oldEnd);
-    arc::ArcResult r = writeNewMembers(out, entries, options, directoryOf(archivePath), index);
-    if (r.ok() && out.offset() < oldSize && ::ftruncate(fd, static_cast<off_t>(out.offset())) != 0)
-        r = systemFailure(arc::ArcStatus::WriteFailed, "cannot truncate", archivePath);
-    if (!r.ok()) {
-        bool restored = ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0 &&
-                        writeAllAt(fd, tail.data(), tail.size(), oldEnd) == LzhStatus::Ok;
-        if (!restored) r.message += "\nthe archive could not be restored to its previous state";
-        return r;
+    arc::ArchiveReplacement replacement;
+    arc::ArcResult r = replacement.begin(archivePath, options.lockWait);
+    if (!r.ok()) return r;
+    const std::string& path = replacement.path();
+    ArchiveIndex old;
+    if (replacement.hadArchive() && replacement.oldSize() > 0) {
+        const LzhStatus st = loadArchiveIndex(replacement.oldFd(), old);
+        if (st == LzhStatus::ReadFailed) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", path);
+        if (st != LzhStatus::Ok)
+            return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt,
+                                           "cannot add to " + path + ": " + std::string(lzhStatusName(st)), path);
     }
-    rememberArchiveIndex(fd, std::move(index));
+    std::vector<arc::ExistingMember> existing;
+    for (const IndexedMember& m : old.members) existing.push_back({m.key, m.directory});
+    const arc::ArcResult skipped = arc::settleMemberNames(entries, existing, keyOf);
+    if (entries.empty()) return skipped.ok() ? arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add") : skipped;
+    std::uint64_t totalBytes = 0;
+    std::set<std::string> newKeys;
+    for (const arc::SourceEntry& e : entries) {
+        newKeys.insert(memberKey(e.memberName, false));
+        totalBytes += e.isDirectory ? 0 : e.size;
+    }
+    job.setTotals(totalBytes, entries.size());
+
+    ArchiveIndex rebuilt;
+    r = copyKeptMembers(replacement, old, newKeys, rebuilt, job);
+    ArchiveOutput out(replacement.newFd(), rebuilt.endOffset);
+    if (r.ok() && options.checkpoint) options.checkpoint("old copied");
+    if (r.ok() && ::lseek(out.fd(), static_cast<off_t>(out.offset()), SEEK_SET) < 0)
+        r = replacement.writeFailure(errno);
+    if (r.ok()) r = writeNewMembers(out, entries, options, directoryOf(path), rebuilt, job);
+    if (r.ok() && options.checkpoint) options.checkpoint("end written");
+    if (r.ok()) r = replacement.commit(options.checkpoint);
+    raced = replacement.raced();
+    if (r.ok()) rememberArchiveIndex(replacement.newFd(), std::move(rebuilt));
+    arc::mergeInto(r, skipped);
     return r;
 }
 
@@ -231,43 +261,17 @@ arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc:
 }
 
 arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc::SourceEntry>& entries,
-                          const WriteOptions& options, arc::Job& /*job*/)
+                          const WriteOptions& options, arc::Job& job)
 {
     if (entries.empty()) return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add");
-    FileHandle fd(::open(archivePath.c_str(), O_RDWR | O_CLOEXEC));
-    if (!fd.valid()) {
-        if (errno != ENOENT) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot open", archivePath);
-        return writeViaTemporary(archivePath, 0644, entries, options,
-                                 [](ArchiveOutput&, ArchiveIndex&) { return arc::ArcResult::success(); });
+    // A new archive that another command created first is added to on a second pass.
+    arc::ArcResult r;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bool raced = false;
+        r = addOnce(archivePath, entries, options, job, raced);
+        if (!raced) break;
     }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", archivePath);
-    ArchiveIndex index;
-    LzhStatus st = loadArchiveIndex(fd.get(), index);
-    if (st == LzhStatus::ReadFailed) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", archivePath);
-    if (st != LzhStatus::Ok)
-        return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt, "cannot add to " + archivePath + ": " +
-                                                                          std::string(lzhStatusName(st)));
-
-    std::set<std::string> newKeys;
-    for (const arc::SourceEntry& e : entries) newKeys.insert(memberKey(e.memberName, false));
-    std::vector<IndexedMember> kept;
-    for (const IndexedMember& m : index.members)
-        if (!newKeys.count(m.key)) kept.push_back(m);
-
-    if (kept.size() == index.members.size() && index.fileSize - index.endOffset <= kMaxSavedTail)
-        return appendInPlace(fd.get(), archivePath, std::move(index), entries, options);
-
-    return writeViaTemporary(archivePath, info.st_mode & 07777, entries, options, [&](ArchiveOutput& out, ArchiveIndex& rebuilt) {
-        std::vector<std::uint8_t> buffer(kCopyChunk);
-        for (const IndexedMember& m : kept) {
-            const std::uint64_t at = out.offset();
-            if (!out.copyFrom(fd.get(), m.headerOffset, m.end - m.headerOffset, buffer))
-                return systemFailure(arc::ArcStatus::WriteFailed, "cannot copy the old members of", archivePath);
-            rebuilt.members.push_back({m.key, at, out.offset()});
-        }
-        return arc::ArcResult::success();
-    });
+    return r;
 }
 
 }  // namespace lzh

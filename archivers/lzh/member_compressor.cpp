@@ -61,13 +61,14 @@ FileHandle openSpill(const std::string& directory)
 
 arc::ArcResult failure(arc::ArcStatus status, const std::string& what, const std::string& path)
 {
-    return arc::ArcResult::failure(status, what + " " + path + ": " + std::strerror(errno));
+    const int error = errno;
+    return arc::ArcResult::failure(status, what + " " + path + ": " + std::strerror(error), path, error);
 }
 
 }  // namespace
 
 void compressMember(const arc::SourceEntry& entry, Method method, const std::string& spillDirectory,
-                    PreparedMember& out)
+                    PreparedMember& out, const arc::Job* job)
 {
     out = PreparedMember{};
     if (entry.isDirectory) {
@@ -101,6 +102,10 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
         return true;
     };
     for (;;) {
+        if (job != nullptr && job->cancelled()) {
+            out.result = arc::cancelledResult();
+            return;
+        }
         ssize_t n = ::read(file.get(), input.data(), input.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
@@ -141,10 +146,11 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
 
 ParallelCompressor::ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method,
                                        std::string spillDirectory, int threads, std::size_t aheadMembers,
-                                       std::uint64_t aheadBytes)
+                                       std::uint64_t aheadBytes, const arc::Job* job)
     : entries_(entries),
       method_(method),
       spillDirectory_(std::move(spillDirectory)),
+      job_(job),
       aheadMembers_(aheadMembers < 1 ? 1 : aheadMembers),
       aheadBytes_(aheadBytes),
       slots_(entries.size()),
@@ -186,7 +192,7 @@ void ParallelCompressor::work()
             bytesAhead_ += charged_[index];
         }
         auto member = std::make_unique<PreparedMember>();
-        compressMember(entries_[index], method_, spillDirectory_, *member);
+        compressMember(entries_[index], method_, spillDirectory_, *member, job_);
         const std::uint64_t held = member->data.capacity();
         bool writerWaits;
         bool freed;
@@ -211,7 +217,7 @@ PreparedMember& ParallelCompressor::waitFor(std::size_t index)
     if (workers_.empty()) {
         // No workers (a single member): compress in the caller's thread, sparing the hand-off.
         slots_[index] = std::make_unique<PreparedMember>();
-        compressMember(entries_[index], method_, spillDirectory_, *slots_[index]);
+        compressMember(entries_[index], method_, spillDirectory_, *slots_[index], job_);
         return *slots_[index];
     }
     std::unique_lock lock(mutex_);

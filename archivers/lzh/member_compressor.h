@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/job.h"
 #include "common/source_tree.h"
 #include "common/status.h"
 #include "lzh/file_io.h"
@@ -31,8 +32,10 @@ struct PreparedMember {
 };
 
 // Compresses `entry` with `method`; large outputs spill into an unnamed file in `spillDirectory`.
+// Stops with Cancelled between reads once `job` (when given) is cancelled; only its cancel flag
+// is read, so any thread may run this.
 void compressMember(const arc::SourceEntry& entry, Method method, const std::string& spillDirectory,
-                    PreparedMember& out);
+                    PreparedMember& out, const arc::Job* job = nullptr);
 
 // Runs compressMember on worker threads ahead of the writer, so memory stays bounded however
 // many members there are: at most `aheadMembers` members and about `aheadBytes` of held output
@@ -43,7 +46,7 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
 class ParallelCompressor {
 public:
     ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method, std::string spillDirectory,
-                       int threads, std::size_t aheadMembers, std::uint64_t aheadBytes);
+                       int threads, std::size_t aheadMembers, std::uint64_t aheadBytes, const arc::Job* job = nullptr);
     ~ParallelCompressor();
     ParallelCompressor(const ParallelCompressor&) = delete;
     ParallelCompressor& operator=(const ParallelCompressor&) = delete;
@@ -60,6 +63,7 @@ private:
     const std::vector<arc::SourceEntry>& entries_;
     Method method_;
     std::string spillDirectory_;
+    const arc::Job* job_;
     std::size_t aheadMembers_;
     std::uint64_t aheadBytes_;
     std::vector<std::unique_ptr<PreparedMember>> slots_;

@@ -2,8 +2,9 @@
 #include "lzh/unlha_command.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
-#include <map>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -86,7 +87,9 @@ arc::ArcResult collectRelativeFile(const std::string& diskPath, const std::strin
 arc::ArcResult collectEverything(const std::string& base, std::vector<arc::SourceEntry>& out)
 {
     DIR* directory = ::opendir(base.c_str());
-    if (directory == nullptr) return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "cannot read folder " + base);
+    if (directory == nullptr)
+        return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "cannot read folder " + base + ": " + std::strerror(errno),
+                                       base, errno);
     std::vector<std::string> names;
     while (const dirent* item = ::readdir(directory)) {
         std::string name = item->d_name;
@@ -94,14 +97,16 @@ arc::ArcResult collectEverything(const std::string& base, std::vector<arc::Sourc
     }
     ::closedir(directory);
     std::sort(names.begin(), names.end());
+    arc::ArcResult total;
     for (const std::string& name : names) {
         struct stat info {};
         if (::stat(joinPath(base, name).c_str(), &info) != 0) continue;  // a dangling link
         arc::ArcResult r = S_ISDIR(info.st_mode) ? arc::collectFolder(base, name, out)
                                                  : collectRelativeFile(joinPath(base, name), name, out);
-        if (!r.ok()) return r;
+        if (!arc::isSkipOnly(r)) return r;
+        arc::mergeInto(total, r);
     }
-    return arc::ArcResult::success();
+    return total;
 }
 
 arc::ArcResult collectItem(const std::optional<std::string>& base, const std::string& item,
@@ -124,17 +129,6 @@ arc::ArcResult collectItem(const std::optional<std::string>& base, const std::st
     return arc::collectFile(path, out);
 }
 
-// One member per name: a later source of the same name wins.
-void keepLastOfEachName(std::vector<arc::SourceEntry>& entries)
-{
-    std::map<std::string, std::size_t> last;
-    for (std::size_t i = 0; i < entries.size(); ++i) last[entries[i].memberName] = i;
-    std::vector<arc::SourceEntry> kept;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (last[entries[i].memberName] == i) kept.push_back(std::move(entries[i]));
-    entries = std::move(kept);
-}
-
 arc::ArcResult runAdd(const Request& request, arc::Job& job)
 {
     const std::string& archive = request.positional[0];
@@ -146,15 +140,20 @@ arc::ArcResult runAdd(const Request& request, arc::Job& job)
     }
     if (next >= request.positional.size()) return badCommand("nothing to add to " + archive);
     std::vector<arc::SourceEntry> entries;
+    arc::ArcResult skipped;
     for (std::size_t i = next; i < request.positional.size(); ++i) {
         arc::ArcResult r = collectItem(base, request.positional[i], entries);
-        if (!r.ok()) return r;  // nothing is written when a named item is missing
+        // Nothing is written when a named item is missing; a FIFO or the like is only left out.
+        if (!arc::isSkipOnly(r)) return r;
+        arc::mergeInto(skipped, r);
     }
-    arc::excludeArchive(archive, entries);
-    keepLastOfEachName(entries);
+    arc::mergeInto(skipped, arc::excludeArchive(archive, entries));
+    if (entries.empty() && !skipped.ok()) return skipped;
     WriteOptions options;
     options.method = request.method;
-    return addMembers(archive, entries, options, job);
+    arc::ArcResult added = addMembers(archive, entries, options, job);
+    arc::mergeInto(added, skipped);
+    return added;
 }
 
 arc::ArcResult runExtract(const Request& request, arc::Job& job)

@@ -1,5 +1,5 @@
-// The in-place update: keep the old tail, stream new members over it through the worker pool,
-// write the merged directory, and put the old bytes back if anything fails.
+// The copy-on-write update: kept members copied raw into a new file, new members streamed
+// after them through the worker pool, the merged directory, then the new file renamed into place.
 #include "zip/archive_writer.h"
 
 #include <fcntl.h>
@@ -7,14 +7,17 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <thread>
 #include <unordered_set>
 
 #include "zip/central_directory.h"
 #include "zip/compression_units.h"
+#include "zip/member_names.h"
 #include "zip/ordered_pool.h"
 #include "zip/zip_format.h"
 #include "zip/zip_records.h"
@@ -75,58 +78,130 @@ struct PlannedUnit {
     std::uint64_t inputBytes = 0;
 };
 
+// An old member and the bytes it spans: from its local header to the next member's (or to
+// the directory), so a data descriptor or padding travels with it.
+struct OldMember {
+    const CentralRecord* record = nullptr;
+    std::string decodedName;
+    std::uint64_t end = 0;
+};
+
 class ArchiveUpdate {
 public:
-    ArchiveUpdate(std::string path, const WriterOptions& options) : path_(std::move(path)), options_(options) {}
-    ~ArchiveUpdate() {
-        if (fd_ >= 0) ::close(fd_);
-    }
+    ArchiveUpdate(const WriterOptions& options, Job& job) : options_(options), job_(job) {}
 
-    ArcResult run(const std::vector<SourceEntry>& entries) {
-        ArcResult result = open();
+    bool raced() const { return replacement_.raced(); }
+
+    ArcResult run(const std::string& archivePath, std::vector<SourceEntry> entries) {
+        ArcResult result = replacement_.begin(archivePath, options_.lockWait);
         if (!result.ok()) return result;
-        result = writeMembers(entries);
+        path_ = replacement_.path();
+        result = readOld();
+        if (!result.ok()) return result;
+        const ArcResult skipped = settleMemberNames(entries, existingMembers());
+        if (entries.empty() && !skipped.ok()) return skipped;  // nothing left to store: the archive stays as it is
+        std::uint64_t totalBytes = 0;
+        for (const SourceEntry& entry : entries) totalBytes += entry.isDirectory ? 0 : entry.size;
+        job_.setTotals(totalBytes, entries.size());
+        result = copyKeptMembers(entries);
+        if (result.ok()) result = writeMembers(entries);
         if (result.ok()) result = writeDirectory();
-        if (!result.ok()) rollBack(result);
+        if (result.ok()) result = replacement_.commit(options_.checkpoint);
+        if (result.ok() && job_.cancelled()) result = cancelledResult();
+        mergeInto(result, skipped);
         return result;
     }
 
 private:
-    ArcResult open() {
-        struct stat info{};
-        if (::stat(path_.c_str(), &info) != 0) {
-            if (errno != ENOENT) return failure(ArcStatus::ArchiveUnreadable, "cannot examine " + path_ + ": " + errnoText());
-            fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ < 0) return failure(ArcStatus::WriteFailed, "cannot create " + path_ + ": " + errnoText());
-            created_ = true;
-            return ArcResult::success();
-        }
-        if (!S_ISREG(info.st_mode)) return failure(ArcStatus::ArchiveUnreadable, path_ + " is not a regular file");
-        fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd_ < 0) return failure(ArcStatus::ArchiveUnreadable, "cannot open " + path_ + ": " + errnoText());
-        oldSize_ = static_cast<std::uint64_t>(info.st_size);
-        if (oldSize_ == 0) return ArcResult::success();  // an empty file holds nothing to lose
-        const FileSource source(fd_, oldSize_);
+    ArcResult readOld() {
+        if (!replacement_.hadArchive() || replacement_.oldSize() == 0) return ArcResult::success();
+        const FileSource source(replacement_.oldFd(), replacement_.oldSize());
         const DirectoryStatus status = readCentralDirectory(source, old_);
         if (status == DirectoryStatus::ReadFailed)
-            return failure(ArcStatus::ArchiveUnreadable, "cannot read " + path_ + ": " + directoryStatusText(status));
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + path_ + ": " + errnoText(), path_, errno);
         if (status != DirectoryStatus::Ok)
-            return failure(ArcStatus::ArchiveCorrupt, path_ + ": " + directoryStatusText(status) + "; not changed");
-        oldTail_.resize(static_cast<std::size_t>(oldSize_ - old_.directoryOffset));
-        if (!source.readAt(old_.directoryOffset, oldTail_.data(), oldTail_.size()))
-            return failure(ArcStatus::ArchiveUnreadable, "cannot read " + path_ + ": " + errnoText());
+            return ArcResult::failure(ArcStatus::ArchiveCorrupt, path_ + ": " + directoryStatusText(status) + "; not changed",
+                                      path_);
+        std::vector<std::uint64_t> starts;
+        for (const CentralRecord& record : old_.records) {
+            oldMembers_.push_back({&record, decodeMemberName(record.name, record.flags, record.extra), 0});
+            starts.push_back(record.localHeaderOffset);
+        }
+        starts.push_back(old_.directoryOffset);
+        std::sort(starts.begin(), starts.end());
+        for (OldMember& member : oldMembers_)
+            member.end = *std::upper_bound(starts.begin(), starts.end(), member.record->localHeaderOffset);
+        return ArcResult::success();
+    }
+
+    std::vector<ExistingMember> existingMembers() const {
+        std::vector<ExistingMember> out;
+        for (const OldMember& member : oldMembers_) {
+            std::string name = member.decodedName;
+            const bool directory = !name.empty() && name.back() == '/';
+            while (!name.empty() && name.back() == '/') name.pop_back();
+            if (!name.empty()) out.push_back({std::move(name), directory});
+        }
+        return out;
+    }
+
+    // What stays of the old archive goes into the new file first: everything before the
+    // directory when no member is replaced (one copy, offsets unchanged), else the bytes before
+    // the first member and each kept member's range, moved up over the replaced ones.
+    ArcResult copyKeptMembers(const std::vector<SourceEntry>& entries) {
+        std::unordered_set<std::string> replaced;
+        for (const SourceEntry& entry : entries) replaced.insert(entry.isDirectory ? entry.memberName + "/" : entry.memberName);
+        std::vector<const OldMember*> kept;
+        for (const OldMember& member : oldMembers_)
+            if (replaced.count(member.decodedName) == 0) kept.push_back(&member);
+        std::uint64_t position = 0;
+        if (kept.size() == oldMembers_.size()) {
+            ArcResult result = replacement_.copyFromOld(0, old_.directoryOffset, 0, job_);
+            if (!result.ok()) return result;
+            for (const OldMember* member : kept) keptRecords_.push_back(member->record->raw);
+            position = old_.directoryOffset;
+        } else {
+            std::uint64_t firstMember = old_.directoryOffset;
+            for (const OldMember& member : oldMembers_) firstMember = std::min(firstMember, member.record->localHeaderOffset);
+            ArcResult result = replacement_.copyFromOld(0, firstMember, 0, job_);
+            if (!result.ok()) return result;
+            position = firstMember;
+            std::vector<const OldMember*> byOffset = kept;
+            std::sort(byOffset.begin(), byOffset.end(), [](const OldMember* a, const OldMember* b) {
+                return a->record->localHeaderOffset < b->record->localHeaderOffset;
+            });
+            std::map<std::uint64_t, std::uint64_t> moved;  // old offset -> new offset
+            for (const OldMember* member : byOffset) {
+                const std::uint64_t from = member->record->localHeaderOffset;
+                if (moved.count(from) != 0) continue;  // two records of one member: copied once
+                result = replacement_.copyFromOld(from, member->end - from, position, job_);
+                if (!result.ok()) return result;
+                moved[from] = position;
+                position += member->end - from;
+            }
+            for (const OldMember* member : kept) {
+                std::string record = relocatedCentralRecord(member->record->raw, moved[member->record->localHeaderOffset]);
+                if (record.empty())
+                    return ArcResult::failure(ArcStatus::ArchiveCorrupt, path_ + ": a directory record cannot be moved; not changed",
+                                              path_);
+                keptRecords_.push_back(std::move(record));
+            }
+        }
+        output_.emplace(replacement_.newFd(), position);
+        reached("old copied");
         return ArcResult::success();
     }
 
     ArcResult writeMembers(const std::vector<SourceEntry>& entries) {
         entries_ = &entries;
-        output_.emplace(fd_, old_.directoryOffset);
         unsigned threads = options_.threads != 0 ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
         if (entries.size() == 1 && !entries[0].isDirectory && entries[0].size <= options_.wholeMemberLimit)
             threads = 0;  // one small file: nothing to overlap
         const int level = options_.level;
+        const Job* job = &job_;
         OrderedPool<WorkerContext, UnitResult> pool(threads, [level] { return std::make_unique<WorkerContext>(level); });
         for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (job_.cancelled()) return cancelledResult();
             const SourceEntry& entry = entries[i];
             if (entry.isDirectory) {
                 PlannedUnit unit{i, true, false, true, true, 0, 0};
@@ -134,17 +209,21 @@ private:
                 if (!result.ok()) return result;
                 continue;
             }
-            const int fd = ::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) return failure(ArcStatus::InputMissing, "cannot open " + entry.diskPath + ": " + errnoText());
+            const int fd = ::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd < 0)
+                return ArcResult::failure(ArcStatus::InputMissing, "cannot open " + entry.diskPath + ": " + errnoText(),
+                                          entry.diskPath, errno);
             auto file = std::make_shared<SourceFile>(fd);
             struct stat info{};
             if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-                return failure(ArcStatus::InputMissing, entry.diskPath + " is not a readable regular file");
+                return ArcResult::failure(ArcStatus::InputMissing, entry.diskPath + " is not a readable regular file",
+                                          entry.diskPath);
             const auto size = static_cast<std::uint64_t>(info.st_size);
             const std::string display = entry.diskPath;
             if (size <= options_.wholeMemberLimit) {
                 PlannedUnit unit{i, false, false, true, true, size, size};
-                ArcResult result = submit(pool, unit, [file, size, display, level](WorkerContext& context) {
+                ArcResult result = submit(pool, unit, [file, size, display, level, job](WorkerContext& context) {
+                    if (job->cancelled()) return cancelledUnit();
                     return compressWholeFile(*file, size, display, level, context);
                 });
                 if (!result.ok()) return result;
@@ -154,7 +233,8 @@ private:
                 const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(options_.chunkSize, size - offset));
                 const bool last = offset + length == size;
                 PlannedUnit unit{i, false, true, offset == 0, last, size, length};
-                ArcResult result = submit(pool, unit, [file, offset, length, last, display, level](WorkerContext& context) {
+                ArcResult result = submit(pool, unit, [file, offset, length, last, display, level, job](WorkerContext& context) {
+                    if (job->cancelled()) return cancelledUnit();
                     return compressChunk(*file, offset, length, last, display, level, context);
                 });
                 if (!result.ok()) return result;
@@ -167,8 +247,14 @@ private:
         return ArcResult::success();
     }
 
-    template <typename Pool, typename Job>
-    ArcResult submit(Pool& pool, const PlannedUnit& unit, Job job) {
+    static UnitResult cancelledUnit() {
+        UnitResult result;
+        result.error = cancelledResult();
+        return result;
+    }
+
+    template <typename Pool, typename Work>
+    ArcResult submit(Pool& pool, const PlannedUnit& unit, Work work) {
         while (!planned_.empty() &&
                (bytesInFlight_ + unit.inputBytes > options_.inFlightBytes || planned_.size() >= kMaxUnitsInFlight)) {
             ArcResult result = consume(pool);
@@ -176,7 +262,7 @@ private:
         }
         planned_.push_back(unit);
         bytesInFlight_ += unit.inputBytes;
-        pool.submit(std::move(job));
+        pool.submit(std::move(work));
         return ArcResult::success();
     }
 
@@ -204,28 +290,30 @@ private:
             current_.zip64Local = !entry.isDirectory &&
                 (options_.forceZip64 || (unit.chunked ? unit.memberSize >= kZip64StreamThreshold
                                                        : current_.compressedSize >= kMax32 || unit.memberSize >= kMax32));
+            if (!job_.beginEntry(current_.name, unit.memberSize)) return cancelledResult();
             if (!output_->write(buildLocalHeader(current_))) return writeFailure();
         } else {
             current_.crc32 = static_cast<std::uint32_t>(crc32_combine(current_.crc32, result.crc32, static_cast<z_off_t>(result.inputSize)));
         }
         if (unit.chunked) current_.compressedSize += result.data.size();
         if (!output_->write(result.data)) return writeFailure();
+        if (!job_.advance(unit.inputBytes)) return cancelledResult();
         if (!unit.lastChunk) return ArcResult::success();
         if (unit.chunked) {
             if (!current_.zip64Local && current_.compressedSize >= kMax32)
-                return failure(ArcStatus::Internal, entry.diskPath + ": compressed size overflowed its header");
+                return ArcResult::failure(ArcStatus::Internal, entry.diskPath + ": compressed size overflowed its header");
             if (!output_->flush() || !output_->writeAt(current_.localHeaderOffset, buildLocalHeader(current_)))
                 return writeFailure();
         }
         written_.push_back(current_);
+        if (!job_.endEntry()) return cancelledResult();
+        reached("member written");
         if (options_.failAfterMembers && written_.size() == *options_.failAfterMembers)
-            return failure(ArcStatus::WriteFailed, "injected failure after " + std::to_string(written_.size()) + " members");
+            return ArcResult::failure(ArcStatus::WriteFailed, "injected failure after " + std::to_string(written_.size()) + " members");
         return ArcResult::success();
     }
 
     ArcResult writeDirectory() {
-        std::unordered_set<std::string> replaced;
-        for (const MemberRecord& member : written_) replaced.insert(member.name);
         const std::uint64_t directoryOffset = output_->position();
         std::uint64_t entryCount = 0;
         std::uint64_t directorySize = 0;
@@ -234,53 +322,35 @@ private:
             directorySize += record.size();
             return output_->write(record);
         };
-        for (const CentralRecord& record : old_.records)
-            if (replaced.count(record.name) == 0 && !emit(record.raw)) return writeFailure();
+        for (const std::string& record : keptRecords_)
+            if (!emit(record)) return writeFailure();
         for (const MemberRecord& member : written_)
             if (!emit(buildCentralRecord(member, options_.forceZip64))) return writeFailure();
         if (!output_->write(buildEndRecords(entryCount, directoryOffset, directorySize, old_.comment, options_.forceZip64)) ||
             !output_->flush())
             return writeFailure();
-        const std::uint64_t finalSize = output_->position();
-        if (finalSize < oldSize_ && ::ftruncate(fd_, static_cast<off_t>(finalSize)) != 0) return writeFailure();
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            return writeFailure();
-        }
-        fd_ = -1;
+        reached("directory written");
         return ArcResult::success();
     }
 
-    // Puts the archive back as it was: the saved tail over whatever was written, then the old
-    // length. A new archive is removed.
-    void rollBack(ArcResult& result) {
-        if (created_) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = -1;
-            ::unlink(path_.c_str());
-            return;
-        }
-        if (fd_ < 0) fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-        OutputFile restore(fd_, old_.directoryOffset);
-        if (fd_ < 0 || !restore.writeAt(old_.directoryOffset, oldTail_) || ::ftruncate(fd_, static_cast<off_t>(oldSize_)) != 0)
-            mergeInto(result, ArcResult::failure(ArcStatus::WriteFailed, "could not restore " + path_ + ": " + errnoText()));
+    void reached(std::string_view step) const {
+        if (options_.checkpoint) options_.checkpoint(step);
     }
 
-    ArcResult writeFailure() { return failure(ArcStatus::WriteFailed, "cannot write " + path_ + ": " + errnoText()); }
-    static ArcResult failure(ArcStatus status, std::string message) { return ArcResult::failure(status, std::move(message)); }
+    ArcResult writeFailure() const { return replacement_.writeFailure(errno); }
 
     // A streamed member's header is written before its size is known: at this input size
     // the compressed size might pass 4 GiB, so the header reserves zip64 fields.
     static constexpr std::uint64_t kZip64StreamThreshold = 0xF0000000u;
     static constexpr std::size_t kMaxUnitsInFlight = 64;
 
-    std::string path_;
     const WriterOptions& options_;
-    int fd_ = -1;
-    bool created_ = false;
-    std::uint64_t oldSize_ = 0;
+    Job& job_;
+    ArchiveReplacement replacement_;
+    std::string path_;
     CentralDirectory old_;
-    std::string oldTail_;
+    std::vector<OldMember> oldMembers_;
+    std::vector<std::string> keptRecords_;
     const std::vector<SourceEntry>* entries_ = nullptr;
     std::optional<OutputFile> output_;
     std::deque<PlannedUnit> planned_;
@@ -298,10 +368,16 @@ ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceE
 }
 
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
-                       const WriterOptions& options, Job& /*job*/) {
+                       const WriterOptions& options, Job& job) {
     try {
-        ArchiveUpdate update(archivePath, options);
-        return update.run(entries);
+        // A new archive that another command created first is added to on a second pass.
+        ArcResult result;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ArchiveUpdate update(options, job);
+            result = update.run(archivePath, entries);
+            if (!update.raced()) break;
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return ArcResult::failure(ArcStatus::NoMemory, "out of memory while writing " + archivePath);
     } catch (const std::system_error& error) {

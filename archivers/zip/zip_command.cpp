@@ -5,7 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <map>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,7 +94,8 @@ ArcResult collectRelativeFile(const std::string& diskPath, const std::string& me
 
 ArcResult collectEverything(const std::string& base, bool junkPaths, std::vector<SourceEntry>& out) {
     DIR* directory = ::opendir(base.c_str());
-    if (directory == nullptr) return ArcResult::failure(ArcStatus::InputMissing, "cannot read folder " + base);
+    if (directory == nullptr)
+        return ArcResult::failure(ArcStatus::InputMissing, "cannot read folder " + base + ": " + std::strerror(errno), base, errno);
     std::vector<std::string> names;
     while (const dirent* item = ::readdir(directory)) {
         const std::string name = item->d_name;
@@ -131,17 +133,6 @@ ArcResult collectItem(const ZipRequest& request, const std::string& item, std::v
     return collectRelativeFile(path, path, request.junkPaths, out);
 }
 
-// One member per name: a later source of the same name wins, as it would on disk.
-void keepLastOfEachName(std::vector<SourceEntry>& entries) {
-    std::map<std::string, std::size_t> last;
-    for (std::size_t i = 0; i < entries.size(); ++i) last[entries[i].memberName] = i;
-    std::vector<SourceEntry> kept;
-    kept.reserve(last.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (last[entries[i].memberName] == i) kept.push_back(std::move(entries[i]));
-    entries = std::move(kept);
-}
-
 }  // namespace
 
 ArcResult runZipCommand(std::string_view command) {
@@ -154,15 +145,20 @@ ArcResult runZipCommand(std::string_view command, Job& job) {
     ArcResult result = parseZip(command, request);
     if (!result.ok()) return result;
     std::vector<SourceEntry> entries;
+    ArcResult skipped;
     for (const std::string& item : request.items) {
         ArcResult collected = collectItem(request, item, entries);
-        if (!collected.ok()) return collected;  // nothing is written when a named item is missing
+        // Nothing is written when a named item is missing; a FIFO or the like is only left out.
+        if (!isSkipOnly(collected)) return collected;
+        mergeInto(skipped, collected);
     }
-    excludeArchive(request.archive, entries);
-    keepLastOfEachName(entries);
+    mergeInto(skipped, excludeArchive(request.archive, entries));
+    if (entries.empty() && !skipped.ok()) return skipped;
     WriterOptions options;
     options.level = request.level;
-    return addToArchive(request.archive, entries, options, job);
+    ArcResult added = addToArchive(request.archive, entries, options, job);
+    mergeInto(added, skipped);
+    return added;
 }
 
 }  // namespace arc::zip

@@ -140,3 +140,31 @@ std::string buildEndRecords(std::uint64_t entries, std::uint64_t directoryOffset
 }
 
 }  // namespace arc::zip
+
+namespace arc::zip {
+
+std::string relocatedCentralRecord(std::string_view raw, std::uint64_t newOffset) {
+    if (raw.size() < kCentralHeaderSize) return {};
+    std::string out(raw);
+    const unsigned char* p = bytesOf(raw);
+    const std::uint32_t offset32 = load32(p + 42);
+    if (offset32 != kMax32) {
+        if (newOffset >= kMax32) return {};
+        store32(out, 42, static_cast<std::uint32_t>(newOffset));
+        return out;
+    }
+    // The zip64 extra holds, in this order, only the fields whose 32-bit slots are all ones.
+    const std::size_t nameSize = load16(p + 28);
+    const std::size_t extraSize = load16(p + 30);
+    if (kCentralHeaderSize + nameSize + extraSize > raw.size()) return {};
+    const std::string_view extra = raw.substr(kCentralHeaderSize + nameSize, extraSize);
+    std::string_view field;
+    if (!findExtraField(extra, kExtraZip64, field) || field.data() == nullptr) return {};
+    std::size_t at = (load32(p + 24) == kMax32 ? 8 : 0) + (load32(p + 20) == kMax32 ? 8 : 0);
+    if (at + 8 > field.size()) return {};
+    at += static_cast<std::size_t>(field.data() - raw.data());
+    for (int i = 0; i < 8; ++i) out[at + i] = static_cast<char>((newOffset >> (8 * i)) & 0xFF);
+    return out;
+}
+
+}  // namespace arc::zip

@@ -37,3 +37,13 @@ std::string buildEndRecords(std::uint64_t entries, std::uint64_t directoryOffset
 inline constexpr std::size_t kLocalCrcOffset = 14;
 
 }  // namespace arc::zip
+
+namespace arc::zip {
+
+// `raw` (a central directory record exactly as read) with its local header offset changed to
+// `newOffset`, everything else kept byte for byte: in the 32-bit field, or in the zip64 extra
+// when the record keeps it there. Empty when the record cannot say `newOffset` (a 32-bit field
+// too small, or a malformed zip64 extra).
+std::string relocatedCentralRecord(std::string_view raw, std::uint64_t newOffset);
+
+}  // namespace arc::zip

@@ -112,11 +112,13 @@ TEST_F(CollectFolder, LinksAreFollowedLoopsAreNotDescendedDanglingSkipped)
     EXPECT_EQ(linked->size, 1u) << "a link is stored as what it points to";
 }
 
-TEST_F(CollectFolder, FifosAreNotCollected)
+TEST_F(CollectFolder, FifosAreNotCollectedButNamed)
 {
     ASSERT_EQ(mkfifo((base() / "N/pipe").c_str(), 0644), 0);
     std::vector<SourceEntry> entries;
-    ASSERT_TRUE(collectFolder(base().string() + "/", "N", entries).ok());
+    const ArcResult result = collectFolder(base().string() + "/", "N", entries);
+    EXPECT_EQ(result.status, ArcStatus::SpecialEntry);
+    EXPECT_NE(result.message.find("pipe: a FIFO"), std::string::npos) << result.message;
     for (const SourceEntry& entry : entries)
         EXPECT_NE(entry.memberName, "N/pipe");
 }

@@ -199,7 +199,9 @@ TEST(Append, AFailureRestoresTheExactPreviousBytes)
     entries[0] = {(dir.path() / "good.txt").string(), "good.txt", false, 100000, 0, 0644};
     entries[1] = {(dir.path() / "vanished.txt").string(), "vanished.txt", false, 10, 0, 0644};
     for (Method method : {Method::Lh5, Method::Lh0}) {
-        arc::ArcResult r = addMembers(archive.string(), entries, WriteOptions{method, 2});
+        WriteOptions options;
+        options.method = method;
+        arc::ArcResult r = addMembers(archive.string(), entries, options);
         EXPECT_EQ(r.status, arc::ArcStatus::InputMissing) << r.message;
         EXPECT_EQ(readFile(archive), before);
     }
