@@ -104,6 +104,7 @@ struct SafeDiskWriter::Impl {
     int destinationFd = -1;
     std::unique_ptr<FolderHandles> folders;
     std::uint64_t nameSeed = 0;
+    unsigned processId = 0;
     bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
     std::vector<FolderEntry> folderEntries;
 
@@ -125,12 +126,13 @@ struct SafeDiskWriter::Impl {
     }
 
     // A hidden name no archive member is likely to use: unique within this process (the
-    // counter) and across processes writing into the same folder (the pid and the seed).
+    // counter) and across processes writing into the same folder (the pid, noted once, and the
+    // seed).
     std::string nextTemporaryName()
     {
         static std::atomic<std::uint64_t> counter{0};
         char name[80];
-        std::snprintf(name, sizeof name, ".tembrel-%x-%llx-%llx.part", static_cast<unsigned>(getpid()),
+        std::snprintf(name, sizeof name, ".tembrel-%x-%llx-%llx.part", processId,
                       static_cast<unsigned long long>(counter.fetch_add(1, std::memory_order_relaxed)),
                       static_cast<unsigned long long>(nameSeed));
         return name;
@@ -319,6 +321,7 @@ ArcResult SafeDiskWriter::open()
     if (d.destinationFd < 0)
         return systemFailure("cannot open the folder", d.destination, errno);
     d.folders = std::make_unique<FolderHandles>(d.destinationFd);
+    d.processId = static_cast<unsigned>(getpid());
     d.nameSeed = (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
     return ArcResult::success();
 }

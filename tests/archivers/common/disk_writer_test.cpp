@@ -3,8 +3,12 @@
 #include "common/disk_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -267,6 +271,27 @@ TEST_F(DiskWriterTest, SystemErrorsReachTheResult)
     }
     ASSERT_TRUE(writer.finish().ok());
     EXPECT_EQ(treeOf(dest()), std::vector<std::string>{"d"});
+}
+
+// A write refused by the system (here the file-size limit, in a child process) reaches the
+// result with its errno, and the temporary goes.
+TEST_F(DiskWriterTest, AFailedWriteCarriesItsSystemError)
+{
+    const auto writeOverTheLimit = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = 4096;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        SafeDiskWriter writer(dest().string());
+        const ArcResult opened = writer.open();
+        const ArcResult r = writeWhole(writer, "big.bin", std::string(1 << 20, 'b'));
+        writer.finish();
+        const bool expected = opened.ok() && r.status == ArcStatus::WriteFailed && r.systemError == EFBIG &&
+                              r.path == "big.bin" && fs::is_empty(dest());
+        std::fprintf(stderr, "%s\n", r.message.c_str());
+        std::_Exit(expected ? 0 : 1);
+    };
+    EXPECT_EXIT(writeOverTheLimit(), ::testing::ExitedWithCode(0), "cannot write big.bin: ");
 }
 
 TEST_F(DiskWriterTest, CancelStopsTheFileBeingWritten)
