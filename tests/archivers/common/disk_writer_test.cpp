@@ -165,6 +165,21 @@ TEST_F(DiskWriterTest, SymlinkUnderTheFinalNameIsReplacedNotFollowed)
     EXPECT_EQ(readFile(dest() / "a.txt"), "from archive");
 }
 
+TEST_F(DiskWriterTest, AFolderRemovedBehindTheWriterIsWalkedAfresh)
+{
+    SafeDiskWriter writer(dest().string());
+    ASSERT_TRUE(writer.open().ok());
+    ASSERT_TRUE(writeWhole(writer, "d/e/a.txt", "a").ok());
+    fs::remove_all(dest() / "d");
+    fs::create_directories(dest() / "d/e");
+    ASSERT_TRUE(writeWhole(writer, "d/e/b.txt", "b").ok());
+    ASSERT_TRUE(writer.writeSymlink("d/e/l", "b.txt", -1).ok());
+    fs::remove_all(dest() / "d");
+    ASSERT_TRUE(writer.writeDirectory("d/e/f", 0, -1).ok());
+    ASSERT_TRUE(writer.finish().ok());
+    EXPECT_EQ(treeOf(dest()), (std::vector<std::string>{"d", "d/e", "d/e/f"}));
+}
+
 TEST_F(DiskWriterTest, FolderInTheWayOfAFile)
 {
     fs::create_directories(dest() / "empty-dir");
