@@ -104,6 +104,7 @@ struct SafeDiskWriter::Impl {
     int destinationFd = -1;
     std::unique_ptr<FolderHandles> folders;
     std::uint64_t nameSeed = 0;
+    unsigned processId = 0;
     bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
     std::vector<FolderEntry> folderEntries;
 
@@ -125,12 +126,13 @@ struct SafeDiskWriter::Impl {
     }
 
     // A hidden name no archive member is likely to use: unique within this process (the
-    // counter) and across processes writing into the same folder (the pid and the seed).
+    // counter) and across processes writing into the same folder (the pid, noted once, and the
+    // seed).
     std::string nextTemporaryName()
     {
         static std::atomic<std::uint64_t> counter{0};
         char name[80];
-        std::snprintf(name, sizeof name, ".tembrel-%x-%llx-%llx.part", static_cast<unsigned>(getpid()),
+        std::snprintf(name, sizeof name, ".tembrel-%x-%llx-%llx.part", processId,
                       static_cast<unsigned long long>(counter.fetch_add(1, std::memory_order_relaxed)),
                       static_cast<unsigned long long>(nameSeed));
         return name;
@@ -155,6 +157,21 @@ struct SafeDiskWriter::Impl {
         request.path = parentOf(relativePath);
         request.entry = relativePath;
         return folders->open(request, fd);
+    }
+
+    // After creating a temporary failed: Ok to try again with another name (that one was taken)
+    // or, once, after walking to the folder afresh from the destination (the open one was
+    // removed behind our back).
+    ArcResult retryable(std::string_view relativePath, int attempt, const char* what)
+    {
+        const int error = errno;
+        if (error == EEXIST && attempt < 100)
+            return ArcResult::success();
+        if (error == ENOENT && attempt == 0) {
+            folders->forget("");  // its open ancestors may be as stale
+            return openParent(relativePath, parentFd);
+        }
+        return systemFailure(what, std::string(relativePath), error);
     }
 
     void abort()
@@ -319,6 +336,7 @@ ArcResult SafeDiskWriter::open()
     if (d.destinationFd < 0)
         return systemFailure("cannot open the folder", d.destination, errno);
     d.folders = std::make_unique<FolderHandles>(d.destinationFd);
+    d.processId = static_cast<unsigned>(getpid());
     d.nameSeed = (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
     return ArcResult::success();
 }
@@ -355,14 +373,15 @@ ArcResult SafeDiskWriter::beginFile(std::string_view relativePath, std::uint32_t
     d.fileMtime = mtime;
     d.fileSize = 0;
     mode &= kPermissionMask;
-    for (int attempt = 0; d.fileFd < 0; ++attempt) {
+    for (int attempt = 0;; ++attempt) {
         d.temporaryName = d.nextTemporaryName();
         d.fileFd = openat(d.parentFd, d.temporaryName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC,
                           mode == 0 ? 0644 : mode);
-        if (d.fileFd < 0 && (errno != EEXIST || attempt == 100))
-            return systemFailure("cannot create a temporary file for", d.finalPath, errno);
+        if (d.fileFd >= 0)
+            return ArcResult::success();
+        if (ArcResult again = d.retryable(relativePath, attempt, "cannot create a temporary file for"); !again.ok())
+            return again;
     }
-    return ArcResult::success();
 }
 
 ArcResult SafeDiskWriter::writeData(const void* data, std::size_t size)
@@ -434,8 +453,8 @@ ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::strin
         d.temporaryName = d.nextTemporaryName();
         if (symlinkat(targetZ.c_str(), d.parentFd, d.temporaryName.c_str()) == 0)
             break;
-        if (errno != EEXIST || attempt == 100)
-            return systemFailure("cannot create the symbolic link", path, errno);
+        if (ArcResult again = d.retryable(relativePath, attempt, "cannot create the symbolic link"); !again.ok())
+            return again;
     }
     if (mtime >= 0) {
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};

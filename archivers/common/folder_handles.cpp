@@ -131,13 +131,25 @@ ArcResult FolderHandles::step(int parentFd, std::string_view prefix, std::string
 
 ArcResult FolderHandles::open(const Request& request, int& fd)
 {
-    const std::string_view path = request.path;
-    if (path.empty()) {
+    if (request.path.empty()) {
         fd = rootFd_;
         return ArcResult::success();
     }
-    if ((fd = find(path)) >= 0)
+    if ((fd = find(request.path)) >= 0)
         return ArcResult::success();
+    ArcResult result = walk(request, fd);
+    // An open ancestor removed behind our back holds no new entries: walk once more from the
+    // destination itself.
+    if (result.systemError == ENOENT && !slots_.empty()) {
+        forget("");
+        result = walk(request, fd);
+    }
+    return result;
+}
+
+ArcResult FolderHandles::walk(const Request& request, int& fd)
+{
+    const std::string_view path = request.path;
 
     // The nearest ancestor already open, then one component at a time from there.
     std::size_t done = path.size();

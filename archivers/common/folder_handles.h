@@ -63,6 +63,7 @@ private:
 
     int find(std::string_view path);
     int keep(std::string path, int fd);
+    ArcResult walk(const Request& request, int& fd);
     ArcResult step(int parentFd, std::string_view prefix, std::string_view name, bool last, const Request& request,
                    int& fd);
 

@@ -3,8 +3,12 @@
 #include "common/disk_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -161,6 +165,21 @@ TEST_F(DiskWriterTest, SymlinkUnderTheFinalNameIsReplacedNotFollowed)
     EXPECT_EQ(readFile(dest() / "a.txt"), "from archive");
 }
 
+TEST_F(DiskWriterTest, AFolderRemovedBehindTheWriterIsWalkedAfresh)
+{
+    SafeDiskWriter writer(dest().string());
+    ASSERT_TRUE(writer.open().ok());
+    ASSERT_TRUE(writeWhole(writer, "d/e/a.txt", "a").ok());
+    fs::remove_all(dest() / "d");
+    fs::create_directories(dest() / "d/e");
+    ASSERT_TRUE(writeWhole(writer, "d/e/b.txt", "b").ok());
+    ASSERT_TRUE(writer.writeSymlink("d/e/l", "b.txt", -1).ok());
+    fs::remove_all(dest() / "d");
+    ASSERT_TRUE(writer.writeDirectory("d/e/f", 0, -1).ok());
+    ASSERT_TRUE(writer.finish().ok());
+    EXPECT_EQ(treeOf(dest()), (std::vector<std::string>{"d", "d/e", "d/e/f"}));
+}
+
 TEST_F(DiskWriterTest, FolderInTheWayOfAFile)
 {
     fs::create_directories(dest() / "empty-dir");
@@ -267,6 +286,27 @@ TEST_F(DiskWriterTest, SystemErrorsReachTheResult)
     }
     ASSERT_TRUE(writer.finish().ok());
     EXPECT_EQ(treeOf(dest()), std::vector<std::string>{"d"});
+}
+
+// A write refused by the system (here the file-size limit, in a child process) reaches the
+// result with its errno, and the temporary goes.
+TEST_F(DiskWriterTest, AFailedWriteCarriesItsSystemError)
+{
+    const auto writeOverTheLimit = [this] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = 4096;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        SafeDiskWriter writer(dest().string());
+        const ArcResult opened = writer.open();
+        const ArcResult r = writeWhole(writer, "big.bin", std::string(1 << 20, 'b'));
+        writer.finish();
+        const bool expected = opened.ok() && r.status == ArcStatus::WriteFailed && r.systemError == EFBIG &&
+                              r.path == "big.bin" && fs::is_empty(dest());
+        std::fprintf(stderr, "%s\n", r.message.c_str());
+        std::_Exit(expected ? 0 : 1);
+    };
+    EXPECT_EXIT(writeOverTheLimit(), ::testing::ExitedWithCode(0), "cannot write big.bin: ");
 }
 
 TEST_F(DiskWriterTest, CancelStopsTheFileBeingWritten)
