@@ -35,11 +35,31 @@ DirectoryStatus DirectorySurvey::load(const std::string& archivePath) {
     if (::fstat(fd, &info) == 0) {
         FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
         status = readCentralDirectory(source, directory_);
+        if (status == DirectoryStatus::Corrupt) status = readMiscounted(source);
         if (status != DirectoryStatus::Ok) directory_.records.clear();
         survey(source);
     }
     ::close(fd);
     return status;
+}
+
+// A directory whose end record declares another count than the records it holds: libarchive
+// goes by the records, and so do we, but the mismatch is reported, naming the records beyond
+// the declared count.
+DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source) {
+    std::uint64_t declared = 0;
+    CentralDirectory found;
+    if (readCentralDirectoryAsFound(source, found, declared) != DirectoryStatus::Ok || found.records.size() == declared)
+        return DirectoryStatus::Corrupt;
+    directory_ = std::move(found);
+    const std::string counts = "the directory declares " + std::to_string(declared) + " entries but holds " +
+                               std::to_string(directory_.records.size());
+    if (declared > directory_.records.size()) mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, counts));
+    for (std::size_t i = static_cast<std::size_t>(declared); i < directory_.records.size(); ++i) {
+        const std::string name = memberNameOf(directory_.records[i]);
+        mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, "\"" + name + "\": " + counts, name));
+    }
+    return DirectoryStatus::Ok;
 }
 
 void DirectorySurvey::survey(const ByteSource& source) {

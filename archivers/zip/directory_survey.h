@@ -43,6 +43,7 @@ public:
     std::uint64_t totalBytes() const { return totalBytes_; }
 
 private:
+    DirectoryStatus readMiscounted(const ByteSource& source);
     void survey(const ByteSource& source);
 
     CentralDirectory directory_;

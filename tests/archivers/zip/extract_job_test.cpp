@@ -326,6 +326,7 @@ std::string buildZip(const std::vector<Member>& members) {
 struct DamagedCase {
     const char* label;
     std::vector<Member> members;
+    int declaredCount;  // the count the end record states; -1 for the true one
     ArcStatus expected;
     std::vector<std::string> failedEntries;  // the entries the failures name, in order
     std::map<std::string, std::string> expectedFiles;
@@ -336,14 +337,18 @@ std::vector<DamagedCase> damagedCases() {
     // A stored member whose data is a whole local header and data of another member.
     const std::string inner = buildZip({stored("in.txt", "hidden")}).substr(0, 30 + 6 + 6);
     return {
-        {"RecordsSharingData", {stored("a.txt", "AAA"), stored("dup.txt", "AAA", 0), stored("b.txt", "B")},
+        {"RecordsSharingData", {stored("a.txt", "AAA"), stored("dup.txt", "AAA", 0), stored("b.txt", "B")}, -1,
          ArcStatus::ArchiveCorrupt, {"dup.txt"}, Files{{"a.txt", "f:AAA"}, {"b.txt", "f:B"}}},
-        {"RecordInsideAnotherRecordsData", {stored("outer", inner), stored("in.txt", "hidden", 30 + 5)},
+        {"RecordInsideAnotherRecordsData", {stored("outer", inner), stored("in.txt", "hidden", 30 + 5)}, -1,
          ArcStatus::ArchiveCorrupt, {"in.txt"}, Files{{"outer", "f:" + inner}}},
-        {"UnknownMethod", {Member{"odd.bin", "xxxx", 97, 0, 4, {}}, stored("ok.txt", "ok")}, ArcStatus::UnsupportedMethod,
+        {"UnknownMethod", {Member{"odd.bin", "xxxx", 97, 0, 4, {}}, stored("ok.txt", "ok")}, -1, ArcStatus::UnsupportedMethod,
          {"odd.bin"}, Files{{"ok.txt", "f:ok"}}},
-        {"BrokenDeflate64", {Member{"d64.bin", "\xff\xff\xff", 9, 0, 10, {}}, stored("ok.txt", "ok")},
+        {"BrokenDeflate64", {Member{"d64.bin", "\xff\xff\xff", 9, 0, 10, {}}, stored("ok.txt", "ok")}, -1,
          ArcStatus::ArchiveCorrupt, {"d64.bin"}, Files{{"ok.txt", "f:ok"}}},
+        {"FewerEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B"), stored("c.txt", "C")}, 1,
+         ArcStatus::ArchiveCorrupt, {"b.txt", "c.txt"}, Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}, {"c.txt", "f:C"}}},
+        {"MoreEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B")}, 3, ArcStatus::ArchiveCorrupt, {""},
+         Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}}},
     };
 }
 
@@ -352,7 +357,9 @@ class DamagedArchive : public ::testing::TestWithParam<DamagedCase> {};
 TEST_P(DamagedArchive, NamesTheBadEntriesAndExtractsTheRest) {
     TempDir dir;
     const std::string archive = (dir.path() / "d.zip").string();
-    writeFile(archive, buildZip(GetParam().members));
+    std::string bytes = buildZip(GetParam().members);
+    if (GetParam().declaredCount >= 0) bytes.replace(bytes.size() - 14, 4, le(GetParam().declaredCount * 0x10001u, 4));
+    writeFile(archive, bytes);
     const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
     EXPECT_EQ(result.status, GetParam().expected) << result.message;
     std::vector<std::string> named;
