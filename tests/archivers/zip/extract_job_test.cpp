@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -345,6 +346,10 @@ std::vector<DamagedCase> damagedCases() {
          {"odd.bin"}, Files{{"ok.txt", "f:ok"}}},
         {"BrokenDeflate64", {Member{"d64.bin", "\xff\xff\xff", 9, 0, 10, {}}, stored("ok.txt", "ok")}, -1,
          ArcStatus::ArchiveCorrupt, {"d64.bin"}, Files{{"ok.txt", "f:ok"}}},
+        // libarchive gives up on its reader after a broken deflate stream; the entries after it are
+        // still read through a reader opened again.
+        {"BrokenDeflateThenGood", {Member{"bad.txt", "\xff\xff\xff\xff", 8, 0, 10, {}}, stored("ok.txt", "ok")}, -1,
+         ArcStatus::ArchiveCorrupt, {"bad.txt"}, Files{{"ok.txt", "f:ok"}}},
         {"FewerEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B"), stored("c.txt", "C")}, 1,
          ArcStatus::ArchiveCorrupt, {"b.txt", "c.txt"}, Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}, {"c.txt", "f:C"}}},
         {"MoreEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B")}, 3, ArcStatus::ArchiveCorrupt, {""},
@@ -413,6 +418,39 @@ TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
     EXPECT_NE(partial.status, ArcStatus::Ok);
     EXPECT_EQ(describeTree(dir.path() / "partial"),
               (std::map<std::string, std::string>{{"first.txt", "f:" + textBytes(40000)}}));
+}
+
+// Links whose target leaves the destination are refused by name; nothing appears outside.
+TEST(Links, EscapingTargetsAreRefusedByName) {
+    REQUIRE_PEER("zip");
+    TempDir dir;
+    const fs::path in = dir.path() / "in";
+    writeFile(in / "target.txt", "t");
+    fs::create_symlink("target.txt", in / "inside");
+    fs::create_symlink("../../escape", in / "upward");
+    fs::create_symlink("/etc/passwd", in / "absolute");
+    const std::string archive = (dir.path() / "l.zip").string();
+    ASSERT_EQ(runShell("cd " + shellQuote(in.string()) + " && zip -q -y " + shellQuote(archive) +
+                       " target.txt inside upward absolute"),
+              0);
+    const ArcResult result = extractWith(archive, dir.path() / "d" / "out", nullptr);
+    EXPECT_EQ(result.status, ArcStatus::UnsafeEntry) << result.message;
+    std::vector<std::string> refused;
+    for (const EntryFailure& failure : result.allFailures()) {
+        EXPECT_EQ(failure.reason, ArcStatus::UnsafeEntry);
+        refused.push_back(failure.path);
+    }
+    EXPECT_NE(std::find(refused.begin(), refused.end(), "upward"), refused.end());
+    EXPECT_NE(std::find(refused.begin(), refused.end(), "absolute"), refused.end());
+    EXPECT_EQ(readFile(dir.path() / "d" / "out" / "target.txt"), "t");
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "d" / "out" / "upward"));
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "d" / "out" / "absolute"));
+    // The inside link is created by a disk writer that makes links, or refused by name.
+    if (fs::is_symlink(dir.path() / "d" / "out" / "inside")) {
+        EXPECT_EQ(fs::read_symlink(dir.path() / "d" / "out" / "inside"), "target.txt");
+    } else {
+        EXPECT_NE(std::find(refused.begin(), refused.end(), "inside"), refused.end());
+    }
 }
 
 // A member of 4 GiB + 5000 bytes whose records say 5000, as writers that half knew zip64 left
