@@ -4,8 +4,9 @@
 // libarchive gives up on a reader after a fatal error (a broken deflate stream, say), and
 // cannot go back to an entry. Both are met by opening the archive again and skipping to the
 // entry wanted: the seekable reader skips by seeking, so this costs no pass over the data.
-// An entry is read again only after a passphrase that passed the format's quick check (one
-// byte for ZipCrypto, two for AES) turned out wrong at the CRC or authentication code.
+// An entry is read again only after a passphrase that passed the format's quick check turned
+// out wrong at the CRC or authentication code (see EntryPassphrases), or after its recorded
+// sizes turned out cut to 32 bits.
 #include "zip/archive_extractor.h"
 
 #include <archive.h>
@@ -21,13 +22,13 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "common/disk_writer.h"
 #include "common/name_charset.h"
 #include "common/safe_path.h"
 #include "zip/directory_survey.h"
+#include "zip/entry_passphrases.h"
 #include "zip/member_names.h"
 #include "zip/raw_member_reader.h"
 
@@ -42,8 +43,6 @@ constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 constexpr std::uint64_t kDeflateMaxRatio = 1032;
 // The largest data descriptor (signature, CRC, two 64-bit sizes).
 constexpr std::uint64_t kMaxDescriptorSize = 24;
-// Passphrases asked for one entry at most; a listener that keeps answering wrongly is stopped.
-constexpr unsigned kMaxPassphraseAttempts = 20;
 
 struct ArchiveFree {
     void operator()(archive* handle) const { archive_read_free(handle); }
@@ -109,7 +108,7 @@ enum class Next {
 class Extraction {
 public:
     Extraction(const std::string& archivePath, const std::string& destination, Job& job)
-        : archivePath_(archivePath), job_(job), writer_(destination, &job) {}
+        : archivePath_(archivePath), job_(job), writer_(destination, &job), passphrases_(job, archivePath) {}
 
     ArcResult run() {
         struct stat info{};
@@ -152,37 +151,13 @@ private:
         return Next::Stop;
     }
 
-    static const char* passphraseCallback(archive* /*handle*/, void* self) {
-        try {
-            return static_cast<Extraction*>(self)->nextPassphrase();
-        } catch (...) {
-            return nullptr;
-        }
-    }
-
-    // libarchive calls this for as long as the passphrases it has fail the quick check, and
-    // gives up on the entry at the first null.
-    const char* nextPassphrase() {
-        if (job_.cancelled() || listenerGaveUp_ || passphraseAttempt_ >= kMaxPassphraseAttempts) return nullptr;
-        const std::optional<std::string> answer = job_.passphrase(archivePath_, currentName_, ++passphraseAttempt_);
-        // Giving up holds for the archive: the other encrypted entries fail without asking.
-        if (!answer || answer->empty()) {
-            listenerGaveUp_ = true;
-            return nullptr;
-        }
-        lastPassphrase_ = *answer;
-        passphraseGivenNow_ = true;
-        passphraseGivenForEntry_ = true;
-        return lastPassphrase_.c_str();
-    }
-
     ArcResult openReader() {
         reader_.reset(archive_read_new());
         if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
         stream_.reset();
         if (!reader_) return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
         archive_read_support_format_zip(reader_.get());
-        archive_read_set_passphrase_callback(reader_.get(), this, &Extraction::passphraseCallback);
+        archive_read_set_passphrase_callback(reader_.get(), &passphrases_, &EntryPassphrases::callback);
         int opened;
         if (withoutEndRecord_ && sourceFd_ >= 0) {
             stream_ = std::make_unique<StreamWithEnd>();
@@ -280,13 +255,7 @@ private:
     Next extractEntry(archive_entry* entry, std::size_t position) {
         const SurveyedEntry* surveyed = pair(position, entry);
         currentName_ = surveyed != nullptr ? surveyed->name : fallbackName(entry);
-        if (position != passphrasePosition_) {
-            passphrasePosition_ = position;
-            passphraseAttempt_ = 0;
-            passphraseGivenForEntry_ = false;
-            failedPassphrases_.clear();
-        }
-        passphraseGivenNow_ = false;
+        passphrases_.beginEntry(position, currentName_);
         const bool regular = archive_entry_filetype(entry) == AE_IFREG;
         std::uint64_t size = 0;
         if (regular && surveyed != nullptr) size = surveyed->record->uncompressedSize;
@@ -405,30 +374,26 @@ private:
     }
 
     // The entry's data could not be read to a good end. On an encrypted entry that is most
-    // likely a wrong passphrase that passed the quick check, so another one is asked for;
-    // the same passphrase failing twice means the data itself is damaged.
+    // likely a wrong passphrase that passed the quick check (see EntryPassphrases).
     Next dataFailure(const std::string& text, bool encrypted, bool fatal) {
         const Next after = fatal ? Next::Reopen : Next::Continue;
+        if (job_.cancelled()) return cancel();
         ArcStatus status = classify(text);
         // A reader opened again asks from scratch, and says "required" though one was given.
-        if (status == ArcStatus::PasswordRequired && passphraseGivenForEntry_) status = ArcStatus::WrongPassword;
-        if (encrypted && (status == ArcStatus::CrcMismatch || status == ArcStatus::ArchiveCorrupt)) {
-            const bool known = passphraseGivenNow_;
-            if (known && !failedPassphrases_.insert(lastPassphrase_).second) {
-                report(ArcStatus::CrcMismatch,
-                       "\"" + currentName_ + "\": " + text + " (with a passphrase that was accepted); not extracted",
-                       currentName_);
-                return after;
-            }
-            passphraseAttempt_ = std::max(passphraseAttempt_, 1u);
-            if (job_.listening() && !job_.cancelled() && !listenerGaveUp_ && passphraseAttempt_ < kMaxPassphraseAttempts)
-                return Next::Retry;
-            status = ArcStatus::WrongPassword;
-        }
+        if (status == ArcStatus::PasswordRequired && passphrases_.givenForEntry()) status = ArcStatus::WrongPassword;
         std::string message = "\"" + currentName_ + "\": " + text;
+        if (encrypted && (status == ArcStatus::CrcMismatch || status == ArcStatus::ArchiveCorrupt)) {
+            switch (passphrases_.afterDataFailure()) {
+            case EntryPassphrases::DataVerdict::AskAgain: return Next::Retry;
+            case EntryPassphrases::DataVerdict::Damaged:
+                status = ArcStatus::CrcMismatch;
+                message += " (with a passphrase that was accepted)";
+                break;
+            case EntryPassphrases::DataVerdict::Wrong: status = ArcStatus::WrongPassword; break;
+            }
+        }
         if (status == ArcStatus::WrongPassword) message += " (wrong passphrase)";
         report(status, message + "; not extracted", currentName_);
-        if (job_.cancelled()) return cancel();
         return after;
     }
 
@@ -528,6 +493,7 @@ private:
     std::string archivePath_;
     Job& job_;
     SafeDiskWriter writer_;
+    EntryPassphrases passphrases_;
     DirectorySurvey survey_;
     bool withoutEndRecord_ = false;
     std::unique_ptr<StreamWithEnd> stream_;  // outlives reader_, which reads through it
@@ -540,13 +506,6 @@ private:
     std::string currentPath_;  // the safe path of the current entry
     std::uint32_t currentMode_ = 0;
     std::int64_t currentMtime_ = -1;
-    std::size_t passphrasePosition_ = static_cast<std::size_t>(-1);
-    unsigned passphraseAttempt_ = 0;   // answers asked for the current entry
-    std::string lastPassphrase_;       // libarchive copies it; kept alive until the next ask
-    bool passphraseGivenNow_ = false;  // the callback answered while reading the current entry
-    bool passphraseGivenForEntry_ = false;
-    bool listenerGaveUp_ = false;
-    std::set<std::string> failedPassphrases_;  // passed the quick check, failed on the data
 };
 
 }  // namespace
