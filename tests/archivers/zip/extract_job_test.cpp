@@ -23,8 +23,13 @@ public:
     std::vector<unsigned> attempts;    // the attempt number of each question
     std::optional<std::uint64_t> stopAtEntry;
     std::optional<std::uint64_t> stopAfterBytes;
+    std::uint64_t finalBytes = 0, finalEntries = 0, totalBytes = 0, totalEntries = 0;
 
     bool progress(const ProgressReport& report) override {
+        finalBytes = report.jobBytesDone;
+        finalEntries = report.entriesDone;
+        totalBytes = report.jobBytesTotal;
+        totalEntries = report.entriesTotal;
         if (stopAtEntry && report.entriesDone == *stopAtEntry && report.entryBytesDone == 0) return false;
         return !(stopAfterBytes && report.jobBytesDone >= *stopAfterBytes);
     }
@@ -73,9 +78,19 @@ TEST_P(PeerMethod, ReadsBackByteExact) {
     command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
     command.replace(command.find("@FILES@"), 7, "text.txt random.bin empty 'far repeats.bin' runs.bin");
     ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && " + command), 0);
-    const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
+    ScriptedListener listener;
+    const ArcResult result = extractWith(archive, dir.path() / "out", &listener);
     EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
     EXPECT_EQ(treeDifference(dir.path() / "in", dir.path() / "out"), "");
+    // The totals come from the directory (none without one) and the run ends on them.
+    if (listener.totalEntries != 0) {
+        EXPECT_EQ(listener.totalEntries, 5u);
+        EXPECT_EQ(listener.finalBytes, listener.totalBytes);
+    }
+    EXPECT_EQ(listener.finalEntries, 5u);
+    std::uint64_t inputBytes = 0;
+    for (const auto& file : fs::directory_iterator(dir.path() / "in")) inputBytes += file.file_size();
+    EXPECT_EQ(listener.finalBytes, inputBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, PeerMethod,
