@@ -29,6 +29,7 @@
 #include "common/safe_path.h"
 #include "zip/directory_survey.h"
 #include "zip/entry_passphrases.h"
+#include "zip/libarchive_zip_reader.h"
 #include "zip/member_names.h"
 #include "zip/raw_member_reader.h"
 
@@ -43,52 +44,6 @@ constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 constexpr std::uint64_t kDeflateMaxRatio = 1032;
 // The largest data descriptor (signature, CRC, two 64-bit sizes).
 constexpr std::uint64_t kMaxDescriptorSize = 24;
-
-struct ArchiveFree {
-    void operator()(archive* handle) const { archive_read_free(handle); }
-};
-using ArchiveHandle = std::unique_ptr<archive, ArchiveFree>;
-
-std::string errorText(archive* handle) {
-    const char* text = archive_error_string(handle);
-    return text != nullptr ? text : "unknown error";
-}
-
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
-
-// libarchive reports problems as text; map the ones we can name.
-ArcStatus classify(const std::string& text) {
-    if (contains(text, "CRC") || contains(text, "crc")) return ArcStatus::CrcMismatch;
-    if (contains(text, "Passphrase required")) return ArcStatus::PasswordRequired;
-    if (contains(text, "ncorrect passphrase")) return ArcStatus::WrongPassword;
-    if (contains(text, "ncrypt") || contains(text, "nsupported") || contains(text, "not supported"))
-        return ArcStatus::UnsupportedMethod;
-    return ArcStatus::ArchiveCorrupt;
-}
-
-// An archive without end records is read by libarchive's streaming reader, which wants to
-// look past the last data descriptor and calls a file that ends right there truncated. It is
-// given the file followed by an empty end record, which it takes as the end of the entries.
-// Not seekable, so that the seekable reader (which would trust that empty record) stays out.
-struct StreamWithEnd {
-    int fd = -1;
-    bool endServed = false;
-    char buffer[1 << 16];
-
-    static la_ssize_t read(archive* /*handle*/, void* self, const void** out) {
-        auto& stream = *static_cast<StreamWithEnd*>(self);
-        *out = stream.buffer;
-        ssize_t got;
-        do {
-            got = ::read(stream.fd, stream.buffer, sizeof stream.buffer);
-        } while (got < 0 && errno == EINTR);
-        if (got != 0 || stream.endServed) return got;
-        stream.endServed = true;
-        static constexpr char kEmptyEnd[22] = {'P', 'K', 5, 6};
-        std::memcpy(stream.buffer, kEmptyEnd, sizeof kEmptyEnd);
-        return sizeof kEmptyEnd;
-    }
-};
 
 // libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
 bool isSpecialFile(const CentralRecord& record) {
@@ -112,9 +67,14 @@ public:
 
     ArcResult run() {
         struct stat info{};
-        if (::stat(archivePath_.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a readable file",
-                                      archivePath_, errno);
+        if (::stat(archivePath_.c_str(), &info) != 0) {
+            const int error = errno;
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable,
+                                      "cannot open " + archivePath_ + ": " + std::strerror(error), archivePath_, error);
+        }
+        if (!S_ISREG(info.st_mode))
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a file",
+                                      archivePath_);
         const DirectoryStatus directory = survey_.load(archivePath_);
         // Without a sound directory an archive may be cut short or damaged: what the local
         // headers still give is extracted, but the run must not look complete.
@@ -135,14 +95,18 @@ public:
     }
 
     ~Extraction() {
-        reader_.reset();
-        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
         if (sourceFd_ >= 0) ::close(sourceFd_);
     }
 
 private:
     void report(ArcStatus status, std::string message, std::string path) {
         mergeInto(total_, ArcResult::failure(status, std::move(message), std::move(path)));
+    }
+
+    // A result of the disk writer, attributed to the current entry when it names nothing.
+    void mergeEntry(ArcResult result) {
+        if (!result.ok() && result.path.empty()) result.path = currentName_;
+        mergeInto(total_, result);
     }
 
     Next cancel() {
@@ -152,30 +116,7 @@ private:
     }
 
     ArcResult openReader() {
-        reader_.reset(archive_read_new());
-        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
-        stream_.reset();
-        if (!reader_) return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
-        archive_read_support_format_zip(reader_.get());
-        archive_read_set_passphrase_callback(reader_.get(), &passphrases_, &EntryPassphrases::callback);
-        int opened;
-        if (withoutEndRecord_ && sourceFd_ >= 0) {
-            stream_ = std::make_unique<StreamWithEnd>();
-            stream_->fd = ::dup(sourceFd_);
-            if (stream_->fd < 0 || ::lseek(stream_->fd, 0, SEEK_SET) != 0)
-                return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + archivePath_, archivePath_, errno);
-            opened = archive_read_open(reader_.get(), stream_.get(), nullptr, &StreamWithEnd::read, nullptr);
-        } else {
-            opened = archive_read_open_filename(reader_.get(), archivePath_.c_str(), 1 << 16);
-        }
-        if (opened != ARCHIVE_OK) {
-            // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
-            const int error = archive_errno(reader_.get());
-            const bool format = error == EILSEQ;
-            return ArcResult::failure(format ? ArcStatus::ArchiveCorrupt : ArcStatus::ArchiveUnreadable,
-                                      archivePath_ + ": " + errorText(reader_.get()), archivePath_, format ? 0 : error);
-        }
-        return ArcResult::success();
+        return reader_.open(archivePath_, sourceFd_, withoutEndRecord_, &EntryPassphrases::callback, &passphrases_);
     }
 
     // A fresh reader placed before entry `position`; false (reported) when that fails.
@@ -188,7 +129,7 @@ private:
             archive_entry* entry = nullptr;
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF || status == ARCHIVE_FATAL) {
-                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.get()), {});
+                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return false;
             }
         }
@@ -205,13 +146,13 @@ private:
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF) return;
             if (status == ARCHIVE_FATAL) {
-                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.get()), {});
+                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return;
             }
             Next next = Next::Continue;
             if (status == ARCHIVE_FAILED || status == ARCHIVE_RETRY) {
                 const SurveyedEntry* surveyed = survey_.at(position);
-                report(classify(errorText(reader_.get())), archivePath_ + ": " + errorText(reader_.get()),
+                report(classifyLibarchiveError(reader_.errorText()), archivePath_ + ": " + reader_.errorText(),
                        surveyed != nullptr ? surveyed->name : std::string());
             } else {
                 next = extractEntry(entry, position);
@@ -285,7 +226,7 @@ private:
         currentMtime_ = mtime;
         switch (type) {
         case AE_IFDIR:
-            mergeInto(total_, writer_.writeDirectory(*path, mode, mtime));
+            mergeEntry(writer_.writeDirectory(*path, mode, mtime));
             return Next::Continue;
         case AE_IFREG:
             break;
@@ -303,7 +244,7 @@ private:
         }
         ArcResult begun = writer_.beginFile(*path, mode, mtime);
         if (!begun.ok()) {
-            mergeInto(total_, begun);
+            mergeEntry(std::move(begun));
             return Next::Continue;
         }
         return copyData(surveyed, encrypted);
@@ -318,9 +259,7 @@ private:
         const std::string target = surveyed != nullptr
                                        ? decodeMemberName(rawTarget, surveyed->record->flags, {})
                                        : decodeLegacyName(rawTarget, LastResort::Cp437);
-        ArcResult made = writer_.writeSymlink(path, target, mtime);
-        if (!made.ok() && made.path.empty()) made.path = currentName_;
-        mergeInto(total_, made);
+        mergeEntry(writer_.writeSymlink(path, target, mtime));
         return Next::Continue;
     }
 
@@ -337,7 +276,7 @@ private:
             if (status == ARCHIVE_OK && size == 0) continue;  // libarchive's empty end block (null pointer)
             if (status != ARCHIVE_OK) {
                 writer_.abortFile();
-                const std::string text = errorText(reader_.get());
+                const std::string text = reader_.errorText();
                 if (!encrypted && surveyed != nullptr) {
                     if (const std::optional<Next> redone = readOversized(*surveyed, status <= ARCHIVE_FATAL)) return *redone;
                 }
@@ -351,8 +290,7 @@ private:
             ArcResult result = writer_.writeData(block, size);
             if (!result.ok()) {
                 writer_.abortFile();
-                if (result.path.empty()) result.path = currentName_;
-                mergeInto(total_, result);
+                mergeEntry(std::move(result));
                 return Next::Continue;
             }
             crc = libdeflate_crc32(crc, block, size);
@@ -368,7 +306,7 @@ private:
             }
             return dataFailure("data does not match its CRC-32", encrypted, false);
         }
-        mergeInto(total_, writer_.commitFile());
+        mergeEntry(writer_.commitFile());
         if (job_.cancelled()) return cancel();
         return Next::Continue;
     }
@@ -378,7 +316,7 @@ private:
     Next dataFailure(const std::string& text, bool encrypted, bool fatal) {
         const Next after = fatal ? Next::Reopen : Next::Continue;
         if (job_.cancelled()) return cancel();
-        ArcStatus status = classify(text);
+        ArcStatus status = classifyLibarchiveError(text);
         // A reader opened again asks from scratch, and says "required" though one was given.
         if (status == ArcStatus::PasswordRequired && passphrases_.givenForEntry()) status = ArcStatus::WrongPassword;
         std::string message = "\"" + currentName_ + "\": " + text;
@@ -417,12 +355,14 @@ private:
         }
         ArcResult begun = writer_.beginFile(currentPath_, currentMode_, currentMtime_);
         if (!begun.ok()) {
-            mergeInto(total_, begun);
+            mergeEntry(std::move(begun));
             return fatal ? Next::Reopen : Next::Continue;
         }
         bool stopped = false;
+        ArcResult writeFailure;
         const auto sink = [&](const unsigned char* data, std::size_t size) {
-            if (!writer_.writeData(data, size).ok()) return false;
+            writeFailure = writer_.writeData(data, size);
+            if (!writeFailure.ok()) return false;
             stopped = !job_.advance(size);
             return !stopped;
         };
@@ -434,12 +374,14 @@ private:
         if (stopped) return cancel();
         if (read.status == RawMemberStatus::Ok && read.crc32 == record.crc32 &&
             (read.size & (k4GiB - 1)) == (record.uncompressedSize & (k4GiB - 1))) {
-            mergeInto(total_, writer_.commitFile());
+            mergeEntry(writer_.commitFile());
             if (job_.cancelled()) return cancel();
             return fatal ? Next::Reopen : Next::Continue;
         }
         writer_.abortFile();
-        return std::nullopt;
+        if (writeFailure.ok()) return std::nullopt;
+        mergeEntry(std::move(writeFailure));
+        return fatal ? Next::Reopen : Next::Continue;
     }
 
     Next extractDeflate64(const SurveyedEntry& surveyed, const std::string& path, std::uint32_t mode, std::int64_t mtime) {
@@ -450,7 +392,7 @@ private:
         }
         ArcResult begun = writer_.beginFile(path, mode, mtime);
         if (!begun.ok()) {
-            mergeInto(total_, begun);
+            mergeEntry(std::move(begun));
             return Next::Continue;
         }
         ArcResult writeFailure;
@@ -464,7 +406,7 @@ private:
                 return !stopped;
             });
         if (decoded.status == RawMemberStatus::Ok && decoded.crc32 == record.crc32 && decoded.size == record.uncompressedSize) {
-            mergeInto(total_, writer_.commitFile());
+            mergeEntry(writer_.commitFile());
             return job_.cancelled() ? cancel() : Next::Continue;
         }
         writer_.abortFile();
@@ -472,8 +414,7 @@ private:
         const std::string prefix = "\"" + currentName_ + "\": ";
         switch (decoded.status) {
         case RawMemberStatus::Stopped:
-            if (writeFailure.path.empty()) writeFailure.path = currentName_;
-            mergeInto(total_, writeFailure);
+            mergeEntry(std::move(writeFailure));
             break;
         case RawMemberStatus::ReadFailed:
             report(ArcStatus::ArchiveUnreadable, prefix + "the archive could not be read", currentName_);
@@ -496,9 +437,8 @@ private:
     EntryPassphrases passphrases_;
     DirectorySurvey survey_;
     bool withoutEndRecord_ = false;
-    std::unique_ptr<StreamWithEnd> stream_;  // outlives reader_, which reads through it
-    ArchiveHandle reader_;
     int sourceFd_ = -1;
+    LibarchiveZipReader reader_;  // reads through its own duplicate of sourceFd_ when streamed
     std::optional<FileSource> source_;
     ArcResult total_;
 
