@@ -4,7 +4,6 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -162,15 +161,6 @@ TEST_P(Passphrase, GivingUpFailsEachEntryAndLeavesNoFile) {
     EXPECT_TRUE(listTree(dir_.path() / "none").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, Passphrase,
-                         ::testing::Values(PasswordCase{"InfoZip", "zip -q -P secret @ZIP@"},
-                                           PasswordCase{"SevenZipZipCrypto", "7zz a -tzip -psecret -mem=ZipCrypto @ZIP@"},
-                                           PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
-                                           PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
-                                           PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
-                                           PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
-                         [](const auto& info) { return std::string(info.param.label); });
-
 // The last of the twelve ZipCrypto header bytes decrypted with `passphrase`: the one byte a
 // reader checks before it trusts a passphrase.
 unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::string& header) {
@@ -193,31 +183,6 @@ unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::strin
 
 // A wrong passphrase that passes the one-byte check is caught by the CRC (or the broken
 // stream) and asked again; nothing of the garbage stays.
-TEST(PassphraseCheck, AWrongPassphraseThatPassesTheQuickCheckIsAskedAgain) {
-    REQUIRE_PEER("zip");
-    TempDir dir;
-    writeFile(dir.path() / "in" / "one.txt", textBytes(90000));
-    writeFile(dir.path() / "in" / "two.txt", "second");
-    const std::string archive = (dir.path() / "p.zip").string();
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && zip -q -P secret " + shellQuote(archive) +
-                       " one.txt two.txt"),
-              0);
-    const std::string bytes = readFile(archive);
-    const std::size_t dataOffset = 30 + static_cast<unsigned char>(bytes[26]) + static_cast<unsigned char>(bytes[28]) +
-                                   256 * (static_cast<unsigned char>(bytes[27]) + static_cast<unsigned char>(bytes[29]));
-    const std::string header = bytes.substr(dataOffset, 12);
-    std::string impostor;
-    for (int i = 0; impostor.empty(); ++i)
-        if (zipCryptoCheckByte("w" + std::to_string(i), header) == zipCryptoCheckByte("secret", header))
-            impostor = "w" + std::to_string(i);
-    ScriptedListener listener;
-    listener.answers = {impostor, "secret"};
-    const ArcResult result = extractWith(archive, dir.path() / "out", &listener);
-    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
-    EXPECT_EQ(treeDifference(dir.path() / "in", dir.path() / "out"), "");
-    EXPECT_EQ(listener.attempts, (std::vector<unsigned>{1, 2}));
-}
-
 std::uint32_t load32At(const std::string& bytes, std::size_t at) {
     std::uint32_t value = 0;
     for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
@@ -247,36 +212,58 @@ std::string asAe1(std::string bytes, const std::map<std::string, std::string>& c
     return bytes;
 }
 
-TEST(PassphraseCheck, AesVersionsOneAndTwoAndDamagedAesData) {
-    REQUIRE_PEER("7zz");
-    TempDir dir;
-    const std::map<std::string, std::string> contents = {{"one.txt", textBytes(90000)}, {"two.txt", "second"}};
-    for (const auto& [name, data] : contents) writeFile(dir.path() / "in" / name, data);
-    const std::string archive = (dir.path() / "ae2.zip").string();
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && 7zz a -tzip -psecret -mem=AES256 " +
-                       shellQuote(archive) + " one.txt two.txt"),
-              0);
-    const std::string ae2 = readFile(archive);
-    const std::string ae1 = (dir.path() / "ae1.zip").string();
-    writeFile(ae1, asAe1(ae2, contents));
+// ZipCrypto: a wrong passphrase that passes the one-byte check is caught by the CRC (or the
+// broken stream) and asked again; nothing of the garbage stays.
+TEST_P(Passphrase, AnImpostorThatPassesTheQuickCheckIsAskedAgain) {
+    const std::string bytes = readFile(archive_);
+    if (load16At(bytes, 8) == 99) GTEST_SKIP() << "AES checks two bytes";
+    const std::string header = bytes.substr(30 + load16At(bytes, 26) + load16At(bytes, 28), 12);
+    std::string impostor;
+    for (int i = 0; impostor.empty(); ++i)
+        if (zipCryptoCheckByte("w" + std::to_string(i), header) == zipCryptoCheckByte("secret", header))
+            impostor = "w" + std::to_string(i);
+    ScriptedListener listener;
+    listener.answers = {impostor, "secret"};
+    const ArcResult result = extractWith(archive_, dir_.path() / "out", &listener);
+    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+    EXPECT_EQ(treeDifference(dir_.path() / "in", dir_.path() / "out"), "");
+    EXPECT_EQ(listener.attempts, (std::vector<unsigned>{1, 2}));
+}
+
+// AES: AE-1 made from 7-Zip's AE-2, and damaged data, which the same passphrase accepted
+// twice shows to be damaged (not a wrong passphrase).
+TEST_P(Passphrase, AesVersionOneAndDamagedAesData) {
+    const std::string ae2 = readFile(archive_);
+    if (load16At(ae2, 8) != 99) GTEST_SKIP() << "not AES";
+    const std::map<std::string, std::string> contents = {{"one.txt", readFile(dir_.path() / "in" / "one.txt")},
+                                                         {"two.txt", readFile(dir_.path() / "in" / "two.txt")}};
+    writeFile(archive_, asAe1(ae2, contents));
     ScriptedListener listener;
     listener.answers = {"secret"};
-    const ArcResult result = extractWith(ae1, dir.path() / "out", &listener);
+    const ArcResult result = extractWith(archive_, dir_.path() / "out", &listener);
     EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
-    EXPECT_EQ(treeDifference(dir.path() / "in", dir.path() / "out"), "");
+    EXPECT_EQ(treeDifference(dir_.path() / "in", dir_.path() / "out"), "");
 
-    // The same passphrase accepted twice for data that fails its authentication code: the
-    // data is damaged, and the entry fails as such once the passphrase was asked again.
     std::string damaged = ae2;
-    damaged[load32At(ae2, ae2.size() - 6) / 2] ^= 0x20;
-    writeFile(archive, damaged);
+    damaged[load32At(ae2, ae2.size() - 6) / 2] ^= 0x20;  // inside one.txt's data
+    writeFile(archive_, damaged);
     ScriptedListener again;
     again.answers = {"secret", "secret"};
-    const ArcResult broken = extractWith(archive, dir.path() / "broken", &again);
+    const ArcResult broken = extractWith(archive_, dir_.path() / "broken", &again);
     EXPECT_EQ(broken.status, ArcStatus::CrcMismatch) << broken.message;
     EXPECT_EQ(again.attempts, (std::vector<unsigned>{1, 2}));
-    EXPECT_EQ(describeTree(dir.path() / "broken"), (std::map<std::string, std::string>{{"two.txt", "f:second"}}));
+    EXPECT_EQ(describeTree(dir_.path() / "broken"),
+              (std::map<std::string, std::string>{{"two.txt", "f:" + contents.at("two.txt")}}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Tools, Passphrase,
+                         ::testing::Values(PasswordCase{"InfoZip", "zip -q -P secret @ZIP@"},
+                                           PasswordCase{"SevenZipZipCrypto", "7zz a -tzip -psecret -mem=ZipCrypto @ZIP@"},
+                                           PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
+                                           PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
+                                           PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
+                                           PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 // Only the files finished before the stop remain; no temporary and no partial file.
 TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles) {
@@ -433,39 +420,6 @@ TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
     EXPECT_NE(partial.status, ArcStatus::Ok);
     EXPECT_EQ(describeTree(dir.path() / "partial"),
               (std::map<std::string, std::string>{{"first.txt", "f:" + textBytes(40000)}}));
-}
-
-// Links whose target leaves the destination are refused by name; nothing appears outside.
-TEST(Links, EscapingTargetsAreRefusedByName) {
-    REQUIRE_PEER("zip");
-    TempDir dir;
-    const fs::path in = dir.path() / "in";
-    writeFile(in / "target.txt", "t");
-    fs::create_symlink("target.txt", in / "inside");
-    fs::create_symlink("../../escape", in / "upward");
-    fs::create_symlink("/etc/passwd", in / "absolute");
-    const std::string archive = (dir.path() / "l.zip").string();
-    ASSERT_EQ(runShell("cd " + shellQuote(in.string()) + " && zip -q -y " + shellQuote(archive) +
-                       " target.txt inside upward absolute"),
-              0);
-    const ArcResult result = extractWith(archive, dir.path() / "d" / "out", nullptr);
-    EXPECT_EQ(result.status, ArcStatus::UnsafeEntry) << result.message;
-    std::vector<std::string> refused;
-    for (const EntryFailure& failure : result.allFailures()) {
-        EXPECT_EQ(failure.reason, ArcStatus::UnsafeEntry);
-        refused.push_back(failure.path);
-    }
-    EXPECT_NE(std::find(refused.begin(), refused.end(), "upward"), refused.end());
-    EXPECT_NE(std::find(refused.begin(), refused.end(), "absolute"), refused.end());
-    EXPECT_EQ(readFile(dir.path() / "d" / "out" / "target.txt"), "t");
-    EXPECT_FALSE(fs::is_symlink(dir.path() / "d" / "out" / "upward"));
-    EXPECT_FALSE(fs::is_symlink(dir.path() / "d" / "out" / "absolute"));
-    // The inside link is created by a disk writer that makes links, or refused by name.
-    if (fs::is_symlink(dir.path() / "d" / "out" / "inside")) {
-        EXPECT_EQ(fs::read_symlink(dir.path() / "d" / "out" / "inside"), "target.txt");
-    } else {
-        EXPECT_NE(std::find(refused.begin(), refused.end(), "inside"), refused.end());
-    }
 }
 
 // A member of 4 GiB + 5000 bytes whose records say 5000, as writers that half knew zip64 left
