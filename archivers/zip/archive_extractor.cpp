@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -31,7 +32,8 @@
 #include "zip/entry_passphrases.h"
 #include "zip/libarchive_zip_reader.h"
 #include "zip/member_names.h"
-#include "zip/raw_member_reader.h"
+#include "zip/raw_member_extraction.h"
+#include "zip/zip_format.h"
 
 namespace arc::zip {
 namespace {
@@ -42,6 +44,7 @@ constexpr std::uint16_t kMethodDeflate64 = 9;
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 // Deflate cannot expand data more than this: a stream of n bytes gives at most about 1032 n.
 constexpr std::uint64_t kDeflateMaxRatio = 1032;
+constexpr std::uint16_t kExtraExtendedTime = 0x5455;
 // The largest data descriptor (signature, CRC, two 64-bit sizes).
 constexpr std::uint64_t kMaxDescriptorSize = 24;
 
@@ -50,6 +53,27 @@ bool isSpecialFile(const CentralRecord& record) {
     if ((record.madeBy >> 8) != 3) return false;
     const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
     return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
+// The modification time a record gives: the Unix time of an extended-timestamp field, else
+// the MS-DOS local time; -1 when neither is usable.
+std::int64_t recordedMtime(const CentralRecord& record) {
+    std::string_view field;
+    if (findExtraField(record.extra, kExtraExtendedTime, field) && field.size() >= 5 && (field[0] & 1) != 0)
+        return static_cast<std::int32_t>(load32(bytesOf(field) + 1));
+    if (record.raw.size() < 16) return -1;
+    const std::uint16_t time = load16(bytesOf(record.raw) + 12);
+    const std::uint16_t date = load16(bytesOf(record.raw) + 14);
+    std::tm local{};
+    local.tm_year = 80 + (date >> 9);
+    local.tm_mon = ((date >> 5) & 0xF) - 1;
+    local.tm_mday = date & 0x1F;
+    local.tm_hour = time >> 11;
+    local.tm_min = (time >> 5) & 0x3F;
+    local.tm_sec = (time & 0x1F) * 2;
+    local.tm_isdst = -1;
+    const std::time_t unixTime = std::mktime(&local);
+    return unixTime == static_cast<std::time_t>(-1) ? -1 : static_cast<std::int64_t>(unixTime);
 }
 
 // What the walk does after an entry.
@@ -119,17 +143,19 @@ private:
         return reader_.open(archivePath_, sourceFd_, withoutEndRecord_, &EntryPassphrases::callback, &passphrases_);
     }
 
-    // A fresh reader placed before entry `position`; false (reported) when that fails.
+    // A fresh reader placed before entry `position`; false when libarchive cannot get there
+    // (reported when the survey cannot take over either).
     bool reopenAt(std::size_t position) {
+        const bool rawCanTakeOver = position < survey_.entries().size();
         if (ArcResult opened = openReader(); !opened.ok()) {
-            mergeInto(total_, opened);
+            if (!rawCanTakeOver) mergeInto(total_, opened);
             return false;
         }
         for (std::size_t i = 0; i < position; ++i) {
             archive_entry* entry = nullptr;
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF || status == ARCHIVE_FATAL) {
-                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
+                if (!rawCanTakeOver) report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return false;
             }
         }
@@ -146,6 +172,7 @@ private:
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF) return;
             if (status == ARCHIVE_FATAL) {
+                if (position < survey_.entries().size()) return extractRest(position);
                 report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return;
             }
@@ -162,10 +189,10 @@ private:
             case Next::Continue: ++position; break;
             case Next::Reopen:
                 ++position;
-                if (!reopenAt(position)) return;
+                if (!reopenAt(position)) return extractRest(position);
                 break;
             case Next::Retry:
-                if (!reopenAt(position)) return;
+                if (!reopenAt(position)) return extractRest(position);
                 break;
             }
         }
@@ -238,7 +265,7 @@ private:
         }
         const bool encrypted = archive_entry_is_encrypted(entry) != 0;
         if (surveyed != nullptr && surveyed->method == kMethodDeflate64) {
-            if (!encrypted) return extractDeflate64(*surveyed, *path, mode, mtime);
+            if (!encrypted) return extractDeflate64(*surveyed);
             report(ArcStatus::UnsupportedMethod, "skipped \"" + name + "\": encrypted Deflate64 is not supported", name);
             return Next::Continue;
         }
@@ -335,100 +362,108 @@ private:
         return after;
     }
 
+    RawMemberPlan planFor(const SurveyedEntry& surveyed) const {
+        const CentralRecord& record = *surveyed.record;
+        return RawMemberPlan{currentName_,    currentPath_,           currentMode_, currentMtime_, surveyed.method,
+                             surveyed.dataOffset, record.compressedSize, record.crc32,  record.uncompressedSize, false};
+    }
+
+    Next runRaw(const RawMemberPlan& plan, Next after) {
+        ArcResult failure;
+        if (extractRawMember(*source_, plan, writer_, job_, failure) == RawOutcome::Cancelled) return cancel();
+        mergeInto(total_, failure);
+        return after;
+    }
+
     // Writers without (or with half of) zip64 stored the sizes of members over 4 GiB cut to 32
     // bits, so libarchive stops early. Such a member is read again here, its real extent taken
     // from the room up to the next header (stored) or from the stream's own end (deflate), and
     // kept only when its CRC-32 and its size modulo 4 GiB prove it whole. Null when the member
-    // is not one of those after all: its first failure stands.
+    // cannot be one of those: its first failure stands.
     std::optional<Next> readOversized(const SurveyedEntry& surveyed, bool fatal) {
         const CentralRecord& record = *surveyed.record;
         const std::uint64_t room = surveyed.dataRoom;
         if (!source_ || surveyed.dataOffset == 0 || (record.flags & 1) != 0) return std::nullopt;
-        std::uint64_t storedSize = record.compressedSize;
+        RawMemberPlan plan = planFor(surveyed);
+        plan.sizeModulo4GiB = true;
+        plan.compressedSize = room;
         if (surveyed.method == kMethodStored) {
-            if (room < storedSize + k4GiB) return std::nullopt;
-            while (storedSize + k4GiB <= room) storedSize += k4GiB;
-            if (room - storedSize > kMaxDescriptorSize) return std::nullopt;
+            if (room < record.compressedSize + k4GiB) return std::nullopt;
+            plan.compressedSize = record.compressedSize;
+            while (plan.compressedSize + k4GiB <= room) plan.compressedSize += k4GiB;
+            if (room - plan.compressedSize > kMaxDescriptorSize) return std::nullopt;
         } else if (surveyed.method != kMethodDeflate ||
                    (room < record.compressedSize + k4GiB && record.compressedSize < k4GiB / kDeflateMaxRatio)) {
             return std::nullopt;
         }
-        ArcResult begun = writer_.beginFile(currentPath_, currentMode_, currentMtime_);
-        if (!begun.ok()) {
-            mergeEntry(std::move(begun));
-            return fatal ? Next::Reopen : Next::Continue;
-        }
-        bool stopped = false;
-        ArcResult writeFailure;
-        const auto sink = [&](const unsigned char* data, std::size_t size) {
-            writeFailure = writer_.writeData(data, size);
-            if (!writeFailure.ok()) return false;
-            stopped = !job_.advance(size);
-            return !stopped;
-        };
-        const RawMemberResult read =
-            surveyed.method == kMethodStored
-                ? copyStoredMember(*source_, surveyed.dataOffset, storedSize, sink)
-                : inflateDeflateMember(*source_, surveyed.dataOffset, room,
-                                       room > UINT64_MAX / kDeflateMaxRatio ? UINT64_MAX : room * kDeflateMaxRatio, sink);
-        if (stopped) return cancel();
-        if (read.status == RawMemberStatus::Ok && read.crc32 == record.crc32 &&
-            (read.size & (k4GiB - 1)) == (record.uncompressedSize & (k4GiB - 1))) {
-            mergeEntry(writer_.commitFile());
-            if (job_.cancelled()) return cancel();
-            return fatal ? Next::Reopen : Next::Continue;
-        }
-        writer_.abortFile();
-        if (writeFailure.ok()) return std::nullopt;
-        mergeEntry(std::move(writeFailure));
-        return fatal ? Next::Reopen : Next::Continue;
+        return runRaw(plan, fatal ? Next::Reopen : Next::Continue);
     }
 
-    Next extractDeflate64(const SurveyedEntry& surveyed, const std::string& path, std::uint32_t mode, std::int64_t mtime) {
-        const CentralRecord& record = *surveyed.record;
+    Next extractDeflate64(const SurveyedEntry& surveyed) {
         if (surveyed.dataOffset == 0 || !source_) {
             report(ArcStatus::ArchiveCorrupt, "\"" + currentName_ + "\": its local header cannot be read", currentName_);
             return Next::Continue;
         }
-        ArcResult begun = writer_.beginFile(path, mode, mtime);
-        if (!begun.ok()) {
-            mergeEntry(std::move(begun));
+        return runRaw(planFor(surveyed), Next::Continue);
+    }
+
+    // libarchive cannot go past the header of the entry at `position` (it gives up on the
+    // whole archive there): that entry and the ones after it are read from their raw bytes,
+    // as far as their methods allow, so one damaged header does not lose the rest.
+    void extractRest(std::size_t position) {
+        for (; position < survey_.entries().size(); ++position) {
+            if (job_.cancelled()) {
+                cancel();
+                return;
+            }
+            const SurveyedEntry& surveyed = survey_.entries()[position];
+            currentName_ = surveyed.name;
+            if (!job_.beginEntry(currentName_, surveyed.record->uncompressedSize)) {
+                cancel();
+                return;
+            }
+            if (extractRaw(surveyed) == Next::Stop) return;
+            if (!job_.endEntry()) {
+                cancel();
+                return;
+            }
+        }
+    }
+
+    Next extractRaw(const SurveyedEntry& surveyed) {
+        const CentralRecord& record = *surveyed.record;
+        const std::string& name = currentName_;
+        if (surveyed.overlaps) return Next::Continue;  // the survey reported it
+        const std::optional<std::string> path = safeRelativePath(name, true);
+        const bool unixMode = (record.madeBy >> 8) == 3;
+        const std::uint32_t type = unixMode ? (record.externalAttributes >> 16) & S_IFMT : 0;
+        const bool directory = type == S_IFDIR || (record.externalAttributes & 0x10) != 0 ||
+                               (!name.empty() && (name.back() == '/' || name.back() == '\\'));
+        if (!path) {
+            if (directory && namesDestinationItself(name, true)) return Next::Continue;
+            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination", name);
             return Next::Continue;
         }
-        ArcResult writeFailure;
-        bool stopped = false;
-        const RawMemberResult decoded = inflateDeflate64Member(
-            *source_, surveyed.dataOffset, record.compressedSize, record.uncompressedSize,
-            [&](const unsigned char* data, std::size_t size) {
-                writeFailure = writer_.writeData(data, size);
-                if (!writeFailure.ok()) return false;
-                stopped = !job_.advance(size);
-                return !stopped;
-            });
-        if (decoded.status == RawMemberStatus::Ok && decoded.crc32 == record.crc32 && decoded.size == record.uncompressedSize) {
-            mergeEntry(writer_.commitFile());
-            return job_.cancelled() ? cancel() : Next::Continue;
+        currentPath_ = *path;
+        currentMode_ = unixMode ? (record.externalAttributes >> 16) & 0777 : 0;
+        currentMtime_ = recordedMtime(record);
+        if (directory) {
+            mergeEntry(writer_.writeDirectory(*path, currentMode_, currentMtime_));
+            return Next::Continue;
         }
-        writer_.abortFile();
-        if (stopped) return cancel();
-        const std::string prefix = "\"" + currentName_ + "\": ";
-        switch (decoded.status) {
-        case RawMemberStatus::Stopped:
-            mergeEntry(std::move(writeFailure));
-            break;
-        case RawMemberStatus::ReadFailed:
-            report(ArcStatus::ArchiveUnreadable, prefix + "the archive could not be read", currentName_);
-            break;
-        case RawMemberStatus::BadData:
-        case RawMemberStatus::Truncated:
-        case RawMemberStatus::TooLong:
-            report(ArcStatus::ArchiveCorrupt, prefix + "the Deflate64 data is damaged; not extracted", currentName_);
-            break;
-        case RawMemberStatus::Ok:
-            report(ArcStatus::CrcMismatch, prefix + "data does not match its CRC-32; not extracted", currentName_);
-            break;
+        if (isSpecialFile(record) || type == S_IFLNK) {
+            report(type == S_IFLNK ? ArcStatus::ArchiveCorrupt : ArcStatus::SpecialEntry,
+                   "skipped \"" + name + "\": not a file that can be read past the damage before it", name);
+            return Next::Continue;
         }
-        return Next::Continue;
+        if ((record.flags & 1) != 0 || surveyed.dataOffset == 0 || !source_) {
+            report(ArcStatus::ArchiveCorrupt,
+                   "\"" + name + "\": " + (surveyed.dataOffset == 0 ? "its local header is damaged" : "encrypted") +
+                       ", and libarchive cannot read on from the damage; not extracted",
+                   name);
+            return Next::Continue;
+        }
+        return runRaw(planFor(surveyed), Next::Continue);
     }
 
     std::string archivePath_;

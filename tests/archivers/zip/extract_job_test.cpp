@@ -305,6 +305,7 @@ struct Member {
     std::uint32_t crc = 0;
     std::uint32_t size = 0;
     std::optional<std::uint32_t> at;
+    bool brokenHeader = false;  // a local header signature no reader accepts
 };
 
 Member stored(std::string name, const std::string& data, std::optional<std::uint32_t> at = std::nullopt) {
@@ -318,7 +319,7 @@ std::string buildZip(const std::vector<Member>& members) {
         const std::string fields = le(m.method, 2) + le(0, 4) + le(m.crc, 4) + le(m.packed.size(), 4) + le(m.size, 4) +
                                    le(m.name.size(), 2);
         const std::uint32_t offset = m.at.value_or(static_cast<std::uint32_t>(body.size()));
-        if (!m.at) body += le(0x04034b50, 4) + le(20, 2) + le(0, 2) + fields + le(0, 2) + m.name + m.packed;
+        if (!m.at) body += le(m.brokenHeader ? 0x04034b57 : 0x04034b50, 4) + le(20, 2) + le(0, 2) + fields + le(0, 2) + m.name + m.packed;
         directory += le(0x02014b50, 4) + le(0x031e, 2) + le(20, 2) + le(0, 2) + fields + le(0, 8) +
                      le(std::uint64_t{0100644} << 16, 4) + le(offset, 4) + m.name;
     }
@@ -352,6 +353,11 @@ std::vector<DamagedCase> damagedCases() {
         // still read through a reader opened again.
         {"BrokenDeflateThenGood", {Member{"bad.txt", "\xff\xff\xff\xff", 8, 0, 10, {}}, stored("ok.txt", "ok")}, -1,
          ArcStatus::ArchiveCorrupt, {"bad.txt"}, Files{{"ok.txt", "f:ok"}}},
+        // libarchive gives up on the whole archive at a broken local header; the entries after
+        // it are read from their raw bytes.
+        {"BrokenLocalHeaderThenGood",
+         {stored("a.txt", "A"), Member{"b.txt", "B", 0, crcOf("B"), 1, {}, true}, stored("c.txt", "C")}, -1,
+         ArcStatus::ArchiveCorrupt, {"b.txt"}, Files{{"a.txt", "f:A"}, {"c.txt", "f:C"}}},
         {"FewerEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B"), stored("c.txt", "C")}, 1,
          ArcStatus::ArchiveCorrupt, {"b.txt", "c.txt"}, Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}, {"c.txt", "f:C"}}},
         {"MoreEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B")}, 3, ArcStatus::ArchiveCorrupt, {""},
