@@ -428,8 +428,9 @@ TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
               (std::map<std::string, std::string>{{"first.txt", "f:" + textBytes(40000)}}));
 }
 
-// A member of 4 GiB + 5000 bytes whose records say 5000, as writers that half knew zip64 left
-// them (zip64 end records, 32-bit member sizes). Writes 4 GiB, so it runs only on request.
+// A member of 4 GiB + 5000 bytes whose records say 5000, and a member after it whose offset is
+// cut to 32 bits, as writers that half knew zip64 left them (zip64 end records, 32-bit member
+// fields). Writes 4 GiB, so it runs only on request.
 TEST(DamagedArchive, SizesCutTo32BitsAreRecoveredWhenTheCrcHolds) {
     if (std::getenv("TEMBREL_LARGE_TESTS") == nullptr) GTEST_SKIP() << "set TEMBREL_LARGE_TESTS=1 to run";
     TempDir dir;
@@ -451,25 +452,29 @@ TEST(DamagedArchive, SizesCutTo32BitsAreRecoveredWhenTheCrcHolds) {
     };
     const std::string first = local("small.txt", crcOf("small"), 5) + "small";
     const std::string bigHeader = local("big.bin", static_cast<std::uint32_t>(crc), 5000);
-    const std::uint64_t directoryOffset = first.size() + bigHeader.size() + bigSize;
+    const std::uint64_t afterOffset = first.size() + bigHeader.size() + bigSize;
+    const std::string after = local("after.txt", crcOf("after"), 5) + "after";
+    const std::uint64_t directoryOffset = afterOffset + after.size();
     const std::string directory = central("small.txt", crcOf("small"), 5, 0) +
-                                  central("big.bin", static_cast<std::uint32_t>(crc), 5000, first.size());
+                                  central("big.bin", static_cast<std::uint32_t>(crc), 5000, first.size()) +
+                                  central("after.txt", crcOf("after"), 5, static_cast<std::uint32_t>(afterOffset));
     const std::uint64_t zip64End = directoryOffset + directory.size();
-    const std::string ends = le(0x06064b50, 4) + le(44, 8) + le(0x031e, 2) + le(45, 2) + le(0, 8) + le(2, 8) + le(2, 8) +
+    const std::string ends = le(0x06064b50, 4) + le(44, 8) + le(0x031e, 2) + le(45, 2) + le(0, 8) + le(3, 8) + le(3, 8) +
                              le(directory.size(), 8) + le(directoryOffset, 8) + le(0x07064b50, 4) + le(0, 4) +
-                             le(zip64End, 8) + le(1, 4) + le(0x06054b50, 4) + le(0, 4) + le(2, 2) + le(2, 2) +
+                             le(zip64End, 8) + le(1, 4) + le(0x06054b50, 4) + le(0, 4) + le(3, 2) + le(3, 2) +
                              le(directory.size(), 4) + le(0xFFFFFFFF, 4) + le(0, 2);
     const std::string archive = (dir.path() / "big.zip").string();
     {
         std::ofstream out(archive, std::ios::binary);
         out << first << bigHeader;
         out.seekp(static_cast<std::streamoff>(first.size() + bigHeader.size() + bigSize - tail.size()));
-        out << tail << directory << ends;
+        out << tail << after << directory << ends;
     }
     const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
     EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
     EXPECT_EQ(readFile(dir.path() / "out" / "small.txt"), "small");
     EXPECT_EQ(fs::file_size(dir.path() / "out" / "big.bin"), bigSize);
+    EXPECT_EQ(readFile(dir.path() / "out" / "after.txt"), "after");
 }
 
 }  // namespace
