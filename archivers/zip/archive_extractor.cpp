@@ -4,8 +4,9 @@
 // libarchive gives up on a reader after a fatal error (a broken deflate stream, say), and
 // cannot go back to an entry. Both are met by opening the archive again and skipping to the
 // entry wanted: the seekable reader skips by seeking, so this costs no pass over the data.
-// An entry is read again only after a passphrase that passed the format's quick check (one
-// byte for ZipCrypto, two for AES) turned out wrong at the CRC or authentication code.
+// An entry is read again only after a passphrase that passed the format's quick check turned
+// out wrong at the CRC or authentication code (see EntryPassphrases), or after its recorded
+// sizes turned out cut to 32 bits.
 #include "zip/archive_extractor.h"
 
 #include <archive.h>
@@ -19,17 +20,20 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "common/disk_writer.h"
 #include "common/name_charset.h"
 #include "common/safe_path.h"
 #include "zip/directory_survey.h"
+#include "zip/entry_passphrases.h"
+#include "zip/libarchive_zip_reader.h"
 #include "zip/member_names.h"
-#include "zip/raw_member_reader.h"
+#include "zip/raw_member_extraction.h"
+#include "zip/zip_format.h"
 
 namespace arc::zip {
 namespace {
@@ -40,62 +44,36 @@ constexpr std::uint16_t kMethodDeflate64 = 9;
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 // Deflate cannot expand data more than this: a stream of n bytes gives at most about 1032 n.
 constexpr std::uint64_t kDeflateMaxRatio = 1032;
+constexpr std::uint16_t kExtraExtendedTime = 0x5455;
 // The largest data descriptor (signature, CRC, two 64-bit sizes).
 constexpr std::uint64_t kMaxDescriptorSize = 24;
-// Passphrases asked for one entry at most; a listener that keeps answering wrongly is stopped.
-constexpr unsigned kMaxPassphraseAttempts = 20;
-
-struct ArchiveFree {
-    void operator()(archive* handle) const { archive_read_free(handle); }
-};
-using ArchiveHandle = std::unique_ptr<archive, ArchiveFree>;
-
-std::string errorText(archive* handle) {
-    const char* text = archive_error_string(handle);
-    return text != nullptr ? text : "unknown error";
-}
-
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
-
-// libarchive reports problems as text; map the ones we can name.
-ArcStatus classify(const std::string& text) {
-    if (contains(text, "CRC") || contains(text, "crc")) return ArcStatus::CrcMismatch;
-    if (contains(text, "Passphrase required")) return ArcStatus::PasswordRequired;
-    if (contains(text, "ncorrect passphrase")) return ArcStatus::WrongPassword;
-    if (contains(text, "ncrypt") || contains(text, "nsupported") || contains(text, "not supported"))
-        return ArcStatus::UnsupportedMethod;
-    return ArcStatus::ArchiveCorrupt;
-}
-
-// An archive without end records is read by libarchive's streaming reader, which wants to
-// look past the last data descriptor and calls a file that ends right there truncated. It is
-// given the file followed by an empty end record, which it takes as the end of the entries.
-// Not seekable, so that the seekable reader (which would trust that empty record) stays out.
-struct StreamWithEnd {
-    int fd = -1;
-    bool endServed = false;
-    char buffer[1 << 16];
-
-    static la_ssize_t read(archive* /*handle*/, void* self, const void** out) {
-        auto& stream = *static_cast<StreamWithEnd*>(self);
-        *out = stream.buffer;
-        ssize_t got;
-        do {
-            got = ::read(stream.fd, stream.buffer, sizeof stream.buffer);
-        } while (got < 0 && errno == EINTR);
-        if (got != 0 || stream.endServed) return got;
-        stream.endServed = true;
-        static constexpr char kEmptyEnd[22] = {'P', 'K', 5, 6};
-        std::memcpy(stream.buffer, kEmptyEnd, sizeof kEmptyEnd);
-        return sizeof kEmptyEnd;
-    }
-};
 
 // libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
 bool isSpecialFile(const CentralRecord& record) {
     if ((record.madeBy >> 8) != 3) return false;
     const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
     return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
+// The modification time a record gives: the Unix time of an extended-timestamp field, else
+// the MS-DOS local time; -1 when neither is usable.
+std::int64_t recordedMtime(const CentralRecord& record) {
+    std::string_view field;
+    if (findExtraField(record.extra, kExtraExtendedTime, field) && field.size() >= 5 && (field[0] & 1) != 0)
+        return static_cast<std::int32_t>(load32(bytesOf(field) + 1));
+    if (record.raw.size() < 16) return -1;
+    const std::uint16_t time = load16(bytesOf(record.raw) + 12);
+    const std::uint16_t date = load16(bytesOf(record.raw) + 14);
+    std::tm local{};
+    local.tm_year = 80 + (date >> 9);
+    local.tm_mon = ((date >> 5) & 0xF) - 1;
+    local.tm_mday = date & 0x1F;
+    local.tm_hour = time >> 11;
+    local.tm_min = (time >> 5) & 0x3F;
+    local.tm_sec = (time & 0x1F) * 2;
+    local.tm_isdst = -1;
+    const std::time_t unixTime = std::mktime(&local);
+    return unixTime == static_cast<std::time_t>(-1) ? -1 : static_cast<std::int64_t>(unixTime);
 }
 
 // What the walk does after an entry.
@@ -109,13 +87,18 @@ enum class Next {
 class Extraction {
 public:
     Extraction(const std::string& archivePath, const std::string& destination, Job& job)
-        : archivePath_(archivePath), job_(job), writer_(destination, &job) {}
+        : archivePath_(archivePath), job_(job), writer_(destination, &job), passphrases_(job, archivePath) {}
 
     ArcResult run() {
         struct stat info{};
-        if (::stat(archivePath_.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a readable file",
-                                      archivePath_, errno);
+        if (::stat(archivePath_.c_str(), &info) != 0) {
+            const int error = errno;
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable,
+                                      "cannot open " + archivePath_ + ": " + std::strerror(error), archivePath_, error);
+        }
+        if (!S_ISREG(info.st_mode))
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a file",
+                                      archivePath_);
         const DirectoryStatus directory = survey_.load(archivePath_);
         // Without a sound directory an archive may be cut short or damaged: what the local
         // headers still give is extracted, but the run must not look complete.
@@ -136,8 +119,6 @@ public:
     }
 
     ~Extraction() {
-        reader_.reset();
-        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
         if (sourceFd_ >= 0) ::close(sourceFd_);
     }
 
@@ -146,74 +127,35 @@ private:
         mergeInto(total_, ArcResult::failure(status, std::move(message), std::move(path)));
     }
 
+    // A result of the disk writer, attributed to the current entry when it names nothing.
+    void mergeEntry(ArcResult result) {
+        if (!result.ok() && result.path.empty()) result.path = currentName_;
+        mergeInto(total_, result);
+    }
+
     Next cancel() {
         writer_.abortFile();
         if (total_.status != ArcStatus::Cancelled) mergeInto(total_, cancelledResult());
         return Next::Stop;
     }
 
-    static const char* passphraseCallback(archive* /*handle*/, void* self) {
-        try {
-            return static_cast<Extraction*>(self)->nextPassphrase();
-        } catch (...) {
-            return nullptr;
-        }
-    }
-
-    // libarchive calls this for as long as the passphrases it has fail the quick check, and
-    // gives up on the entry at the first null.
-    const char* nextPassphrase() {
-        if (job_.cancelled() || listenerGaveUp_ || passphraseAttempt_ >= kMaxPassphraseAttempts) return nullptr;
-        const std::optional<std::string> answer = job_.passphrase(archivePath_, currentName_, ++passphraseAttempt_);
-        // Giving up holds for the archive: the other encrypted entries fail without asking.
-        if (!answer || answer->empty()) {
-            listenerGaveUp_ = true;
-            return nullptr;
-        }
-        lastPassphrase_ = *answer;
-        passphraseGivenNow_ = true;
-        passphraseGivenForEntry_ = true;
-        return lastPassphrase_.c_str();
-    }
-
     ArcResult openReader() {
-        reader_.reset(archive_read_new());
-        if (stream_ && stream_->fd >= 0) ::close(stream_->fd);
-        stream_.reset();
-        if (!reader_) return ArcResult::failure(ArcStatus::NoMemory, "out of memory");
-        archive_read_support_format_zip(reader_.get());
-        archive_read_set_passphrase_callback(reader_.get(), this, &Extraction::passphraseCallback);
-        int opened;
-        if (withoutEndRecord_ && sourceFd_ >= 0) {
-            stream_ = std::make_unique<StreamWithEnd>();
-            stream_->fd = ::dup(sourceFd_);
-            if (stream_->fd < 0 || ::lseek(stream_->fd, 0, SEEK_SET) != 0)
-                return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + archivePath_, archivePath_, errno);
-            opened = archive_read_open(reader_.get(), stream_.get(), nullptr, &StreamWithEnd::read, nullptr);
-        } else {
-            opened = archive_read_open_filename(reader_.get(), archivePath_.c_str(), 1 << 16);
-        }
-        if (opened != ARCHIVE_OK) {
-            // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
-            const int error = archive_errno(reader_.get());
-            const bool format = error == EILSEQ;
-            return ArcResult::failure(format ? ArcStatus::ArchiveCorrupt : ArcStatus::ArchiveUnreadable,
-                                      archivePath_ + ": " + errorText(reader_.get()), archivePath_, format ? 0 : error);
-        }
-        return ArcResult::success();
+        return reader_.open(archivePath_, sourceFd_, withoutEndRecord_, &EntryPassphrases::callback, &passphrases_);
     }
 
-    // A fresh reader placed before entry `position`; false (reported) when that fails.
+    // A fresh reader placed before entry `position`; false when libarchive cannot get there
+    // (reported when the survey cannot take over either).
     bool reopenAt(std::size_t position) {
+        const bool rawCanTakeOver = position < survey_.entries().size();
         if (ArcResult opened = openReader(); !opened.ok()) {
-            mergeInto(total_, opened);
+            if (!rawCanTakeOver) mergeInto(total_, opened);
             return false;
         }
         for (std::size_t i = 0; i < position; ++i) {
             archive_entry* entry = nullptr;
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF || status == ARCHIVE_FATAL) {
-                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.get()), {});
+                if (!rawCanTakeOver) report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return false;
             }
         }
@@ -230,13 +172,14 @@ private:
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF) return;
             if (status == ARCHIVE_FATAL) {
-                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + errorText(reader_.get()), {});
+                if (position < survey_.entries().size()) return extractRest(position);
+                report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return;
             }
             Next next = Next::Continue;
             if (status == ARCHIVE_FAILED || status == ARCHIVE_RETRY) {
                 const SurveyedEntry* surveyed = survey_.at(position);
-                report(classify(errorText(reader_.get())), archivePath_ + ": " + errorText(reader_.get()),
+                report(classifyLibarchiveError(reader_.errorText()), archivePath_ + ": " + reader_.errorText(),
                        surveyed != nullptr ? surveyed->name : std::string());
             } else {
                 next = extractEntry(entry, position);
@@ -246,10 +189,10 @@ private:
             case Next::Continue: ++position; break;
             case Next::Reopen:
                 ++position;
-                if (!reopenAt(position)) return;
+                if (!reopenAt(position)) return extractRest(position);
                 break;
             case Next::Retry:
-                if (!reopenAt(position)) return;
+                if (!reopenAt(position)) return extractRest(position);
                 break;
             }
         }
@@ -280,13 +223,7 @@ private:
     Next extractEntry(archive_entry* entry, std::size_t position) {
         const SurveyedEntry* surveyed = pair(position, entry);
         currentName_ = surveyed != nullptr ? surveyed->name : fallbackName(entry);
-        if (position != passphrasePosition_) {
-            passphrasePosition_ = position;
-            passphraseAttempt_ = 0;
-            passphraseGivenForEntry_ = false;
-            failedPassphrases_.clear();
-        }
-        passphraseGivenNow_ = false;
+        passphrases_.beginEntry(position, currentName_);
         const bool regular = archive_entry_filetype(entry) == AE_IFREG;
         std::uint64_t size = 0;
         if (regular && surveyed != nullptr) size = surveyed->record->uncompressedSize;
@@ -316,7 +253,7 @@ private:
         currentMtime_ = mtime;
         switch (type) {
         case AE_IFDIR:
-            mergeInto(total_, writer_.writeDirectory(*path, mode, mtime));
+            mergeEntry(writer_.writeDirectory(*path, mode, mtime));
             return Next::Continue;
         case AE_IFREG:
             break;
@@ -328,13 +265,13 @@ private:
         }
         const bool encrypted = archive_entry_is_encrypted(entry) != 0;
         if (surveyed != nullptr && surveyed->method == kMethodDeflate64) {
-            if (!encrypted) return extractDeflate64(*surveyed, *path, mode, mtime);
+            if (!encrypted) return extractDeflate64(*surveyed);
             report(ArcStatus::UnsupportedMethod, "skipped \"" + name + "\": encrypted Deflate64 is not supported", name);
             return Next::Continue;
         }
         ArcResult begun = writer_.beginFile(*path, mode, mtime);
         if (!begun.ok()) {
-            mergeInto(total_, begun);
+            mergeEntry(std::move(begun));
             return Next::Continue;
         }
         return copyData(surveyed, encrypted);
@@ -349,9 +286,7 @@ private:
         const std::string target = surveyed != nullptr
                                        ? decodeMemberName(rawTarget, surveyed->record->flags, {})
                                        : decodeLegacyName(rawTarget, LastResort::Cp437);
-        ArcResult made = writer_.writeSymlink(path, target, mtime);
-        if (!made.ok() && made.path.empty()) made.path = currentName_;
-        mergeInto(total_, made);
+        mergeEntry(writer_.writeSymlink(path, target, mtime));
         return Next::Continue;
     }
 
@@ -368,7 +303,7 @@ private:
             if (status == ARCHIVE_OK && size == 0) continue;  // libarchive's empty end block (null pointer)
             if (status != ARCHIVE_OK) {
                 writer_.abortFile();
-                const std::string text = errorText(reader_.get());
+                const std::string text = reader_.errorText();
                 if (!encrypted && surveyed != nullptr) {
                     if (const std::optional<Next> redone = readOversized(*surveyed, status <= ARCHIVE_FATAL)) return *redone;
                 }
@@ -382,8 +317,7 @@ private:
             ArcResult result = writer_.writeData(block, size);
             if (!result.ok()) {
                 writer_.abortFile();
-                if (result.path.empty()) result.path = currentName_;
-                mergeInto(total_, result);
+                mergeEntry(std::move(result));
                 return Next::Continue;
             }
             crc = libdeflate_crc32(crc, block, size);
@@ -399,36 +333,45 @@ private:
             }
             return dataFailure("data does not match its CRC-32", encrypted, false);
         }
-        mergeInto(total_, writer_.commitFile());
+        mergeEntry(writer_.commitFile());
         if (job_.cancelled()) return cancel();
         return Next::Continue;
     }
 
     // The entry's data could not be read to a good end. On an encrypted entry that is most
-    // likely a wrong passphrase that passed the quick check, so another one is asked for;
-    // the same passphrase failing twice means the data itself is damaged.
+    // likely a wrong passphrase that passed the quick check (see EntryPassphrases).
     Next dataFailure(const std::string& text, bool encrypted, bool fatal) {
         const Next after = fatal ? Next::Reopen : Next::Continue;
-        ArcStatus status = classify(text);
+        if (job_.cancelled()) return cancel();
+        ArcStatus status = classifyLibarchiveError(text);
         // A reader opened again asks from scratch, and says "required" though one was given.
-        if (status == ArcStatus::PasswordRequired && passphraseGivenForEntry_) status = ArcStatus::WrongPassword;
-        if (encrypted && (status == ArcStatus::CrcMismatch || status == ArcStatus::ArchiveCorrupt)) {
-            const bool known = passphraseGivenNow_;
-            if (known && !failedPassphrases_.insert(lastPassphrase_).second) {
-                report(ArcStatus::CrcMismatch,
-                       "\"" + currentName_ + "\": " + text + " (with a passphrase that was accepted); not extracted",
-                       currentName_);
-                return after;
-            }
-            passphraseAttempt_ = std::max(passphraseAttempt_, 1u);
-            if (job_.listening() && !job_.cancelled() && !listenerGaveUp_ && passphraseAttempt_ < kMaxPassphraseAttempts)
-                return Next::Retry;
-            status = ArcStatus::WrongPassword;
-        }
+        if (status == ArcStatus::PasswordRequired && passphrases_.givenForEntry()) status = ArcStatus::WrongPassword;
         std::string message = "\"" + currentName_ + "\": " + text;
+        if (encrypted && (status == ArcStatus::CrcMismatch || status == ArcStatus::ArchiveCorrupt)) {
+            switch (passphrases_.afterDataFailure()) {
+            case EntryPassphrases::DataVerdict::AskAgain: return Next::Retry;
+            case EntryPassphrases::DataVerdict::Damaged:
+                status = ArcStatus::CrcMismatch;
+                message += " (with a passphrase that was accepted)";
+                break;
+            case EntryPassphrases::DataVerdict::Wrong: status = ArcStatus::WrongPassword; break;
+            }
+        }
         if (status == ArcStatus::WrongPassword) message += " (wrong passphrase)";
         report(status, message + "; not extracted", currentName_);
-        if (job_.cancelled()) return cancel();
+        return after;
+    }
+
+    RawMemberPlan planFor(const SurveyedEntry& surveyed) const {
+        const CentralRecord& record = *surveyed.record;
+        return RawMemberPlan{currentName_,    currentPath_,           currentMode_, currentMtime_, surveyed.method,
+                             surveyed.dataOffset, record.compressedSize, record.crc32,  record.uncompressedSize, false};
+    }
+
+    Next runRaw(const RawMemberPlan& plan, Next after) {
+        ArcResult failure;
+        if (extractRawMember(*source_, plan, writer_, job_, failure) == RawOutcome::Cancelled) return cancel();
+        mergeInto(total_, failure);
         return after;
     }
 
@@ -436,103 +379,101 @@ private:
     // bits, so libarchive stops early. Such a member is read again here, its real extent taken
     // from the room up to the next header (stored) or from the stream's own end (deflate), and
     // kept only when its CRC-32 and its size modulo 4 GiB prove it whole. Null when the member
-    // is not one of those after all: its first failure stands.
+    // cannot be one of those: its first failure stands.
     std::optional<Next> readOversized(const SurveyedEntry& surveyed, bool fatal) {
         const CentralRecord& record = *surveyed.record;
         const std::uint64_t room = surveyed.dataRoom;
         if (!source_ || surveyed.dataOffset == 0 || (record.flags & 1) != 0) return std::nullopt;
-        std::uint64_t storedSize = record.compressedSize;
+        RawMemberPlan plan = planFor(surveyed);
+        plan.sizeModulo4GiB = true;
+        plan.compressedSize = room;
         if (surveyed.method == kMethodStored) {
-            if (room < storedSize + k4GiB) return std::nullopt;
-            while (storedSize + k4GiB <= room) storedSize += k4GiB;
-            if (room - storedSize > kMaxDescriptorSize) return std::nullopt;
+            if (room < record.compressedSize + k4GiB) return std::nullopt;
+            plan.compressedSize = record.compressedSize;
+            while (plan.compressedSize + k4GiB <= room) plan.compressedSize += k4GiB;
+            if (room - plan.compressedSize > kMaxDescriptorSize) return std::nullopt;
         } else if (surveyed.method != kMethodDeflate ||
                    (room < record.compressedSize + k4GiB && record.compressedSize < k4GiB / kDeflateMaxRatio)) {
             return std::nullopt;
         }
-        ArcResult begun = writer_.beginFile(currentPath_, currentMode_, currentMtime_);
-        if (!begun.ok()) {
-            mergeInto(total_, begun);
-            return fatal ? Next::Reopen : Next::Continue;
-        }
-        bool stopped = false;
-        const auto sink = [&](const unsigned char* data, std::size_t size) {
-            if (!writer_.writeData(data, size).ok()) return false;
-            stopped = !job_.advance(size);
-            return !stopped;
-        };
-        const RawMemberResult read =
-            surveyed.method == kMethodStored
-                ? copyStoredMember(*source_, surveyed.dataOffset, storedSize, sink)
-                : inflateDeflateMember(*source_, surveyed.dataOffset, room,
-                                       room > UINT64_MAX / kDeflateMaxRatio ? UINT64_MAX : room * kDeflateMaxRatio, sink);
-        if (stopped) return cancel();
-        if (read.status == RawMemberStatus::Ok && read.crc32 == record.crc32 &&
-            (read.size & (k4GiB - 1)) == (record.uncompressedSize & (k4GiB - 1))) {
-            mergeInto(total_, writer_.commitFile());
-            if (job_.cancelled()) return cancel();
-            return fatal ? Next::Reopen : Next::Continue;
-        }
-        writer_.abortFile();
-        return std::nullopt;
+        return runRaw(plan, fatal ? Next::Reopen : Next::Continue);
     }
 
-    Next extractDeflate64(const SurveyedEntry& surveyed, const std::string& path, std::uint32_t mode, std::int64_t mtime) {
-        const CentralRecord& record = *surveyed.record;
+    Next extractDeflate64(const SurveyedEntry& surveyed) {
         if (surveyed.dataOffset == 0 || !source_) {
             report(ArcStatus::ArchiveCorrupt, "\"" + currentName_ + "\": its local header cannot be read", currentName_);
             return Next::Continue;
         }
-        ArcResult begun = writer_.beginFile(path, mode, mtime);
-        if (!begun.ok()) {
-            mergeInto(total_, begun);
+        return runRaw(planFor(surveyed), Next::Continue);
+    }
+
+    // libarchive cannot go past the header of the entry at `position` (it gives up on the
+    // whole archive there): that entry and the ones after it are read from their raw bytes,
+    // as far as their methods allow, so one damaged header does not lose the rest.
+    void extractRest(std::size_t position) {
+        for (; position < survey_.entries().size(); ++position) {
+            if (job_.cancelled()) {
+                cancel();
+                return;
+            }
+            const SurveyedEntry& surveyed = survey_.entries()[position];
+            currentName_ = surveyed.name;
+            if (!job_.beginEntry(currentName_, surveyed.record->uncompressedSize)) {
+                cancel();
+                return;
+            }
+            if (extractRaw(surveyed) == Next::Stop) return;
+            if (!job_.endEntry()) {
+                cancel();
+                return;
+            }
+        }
+    }
+
+    Next extractRaw(const SurveyedEntry& surveyed) {
+        const CentralRecord& record = *surveyed.record;
+        const std::string& name = currentName_;
+        if (surveyed.overlaps) return Next::Continue;  // the survey reported it
+        const std::optional<std::string> path = safeRelativePath(name, true);
+        const bool unixMode = (record.madeBy >> 8) == 3;
+        const std::uint32_t type = unixMode ? (record.externalAttributes >> 16) & S_IFMT : 0;
+        const bool directory = type == S_IFDIR || (record.externalAttributes & 0x10) != 0 ||
+                               (!name.empty() && (name.back() == '/' || name.back() == '\\'));
+        if (!path) {
+            if (directory && namesDestinationItself(name, true)) return Next::Continue;
+            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination", name);
             return Next::Continue;
         }
-        ArcResult writeFailure;
-        bool stopped = false;
-        const RawMemberResult decoded = inflateDeflate64Member(
-            *source_, surveyed.dataOffset, record.compressedSize, record.uncompressedSize,
-            [&](const unsigned char* data, std::size_t size) {
-                writeFailure = writer_.writeData(data, size);
-                if (!writeFailure.ok()) return false;
-                stopped = !job_.advance(size);
-                return !stopped;
-            });
-        if (decoded.status == RawMemberStatus::Ok && decoded.crc32 == record.crc32 && decoded.size == record.uncompressedSize) {
-            mergeInto(total_, writer_.commitFile());
-            return job_.cancelled() ? cancel() : Next::Continue;
+        currentPath_ = *path;
+        currentMode_ = unixMode ? (record.externalAttributes >> 16) & 0777 : 0;
+        currentMtime_ = recordedMtime(record);
+        if (directory) {
+            mergeEntry(writer_.writeDirectory(*path, currentMode_, currentMtime_));
+            return Next::Continue;
         }
-        writer_.abortFile();
-        if (stopped) return cancel();
-        const std::string prefix = "\"" + currentName_ + "\": ";
-        switch (decoded.status) {
-        case RawMemberStatus::Stopped:
-            if (writeFailure.path.empty()) writeFailure.path = currentName_;
-            mergeInto(total_, writeFailure);
-            break;
-        case RawMemberStatus::ReadFailed:
-            report(ArcStatus::ArchiveUnreadable, prefix + "the archive could not be read", currentName_);
-            break;
-        case RawMemberStatus::BadData:
-        case RawMemberStatus::Truncated:
-        case RawMemberStatus::TooLong:
-            report(ArcStatus::ArchiveCorrupt, prefix + "the Deflate64 data is damaged; not extracted", currentName_);
-            break;
-        case RawMemberStatus::Ok:
-            report(ArcStatus::CrcMismatch, prefix + "data does not match its CRC-32; not extracted", currentName_);
-            break;
+        if (isSpecialFile(record) || type == S_IFLNK) {
+            report(type == S_IFLNK ? ArcStatus::ArchiveCorrupt : ArcStatus::SpecialEntry,
+                   "skipped \"" + name + "\": not a file that can be read past the damage before it", name);
+            return Next::Continue;
         }
-        return Next::Continue;
+        if ((record.flags & 1) != 0 || surveyed.dataOffset == 0 || !source_) {
+            report(ArcStatus::ArchiveCorrupt,
+                   "\"" + name + "\": " + (surveyed.dataOffset == 0 ? "its local header is damaged" : "encrypted") +
+                       ", and libarchive cannot read on from the damage; not extracted",
+                   name);
+            return Next::Continue;
+        }
+        return runRaw(planFor(surveyed), Next::Continue);
     }
 
     std::string archivePath_;
     Job& job_;
     SafeDiskWriter writer_;
+    EntryPassphrases passphrases_;
     DirectorySurvey survey_;
     bool withoutEndRecord_ = false;
-    std::unique_ptr<StreamWithEnd> stream_;  // outlives reader_, which reads through it
-    ArchiveHandle reader_;
     int sourceFd_ = -1;
+    LibarchiveZipReader reader_;  // reads through its own duplicate of sourceFd_ when streamed
     std::optional<FileSource> source_;
     ArcResult total_;
 
@@ -540,13 +481,6 @@ private:
     std::string currentPath_;  // the safe path of the current entry
     std::uint32_t currentMode_ = 0;
     std::int64_t currentMtime_ = -1;
-    std::size_t passphrasePosition_ = static_cast<std::size_t>(-1);
-    unsigned passphraseAttempt_ = 0;   // answers asked for the current entry
-    std::string lastPassphrase_;       // libarchive copies it; kept alive until the next ask
-    bool passphraseGivenNow_ = false;  // the callback answered while reading the current entry
-    bool passphraseGivenForEntry_ = false;
-    bool listenerGaveUp_ = false;
-    std::set<std::string> failedPassphrases_;  // passed the quick check, failed on the data
 };
 
 }  // namespace

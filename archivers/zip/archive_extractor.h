@@ -19,8 +19,15 @@ namespace arc::zip {
 // UnsafeEntry (would leave the destination; a link whose target does), SpecialEntry (FIFO,
 // device, socket: never created), PasswordRequired / WrongPassword (see below),
 // UnsupportedMethod, CrcMismatch, ArchiveCorrupt (also for directory records that share or
-// overlap another record's data, which are not extracted). The first failure's code is
-// returned with every failure merged.
+// overlap another record's data, which are not extracted, and for a directory whose declared
+// count differs from its records). The first failure's code is returned with every failure
+// merged.
+//
+// Damaged archives give what can be proven whole: without end records the local headers are
+// followed (the run still reports ArchiveCorrupt, as entries may be missing); members whose
+// sizes or offsets old writers cut to 32 bits are read from their real extent and kept when
+// their CRC holds; past a local header libarchive cannot read, the remaining stored, deflate
+// and Deflate64 members are read from their raw bytes.
 //
 // The job: totals are set from the central directory before the first entry; each entry is
 // begun and ended, and its data advanced block by block. A false answer or job.cancel() stops

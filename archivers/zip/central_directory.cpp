@@ -196,4 +196,38 @@ DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory&
     return status;
 }
 
+DirectoryStatus readCentralDirectoryAsFound(const ByteSource& source, CentralDirectory& out,
+                                            std::uint64_t& declaredEntries) {
+    out = CentralDirectory{};
+    EndRecord end;
+    DirectoryStatus status = findEndRecord(source, end);
+    if (status != DirectoryStatus::Ok) return status;
+    status = readZip64End(source, end);
+    if (status != DirectoryStatus::Ok) return status;
+    declaredEntries = end.entries;
+    if (end.directoryOffset > end.directoryEnd) return DirectoryStatus::Truncated;
+    if (end.directoryEnd - end.directoryOffset != end.directorySize) return DirectoryStatus::Corrupt;
+    out.directoryOffset = end.directoryOffset;
+    out.directorySize = end.directorySize;
+    out.comment = std::move(end.comment);
+    std::string directory;
+    try {
+        directory.resize(static_cast<std::size_t>(end.directorySize));
+    } catch (const std::bad_alloc&) {
+        return DirectoryStatus::ReadFailed;
+    }
+    if (!source.readAt(end.directoryOffset, directory.data(), directory.size())) return DirectoryStatus::ReadFailed;
+    // Count the records the bytes hold; parseRecords() then checks each of them as usual.
+    std::uint64_t found = 0;
+    for (std::size_t pos = 0; directory.size() - pos >= kCentralHeaderSize; ++found) {
+        const unsigned char* p = bytesOf(directory) + pos;
+        if (load32(p) != kCentralHeaderSignature) break;
+        pos += kCentralHeaderSize + load16(p + 28) + load16(p + 30) + load16(p + 32);
+        if (pos > directory.size()) break;
+    }
+    status = parseRecords(directory, found, out);
+    if (status != DirectoryStatus::Ok) out.records.clear();
+    return status;
+}
+
 }  // namespace arc::zip

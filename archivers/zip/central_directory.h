@@ -75,4 +75,10 @@ struct CentralDirectory {
 // local header offset must lie before it. Memory use is bounded by the source's size.
 DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory& out);
 
+// As readCentralDirectory(), but the records are those the directory's bytes hold, whatever
+// count the end record declares (`declaredEntries`); for telling which entries a directory
+// whose count does not add up lists. Every other check stays.
+DirectoryStatus readCentralDirectoryAsFound(const ByteSource& source, CentralDirectory& out,
+                                            std::uint64_t& declaredEntries);
+
 }  // namespace arc::zip

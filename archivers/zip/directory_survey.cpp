@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::uint16_t kExtraWinZipAes = 0x9901;
 constexpr std::uint16_t kMethodWinZipAes = 99;
+constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 
 }  // namespace
 
@@ -35,11 +36,53 @@ DirectoryStatus DirectorySurvey::load(const std::string& archivePath) {
     if (::fstat(fd, &info) == 0) {
         FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
         status = readCentralDirectory(source, directory_);
+        if (status == DirectoryStatus::Corrupt) status = readMiscounted(source);
         if (status != DirectoryStatus::Ok) directory_.records.clear();
         survey(source);
     }
     ::close(fd);
     return status;
+}
+
+// A directory whose end record declares another count than the records it holds: libarchive
+// goes by the records, and so do we, but the mismatch is reported, naming the records beyond
+// the declared count.
+DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source) {
+    std::uint64_t declared = 0;
+    CentralDirectory found;
+    if (readCentralDirectoryAsFound(source, found, declared) != DirectoryStatus::Ok || found.records.size() == declared)
+        return DirectoryStatus::Corrupt;
+    directory_ = std::move(found);
+    const std::string counts = "the directory declares " + std::to_string(declared) + " entries but holds " +
+                               std::to_string(directory_.records.size());
+    if (declared > directory_.records.size()) mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, counts));
+    for (std::size_t i = static_cast<std::size_t>(declared); i < directory_.records.size(); ++i) {
+        const std::string name = memberNameOf(directory_.records[i]);
+        mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, "\"" + name + "\": " + counts, name));
+    }
+    return DirectoryStatus::Ok;
+}
+
+// Where the record's local header really is: where the record says, or, when no local header
+// of that name is there, a multiple of 4 GiB further on (writers without zip64 cut offsets past
+// 4 GiB to 32 bits). Returns the data offset (0 when no header is found) and sets `header`.
+std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header) const {
+    std::uint64_t offset = record.localHeaderOffset;
+    for (int wraps = 0; wraps <= kMaxOffsetWraps && offset + kLocalHeaderSize <= directory_.directoryOffset;
+         ++wraps, offset += k4GiB) {
+        unsigned char fixed[kLocalHeaderSize];
+        if (!source.readAt(offset, fixed, sizeof fixed) || load32(fixed) != kLocalHeaderSignature) continue;
+        const std::size_t nameSize = load16(fixed + 26);
+        if (wraps > 0) {
+            std::string name(nameSize, '\0');
+            if (nameSize != record.name.size() || !source.readAt(offset + kLocalHeaderSize, name.data(), nameSize) ||
+                name != record.name)
+                continue;
+        }
+        header = offset;
+        return offset + kLocalHeaderSize + nameSize + load16(fixed + 28);
+    }
+    return 0;
 }
 
 void DirectorySurvey::survey(const ByteSource& source) {
@@ -48,8 +91,6 @@ void DirectorySurvey::survey(const ByteSource& source) {
     std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
         return directory_.records[a].localHeaderOffset < directory_.records[b].localHeaderOffset;
     });
-    std::uint64_t dataEnd = 0;  // end of the data of the last entry kept
-    std::string previousName;
     for (std::size_t i : order) {
         const CentralRecord& record = directory_.records[i];
         const std::string name = memberNameOf(record);
@@ -70,26 +111,33 @@ void DirectorySurvey::survey(const ByteSource& source) {
             entry.method = load16(bytesOf(aes) + 5);
             entry.aesAuthenticated = load16(bytesOf(aes)) == 2;
         }
-        unsigned char header[kLocalHeaderSize];
-        if (source.readAt(record.localHeaderOffset, header, sizeof header) && load32(header) == kLocalHeaderSignature)
-            entry.dataOffset = record.localHeaderOffset + kLocalHeaderSize + load16(header + 26) + load16(header + 28);
-        if (!entries_.empty() && record.localHeaderOffset < dataEnd) {
-            entry.overlaps = true;
-            mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt,
-                                                    "\"" + name + "\" lies inside the data of \"" + previousName +
-                                                        "\"; not extracted",
-                                                    name));
-        } else {
-            if (entry.dataOffset != 0) dataEnd = entry.dataOffset + record.compressedSize;
-            previousName = name;
-            totalBytes_ += record.uncompressedSize;
-        }
+        entry.dataOffset = locate(source, record, entry.headerOffset);
         entries_.push_back(std::move(entry));
     }
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        const std::uint64_t next = i + 1 < entries_.size() ? entries_[i + 1].record->localHeaderOffset : directory_.directoryOffset;
-        if (entries_[i].dataOffset != 0 && next > entries_[i].dataOffset) entries_[i].dataRoom = next - entries_[i].dataOffset;
+    // Extents in the order the data really lies: a header inside the previous entry's data is
+    // an overlap, and the room up to the next header bounds what a member may occupy.
+    std::vector<SurveyedEntry*> placed;
+    for (SurveyedEntry& entry : entries_)
+        if (entry.dataOffset != 0) placed.push_back(&entry);
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const SurveyedEntry* a, const SurveyedEntry* b) { return a->headerOffset < b->headerOffset; });
+    const SurveyedEntry* previous = nullptr;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        SurveyedEntry& entry = *placed[i];
+        const std::uint64_t next = i + 1 < placed.size() ? placed[i + 1]->headerOffset : directory_.directoryOffset;
+        if (next > entry.dataOffset) entry.dataRoom = next - entry.dataOffset;
+        if (previous != nullptr && entry.headerOffset < previous->dataOffset + previous->record->compressedSize) {
+            entry.overlaps = true;
+            mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt,
+                                                    "\"" + entry.name + "\" lies inside the data of \"" + previous->name +
+                                                        "\"; not extracted",
+                                                    entry.name));
+            continue;
+        }
+        previous = &entry;
     }
+    for (const SurveyedEntry& entry : entries_)
+        if (!entry.overlaps) totalBytes_ += entry.record->uncompressedSize;
 }
 
 }  // namespace arc::zip

@@ -16,6 +16,7 @@ namespace arc::zip {
 struct SurveyedEntry {
     const CentralRecord* record = nullptr;
     std::string name;             // decoded, cut at a NUL byte; never made safe here
+    std::uint64_t headerOffset = 0;  // where its local header really is (see DirectorySurvey::locate)
     std::uint64_t dataOffset = 0;  // first byte of the member data; 0 when the local header is unreadable
     std::uint64_t dataRoom = 0;    // bytes from dataOffset to the next local header or the directory
     std::uint16_t method = 0;      // the compression method (the inner one for AES-encrypted entries)
@@ -43,6 +44,11 @@ public:
     std::uint64_t totalBytes() const { return totalBytes_; }
 
 private:
+    // Local header offsets are tried this many times 4 GiB further on (up to 1 TiB).
+    static constexpr int kMaxOffsetWraps = 256;
+
+    DirectoryStatus readMiscounted(const ByteSource& source);
+    std::uint64_t locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header) const;
     void survey(const ByteSource& source);
 
     CentralDirectory directory_;

@@ -50,6 +50,8 @@ std::vector<HostileCase> hostileCases() {
          ArcStatus::UnsafeEntry, Files{{"lnk", "d"}, {"lnk/f.txt", "f:through"}}},
         {"CrcMismatch", {raw("bad.txt", "payload", 0, 0100644, 1234u), raw("good.txt", "good")}, ArcStatus::CrcMismatch,
          Files{{"good.txt", "f:good"}}},
+        {"RelativeLinkLeavingTheDestination", {raw("up", "../../escape", 0, 0120777), raw("ok.txt", "ok")},
+         ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
         {"SpecialEntriesAreSkipped", {raw("fifo", "", 0, 0010644), raw("dev", "", 0, 0020644), raw("ok.txt", "ok")},
          ArcStatus::SpecialEntry, Files{{"ok.txt", "f:ok"}}},
         {"NameCutAtNul", {raw(std::string("cut.txt\0/../../x", 16), "n")}, ArcStatus::Ok, Files{{"cut.txt", "f:n"}}},
