@@ -100,7 +100,7 @@ TEST(Os9Header, OnlyTheKnownShortfallIsForgiven)
 }
 
 // jlha's library has encoders for the methods its command line does not offer; lhasa, an
-// independent reader, checks each archive before ours reads it.
+// independent reader, checks each archive (of the methods it reads) before ours reads it.
 const fs::path& jlhaPackClasses()
 {
     static TempDir classes;
@@ -134,15 +134,18 @@ TEST_P(PeerMethod, JlhaArchivesReadAsLhasaReadsThem)
     ASSERT_EQ(runShell("java -cp /usr/share/java/jlha.jar:" + shellQuote(jlhaPackClasses().string()) + " JlhaPack " +
                        GetParam().method + " " + std::to_string(GetParam().level) + " " + shellQuote(archive.string()) + files),
               0);
-    ASSERT_EQ(runShell("lhasa t " + shellQuote(archive.string())), 0);
+    const std::string method = GetParam().method;
+    if (method != "-lh2-" && method != "-lh3-") {  // lhasa does not read these two
+        ASSERT_EQ(runShell("lhasa t " + shellQuote(archive.string())), 0);
+    }
     ASSERT_NE(readFile(archive).find(GetParam().method), std::string::npos);
     PluginResult r = extract(archive, dir.path() / "out");
     ASSERT_EQ(r.code, 0) << r.message;
     EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
 }
 
-const PeerMethodCase kPeerMethods[] = {{"-lh1-", 0}, {"-lh1-", 1}, {"-lh1-", 2}, {"-lh4-", 1},
-                                       {"-lz5-", 0}, {"-lzs-", 0}, {"-lh5-", 2}};
+const PeerMethodCase kPeerMethods[] = {{"-lh1-", 0}, {"-lh1-", 1}, {"-lh1-", 2}, {"-lh2-", 1}, {"-lh3-", 1},
+                                       {"-lh4-", 1}, {"-lz5-", 0}, {"-lzs-", 0}, {"-lh5-", 2}};
 
 INSTANTIATE_TEST_SUITE_P(Methods, PeerMethod, ::testing::ValuesIn(kPeerMethods),
                          [](const ::testing::TestParamInfo<PeerMethodCase>& info) {
@@ -241,7 +244,7 @@ TEST(HostileStreams, OlderMethodsReportCutsAndSurviveGarbage)
     for (std::size_t cut = 0; cut < lh1.size(); ++cut)
         ASSERT_EQ(decode(Method::Lh1, Bytes(lh1.begin(), lh1.begin() + static_cast<long>(cut)), text.size(), output, crc),
                   LzhStatus::Truncated) << cut;
-    for (Method m : {Method::Lh1, Method::Lh4, Method::Lz5, Method::Lzs}) {
+    for (Method m : {Method::Lh1, Method::Lh2, Method::Lh3, Method::Lh4, Method::Lz5, Method::Lzs}) {
         for (std::uint32_t seed = 0; seed < 40; ++seed) {
             const Bytes garbage = randomBytes(seed * 97, seed);
             const LzhStatus st = decode(m, garbage, 1u << 20, output, crc);
