@@ -72,7 +72,10 @@ private:
     }
 
     // Three leading lengths of 1 (an impossible code otherwise) announce a single symbol.
-    static bool singleMark(const std::uint8_t* lengths) { return lengths[0] == 1 && lengths[1] == 1 && lengths[2] == 1; }
+    static bool singleMark(const std::uint8_t* lengths)
+    {
+        return lengths[0] == 1 && lengths[1] == 1 && lengths[2] == 1;
+    }
 
     bool readCodes()
     {
@@ -95,7 +98,8 @@ private:
         if (bits_.get(1) == 0) {
             int value = 0;
             for (int length = 0; length < 10; ++length)
-                for (int k = 0; k < kFixedPositionCounts[length]; ++k) lengths[value++] = static_cast<std::uint8_t>(length);
+                for (int k = 0; k < kFixedPositionCounts[length]; ++k)
+                    lengths[value++] = static_cast<std::uint8_t>(length);
             return positions_.build(lengths, kPositions);
         }
         for (int i = 0; i < kPositions; ++i) {

@@ -65,8 +65,8 @@ constexpr std::string_view methodId(Method method)
 // The method named by a header's five method bytes; nullopt for methods we do not handle.
 inline std::optional<Method> methodFor(std::string_view id)
 {
-    for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd, Method::Lh1, Method::Lh2, Method::Lh3,
-                     Method::Lh4, Method::Lz4, Method::Lz5, Method::Lzs})
+    for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd, Method::Lh1, Method::Lh2,
+                     Method::Lh3, Method::Lh4, Method::Lz4, Method::Lz5, Method::Lzs})
         if (methodId(m) == id) return m;
     return std::nullopt;
 }

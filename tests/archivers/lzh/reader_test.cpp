@@ -130,7 +130,8 @@ TEST_P(PeerMethod, JlhaArchivesReadAsLhasaReadsThem)
     writeFile(dir.path() / "src" / "one.txt", "1");
     const fs::path archive = dir.path() / "J.lzh";
     std::string files;
-    for (const char* f : {"text.txt", "noise.bin", "runs.bin", "one.txt"}) files += " " + shellQuote((dir.path() / "src" / f).string());
+    for (const char* f : {"text.txt", "noise.bin", "runs.bin", "one.txt"})
+        files += " " + shellQuote((dir.path() / "src" / f).string());
     ASSERT_EQ(runShell("java -cp /usr/share/java/jlha.jar:" + shellQuote(jlhaPackClasses().string()) + " JlhaPack " +
                        GetParam().method + " " + std::to_string(GetParam().level) + " " + shellQuote(archive.string()) + files),
               0);
@@ -213,7 +214,9 @@ TEST_P(Lh1RoundTrip, LhasaAndWeDecodeOurTestEncoder)
     TempDir dir;
     writeFile(dir.path() / "L.lzh", archive);
     fs::create_directories(dir.path() / "lhasa");
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " + shellQuote((dir.path() / "L.lzh").string())), 0);
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " +
+                       shellQuote((dir.path() / "L.lzh").string())),
+              0);
     EXPECT_TRUE(asBytes(readFile(dir.path() / "lhasa" / "data.bin")) == input);
     PluginResult r = extract(dir.path() / "L.lzh", dir.path() / "ours");
     ASSERT_EQ(r.code, 0) << r.message;
