@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <sstream>
 
 #include "common/disk_writer.h"
 #include "common/safe_path.h"
@@ -30,26 +28,18 @@ PluginResult extract(const fs::path& archive, const fs::path& destination)
     return unlha("x -n \"" + archive.string() + "\" \"" + destination.string() + "/\"");
 }
 
-std::string sortedLowerLines(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) lines.push_back(line);
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const std::string& line : lines) out += line + "\n";
-    return out;
-}
-
 // A tree in the samples' .expected form: "sha256  path" per file, "dir  path/" per directory;
 // names compared without case, as DOS tools store capitals.
 std::string listing(const fs::path& root)
 {
-    return sortedLowerLines(captureShell("cd " + shellQuote(root.string()) +
-                                         " && find . -mindepth 1 -type d -printf 'dir  %P/\\n'"
-                                         " && find . -type f -printf '%P\\0' | xargs -0 -r sha256sum"));
+    return captureShell("cd " + shellQuote(root.string()) +
+                        " && { find . -mindepth 1 -type d -printf 'dir  %P/\\n';"
+                        " find . -type f -printf '%P\\0' | xargs -0 -r sha256sum; } | tr A-Z a-z | sort");
+}
+
+std::string expectedListing(const fs::path& file)
+{
+    return captureShell("tr A-Z a-z < " + shellQuote(file.string()) + " | sort");
 }
 
 bool writerStripsRoots() { return arc::safeRelativePath("/a", false).has_value(); }
@@ -74,7 +64,9 @@ TEST_P(SampleArchive, ExtractsToTheExpectedTree)
     const std::string name = GetParam().name;
     PluginResult r = extract(kSamples / (name + ".lzh"), dir.path() / "out");
     ASSERT_EQ(r.code, 0) << r.message;
-    EXPECT_EQ(listing(dir.path() / "out"), sortedLowerLines(readFile(kSamples / (name + ".expected"))));
+    const std::string expected = expectedListing(kSamples / (name + ".expected"));
+    ASSERT_NE(expected, "");
+    EXPECT_EQ(listing(dir.path() / "out"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(OtherTools, SampleArchive, ::testing::ValuesIn(kSampleCases),
