@@ -180,6 +180,7 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
         const bool rootOnly = path.find_first_not_of(backslashSeparates(h) ? "/\\" : "/") == std::string::npos;
         if (h.isDirectory() && (rootOnly || arc::namesDestinationItself(path, backslashSeparates(h))))
             return arc::ArcResult::success();
+        if (path.empty()) return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped a member without a name");
         return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry,
                                        "skipped " + path + ": it would land outside the destination", path);
     }
