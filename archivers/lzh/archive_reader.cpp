@@ -149,13 +149,15 @@ arc::ArcResult extractLink(const MemberHeader& h, const std::string& path, arc::
 {
     const std::size_t bar = path.find('|');
     if (bar == std::string::npos || bar + 1 == path.size())
-        return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt, "skipped " + path + ": a link without a target", path);
+        return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt, "skipped " + path + ": a link without a target",
+                                       path);
     const std::string name = path.substr(0, bar);
     std::string target = path.substr(bar + 1);
     if (backslashSeparates(h)) std::replace(target.begin(), target.end(), '\\', '/');
     const auto safe = arc::safeRelativePath(name, backslashSeparates(h));
     if (!safe)
-        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + name + ": it would land outside the destination", name);
+        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry,
+                                       "skipped " + name + ": it would land outside the destination", name);
     return writer.writeSymlink(*safe, target, h.mtime);
 }
 
@@ -178,12 +180,15 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
         const bool rootOnly = path.find_first_not_of(backslashSeparates(h) ? "/\\" : "/") == std::string::npos;
         if (h.isDirectory() && (rootOnly || arc::namesDestinationItself(path, backslashSeparates(h))))
             return arc::ArcResult::success();
-        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped " + path + ": it would land outside the destination", path);
+        if (path.empty()) return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped a member without a name");
+        return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry,
+                                       "skipped " + path + ": it would land outside the destination", path);
     }
     const std::uint32_t permissions = mode & 0777;
     if (h.isDirectory()) return writer.writeDirectory(*safe, permissions, h.mtime);
     if (isSpecialFile(mode))
-        return arc::ArcResult::failure(arc::ArcStatus::SpecialEntry, "skipped " + path + ": a device, FIFO or socket is not extracted", path);
+        return arc::ArcResult::failure(arc::ArcStatus::SpecialEntry,
+                                       "skipped " + path + ": a device, FIFO or socket is not extracted", path);
     if (!h.method)
         return arc::ArcResult::failure(arc::ArcStatus::UnsupportedMethod,
                                        "skipped " + path + ": method " + h.methodId + " is not supported", path);
@@ -316,7 +321,8 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
     if (!stopped) failures.add(scanned);
     failures.add(writer.finish());
     failures.finish();
-    if (stopped || job.cancelled()) arc::mergeInto(total, arc::cancelledResult("extraction of " + archivePath + " cancelled"));
+    if (stopped || job.cancelled())
+        arc::mergeInto(total, arc::cancelledResult("extraction of " + archivePath + " cancelled"));
     return total;
 }
 

@@ -32,8 +32,16 @@ arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::stri
 // Extracts every member under `destination` (created when missing) through SafeDiskWriter:
 // a file reaches its final name only after its CRC-16 matched. Members that would land
 // outside the destination are skipped and reported (UnsafeEntry), as are members with an
-// unknown method (UnsupportedMethod) or bad data (CrcMismatch, ArchiveCorrupt); the others
-// are still extracted, and the first failure's code is returned with every message.
+// unknown method (UnsupportedMethod), bad data (CrcMismatch, ArchiveCorrupt) and FIFOs,
+// devices and sockets (SpecialEntry); links ("name|target") go to the writer, which makes
+// only those that stay inside. The others are still extracted, and the first failure's code
+// is returned with every message.
+//
+// `job` gets the totals as far as the headers read so far tell, each member that is not a
+// directory (beginEntry/endEntry) and its bytes as they are written. A stop asked for through
+// it (or the overwrite question's Cancel) abandons the member being written, leaves the
+// files already committed, and gives a result with Cancelled merged in. Called on one thread;
+// the decoding workers only poll the job's cancel flag.
 arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination, arc::Job& job);
 arc::ArcResult extractArchive(const std::string& archivePath, const std::string& destination);
 

@@ -17,6 +17,8 @@
 #include "lzh/huffman_decoder.h"
 #include "lzh/larc_decoder.h"
 #include "lzh/lh1_decoder.h"
+#include "lzh/lh2_decoder.h"
+#include "lzh/lh3_decoder.h"
 #include "lzh/output_window.h"
 
 namespace lzh {
@@ -175,6 +177,8 @@ LzhStatus decodeMember(Method method, ByteSource& source, std::uint64_t original
     case Method::Lh0:
     case Method::Lz4: return copyStored(source, originalSize, sink, crc);
     case Method::Lh1: return decodeLh1(source, originalSize, sink, crc);
+    case Method::Lh2: return decodeLh2(source, originalSize, sink, crc);
+    case Method::Lh3: return decodeLh3(source, originalSize, sink, crc);
     case Method::Lz5:
     case Method::Lzs: return decodeLarc(method, source, originalSize, sink, crc);
     case Method::Lh4:

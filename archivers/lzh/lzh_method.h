@@ -8,8 +8,9 @@
 namespace lzh {
 
 // The writer produces -lh0-, -lh5-, -lh6-, -lh7- and -lhd-; the others are only read: -lh1-
-// (LHarc 1.x), -lh4- (the -lh5- coder with a 4 KiB window) and LArc's -lz4-, -lz5-, -lzs-.
-enum class Method { Lh0, Lh5, Lh6, Lh7, Lhd, Lh1, Lh4, Lz4, Lz5, Lzs };
+// (LHarc 1.x), -lh2-/-lh3- (LHarc 2's adaptive and static test methods), -lh4- (the -lh5-
+// coder with a 4 KiB window) and LArc's -lz4-, -lz5-, -lzs-.
+enum class Method { Lh0, Lh5, Lh6, Lh7, Lhd, Lh1, Lh2, Lh3, Lh4, Lz4, Lz5, Lzs };
 
 // The stream constants shared by the three sliding-dictionary methods.
 inline constexpr int kMaxMatch = 256;
@@ -51,6 +52,8 @@ constexpr std::string_view methodId(Method method)
     case Method::Lh7: return "-lh7-";
     case Method::Lhd: return "-lhd-";
     case Method::Lh1: return "-lh1-";
+    case Method::Lh2: return "-lh2-";
+    case Method::Lh3: return "-lh3-";
     case Method::Lh4: return "-lh4-";
     case Method::Lz4: return "-lz4-";
     case Method::Lz5: return "-lz5-";
@@ -62,8 +65,8 @@ constexpr std::string_view methodId(Method method)
 // The method named by a header's five method bytes; nullopt for methods we do not handle.
 inline std::optional<Method> methodFor(std::string_view id)
 {
-    for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd, Method::Lh1, Method::Lh4,
-                     Method::Lz4, Method::Lz5, Method::Lzs})
+    for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd, Method::Lh1, Method::Lh2,
+                     Method::Lh3, Method::Lh4, Method::Lz4, Method::Lz5, Method::Lzs})
         if (methodId(m) == id) return m;
     return std::nullopt;
 }

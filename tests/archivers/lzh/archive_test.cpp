@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "common/safe_path.h"
 #include "common/source_tree.h"
 #include "lzh/archive_reader.h"
 #include "lzh/archive_writer.h"

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <sstream>
 
 #include "common/disk_writer.h"
 #include "common/safe_path.h"
@@ -30,26 +28,18 @@ PluginResult extract(const fs::path& archive, const fs::path& destination)
     return unlha("x -n \"" + archive.string() + "\" \"" + destination.string() + "/\"");
 }
 
-std::string sortedLowerLines(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) lines.push_back(line);
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const std::string& line : lines) out += line + "\n";
-    return out;
-}
-
 // A tree in the samples' .expected form: "sha256  path" per file, "dir  path/" per directory;
 // names compared without case, as DOS tools store capitals.
 std::string listing(const fs::path& root)
 {
-    return sortedLowerLines(captureShell("cd " + shellQuote(root.string()) +
-                                         " && find . -mindepth 1 -type d -printf 'dir  %P/\\n'"
-                                         " && find . -type f -printf '%P\\0' | xargs -0 -r sha256sum"));
+    return captureShell("cd " + shellQuote(root.string()) +
+                        " && { find . -mindepth 1 -type d -printf 'dir  %P/\\n';"
+                        " find . -type f -printf '%P\\0' | xargs -0 -r sha256sum; } | tr A-Z a-z | sort");
+}
+
+std::string expectedListing(const fs::path& file)
+{
+    return captureShell("tr A-Z a-z < " + shellQuote(file.string()) + " | sort");
 }
 
 bool writerStripsRoots() { return arc::safeRelativePath("/a", false).has_value(); }
@@ -74,7 +64,9 @@ TEST_P(SampleArchive, ExtractsToTheExpectedTree)
     const std::string name = GetParam().name;
     PluginResult r = extract(kSamples / (name + ".lzh"), dir.path() / "out");
     ASSERT_EQ(r.code, 0) << r.message;
-    EXPECT_EQ(listing(dir.path() / "out"), sortedLowerLines(readFile(kSamples / (name + ".expected"))));
+    const std::string expected = expectedListing(kSamples / (name + ".expected"));
+    ASSERT_NE(expected, "");
+    EXPECT_EQ(listing(dir.path() / "out"), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(OtherTools, SampleArchive, ::testing::ValuesIn(kSampleCases),
@@ -100,7 +92,7 @@ TEST(Os9Header, OnlyTheKnownShortfallIsForgiven)
 }
 
 // jlha's library has encoders for the methods its command line does not offer; lhasa, an
-// independent reader, checks each archive before ours reads it.
+// independent reader, checks each archive (of the methods it reads) before ours reads it.
 const fs::path& jlhaPackClasses()
 {
     static TempDir classes;
@@ -130,43 +122,49 @@ TEST_P(PeerMethod, JlhaArchivesReadAsLhasaReadsThem)
     writeFile(dir.path() / "src" / "one.txt", "1");
     const fs::path archive = dir.path() / "J.lzh";
     std::string files;
-    for (const char* f : {"text.txt", "noise.bin", "runs.bin", "one.txt"}) files += " " + shellQuote((dir.path() / "src" / f).string());
+    for (const char* f : {"text.txt", "noise.bin", "runs.bin", "one.txt"})
+        files += " " + shellQuote((dir.path() / "src" / f).string());
     ASSERT_EQ(runShell("java -cp /usr/share/java/jlha.jar:" + shellQuote(jlhaPackClasses().string()) + " JlhaPack " +
                        GetParam().method + " " + std::to_string(GetParam().level) + " " + shellQuote(archive.string()) + files),
               0);
-    ASSERT_EQ(runShell("lhasa t " + shellQuote(archive.string())), 0);
+    const std::string method = GetParam().method;
+    if (method != "-lh2-" && method != "-lh3-") {  // lhasa does not read these two
+        ASSERT_EQ(runShell("lhasa t " + shellQuote(archive.string())), 0);
+    }
     ASSERT_NE(readFile(archive).find(GetParam().method), std::string::npos);
     PluginResult r = extract(archive, dir.path() / "out");
     ASSERT_EQ(r.code, 0) << r.message;
     EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
 }
 
-const PeerMethodCase kPeerMethods[] = {{"-lh1-", 0}, {"-lh1-", 1}, {"-lh1-", 2}, {"-lh4-", 1},
-                                       {"-lz5-", 0}, {"-lzs-", 0}, {"-lh5-", 2}};
+const PeerMethodCase kPeerMethods[] = {{"-lh1-", 0}, {"-lh1-", 1}, {"-lh1-", 2}, {"-lh2-", 1}, {"-lh3-", 1},
+                                       {"-lh4-", 1}, {"-lz5-", 0}, {"-lzs-", 0}, {"-lh5-", 2}};
 
 INSTANTIATE_TEST_SUITE_P(Methods, PeerMethod, ::testing::ValuesIn(kPeerMethods),
                          [](const ::testing::TestParamInfo<PeerMethodCase>& info) {
                              return std::string(info.param.method + 1, 3) + "_level" + std::to_string(info.param.level);
                          });
 
-// Level-2 members with any method, mode and stored name, their data as given.
+// Level-2 members with any method, mode and stored name; `decoded` is what a compressed
+// member's data decodes to (stored members decode to their data).
 struct Forged {
-    std::string name;  // the name field; a "dir/" prefix goes to the directory header
+    std::string name;  // the name field; a link's "dir/" prefix goes to the directory header
     Bytes data;
     std::uint32_t mode = 0100644;
     Method method = Method::Lh0;
-    std::uint64_t originalSize = 0;  // of the decoded data, when not stored
+    Bytes decoded = {};
 };
 
 std::string forge(const std::vector<Forged>& members)
 {
     std::string out;
     for (const Forged& m : members) {
+        const Bytes& decoded = m.method == Method::Lh0 ? m.data : m.decoded;
         HeaderFields f;
         f.method = m.method;
         f.compressedSize = m.data.size();
-        f.originalSize = m.method == Method::Lh0 ? m.data.size() : m.originalSize;
-        f.dataCrc = m.method == Method::Lh0 ? crc16Update(0, m.data.data(), m.data.size()) : 0;
+        f.originalSize = decoded.size();
+        f.dataCrc = crc16Update(0, decoded.data(), decoded.size());
         f.unixMode = m.mode;
         const std::size_t slash = m.name.find('/');
         f.name = slash == std::string::npos || (m.mode & S_IFMT) != S_IFLNK ? m.name : m.name.substr(slash + 1);
@@ -177,19 +175,6 @@ std::string forge(const std::vector<Forged>& members)
         out.append(m.data.begin(), m.data.end());
     }
     return out + '\0';
-}
-
-// Sets the data CRC of the first member (written as 0 by forge when compressed) to `decoded`'s.
-void setFirstCrc(std::string& archive, const Bytes& decoded)
-{
-    const std::uint16_t crc = crc16Update(0, decoded.data(), decoded.size());
-    archive[21] = static_cast<char>(crc & 0xFF);
-    archive[22] = static_cast<char>(crc >> 8);
-    archive[27] = archive[28] = 0;
-    const std::size_t size = static_cast<unsigned char>(archive[0]) | (static_cast<unsigned char>(archive[1]) << 8);
-    const std::uint16_t headerCrc = crc16Update(0, archive.data(), size);
-    archive[27] = static_cast<char>(headerCrc & 0xFF);
-    archive[28] = static_cast<char>(headerCrc >> 8);
 }
 
 Bytes asBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -205,12 +190,13 @@ TEST_P(Lh1RoundTrip, LhasaAndWeDecodeOurTestEncoder)
 {
     REQUIRE_PEER("lhasa");
     const Bytes& input = GetParam().input;
-    std::string archive = forge({{"data.bin", encodeLh1(input), 0100644, Method::Lh1, input.size()}});
-    setFirstCrc(archive, input);
+    const std::string archive = forge({{"data.bin", encodeLh1(input), 0100644, Method::Lh1, input}});
     TempDir dir;
     writeFile(dir.path() / "L.lzh", archive);
     fs::create_directories(dir.path() / "lhasa");
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " + shellQuote((dir.path() / "L.lzh").string())), 0);
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " +
+                       shellQuote((dir.path() / "L.lzh").string())),
+              0);
     EXPECT_TRUE(asBytes(readFile(dir.path() / "lhasa" / "data.bin")) == input);
     PluginResult r = extract(dir.path() / "L.lzh", dir.path() / "ours");
     ASSERT_EQ(r.code, 0) << r.message;
@@ -241,7 +227,7 @@ TEST(HostileStreams, OlderMethodsReportCutsAndSurviveGarbage)
     for (std::size_t cut = 0; cut < lh1.size(); ++cut)
         ASSERT_EQ(decode(Method::Lh1, Bytes(lh1.begin(), lh1.begin() + static_cast<long>(cut)), text.size(), output, crc),
                   LzhStatus::Truncated) << cut;
-    for (Method m : {Method::Lh1, Method::Lh4, Method::Lz5, Method::Lzs}) {
+    for (Method m : {Method::Lh1, Method::Lh2, Method::Lh3, Method::Lh4, Method::Lz5, Method::Lzs}) {
         for (std::uint32_t seed = 0; seed < 40; ++seed) {
             const Bytes garbage = randomBytes(seed * 97, seed);
             const LzhStatus st = decode(m, garbage, 1u << 20, output, crc);

@@ -55,8 +55,8 @@ void decoderTarget(const std::uint8_t* data, std::size_t size)
     if (size < 3) return;
     // A first byte below 0x80 picks one of the corpus's original methods as it always did.
     static const Method methods[] = {Method::Lh5, Method::Lh6, Method::Lh7};
-    static const Method older[] = {Method::Lh1, Method::Lh4, Method::Lz5, Method::Lzs};
-    const Method method = data[0] < 0x80 ? methods[data[0] % 3] : older[data[0] % 4];
+    static const Method older[] = {Method::Lh1, Method::Lh2, Method::Lh3, Method::Lh4, Method::Lz5, Method::Lzs};
+    const Method method = data[0] < 0x80 ? methods[data[0] % 3] : older[data[0] % 6];
     const std::uint64_t claimed = (std::uint64_t{data[1]} | (std::uint64_t{data[2]} << 8)) * 16;
     MemoryRange source(data + 3, size - 3);
     DiscardSink sink;
