@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <future>
 #include <map>
 #include <thread>
 
@@ -270,6 +271,33 @@ TEST_P(Replacement, LinksToTheArchiveSeeTheUpdate) {
     EXPECT_EQ(extractedBy("bsdtar", archive()), expected);
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
+// Two commands both creating the archive: the one that finishes second finds the name taken,
+// and adds to the archive the first one made instead of replacing it.
+TEST_P(Replacement, TwoCommandsCreatingOneArchiveBothLand) {
+    writeFile(dir.path() / "src" / "a.txt", "a\n");
+    writeFile(dir.path() / "src" / "b.txt", "b\n");
+    std::promise<void> firstReady;
+    std::promise<void> secondDone;
+    bool paused = false;
+    Hooks hooks;
+    hooks.checkpoint = [&](std::string_view step) {
+        if (step != "synced" || paused) return;
+        paused = true;
+        firstReady.set_value();
+        secondDone.get_future().wait();
+    };
+    ArcResult first;
+    std::thread thread([&] { first = addFiles(GetParam(), archive(), {dir.path() / "src" / "a.txt"}, hooks); });
+    firstReady.get_future().wait();
+    const ArcResult second = addFiles(GetParam(), archive(), {dir.path() / "src" / "b.txt"});
+    secondDone.set_value();
+    thread.join();
+    EXPECT_TRUE(first.ok()) << first.message;
+    EXPECT_TRUE(second.ok()) << second.message;
+    const std::map<std::string, std::string> expected = {{"a.txt", "a\n"}, {"b.txt", "b\n"}};
+    EXPECT_EQ(extractedBy("bsdtar", archive()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, Replacement, ::testing::Values(Format::Zip, Format::Lzh),
