@@ -236,14 +236,17 @@ protected:
     fs::path archive() const { return dir.path() / (GetParam() == Format::Zip ? "r.zip" : "r.lzh"); }
 };
 
-// Re-adding a file replaces it for good: the archive does not grow with each version, and an
-// old version's bytes are nowhere in the file.
+// Re-adding a file replaces it for good: the archive does not grow with each version, an old
+// version's bytes are nowhere in the file, and the archive keeps its permissions.
 TEST_P(Replacement, FourReAddsLeaveOneCopyAndNoOldBytes) {
     const fs::path file = dir.path() / "src" / "big.bin";
     for (int version = 0; version < 4; ++version) {
         writeFile(file, randomBytes(1 << 20, version) + "SECRET-MARKER-" + std::to_string(version) + randomBytes(1 << 20, 9 + version));
         ASSERT_TRUE(addFiles(GetParam(), archive(), {file}).ok());
+        if (version == 0) fs::permissions(archive(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     }
+    EXPECT_EQ(fs::status(archive()).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+        << "the new archive keeps the old one's permissions";
     const std::string bytes = readFile(archive());
     EXPECT_LT(bytes.size(), (2u << 20) + 64 * 1024);
     for (int version = 0; version < 3; ++version)
