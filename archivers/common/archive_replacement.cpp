@@ -66,11 +66,12 @@ bool copyThroughBuffer(int from, std::uint64_t offset, std::uint64_t length, int
 
 // Copies a range between two files of one file system without passing it through user space:
 // a reflink where the file system shares blocks (btrfs, XFS), else an in-kernel copy.
-bool copyRange(int from, std::uint64_t offset, std::uint64_t length, int to, std::uint64_t toOffset)
+// `tryClone` is cleared once the file system has said it cannot share blocks.
+bool copyRange(int from, std::uint64_t offset, std::uint64_t length, int to, std::uint64_t toOffset, bool& tryClone)
 {
     struct stat info;
     const std::uint64_t block = fstat(to, &info) == 0 && info.st_blksize > 0 ? static_cast<std::uint64_t>(info.st_blksize) : 4096;
-    if (offset % block == 0 && toOffset % block == 0 && length >= block) {
+    if (tryClone && offset % block == 0 && toOffset % block == 0 && length >= block) {
         file_clone_range clone{};
         clone.src_fd = from;
         clone.src_offset = offset;
@@ -80,6 +81,8 @@ bool copyRange(int from, std::uint64_t offset, std::uint64_t length, int to, std
             offset += clone.src_length;
             toOffset += clone.src_length;
             length -= clone.src_length;
+        } else {
+            tryClone = false;
         }
     }
     while (length > 0) {
@@ -194,8 +197,10 @@ ArcResult ArchiveReplacement::copyFromOld(std::uint64_t offset, std::uint64_t le
         if (job.cancelled())
             return cancelledResult();
         const std::uint64_t step = std::min(length, kCopyStep);
-        if (!copyRange(oldFd(), offset, step, newFd_, newOffset))
+        if (!copyRange(oldFd(), offset, step, newFd_, newOffset, tryClone_))
             return writeFailure(errno);
+        // Start writing the copy to disk now, so the fsync before the rename finds most of it done.
+        sync_file_range(newFd_, static_cast<off_t>(newOffset), static_cast<off_t>(step), SYNC_FILE_RANGE_WRITE);
         offset += step;
         newOffset += step;
         length -= step;
@@ -282,7 +287,8 @@ ArcResult ArchiveReplacement::copyBackIntoLinkedArchive(const std::string& hidde
     if (fsync(folderFd_) != 0)
         return systemFailure(ArcStatus::WriteFailed, "cannot save the folder of", path_, errno);
     committed_ = true;  // from here on the hidden file is the one complete copy until the end
-    if (!copyRange(newFd_, 0, size, archive, 0) || ftruncate(archive, static_cast<off_t>(size)) != 0 ||
+    bool tryClone = true;
+    if (!copyRange(newFd_, 0, size, archive, 0, tryClone) || ftruncate(archive, static_cast<off_t>(size)) != 0 ||
         fsync(archive) != 0)
         return systemFailure(ArcStatus::WriteFailed,
                              "could not finish rewriting the hard-linked archive; the new archive is kept as " +

@@ -83,6 +83,7 @@ private:
     std::string namedTemp_;     // the hidden name while the new file has one
     bool committed_ = false;
     bool raced_ = false;
+    bool tryClone_ = true;
 };
 
 }  // namespace arc

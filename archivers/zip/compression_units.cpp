@@ -24,6 +24,7 @@ bool readExactly(int fd, std::uint64_t offset, char* out, std::size_t length, st
             return false;
         }
         if (got == 0) {
+            errno = 0;
             why = "the file became shorter while it was being read";
             return false;
         }
@@ -34,9 +35,11 @@ bool readExactly(int fd, std::uint64_t offset, char* out, std::size_t length, st
     return true;
 }
 
+// `errno` still holds the reason when the read itself failed; a short read leaves it 0.
 UnitResult readFailure(const std::string& displayName, const std::string& why) {
     UnitResult result;
-    result.error = ArcResult::failure(ArcStatus::InputMissing, "cannot read " + displayName + ": " + why);
+    result.error = ArcResult::failure(ArcStatus::InputMissing, "cannot read " + displayName + ": " + why, displayName,
+                                      errno);
     return result;
 }
 

@@ -15,7 +15,9 @@ namespace arc::zip {
 // it is the base directory, and each ITEM is then a folder pattern relative to it ("N/*.*",
 // "N/*", "N", or "*.*" / "*" for everything in the base), stored as "N/...". Without a base
 // each ITEM is a path: a file is stored by its bare name (with -j) or its path, a folder as
-// its last component and everything below it.
+// its last component and everything below it. Nothing is written when a named item is missing;
+// a FIFO, device or socket, the archive itself, or a file and a folder of one name are left out
+// and named in the result (SpecialEntry, ArchiveItself, NameClash) while the rest is stored.
 ArcResult runZipCommand(std::string_view command, Job& job);
 ArcResult runZipCommand(std::string_view command);
 
