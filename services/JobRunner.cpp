@@ -1,0 +1,182 @@
+// The worker thread of a job and its bridge to the user-interface thread.
+#include "services/JobRunner.h"
+
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QWidget>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
+
+#include "services/Desktop.h"
+#include "services/ProgressWindow.h"
+
+namespace {
+
+// At most about 20 progress updates a second reach the window.
+constexpr qint64 kProgressIntervalMs = 50;
+
+}  // namespace
+
+// Lives on the worker's side: called only by the worker thread, except cancel() and
+// cancelled(), which any thread may call.
+class WorkerContext final : public JobContext {
+public:
+    explicit WorkerContext(JobRunner* runner, int archiveCount) : runner_(runner), archiveCount_(archiveCount)
+    {
+        clock_.start();
+    }
+
+    void cancel() { cancelled_.store(true); }
+    bool cancelled() const override { return cancelled_.load(); }
+
+    void beginArchive(const QString& archive, const QString& destination) override
+    {
+        archive_ = archive;
+        destination_ = destination;
+        declined_ = false;
+        ++archiveNumber_;
+        lastReport_ = -kProgressIntervalMs;
+        report(QString(), 0, 0, true);
+    }
+
+    bool archiveDeclined() const override { return declined_; }
+
+    bool progress(const Pack::Progress& progress) override
+    {
+        if (cancelled() || declined_)
+            return false;
+        report(progress.entryName, progress.jobBytesDone, progress.jobBytesTotal, false);
+        return true;
+    }
+
+    std::optional<QString> passphrase(const QString&, const QString&, unsigned attempt) override
+    {
+        if (cancelled() || declined_)
+            return std::nullopt;
+        std::optional<QString> answer;
+        const QString name = QFileInfo(archive_).fileName();
+        QMetaObject::invokeMethod(
+            runner_, [&] { answer = runner_->askPassword(name, attempt > 1); }, Qt::BlockingQueuedConnection);
+        if (!answer)
+            declined_ = true;  // the rest of this archive is skipped
+        return answer;
+    }
+
+    Pack::Overwrite exists(const Pack::ExistingFile& file) override
+    {
+        if (cancelled())
+            return Pack::Overwrite::Cancel;
+        if (all_)
+            return *all_;
+        Pack::Overwrite answer = Pack::Overwrite::Cancel;
+        QMetaObject::invokeMethod(
+            runner_, [&] { answer = runner_->askOverwrite(destination_, file); }, Qt::BlockingQueuedConnection);
+        // An "all" answer holds for the rest of the job, every archive of it.
+        if (answer == Pack::Overwrite::OverwriteAll)
+            all_ = Pack::Overwrite::Overwrite;
+        else if (answer == Pack::Overwrite::SkipAll)
+            all_ = Pack::Overwrite::Skip;
+        else if (answer == Pack::Overwrite::Cancel)
+            cancel();
+        return answer;
+    }
+
+private:
+    void report(const QString& entry, std::uint64_t done, std::uint64_t total, bool force)
+    {
+        const qint64 now = clock_.elapsed();
+        if (!force && now - lastReport_ < kProgressIntervalMs && !(total > 0 && done >= total))
+            return;
+        lastReport_ = now;
+        const ProgressSnapshot snapshot{QFileInfo(archive_).fileName(), entry, done, total, archiveNumber_,
+                                        archiveCount_};
+        QMetaObject::invokeMethod(runner_, [runner = runner_, snapshot] { runner->showProgress(snapshot); },
+                                  Qt::QueuedConnection);
+    }
+
+    JobRunner* runner_;
+    std::atomic<bool> cancelled_{false};
+    QElapsedTimer clock_;
+    qint64 lastReport_ = -kProgressIntervalMs;
+    QString archive_, destination_;
+    bool declined_ = false;
+    int archiveNumber_ = 0, archiveCount_ = 0;
+    std::optional<Pack::Overwrite> all_;
+};
+
+JobRunner::JobRunner(QWidget* jobWindow, const QString& caption, int archiveCount)
+    : QObject(jobWindow), jobWindow_(jobWindow), caption_(caption), archiveCount_(archiveCount)
+{
+    connect(&watcher_, &QFutureWatcher<void>::finished, this, &JobRunner::onFinished);
+}
+
+JobRunner::~JobRunner()
+{
+    // Never leave a worker running behind a deleted runner: it calls back into it.
+    if (running_) {
+        cancel();
+        watcher_.waitForFinished();
+    }
+    delete progress_;
+}
+
+void JobRunner::begin(std::function<void(JobContext&)> work, std::function<void()> apply)
+{
+    apply_ = std::move(apply);
+    context_ = std::make_unique<WorkerContext>(this, archiveCount_);
+    progress_ = new ProgressWindow(caption_);
+    connect(progress_, &ProgressWindow::cancelClicked, this, &JobRunner::cancelAsked);
+    if (jobWindow_)
+        progress_->move(jobWindow_->frameGeometry().topLeft());
+    progress_->show();
+    running_ = true;
+    WorkerContext* context = context_.get();
+    watcher_.setFuture(QtConcurrent::run([work = std::move(work), context] { work(*context); }));
+}
+
+void JobRunner::cancel()
+{
+    if (!context_ || !running_)
+        return;
+    context_->cancel();
+    if (progress_)
+        progress_->showCancelling();
+}
+
+bool JobRunner::cancelRequested() const { return context_ && context_->cancelled(); }
+
+void JobRunner::showProgress(const ProgressSnapshot& snapshot)
+{
+    if (progress_ && running_)
+        progress_->showState(snapshot.archive, snapshot.archiveNumber, snapshot.archiveCount, snapshot.entry,
+                             snapshot.bytesDone, snapshot.bytesTotal);
+}
+
+std::optional<QString> JobRunner::askPassword(const QString& archiveName, bool again)
+{
+    if (cancelRequested())
+        return std::nullopt;
+    return desktop().askPassword(progress_, archiveName, again);
+}
+
+Pack::Overwrite JobRunner::askOverwrite(const QString& destination, const Pack::ExistingFile& file)
+{
+    if (cancelRequested())
+        return Pack::Overwrite::Cancel;
+    return desktop().askOverwrite(progress_, destination, file);
+}
+
+void JobRunner::onFinished()
+{
+    running_ = false;
+    if (progress_) {
+        progress_->hide();
+        progress_->deleteLater();
+    }
+    const std::function<void()> apply = std::move(apply_);
+    apply_ = nullptr;
+    if (apply)
+        apply();
+    emit finished();
+}
