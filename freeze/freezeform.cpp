@@ -288,8 +288,6 @@ void freezeform::runFreeze(bool startedByDrop)
     session_.jobRunning = true;
     quietEnding_ = false;
     closeAfterJob_ = false;
-    setWindowState(windowState() | Qt::WindowMinimized);
-
     Text1->setText(WithArchiveExtension(Text1->text(), session_.options.DefaultArchiveType));
     Text2->setEditText(WithTrailingSlash(Text2->currentText()));
     const QString name = Text1->text();
@@ -304,7 +302,9 @@ void freezeform::runFreeze(bool startedByDrop)
         if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
             runner_->cancel();
     });
-    Pack::Archivers& archivers = session_.plugins;
+    // The progress window takes the job window's place, then the job window gets out of the way.
+    setWindowState(windowState() | Qt::WindowMinimized);
+    Pack::Archivers& archivers = session_.archivers();
     const QString archivePath = job.archivePath;
     runner_->start<FreezeOutcome>(
         [job, &archivers](JobContext& context) { return RunFreezeJob(job, archivers, context); },

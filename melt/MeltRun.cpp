@@ -140,7 +140,10 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
             done.state = EntryOutcome::State::Cancelled;
             outcome.cancelled = true;
         } else if (context.archiveDeclined()) {
+            // Without the password the archive is not extracted at all: what it wrote goes.
             done.state = EntryOutcome::State::Declined;
+            for (const QString& file : context.filesCreated())
+                QFile::remove(file);
         } else {
             done.state = done.result.ok() ? EntryOutcome::State::Extracted : EntryOutcome::State::Failed;
         }

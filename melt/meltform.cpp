@@ -287,8 +287,6 @@ void meltform::meltArchives()
         return;
     }
 
-    setWindowState(windowState() | Qt::WindowMinimized);
-
     MeltJob job;
     if (session_.DroppedFiles.isEmpty())
         session_.DroppedFiles.append(QString());
@@ -312,7 +310,9 @@ void meltform::meltArchives()
         if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
             runner_->cancel();
     });
-    Pack::Archivers& archivers = session_.plugins;
+    // The progress window takes the job window's place, then the job window gets out of the way.
+    setWindowState(windowState() | Qt::WindowMinimized);
+    Pack::Archivers& archivers = session_.archivers();
     runner_->start<MeltOutcome>([job, &archivers](JobContext& context) { return RunMeltJob(job, archivers, context); },
                                 [this](const MeltOutcome& outcome) { applyOutcome(outcome); });
 }

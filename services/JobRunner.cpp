@@ -1,9 +1,11 @@
 // The worker thread of a job and its bridge to the user-interface thread.
 #include "services/JobRunner.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QTimer>
 #include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
@@ -22,10 +24,7 @@ constexpr qint64 kProgressIntervalMs = 50;
 // cancelled(), which any thread may call.
 class WorkerContext final : public JobContext {
 public:
-    explicit WorkerContext(JobRunner* runner, int archiveCount) : runner_(runner), archiveCount_(archiveCount)
-    {
-        clock_.start();
-    }
+    explicit WorkerContext(JobRunner* runner, int archiveCount) : runner_(runner), archiveCount_(archiveCount) {}
 
     void cancel() { cancelled_.store(true); }
     bool cancelled() const override { return cancelled_.load(); }
@@ -35,18 +34,21 @@ public:
         archive_ = archive;
         destination_ = destination;
         declined_ = false;
+        created_.clear();
+        lastEntry_.clear();
         ++archiveNumber_;
-        lastReport_ = -kProgressIntervalMs;
-        report(QString(), 0, 0, true);
+        report(QString(), 0, 0);
     }
 
     bool archiveDeclined() const override { return declined_; }
+    QStringList filesCreated() const override { return created_; }
 
     bool progress(const Pack::Progress& progress) override
     {
         if (cancelled() || declined_)
             return false;
-        report(progress.entryName, progress.jobBytesDone, progress.jobBytesTotal, false);
+        noteEntry(progress.entryName);
+        report(progress.entryName, progress.jobBytesDone, progress.jobBytesTotal);
         return true;
     }
 
@@ -83,31 +85,39 @@ public:
     }
 
 private:
-    void report(const QString& entry, std::uint64_t done, std::uint64_t total, bool force)
+    // An entry is announced before its file is written: whether a file of its name is there
+    // then tells whether the archive creates it.
+    void noteEntry(const QString& entry)
     {
-        const qint64 now = clock_.elapsed();
-        if (!force && now - lastReport_ < kProgressIntervalMs && !(total > 0 && done >= total))
+        if (entry.isEmpty() || entry == lastEntry_)
             return;
-        lastReport_ = now;
-        const ProgressSnapshot snapshot{QFileInfo(archive_).fileName(), entry, done, total, archiveNumber_,
-                                        archiveCount_};
-        QMetaObject::invokeMethod(runner_, [runner = runner_, snapshot] { runner->showProgress(snapshot); },
-                                  Qt::QueuedConnection);
+        lastEntry_ = entry;
+        const QString root = QDir::cleanPath(destination_);
+        const QString path = QDir::cleanPath(root + QLatin1Char('/') + entry);
+        if (path.startsWith(root + QLatin1Char('/')) && !QFileInfo::exists(path))
+            created_ << path;
+    }
+
+    void report(const QString& entry, std::uint64_t done, std::uint64_t total)
+    {
+        runner_->postProgress({QFileInfo(archive_).fileName(), entry, done, total, archiveNumber_, archiveCount_});
     }
 
     JobRunner* runner_;
     std::atomic<bool> cancelled_{false};
-    QElapsedTimer clock_;
-    qint64 lastReport_ = -kProgressIntervalMs;
     QString archive_, destination_;
     bool declined_ = false;
     int archiveNumber_ = 0, archiveCount_ = 0;
     std::optional<Pack::Overwrite> all_;
+    QStringList created_;
+    QString lastEntry_;
 };
 
 JobRunner::JobRunner(QWidget* jobWindow, const QString& caption, int archiveCount)
     : QObject(jobWindow), jobWindow_(jobWindow), caption_(caption), archiveCount_(archiveCount)
 {
+    if (jobWindow)
+        place_ = jobWindow->frameGeometry().topLeft();
     connect(&watcher_, &QFutureWatcher<void>::finished, this, &JobRunner::onFinished);
 }
 
@@ -127,8 +137,7 @@ void JobRunner::begin(std::function<void(JobContext&)> work, std::function<void(
     context_ = std::make_unique<WorkerContext>(this, archiveCount_);
     progress_ = new ProgressWindow(caption_);
     connect(progress_, &ProgressWindow::cancelClicked, this, &JobRunner::cancelAsked);
-    if (jobWindow_)
-        progress_->move(jobWindow_->frameGeometry().topLeft());
+    progress_->move(place_);
     progress_->show();
     running_ = true;
     WorkerContext* context = context_.get();
@@ -145,6 +154,34 @@ void JobRunner::cancel()
 }
 
 bool JobRunner::cancelRequested() const { return context_ && context_->cancelled(); }
+
+// Called on the worker thread: keeps the latest state and wakes the window once; reports that
+// come faster than the window shows them are merged into the latest.
+void JobRunner::postProgress(const ProgressSnapshot& snapshot)
+{
+    {
+        QMutexLocker lock(&snapshotMutex_);
+        latest_ = snapshot;
+    }
+    if (!progressPosted_.exchange(true))
+        QMetaObject::invokeMethod(this, &JobRunner::deliverProgress, Qt::QueuedConnection);
+}
+
+void JobRunner::deliverProgress()
+{
+    if (shownAt_.isValid() && shownAt_.elapsed() < kProgressIntervalMs) {
+        QTimer::singleShot(kProgressIntervalMs - shownAt_.elapsed(), this, &JobRunner::deliverProgress);
+        return;
+    }
+    progressPosted_.store(false);
+    ProgressSnapshot snapshot;
+    {
+        QMutexLocker lock(&snapshotMutex_);
+        snapshot = latest_;
+    }
+    shownAt_.restart();
+    showProgress(snapshot);
+}
 
 void JobRunner::showProgress(const ProgressSnapshot& snapshot)
 {

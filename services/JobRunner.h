@@ -8,6 +8,8 @@
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QMutex>
+#include <atomic>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -27,6 +29,9 @@ public:
     // True when the user declined to give the current archive's password: the archive is
     // skipped, the job goes on with the next.
     virtual bool archiveDeclined() const = 0;
+    // The files of the current archive that were not there before it started writing them
+    // (as far as the progress reports tell): what a declined archive leaves to remove.
+    virtual QStringList filesCreated() const = 0;
 };
 
 struct ProgressSnapshot {
@@ -40,7 +45,8 @@ class JobRunner final : public QObject {
     Q_OBJECT
 
 public:
-    // `caption` titles the progress window ("TEMBREL(解凍中)"); it appears where `jobWindow` is.
+    // `caption` titles the progress window ("TEMBREL(解凍中)"); it appears where `jobWindow` is
+    // when the runner is made.
     JobRunner(QWidget* jobWindow, const QString& caption, int archiveCount);
     ~JobRunner() override;
 
@@ -68,6 +74,8 @@ signals:
 private:
     friend class WorkerContext;
     void begin(std::function<void(JobContext&)> work, std::function<void()> apply);
+    void postProgress(const ProgressSnapshot& snapshot);
+    void deliverProgress();
     void showProgress(const ProgressSnapshot& snapshot);
     std::optional<QString> askPassword(const QString& archiveName, bool again);
     Pack::Overwrite askOverwrite(const QString& destination, const Pack::ExistingFile& file);
@@ -79,6 +87,11 @@ private:
     QFutureWatcher<void> watcher_;
     std::function<void()> apply_;
     QString caption_;
+    QPoint place_;
     int archiveCount_ = 0;
     bool running_ = false;
+    QMutex snapshotMutex_;
+    ProgressSnapshot latest_;
+    std::atomic<bool> progressPosted_{false};
+    QElapsedTimer shownAt_;
 };

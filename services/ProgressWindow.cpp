@@ -110,7 +110,8 @@ void ProgressWindow::showTimes()
 {
     const qint64 seconds = elapsed_.elapsed() / 1000;
     QString text = QStringLiteral("経過 ") + DurationText(seconds);
-    if (total_ > 0 && done_ > 0 && done_ < total_) {
+    // The time left is a guess from the pace so far: shown once there is a second of pace.
+    if (total_ > 0 && done_ > 0 && done_ < total_ && elapsed_.elapsed() >= 1000) {
         const double left = static_cast<double>(elapsed_.elapsed()) * static_cast<double>(total_ - done_) /
                             static_cast<double>(done_) / 1000.0;
         text += QStringLiteral("   残り 約") + DurationText(static_cast<qint64>(left + 0.5));

@@ -47,6 +47,9 @@ public:
     QStringList MeltDirHistory = QStringList(6);
 
     Pack::PluginLoader plugins;
+    // The engine the jobs use: the plug-ins, unless a test put a scripted engine in place.
+    Pack::Archivers& archivers() { return engine ? *engine : plugins; }
+    Pack::Archivers* engine = nullptr;
 
     // One job at a time: set while a compression or extraction job runs.
     bool jobRunning = false;
