@@ -49,6 +49,7 @@ public:
                         QMessageBox::NoButton, parent);
         QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
         box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
         box.exec();
         return box.clickedButton() == yes;
     }
