@@ -173,6 +173,7 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
         const QString& entry = entries[i];
         // The old archive dropped onto its own replacement goes in from where it waits aside.
         const QString source = aside && absoluteClean(entry) == archiveItself ? aside->path : entry;
+        context.beginStep(QFileInfo(entry).fileName(), static_cast<int>(i) + 1);
         try {
             const Pack::CommandResult result =
                 archivers.run(pluginOf(job.kind), EntryCommand(job.kind, archivePath, source), &context);

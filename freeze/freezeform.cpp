@@ -297,7 +297,7 @@ void freezeform::runFreeze(bool startedByDrop)
     job.replaceOld = ReplacesOldArchive(job.archivePath, name);
     job.entries = session_.DroppedFiles.mid(0, session_.DroppedCount);
 
-    runner_ = new JobRunner(this, QStringLiteral("TEMBREL(圧縮中)"), 1);
+    runner_ = new JobRunner(this, QStringLiteral("TEMBREL(圧縮中)"), static_cast<int>(job.entries.size()));
     connect(runner_, &JobRunner::cancelAsked, this, [this] {
         if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
             runner_->cancel();

@@ -36,8 +36,16 @@ public:
         declined_ = false;
         created_.clear();
         lastEntry_.clear();
-        ++archiveNumber_;
+        if (!numbered_)
+            ++archiveNumber_;
         report(QString(), 0, 0);
+    }
+
+    void beginStep(const QString& label, int number) override
+    {
+        numbered_ = true;
+        archiveNumber_ = number;
+        report(label, 0, 0);
     }
 
     bool archiveDeclined() const override { return declined_; }
@@ -107,6 +115,7 @@ private:
     std::atomic<bool> cancelled_{false};
     QString archive_, destination_;
     bool declined_ = false;
+    bool numbered_ = false;
     int archiveNumber_ = 0, archiveCount_ = 0;
     std::optional<Pack::Overwrite> all_;
     QStringList created_;

@@ -24,8 +24,12 @@ class JobContext : public Pack::Listener {
 public:
     // True once the user asked to stop the whole job.
     virtual bool cancelled() const = 0;
-    // A new archive starts; its password answers and a declined password are forgotten.
+    // A new archive starts; its password answers and a declined password are forgotten. Each
+    // archive is a step of the job unless the job numbers its steps itself.
     virtual void beginArchive(const QString& archive, const QString& destination) = 0;
+    // Step `number` (from 1) of the job starts, on `label` (a job that makes one archive of
+    // many entries counts the entries).
+    virtual void beginStep(const QString& label, int number) = 0;
     // True when the user declined to give the current archive's password: the archive is
     // skipped, the job goes on with the next.
     virtual bool archiveDeclined() const = 0;
@@ -46,8 +50,9 @@ class JobRunner final : public QObject {
 
 public:
     // `caption` titles the progress window ("TEMBREL(解凍中)"); it appears where `jobWindow` is
-    // when the runner is made.
-    JobRunner(QWidget* jobWindow, const QString& caption, int archiveCount);
+    // when the runner is made. `steps` is the number of archives, or of entries for a job that
+    // makes one archive.
+    JobRunner(QWidget* jobWindow, const QString& caption, int steps);
     ~JobRunner() override;
 
     // Starts `work` on a worker thread; `apply` receives its outcome on this thread after the

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "services/QuestionDialogs.h"
 
@@ -85,6 +86,8 @@ void ProgressWindow::showState(const QString& archive, int archiveNumber, int ar
     entry_->setText(QFontMetrics(entry_->font()).elidedText(entry, Qt::ElideMiddle, entry_->width()));
     done_ = bytesDone;
     total_ = bytesTotal;
+    // Without byte counts the bar moves by the steps done.
+    stepPercent_ = archiveCount > 0 ? std::clamp((archiveNumber - 1) * 100 / archiveCount, 0, 100) : 0;
     bar_->setValue(percent());
     bytes_->setText(total_ > 0 ? SizeText(done_) + QStringLiteral(" / ") + SizeText(total_) : SizeText(done_));
     showTimes();
@@ -99,7 +102,7 @@ void ProgressWindow::showCancelling()
 int ProgressWindow::percent() const
 {
     if (total_ == 0)
-        return 0;
+        return stepPercent_;
     return static_cast<int>(std::min<std::uint64_t>(100, done_ * 100 / total_));
 }
 

@@ -49,6 +49,7 @@ private:
     QTimer* clock_ = nullptr;
     QElapsedTimer elapsed_;
     std::uint64_t done_ = 0, total_ = 0;
+    int stepPercent_ = 0;
 };
 
 // "1:05" for 65 seconds, "1:01:05" above an hour.

@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <cerrno>
 
 #include "FreezeKit.h"
@@ -24,6 +26,15 @@ namespace {
 void writeArchiveOf(const QString& command, const QByteArray& bytes)
 {
     WriteFile(command.section('"', 1, 1), bytes);
+}
+
+ProgressWindow* shownProgressWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<ProgressWindow*>(widget); window && window->isVisible())
+            return window;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -104,18 +115,36 @@ private slots:
         window->Check1->setChecked(true);
         window->freezebutton->click();
         ProgressWindow* progress = nullptr;
-        QTRY_VERIFY([&] {
-            for (QWidget* widget : QApplication::topLevelWidgets())
-                if ((progress = qobject_cast<ProgressWindow*>(widget)) && progress->isVisible())
-                    return true;
-            return false;
-        }());
+        QTRY_VERIFY((progress = shownProgressWindow()));
         progress->close();  // the title bar's close asks like キャンセル
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.messages.size(), 1);
         QCOMPARE(desktop_->fake.messages[0].text, QString("中止しました"));
         QVERIFY(!QFile::exists(dir_.path() + "/out/c.lzh"));
         QVERIFY(window->isVisible());
+    }
+
+    // With an engine that counts no bytes, the bar moves by the entries done.
+    void theBarMovesByEntries()
+    {
+        // Shared with the job, which may outlive this function when a check fails.
+        const auto step = std::make_shared<QSemaphore>();
+        engine_->script = [step](Pack::Plugin, const QString&, Pack::Listener&) {
+            step->acquire();
+            return Pack::CommandResult{};
+        };
+        auto letGo = qScopeGuard([step] { step->release(4); });
+        openWith({dir_.path() + "/src/a.txt", dir_.path() + "/src/b.txt"}, "bar.zip")->freezebutton->click();
+        ProgressWindow* progress = nullptr;
+        QTRY_VERIFY((progress = shownProgressWindow()));
+        QTRY_COMPARE(progress->entryText(), QString("a.txt"));
+        QCOMPARE(progress->percent(), 0);
+        QVERIFY(progress->archiveText().startsWith("bar.zip"));
+        step->release();
+        QTRY_COMPARE(progress->entryText(), QString("b.txt"));
+        QCOMPARE(progress->percent(), 50);
+        step->release();
+        WAIT_FOR_JOB();
     }
 
     void aCompletedReplacementSendsTheOldArchiveToTheTrash()

@@ -35,6 +35,7 @@ struct ScriptedContext final : JobContext {
     QStringList archives;
     bool cancelled() const override { return startCancelled || (cancelAfterReports >= 0 && reports >= cancelAfterReports); }
     void beginArchive(const QString& archive, const QString&) override { archives << archive; }
+    void beginStep(const QString&, int) override {}
     bool archiveDeclined() const override { return false; }
     QStringList filesCreated() const override { return {}; }
     bool progress(const Pack::Progress&) override
@@ -166,20 +167,20 @@ private slots:
     // The worker's progress reaches the progress window while the job waits.
     void progressShowsInTheProgressWindow()
     {
-        QSemaphore reported, release;
-        engine_->script = [&](Pack::Plugin, const QString&, Pack::Listener& listener) {
+        // Shared with the job, which may outlive this function when a check fails.
+        const auto release = std::make_shared<QSemaphore>();
+        engine_->script = [release](Pack::Plugin, const QString&, Pack::Listener& listener) {
             Pack::Progress progress;
             progress.entryName = "docs/readme.txt";
             progress.jobBytesDone = 250;
             progress.jobBytesTotal = 1000;
             listener.progress(progress);
-            reported.release();
-            release.acquire();
+            release->acquire();
             return Pack::CommandResult{};
         };
         meltform* melt = openWith({dir_.path() + "/in/first.zip"});
         melt->meltbutton->click();
-        auto letGo = qScopeGuard([&] { release.release(); });
+        auto letGo = qScopeGuard([release] { release->release(); });
         QVERIFY(session().jobRunning);
         QTRY_VERIFY(shownProgressWindow());
         ProgressWindow* progress = shownProgressWindow();
@@ -192,7 +193,7 @@ private slots:
         QCOMPARE(desktop_->fake.messages.size(), 1);
         QVERIFY(desktop_->fake.messages[0].text.contains("一度に一つの処理"));
         letGo.dismiss();
-        release.release();
+        release->release();
         WAIT_FOR_JOB();
         QVERIFY(!shownProgressWindow());
         QCOMPARE(desktop_->fake.messages.last().text, QString("解凍が終了しました"));
