@@ -152,7 +152,7 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
     const QString directory = QFileInfo(archivePath).absolutePath();
     if (!QFileInfo(directory).isDir()) {
         outcome.setupFailure =
-            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 が見つかりません。").arg(directory);
+            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 が見つかりません。ﾃﾞｨﾚｸﾄﾘを作るか、別のﾃﾞｨﾚｸﾄﾘを選んでください。").arg(directory);
         return outcome;
     }
 
@@ -162,7 +162,7 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
         aside = moveAside(archivePath, entries);
         if (!aside) {
             outcome.setupFailure =
-                QStringLiteral("同じ名前の書庫 %1 を一時的に移せなかったので、何もしていません。").arg(archivePath);
+                QStringLiteral("同じ名前の書庫 %1 を一時的に移せなかったので、何もしていません。圧縮先ﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。").arg(archivePath);
             return outcome;
         }
     }

@@ -64,10 +64,10 @@ QString MoveArchive(const QString& archive, const QString& target)
     if (destination.exists() && destination.canonicalFilePath() == source.canonicalFilePath())
         return {};
     if (!destination.absoluteDir().exists())
-        return QStringLiteral("移動先のディレクトリ %1 がありません。書庫は元の場所に残しました。")
+        return QStringLiteral("移動先のディレクトリ %1 がありません。書庫は元の場所に残しました。ディレクトリを作るか、別の移動先を指定してください。")
             .arg(destination.absolutePath());
 
-    const QString notCopied = QStringLiteral("書庫を %1 へコピーできませんでした。書庫は元の場所に残しました。").arg(target);
+    const QString notCopied = QStringLiteral("書庫を %1 へコピーできませんでした。書庫は元の場所に残しました。移動先に書き込めるか、空き容量があるかを確かめてください。").arg(target);
     QFile in(archive);
     if (!in.open(QIODevice::ReadOnly))
         return notCopied;
@@ -92,7 +92,7 @@ QString MoveArchive(const QString& archive, const QString& target)
     copied.close();
 
     if (!QFile::remove(archive))
-        return QStringLiteral("書庫を %1 へコピーしましたが、元の書庫を削除できませんでした。").arg(target);
+        return QStringLiteral("書庫を %1 へコピーしましたが、元の書庫を削除できませんでした。元の書庫は手で削除してください。").arg(target);
     return {};
 }
 

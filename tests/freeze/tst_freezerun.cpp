@@ -388,7 +388,7 @@ private slots:
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.messages.size(), 1);
         QCOMPARE(desktop_->fake.messages[0].text,
-                 "圧縮できませんでした。\n圧縮先ﾃﾞｨﾚｸﾄﾘ " + out() + "/not here が見つかりません。");
+                 "圧縮できませんでした。\n圧縮先ﾃﾞｨﾚｸﾄﾘ " + out() + "/not here が見つかりません。ﾃﾞｨﾚｸﾄﾘを作るか、別のﾃﾞｨﾚｸﾄﾘを選んでください。");
         QVERIFY(!QFileInfo::exists(out() + "/not here"));
     }
 
