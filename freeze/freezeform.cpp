@@ -196,7 +196,8 @@ void freezeform::openOptions() { emit optionsRequested(); }
 void freezeform::closeWindow()
 {
     if (jobRunning()) {
-        if (desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
+        // Asked once: a second close while the job stops changes nothing.
+        if (!closeAfterJob_ && desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
             stopJob(true);
         return;
     }

@@ -239,7 +239,8 @@ void meltform::showDirHistory()
 void meltform::closeWindow()
 {
     if (jobRunning()) {
-        if (desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
+        // Asked once: a second close while the job stops changes nothing.
+        if (!closeAfterJob_ && desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
             stopJob(true);
         return;
     }

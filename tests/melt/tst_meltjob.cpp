@@ -326,6 +326,7 @@ private slots:
         QVERIFY(session().jobRunning);
         desktop_->fake.answerYes = true;
         melt->endbutton->click();
+        melt->close();  // asked once only
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.questions.size(), 2);
         QVERIFY(!ExistingMeltWindow());
