@@ -8,7 +8,8 @@
 #include <exception>
 #include <optional>
 
-#include "services/Pack.h"
+#include "services/FailureText.h"
+#include "services/JobRunner.h"
 
 namespace {
 
@@ -32,12 +33,6 @@ bool isInside(const QString& path, const QString& root)
         return true;
     return path == root || path.startsWith(root + QLatin1Char('/'));
 }
-
-// The old archive, moved out of the way while the new one is built.
-struct SetAside {
-    QString directory;  // a private directory made for it
-    QString path;       // the old archive inside it, under its own name
-};
 
 // Moves the old archive into a private directory next to it, or further up when the target
 // directory lies inside a dropped folder: anywhere inside a dropped folder it would be walked
@@ -84,16 +79,7 @@ std::optional<SetAside> moveAside(const QString& archivePath, const QStringList&
     return std::nullopt;
 }
 
-void discard(const SetAside& aside)
-{
-    QFile::remove(aside.path);
-    QDir().rmdir(aside.directory);
-}
-
-QString libraryName(ArchiveKind kind)
-{
-    return kind == ArchiveKind::Lzh ? QStringLiteral("libunlha32.so") : QStringLiteral("libzip32j.so");
-}
+Pack::Plugin pluginOf(ArchiveKind kind) { return kind == ArchiveKind::Lzh ? Pack::Plugin::Unlha : Pack::Plugin::Zip; }
 
 }  // namespace
 
@@ -139,16 +125,6 @@ QString EntryCommand(ArchiveKind kind, const QString& archivePath, const QString
            pattern;
 }
 
-bool RememberDirectory(QStringList& history, const QString& directory)
-{
-    history.resize(kHistorySize);
-    if (history.contains(directory))
-        return false;
-    history.prepend(directory);
-    history.resize(kHistorySize);
-    return true;
-}
-
 bool ReplacesOldArchive(const QString& archivePath, const QString& archiveName)
 {
     const QFileInfo info(archivePath);
@@ -156,66 +132,72 @@ bool ReplacesOldArchive(const QString& archivePath, const QString& archiveName)
            info.fileName() == archiveName;
 }
 
-FreezeOutcome BuildArchive(ArchiveKind kind, const QString& archivePath, bool replaceOld, const QStringList& entries,
-                           std::uintptr_t owner)
+void DropSetAsideDirectory(const SetAside& aside) { QDir().rmdir(aside.directory); }
+
+FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, JobContext& context)
 {
     FreezeOutcome outcome;
+    const QString& archivePath = job.archivePath;
+    const QStringList& entries = job.entries;
     try {
-        if (kind == ArchiveKind::Lzh)
-            Pack::UnlhaGetVersion();
-        else
-            Pack::ZipGetVersion();
+        archivers.version(pluginOf(job.kind));
     } catch (const Pack::ArchiverMissing& missing) {
-        outcome.setupFailure = QStringLiteral("%1 を読み込めませんでした。\n%2")
-                                   .arg(libraryName(kind), QString::fromStdString(missing.what()));
+        outcome.setupFailure = QStringLiteral("書庫を作るプラグイン %1 を読み込めません。Tembrel をインストールし直してください。")
+                                   .arg(Pack::fileName(pluginOf(job.kind)));
+        outcome.setupDetail = QString::fromStdString(missing.what());
         return outcome;
     }
     if (entries.isEmpty())
         return outcome;
     const QString directory = QFileInfo(archivePath).absolutePath();
     if (!QFileInfo(directory).isDir()) {
-        outcome.setupFailure = QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 が見つかりません。").arg(directory);
+        outcome.setupFailure =
+            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 が見つかりません。ﾃﾞｨﾚｸﾄﾘを作るか、別のﾃﾞｨﾚｸﾄﾘを選んでください。").arg(directory);
         return outcome;
     }
 
+    const bool existedBefore = QFileInfo(archivePath).exists();
     std::optional<SetAside> aside;
-    if (replaceOld && QFileInfo(archivePath).isFile()) {
+    if (job.replaceOld && QFileInfo(archivePath).isFile()) {
         aside = moveAside(archivePath, entries);
         if (!aside) {
             outcome.setupFailure =
-                QStringLiteral("同じ名前の書庫 %1 を一時的に移せなかったので、何もしていません。").arg(archivePath);
+                QStringLiteral("同じ名前の書庫 %1 を一時的に移せなかったので、何もしていません。圧縮先ﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。").arg(archivePath);
             return outcome;
         }
     }
 
+    context.beginArchive(archivePath, directory);
     const QString archiveItself = absoluteClean(archivePath);
-    for (qsizetype i = 0; i < entries.size(); ++i) {
+    for (qsizetype i = 0; i < entries.size() && !context.cancelled(); ++i) {
         const QString& entry = entries[i];
         // The old archive dropped onto its own replacement goes in from where it waits aside.
         const QString source = aside && absoluteClean(entry) == archiveItself ? aside->path : entry;
-        const QString command = EntryCommand(kind, archivePath, source);
+        context.beginStep(QFileInfo(entry).fileName(), static_cast<int>(i) + 1);
         try {
             const Pack::CommandResult result =
-                kind == ArchiveKind::Lzh ? Pack::Unlha(owner, command) : Pack::Zip(owner, command);
-            if (!result.ok()) {
-                const QString reason = result.message.trimmed();
-                outcome.failures.append(
-                    {entry, reason.isEmpty() ? QStringLiteral("エラーコード %1").arg(result.code) : reason});
-            }
+                archivers.run(pluginOf(job.kind), EntryCommand(job.kind, archivePath, source), &context);
+            if (result.code == Pack::Cancelled || context.cancelled())
+                break;
+            if (!result.ok())
+                outcome.failures.append({entry, result, {}, {}});
         } catch (const std::exception& error) {
             // The plug-in vanished or memory ran out: nothing further can be added.
-            outcome.failures.append({entry, QString::fromStdString(error.what())});
+            outcome.failures.append({entry, {}, QStringLiteral("書庫を作るプラグインを呼び出せませんでした。"),
+                                     QString::fromStdString(error.what())});
             for (qsizetype rest = i + 1; rest < entries.size(); ++rest)
-                outcome.failures.append({entries[rest], QStringLiteral("処理されませんでした")});
+                outcome.failures.append({entries[rest], {}, QStringLiteral("処理されませんでした。"), {}});
             break;
         }
     }
+    outcome.cancelled = context.cancelled();
+    if (outcome.cancelled && !existedBefore)
+        QFile::remove(archivePath);
 
     if (!aside)
         return outcome;
-    if (outcome.failures.isEmpty() && QFileInfo(archivePath).isFile()) {
-        discard(*aside);
-        outcome.replacedOld = true;
+    if (!outcome.cancelled && outcome.failures.isEmpty() && QFileInfo(archivePath).isFile()) {
+        outcome.replacedOld = aside;
         return outcome;
     }
     // Not every entry made it: the old archive comes back, the incomplete new one goes.
@@ -229,19 +211,40 @@ FreezeOutcome BuildArchive(ArchiveKind kind, const QString& archivePath, bool re
     return outcome;
 }
 
-QString FailureMessage(const FreezeOutcome& outcome, const QString& archivePath)
+FreezeReport FailureMessage(const FreezeOutcome& outcome, const QString& archivePath)
 {
-    if (!outcome.setupFailure.isEmpty())
-        return QStringLiteral("圧縮できませんでした。\n") + outcome.setupFailure;
+    FreezeReport report;
+    if (!outcome.setupFailure.isEmpty()) {
+        report.text = QStringLiteral("圧縮できませんでした。\n") + outcome.setupFailure;
+        report.detail = outcome.setupDetail;
+        return report;
+    }
     constexpr qsizetype kListed = 20;
-    QString text = QStringLiteral("圧縮できなかったものがあります。\n");
-    for (qsizetype i = 0; i < outcome.failures.size() && i < kListed; ++i)
-        text += QLatin1Char('\n') + outcome.failures[i].entry + QStringLiteral("\n    ") + outcome.failures[i].reason;
+    QStringList details;
+    if (outcome.cancelled)
+        report.text = QStringLiteral("中止しました");
+    if (!outcome.failures.isEmpty()) {
+        if (!report.text.isEmpty())
+            report.text += QStringLiteral("\n\n");
+        report.text += QStringLiteral("圧縮できなかったものがあります。\n");
+    }
+    for (qsizetype i = 0; i < outcome.failures.size() && i < kListed; ++i) {
+        const EntryFailure& failure = outcome.failures[i];
+        QString reason = failure.reason.isEmpty() ? FailureLines(failure.result, 5) : failure.reason;
+        reason.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+        report.text += QLatin1Char('\n') + failure.entry + QStringLiteral("\n    ") + reason;
+    }
     if (outcome.failures.size() > kListed)
-        text += QStringLiteral("\nほか %1 件").arg(outcome.failures.size() - kListed);
+        report.text += QStringLiteral("\nほか %1 件").arg(outcome.failures.size() - kListed);
+    for (const EntryFailure& failure : outcome.failures) {
+        const QString detail = failure.detail.isEmpty() ? FailureDetail(failure.result) : failure.detail;
+        if (!detail.isEmpty())
+            details << failure.entry + QStringLiteral(": ") + detail;
+    }
     if (outcome.restoredOld)
-        text += QStringLiteral("\n\n前からあった書庫 %1 は元のまま残しました。").arg(archivePath);
+        report.text += QStringLiteral("\n\n前からあった書庫 %1 は元のまま残しました。").arg(archivePath);
     else if (!outcome.oldKeptAt.isEmpty())
-        text += QStringLiteral("\n\n前からあった書庫は %1 に残っています。").arg(outcome.oldKeptAt);
-    return text;
+        report.text += QStringLiteral("\n\n前からあった書庫は %1 に残っています。元の場所へ戻してください。").arg(outcome.oldKeptAt);
+    report.detail = details.join(QLatin1Char('\n'));
+    return report;
 }

@@ -15,23 +15,21 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QFile>
 
 #include "freeze/FreezeRun.h"
-#include "melt/meltform.h"
-#include "options/Form1.h"
 #include "services/Choosers.h"
 #include "services/Desktop.h"
-#include "services/GlobalOptions.h"
+#include "services/JobRunner.h"
+#include "services/Session.h"
 #include "services/Settings.h"
-#include "shell/DropReception.h"
-#include "shell/SharedState.h"
-#include "shell/Twips.h"
-#include "shell/Windows.h"
-#include "shell/iconform.h"
+#include "services/Twips.h"
 
 namespace {
 
 const QString kTitle = QStringLiteral("tembrel");
+const QString kOneJobAtATime =
+    QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。");
 
 // Shown on opening; the hover forms end in "。".
 const QString kPressHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、圧縮ボタンを押してください");
@@ -50,7 +48,7 @@ QString historyKey(int entry) { return QStringLiteral("fdir") + QString::number(
 
 }  // namespace
 
-freezeform::freezeform()
+freezeform::freezeform(Session& session) : session_(session)
 {
     setObjectName(QStringLiteral("freezeform"));
     setWindowTitle(QStringLiteral("TEMBREL(圧縮)"));
@@ -146,11 +144,11 @@ void freezeform::connectSignals()
     connect(moption, &QAction::triggered, this, &freezeform::openOptions);
 }
 
-QString freezeform::backgroundHint() const { return DroppedCount != 0 ? kPressHoverHint : kDropHoverHint; }
+QString freezeform::backgroundHint() const { return session_.DroppedCount != 0 ? kPressHoverHint : kDropHoverHint; }
 
 void freezeform::loaddata()
 {
-    const bool filesWaiting = DroppedCount != 0;
+    const bool filesWaiting = session_.DroppedCount != 0;
     omsgbox->setText(filesWaiting ? kPressHint : kDropHint);
     freezebutton->setEnabled(filesWaiting);
     mfreeze->setEnabled(filesWaiting);
@@ -193,28 +191,41 @@ void freezeform::pickDirectory()
 
 void freezeform::storeDefaultDirectory() { SavePathSetting(QStringLiteral("freezepath"), Text2->currentText()); }
 
-void freezeform::openOptions() { OpenOptionsWindow(this); }
+void freezeform::openOptions() { emit optionsRequested(); }
 
 void freezeform::closeWindow()
 {
-    if (running_)
+    if (jobRunning()) {
+        // Asked once: a second close while the job stops changes nothing.
+        if (!closeAfterJob_ && desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
+            stopJob(true);
         return;
+    }
+    if (running_)
+        return;  // the run's own message box is up
     savedata();
-    UnhookDropWindow(this);
-    UnloadWindow(this);
-    HookDropWindow(IconWindow());
+    emit closed();
 }
 
 void freezeform::switchToMelt()
 {
-    if (running_)
+    if (running_) {
+        desktop().showMessage(this, kOneJobAtATime, kTitle);
         return;
+    }
     savedata();
-    UnhookDropWindow(this);
-    UnloadWindow(this);
-    meltform* melt = MeltWindow();
-    melt->loaddata();
-    ShowJobWindow(melt);
+    emit switchRequested();
+}
+
+bool freezeform::jobRunning() const { return runner_ && runner_->running(); }
+
+void freezeform::stopJob(bool thenClose)
+{
+    if (!jobRunning())
+        return;
+    quietEnding_ = true;
+    closeAfterJob_ = closeAfterJob_ || thenClose;
+    runner_->cancel();
 }
 
 void freezeform::closeEvent(QCloseEvent* event)
@@ -253,51 +264,97 @@ void freezeform::onTimer1() { runFreeze(true); }
 
 void freezeform::runFreeze(bool startedByDrop)
 {
-    if (running_)
-        return;  // a tick while the run's own message box is up
+    if (startedByDrop && session_.FreezeDropPending != kSet)
+        return;
+    if (running_ || session_.jobRunning) {
+        // One job at a time: a drop while a job runs is not kept for later.
+        if (startedByDrop)
+            session_.FreezeDropPending = kClear;
+        desktop().showMessage(this, kOneJobAtATime, kTitle);
+        return;
+    }
     if (startedByDrop) {
-        if (FreezeDropPending != kSet)
-            return;
-        FreezeDropPending = kClear;
-        UnhookDropWindow(this);
+        session_.FreezeDropPending = kClear;
+        emit dropReceptionWanted(false);
     }
     // An empty directory would put the archive at the file-system root.
     if (Text2->currentText().trimmed().isEmpty()) {
         desktop().showMessage(this, QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘが空です。ﾃﾞｨﾚｸﾄﾘを指定してから圧縮してください。"),
                               kTitle);
         if (startedByDrop)
-            HookDropWindow(this);
+            emit dropReceptionWanted(true);
         return;
     }
     running_ = true;
-    setWindowState(windowState() | Qt::WindowMinimized);
-
-    Text1->setText(WithArchiveExtension(Text1->text(), DefaultArchiveType));
+    session_.jobRunning = true;
+    quietEnding_ = false;
+    closeAfterJob_ = false;
+    Text1->setText(WithArchiveExtension(Text1->text(), session_.options.DefaultArchiveType));
     Text2->setEditText(WithTrailingSlash(Text2->currentText()));
     const QString name = Text1->text();
-    const QString archivePath = Text2->currentText() + name;
-    const FreezeOutcome outcome =
-        BuildArchive(KindOfArchive(name), archivePath, ReplacesOldArchive(archivePath, name),
-                     DroppedFiles.mid(0, DroppedCount), static_cast<std::uintptr_t>(winId()));
+    FreezeJob job;
+    job.kind = KindOfArchive(name);
+    job.archivePath = Text2->currentText() + name;
+    job.replaceOld = ReplacesOldArchive(job.archivePath, name);
+    job.entries = session_.DroppedFiles.mid(0, session_.DroppedCount);
 
+    runner_ = new JobRunner(this, QStringLiteral("TEMBREL(圧縮中)"), static_cast<int>(job.entries.size()));
+    connect(runner_, &JobRunner::cancelAsked, this, [this] {
+        if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
+            runner_->cancel();
+    });
+    // The progress window takes the job window's place, then the job window gets out of the way.
+    setWindowState(windowState() | Qt::WindowMinimized);
+    Pack::Archivers& archivers = session_.archivers();
+    const QString archivePath = job.archivePath;
+    runner_->start<FreezeOutcome>(
+        [job, &archivers](JobContext& context) { return RunFreezeJob(job, archivers, context); },
+        [this, archivePath](const FreezeOutcome& outcome) { applyOutcome(outcome, archivePath); });
+}
+
+void freezeform::applyOutcome(const FreezeOutcome& outcome, const QString& archivePath)
+{
+    session_.jobRunning = false;
+    runner_->deleteLater();
+    // The old archive that the new one replaced goes to the trash, where it can still be found.
+    if (outcome.replacedOld) {
+        if (!desktop().moveToTrash(outcome.replacedOld->path))
+            QFile::remove(outcome.replacedOld->path);
+        DropSetAsideDirectory(*outcome.replacedOld);
+    }
     if (RememberDirectory(FreezeDirHistory, Text2->currentText()))
         listHistory();
     hide();
-    if (NotifyMode == 0)
+    if (session_.options.NotifyMode == 0)
         desktop().beep();
     else
-        desktop().playSound(SoundFile);
+        desktop().playSound(session_.options.SoundFile);
     const QPointer<freezeform> self(this);
-    if (!outcome.succeeded())
-        desktop().showMessage(this, FailureMessage(outcome, archivePath), kTitle);
-    else if (Check1->isChecked())
-        desktop().showMessage(this, QStringLiteral("圧縮が終了しました"), kTitle);
+    if (!quietEnding_) {
+        if (!outcome.succeeded()) {
+            const FreezeReport report = FailureMessage(outcome, archivePath);
+            desktop().showMessage(this, report.text, kTitle, report.detail);
+        } else if (Check1->isChecked()) {
+            desktop().showMessage(this, QStringLiteral("圧縮が終了しました"), kTitle);
+        }
+    }
     if (!self)
         return;  // the program was ended while the message was up
     running_ = false;
+    if (quietEnding_ && !closeAfterJob_) {
+        emit jobFinished();  // stopped for the program's end
+        return;
+    }
 
-    if (Check2->isChecked())
+    if (closeAfterJob_ || Check2->isChecked()) {
         closeWindow();
-    else
-        ShowJobWindow(this);  // shown again, normal, and receiving drops once more
+        emit jobFinished();
+        return;
+    }
+    // Shown again, normal, and receiving drops once more.
+    showNormal();
+    raise();
+    activateWindow();
+    emit dropReceptionWanted(true);
+    emit jobFinished();
 }

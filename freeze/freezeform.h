@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
+
+#include "freeze/FreezeRun.h"
 
 class QAction;
 class QCheckBox;
@@ -12,12 +15,14 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class JobRunner;
+class Session;
 
 class freezeform final : public QMainWindow {
     Q_OBJECT
 
 public:
-    freezeform();
+    explicit freezeform(Session& session);
 
     // Fills the options and the directory history from the settings store, and writes them back.
     void loaddata();
@@ -47,15 +52,28 @@ public:
 
     QStringList FreezeDirHistory;  // five entries, 0 the newest
 
-    // Packs DroppedFiles into the archive named by Text1 in the directory of Text2.
+    // Packs DroppedFiles into the archive named by Text1 in the directory of Text2, on a
+    // worker thread.
     void freezeFiles();
-    // Save, give up drop reception, unload, and hand drops back to the icon.
+    // Save and ask the shell to unload the window and hand drops back to the icon. While a
+    // job runs, asks first whether to stop it, and closes once it stopped.
     void closeWindow();
-    // Save, unload, and open the extraction window in this one's place.
+    // Save and ask the shell to open the extraction window in this one's place.
     void switchToMelt();
+    bool jobRunning() const;
+    // Cancels the running job; the window then ends quietly and, when `thenClose`, closes.
+    void stopJob(bool thenClose);
     void pickDirectory();
     void storeDefaultDirectory();
     void openOptions();
+
+signals:
+    void closed();
+    void switchRequested();
+    void optionsRequested();
+    // The window's drop procedure is to be removed (false) or installed again (true).
+    void dropReceptionWanted(bool wanted);
+    void jobFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,5 +90,11 @@ private:
     void listHistory();
     QString backgroundHint() const;
 
+    void applyOutcome(const FreezeOutcome& outcome, const QString& archivePath);
+
+    Session& session_;
+    QPointer<JobRunner> runner_;
     bool running_ = false;
+    bool quietEnding_ = false;
+    bool closeAfterJob_ = false;
 };

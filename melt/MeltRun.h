@@ -1,12 +1,17 @@
-// The extraction run: every archive of the window extracted through its plug-in, the history
-// updated, each archive left, deleted, trashed or moved, and the end announced.
+// The extraction job: every archive of the job extracted through its plug-in into the
+// destination. It touches no window and no shared state; the extraction window builds the job
+// from its fields and applies the outcome (history, follow-ups, messages, closing).
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
-class meltform;
+#include "services/ArchiveKind.h"
+#include "services/Pack.h"
 
-enum class ArchiveKind { None = 0, Lha = 1, Zip = 2 };
+class JobContext;
+
 
 // By the name alone: the last four characters, lower-cased, are ".lzh" or ".zip".
 ArchiveKind ArchiveKindOf(const QString& entry);
@@ -29,6 +34,37 @@ QString MovedArchivePath(const QString& moveDirectory, const QString& stem, Arch
 // Japanese; on failure the original is still in place.
 QString MoveArchive(const QString& archive, const QString& target);
 
-// Runs the extraction for the window's archive field or the recorded archives, then finishes
-// as the window's options say (which may unload the window or end the program).
-void RunMelt(meltform& window);
+struct MeltJob {
+    QStringList entries;           // in order; names that are not archives are passed over
+    QString destination;           // as typed; gains "/" from the first archive whose plug-in answers
+    bool intoStemDirectory = false;
+};
+
+struct EntryOutcome {
+    enum class State {
+        NotArchive,     // passed over
+        Extracted,      // the plug-in reported success
+        Failed,         // the plug-in reported failures (result)
+        PluginMissing,  // the plug-in could not be loaded (detail)
+        Declined,       // the user declined to give the password
+        Cancelled,      // the job was cancelled during this archive
+        NotReached,     // the job was cancelled before this entry
+    };
+    QString entry;
+    ArchiveKind kind = ArchiveKind::None;
+    QString stem;
+    State state = State::NotReached;
+    Pack::CommandResult result;
+    QString detail;  // English, for a missing plug-in
+};
+
+struct MeltOutcome {
+    QList<EntryOutcome> entries;  // one per entry of the job, in order
+    QString destination;          // the destination as it stands after the job
+    int slashFrom = -1;           // the first entry from which the destination had its "/", or -1
+    bool cancelled = false;
+};
+
+// Runs the job: one plug-in command per archive, reporting to `context`, stopping when it is
+// cancelled. Safe to run on a worker thread.
+MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContext& context);

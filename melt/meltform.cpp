@@ -13,20 +13,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "freeze/freezeform.h"
-#include "melt/MeltDirHistory.h"
+#include "melt/MeltEnding.h"
 #include "melt/MeltRun.h"
-#include "options/Form1.h"
 #include "services/Choosers.h"
-#include "services/GlobalOptions.h"
+#include "services/Desktop.h"
+#include "services/JobRunner.h"
+#include "services/Session.h"
 #include "services/Settings.h"
-#include "shell/DropReception.h"
-#include "shell/SharedState.h"
-#include "shell/Twips.h"
-#include "shell/Windows.h"
-#include "shell/iconform.h"
+#include "services/Twips.h"
 
 namespace {
+
+const QString kTitle = QStringLiteral("tembrel");
+const QString kOneJobAtATime =
+    QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。");
 
 QPushButton* browseButton(QWidget* parent, const char* name)
 {
@@ -38,7 +38,7 @@ QPushButton* browseButton(QWidget* parent, const char* name)
 
 }  // namespace
 
-meltform::meltform()
+meltform::meltform(Session& session) : session_(session)
 {
     setObjectName(QStringLiteral("meltform"));
     setWindowTitle(QStringLiteral("TEMBREL(解凍)"));
@@ -202,8 +202,8 @@ void meltform::loaddata()
     Option1[index >= 0 && index < 4 ? index : 0]->setChecked(true);
     Text3->setText(GetPathSetting(QStringLiteral("mopt5dir")));
     for (int i = 0; i < 5; ++i)
-        MeltDirHistory[i] = GetPathSetting(QStringLiteral("mdir%1").arg(i + 1));
-    ShowMeltDirHistory(Text2);
+        session_.MeltDirHistory[i] = GetPathSetting(QStringLiteral("mdir%1").arg(i + 1));
+    showDirHistory();
     Text2->setEditText(GetPathSetting(QStringLiteral("meltpath")));
 }
 
@@ -215,7 +215,7 @@ void meltform::savedata()
     SaveNumberSetting(QStringLiteral("moption5"), followUpIndex());
     SavePathSetting(QStringLiteral("mopt5dir"), Text3->text());
     for (int i = 0; i < 5; ++i)
-        SavePathSetting(QStringLiteral("mdir%1").arg(i + 1), MeltDirHistory[i]);
+        SavePathSetting(QStringLiteral("mdir%1").arg(i + 1), session_.MeltDirHistory[i]);
 }
 
 int meltform::followUpIndex() const
@@ -227,34 +227,158 @@ int meltform::followUpIndex() const
     return 0;
 }
 
+void meltform::showDirHistory()
+{
+    // Inserting into an empty list selects its first row, which would replace the text.
+    const QString text = Text2->currentText();
+    for (int i = 4; i >= 0; --i)
+        Text2->insertItem(0, session_.MeltDirHistory[i]);
+    Text2->setEditText(text);
+}
+
 void meltform::closeWindow()
 {
+    if (jobRunning()) {
+        // Asked once: a second close while the job stops changes nothing.
+        if (!closeAfterJob_ && desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
+            stopJob(true);
+        return;
+    }
     savedata();
-    UnhookDropWindow(this);
-    UnloadWindow(this);
-    if (StartedWithFiles == kSet)
-        EndProgram();
-    else
-        HookDropWindow(IconWindow());
+    emit closed();
 }
 
 void meltform::switchToFreeze()
 {
+    if (jobRunning()) {
+        desktop().showMessage(this, kOneJobAtATime, kTitle);
+        return;
+    }
     savedata();
-    UnhookDropWindow(this);
-    UnloadWindow(this);
-    freezeform* freeze = FreezeWindow();
-    freeze->loaddata();
-    ShowJobWindow(freeze);
+    emit switchRequested();
 }
 
-void meltform::meltArchives() { RunMelt(*this); }
+bool meltform::jobRunning() const { return runner_ && runner_->running(); }
+
+void meltform::stopJob(bool thenClose)
+{
+    if (!jobRunning())
+        return;
+    quietEnding_ = true;
+    closeAfterJob_ = closeAfterJob_ || thenClose;
+    runner_->cancel();
+}
+
+// The job takes the fields as they are when 解凍 is pressed; the window applies the outcome
+// when the worker is done, as the run on the window's own thread used to.
+void meltform::meltArchives()
+{
+    if (session_.jobRunning) {
+        desktop().showMessage(this, kOneJobAtATime, kTitle);
+        return;
+    }
+    // Refused before anything happens: an empty destination would mean the file-system root,
+    // and an empty move directory would put the archives who knows where.
+    if (Text2->currentText().trimmed().isEmpty()) {
+        desktop().showMessage(this, QStringLiteral("解凍先ディレクトリを指定してください。"), kTitle);
+        return;
+    }
+    if (followUpIndex() == 3 && Text3->text().trimmed().isEmpty()) {
+        desktop().showMessage(this, QStringLiteral("書庫の移動先ディレクトリを指定してください。"), kTitle);
+        return;
+    }
+
+    MeltJob job;
+    if (session_.DroppedFiles.isEmpty())
+        session_.DroppedFiles.append(QString());
+    if (session_.DroppedCount <= 1) {
+        session_.DroppedFiles[0] = Text1->text();
+        job.entries << session_.DroppedFiles[0];
+    } else {
+        job.entries = session_.DroppedFiles.mid(0, session_.DroppedCount);
+    }
+    job.destination = Text2->currentText();
+    job.intoStemDirectory = Check1->isChecked();
+    int archives = 0;
+    for (const QString& entry : job.entries)
+        archives += ArchiveKindOf(entry) != ArchiveKind::None ? 1 : 0;
+
+    quietEnding_ = false;
+    closeAfterJob_ = false;
+    session_.jobRunning = true;
+    runner_ = new JobRunner(this, QStringLiteral("TEMBREL(解凍中)"), archives);
+    connect(runner_, &JobRunner::cancelAsked, this, [this] {
+        if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
+            runner_->cancel();
+    });
+    // The progress window takes the job window's place, then the job window gets out of the way.
+    setWindowState(windowState() | Qt::WindowMinimized);
+    Pack::Archivers& archivers = session_.archivers();
+    runner_->start<MeltOutcome>([job, &archivers](JobContext& context) { return RunMeltJob(job, archivers, context); },
+                                [this](const MeltOutcome& outcome) { applyOutcome(outcome); });
+}
+
+void meltform::applyOutcome(const MeltOutcome& outcome)
+{
+    session_.jobRunning = false;
+    runner_->deleteLater();
+    const QString typed = Text2->currentText();
+    if (outcome.slashFrom >= 0)
+        Text2->setEditText(outcome.destination);
+
+    QList<ArchiveProblem> problems;
+    const int followUp = followUpIndex();
+    for (qsizetype i = 0; i < outcome.entries.size(); ++i) {
+        const EntryOutcome& entry = outcome.entries[i];
+        if (entry.state == EntryOutcome::State::NotReached)
+            break;
+        // An archive is dealt with only once all of it was extracted.
+        if (entry.state == EntryOutcome::State::Extracted) {
+            const QString failure = FollowUpArchive(followUp, entry.entry, Text3->text(), entry.stem, entry.kind);
+            if (!failure.isEmpty())
+                problems.append({entry.entry, failure, {}});
+        } else if (const std::optional<ArchiveProblem> problem = ProblemOf(entry)) {
+            problems.append(*problem);
+        }
+        const QString destination = outcome.slashFrom >= 0 && i >= outcome.slashFrom ? outcome.destination : typed;
+        if (RememberDirectory(session_.MeltDirHistory, destination))
+            showDirHistory();
+    }
+
+    hide();
+    if (session_.options.NotifyMode == 0)
+        desktop().beep();
+    else
+        desktop().playSound(session_.options.SoundFile);
+    const QPointer<meltform> self(this);
+    if (!quietEnding_) {
+        if (outcome.cancelled || !problems.isEmpty()) {
+            const Report report = ReportOf(problems, outcome.cancelled);
+            desktop().showMessage(this, report.text, kTitle, report.detail);
+        } else if (Check2->isChecked()) {
+            desktop().showMessage(this, QStringLiteral("解凍が終了しました"), kTitle);
+        }
+    }
+    if (!self)
+        return;  // the program was ended while the message was up
+    if (quietEnding_ && !closeAfterJob_) {
+        emit jobFinished();  // stopped for the program's end
+        return;
+    }
+    if (closeAfterJob_ || session_.StartedWithFiles == kSet || Check3->isChecked()) {
+        closeWindow();
+        emit jobFinished();
+        return;
+    }
+    showNormal();
+    emit jobFinished();
+}
 
 void meltform::pickArchive()
 {
     const QString chosen =
         PickFile(this, QStringLiteral("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)") + QChar(u'\0') + QStringLiteral("*.lzh;*.zip"),
-                 DefaultBrowseDir, QStringLiteral("解凍する書庫の指定"));
+                 session_.options.DefaultBrowseDir, QStringLiteral("解凍する書庫の指定"));
     if (!chosen.isEmpty())
         Text1->setText(chosen);
 }
@@ -275,7 +399,7 @@ void meltform::pickMoveDirectory()
 
 void meltform::saveDefaultDestination() { SavePathSetting(QStringLiteral("meltpath"), Text2->currentText()); }
 
-void meltform::openOptions() { OpenOptionsWindow(this); }
+void meltform::openOptions() { emit optionsRequested(); }
 
 void meltform::closeEvent(QCloseEvent* event)
 {

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+
+#include "melt/MeltRun.h"
 
 class QAction;
 class QButtonGroup;
@@ -14,12 +17,14 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class JobRunner;
+class Session;
 
 class meltform final : public QMainWindow {
     Q_OBJECT
 
 public:
-    meltform();
+    explicit meltform(Session& session);
 
     // Fills the options, the follow-up, the move directory, the destination history and the
     // destination from the settings store. Text1 is left as the opener set it.
@@ -28,13 +33,19 @@ public:
     // is written only by defbutton).
     void savedata();
 
-    // Save, give up drop reception, unload; then hand drops back to the icon, or end the
-    // program when it was started with files.
+    // Save and ask the shell to unload the window (which then hands drops back to the icon,
+    // or ends the program when it was started with files). While a job runs, asks first
+    // whether to stop it, and closes once it stopped.
     void closeWindow();
-    // Save, give up drop reception, unload, and open the compression window in its place.
+    // Save and ask the shell to open the compression window in this one's place.
     void switchToFreeze();
-    // The extraction run over Text1 or the recorded archives.
+    // The extraction job over Text1 or the recorded archives, on a worker thread.
     void meltArchives();
+
+    bool jobRunning() const;
+    // Cancels the running job; the window then ends quietly (no message) and, when
+    // `thenClose`, closes.
+    void stopJob(bool thenClose);
 
     void pickArchive();
     void pickDestination();
@@ -73,6 +84,14 @@ public:
     QAction* mend = nullptr;
     QAction* moption = nullptr;
 
+signals:
+    // The window saved its data and is to be unloaded.
+    void closed();
+    void switchRequested();
+    void optionsRequested();
+    // A job ended and its outcome was applied.
+    void jobFinished();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,5 +105,12 @@ private:
     void connectSignals();
     void watchForHints();
 
+    void applyOutcome(const MeltOutcome& outcome);
+    void showDirHistory();
+
+    Session& session_;
+    QPointer<JobRunner> runner_;
+    bool quietEnding_ = false;
+    bool closeAfterJob_ = false;
     QButtonGroup* option1Group_ = nullptr;
 };

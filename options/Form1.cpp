@@ -11,13 +11,9 @@
 #include "services/Association.h"
 #include "services/Choosers.h"
 #include "services/Desktop.h"
-#include "services/GlobalOptions.h"
-#include "services/Settings.h"
-#include "shell/Twips.h"
-#include "shell/Windows.h"
-#include "shell/iconform.h"
+#include "services/Twips.h"
 
-Form1::Form1(QWidget* parent) : QDialog(parent)
+Form1::Form1(const GlobalOptions& current, QWidget* parent) : QDialog(parent), current_(current)
 {
     createControls();
     setTabOrderByIndex();
@@ -82,12 +78,12 @@ void Form1::connectSignals()
 
 void Form1::Intoform()
 {
-    Text1->setText(SoundFile);
-    Text3->setText(DefaultBrowseDir);
-    Check1->setChecked(AlwaysOnTop == 1);
-    if (QAbstractButton* button = option1Group_->button(NotifyMode))
+    Text1->setText(current_.SoundFile);
+    Text3->setText(current_.DefaultBrowseDir);
+    Check1->setChecked(current_.AlwaysOnTop == 1);
+    if (QAbstractButton* button = option1Group_->button(current_.NotifyMode))
         button->setChecked(true);
-    if (QAbstractButton* button = option2Group_->button(DefaultArchiveType))
+    if (QAbstractButton* button = option2Group_->button(current_.DefaultArchiveType))
         button->setChecked(true);
 }
 
@@ -96,7 +92,7 @@ void Form1::pickSoundFile()
     // Starts where the default directory stood when the window opened: the globals change
     // only on OK, whatever Text3 holds now.
     const QString chosen = PickFile(this, QStringLiteral("WAVﾌｧｲﾙ") + QChar(u'\0') + QStringLiteral("*.wav"),
-                                    DefaultBrowseDir, QStringLiteral("Wavﾌｧｲﾙの選択"));
+                                    current_.DefaultBrowseDir, QStringLiteral("Wavﾌｧｲﾙの選択"));
     if (!chosen.isEmpty())
         Text1->setText(chosen);
 }
@@ -108,20 +104,22 @@ void Form1::pickBrowseDirectory()
         Text3->setText(chosen);
 }
 
+GlobalOptions Form1::options() const
+{
+    GlobalOptions options;
+    options.SoundFile = Text1->text();
+    options.DefaultBrowseDir = Text3->text();
+    options.AlwaysOnTop = Check1->isChecked() ? 1 : 0;
+    options.NotifyMode = Option1[1]->isChecked() ? 1 : 0;
+    options.DefaultArchiveType = Option2[1]->isChecked() ? 1 : 0;
+    return options;
+}
+
 void Form1::acceptOptions()
 {
-    SoundFile = Text1->text();
-    DefaultBrowseDir = Text3->text();
-    AlwaysOnTop = Check1->isChecked() ? 1 : 0;
-    NotifyMode = Option1[1]->isChecked() ? 1 : 0;
-    DefaultArchiveType = Option2[1]->isChecked() ? 1 : 0;
-    if (iconform* icon = IconWindow())
-        icon->applyStacking(AlwaysOnTop == 1);
-    SavePathSetting(QStringLiteral("Snddir"), SoundFile);
-    SavePathSetting(QStringLiteral("Defdir"), DefaultBrowseDir);
-    SaveNumberSetting(QStringLiteral("Check1"), AlwaysOnTop);
-    SaveNumberSetting(QStringLiteral("Option1"), NotifyMode);
-    SaveNumberSetting(QStringLiteral("Option2"), DefaultArchiveType);
+    const GlobalOptions accepted = options();
+    emit optionsAccepted(accepted);
+    SaveGlobalOptions(accepted);
     accept();
 }
 
@@ -129,11 +127,4 @@ void Form1::reassociate()
 {
     AssociateArchives();
     desktop().showMessage(this, QStringLiteral("LZH、ZIPファイルに、再度関連付けをおこないました"), QString());
-}
-
-void OpenOptionsWindow(QWidget* opener)
-{
-    Form1 window(opener);
-    window.Intoform();
-    window.exec();
 }

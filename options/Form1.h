@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "services/Session.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -14,10 +16,13 @@ class Form1 final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    // `current` are the global options as they stand when the window opens.
+    explicit Form1(const GlobalOptions& current, QWidget* parent = nullptr);
 
     // Fills the controls from the global options.
     void Intoform();
+    // The options as the controls hold them.
+    GlobalOptions options() const;
 
     QCheckBox* Check1 = nullptr;
     QPushButton* Command2 = nullptr;
@@ -38,6 +43,11 @@ public:
     void acceptOptions();
     void reassociate();
 
+signals:
+    // OK: the new options, before they are saved. The shell takes them over and restacks
+    // the icon.
+    void optionsAccepted(const GlobalOptions& options);
+
 private:
     void createControls();
     void setTabOrderByIndex();
@@ -45,7 +55,5 @@ private:
 
     QButtonGroup* option1Group_ = nullptr;
     QButtonGroup* option2Group_ = nullptr;
+    GlobalOptions current_;
 };
-
-// Every opener's sequence: a fresh window, Intoform, shown modally; gone when closed.
-void OpenOptionsWindow(QWidget* opener);

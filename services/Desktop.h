@@ -1,7 +1,11 @@
 // The seam for what a test must not really do: sounds, modal boxes, choosers and the trash.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+#include <optional>
+
+#include "services/Pack.h"
 
 class QWidget;
 
@@ -12,14 +16,25 @@ public:
     virtual void beep() = 0;
     // Starts playing and returns at once; a missing file or audio device is silent.
     virtual void playSound(const QString& path) = 0;
-    // A box with the text, the title (the application's name when empty), one OK button, no icon.
-    virtual void showMessage(QWidget* parent, const QString& text, const QString& title) = 0;
+    // A box with the text, the title (the application's name when empty), one OK button, no
+    // icon; `detail`, when given, under the box's "詳細" part.
+    virtual void showMessage(QWidget* parent, const QString& text, const QString& title,
+                             const QString& detail = {}) = 0;
+    // A question with はい / いいえ; true for はい.
+    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
     // One existing file; empty when cancelled. `patterns` is a ";"-separated list ("*.lzh;*.zip").
     virtual QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,
                              const QString& initialDirectory, const QString& title) = 0;
     // One existing directory; empty when cancelled.
     virtual QString pickFolder(const QString& title) = 0;
     virtual bool moveToTrash(const QString& path) = 0;
+
+    // The password for an encrypted archive; nullopt when the user gives up. `again` after a
+    // wrong one.
+    virtual std::optional<QString> askPassword(QWidget* parent, const QString& archiveName, bool again) = 0;
+    // Whether an extracted file replaces the one already there.
+    virtual Pack::Overwrite askOverwrite(QWidget* parent, const QString& destination,
+                                         const Pack::ExistingFile& file) = 0;
 };
 
 // The desktop in use: the real one unless a test installed another.

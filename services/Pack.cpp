@@ -1,69 +1,165 @@
-// Loading the archiver plug-ins and calling their entry points.
+// Loading the archiver plug-ins and running their callback entry points.
 #include "services/Pack.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QLibrary>
-#include <map>
-#include <memory>
+#include <QMutexLocker>
+#include <cstring>
 
 #include "plugins/plugin_api.h"
 
 namespace Pack {
 namespace {
 
-QString overriddenDirectory;
-
-// Plug-ins stay loaded for the rest of the run once loaded, as each entry point may be called
-// many times per job.
-QLibrary& library(const char* name)
+const char* libraryStem(Plugin plugin)
 {
-    static std::map<QString, std::unique_ptr<QLibrary>> loaded;
-    const QString path = libraryDirectory() + QStringLiteral("/lib") + QLatin1String(name) + QStringLiteral(".so");
-    std::unique_ptr<QLibrary>& library = loaded[path];
+    switch (plugin) {
+    case Plugin::Unlha: return "unlha32";
+    case Plugin::Zip: return "zip32j";
+    case Plugin::UnZip: return "unzip32";
+    }
+    return "";
+}
+
+const char* versionSymbol(Plugin plugin)
+{
+    switch (plugin) {
+    case Plugin::Unlha: return "UnlhaGetVersion";
+    case Plugin::Zip: return "ZipGetVersion";
+    case Plugin::UnZip: return "UnZipGetVersion";
+    }
+    return "";
+}
+
+const char* runSymbol(Plugin plugin)
+{
+    switch (plugin) {
+    case Plugin::Unlha: return "UnlhaRun";
+    case Plugin::Zip: return "ZipRun";
+    case Plugin::UnZip: return "UnZipRun";
+    }
+    return "";
+}
+
+QDateTime fromUnix(std::int64_t seconds) { return seconds < 0 ? QDateTime() : QDateTime::fromSecsSinceEpoch(seconds); }
+
+// The C callbacks of one run, forwarding to the listener and gathering the failures.
+struct RunContext {
+    Listener* listener;
+    QList<Failure> failures;
+
+    static int progress(void* user, const ArchiverProgress* c)
+    {
+        auto* self = static_cast<RunContext*>(user);
+        Progress report;
+        report.entryName = QString::fromUtf8(c->entryName ? c->entryName : "");
+        report.entryBytesDone = c->entryBytesDone;
+        report.entryBytesTotal = c->entryBytesTotal;
+        report.jobBytesDone = c->jobBytesDone;
+        report.jobBytesTotal = c->jobBytesTotal;
+        report.entriesDone = c->entriesDone;
+        report.entriesTotal = c->entriesTotal;
+        return self->listener->progress(report) ? ARCHIVER_CONTINUE : ARCHIVER_CANCEL;
+    }
+
+    static int passphrase(void* user, const char* archive, const char* entry, uint32_t attempt, char* buffer,
+                          uint32_t bufferSize)
+    {
+        auto* self = static_cast<RunContext*>(user);
+        const std::optional<QString> answer =
+            self->listener->passphrase(QString::fromUtf8(archive), QString::fromUtf8(entry), attempt);
+        if (!answer || bufferSize == 0)
+            return ARCHIVER_CANCEL;
+        QByteArray bytes = answer->toUtf8();
+        if (static_cast<uint32_t>(bytes.size()) >= bufferSize)
+            return ARCHIVER_CANCEL;  // cut, it could never be right
+        std::memcpy(buffer, bytes.constData(), static_cast<std::size_t>(bytes.size()) + 1);
+        bytes.fill('\0');
+        return ARCHIVER_CONTINUE;
+    }
+
+    static int exists(void* user, const ArchiverExisting* c)
+    {
+        auto* self = static_cast<RunContext*>(user);
+        const ExistingFile file{QString::fromUtf8(c->path), c->existingSize, fromUnix(c->existingMtime), c->newSize,
+                                fromUnix(c->newMtime)};
+        switch (self->listener->exists(file)) {
+        case Overwrite::Overwrite: return ARCHIVER_OVERWRITE;
+        case Overwrite::Skip: return ARCHIVER_SKIP;
+        case Overwrite::OverwriteAll: return ARCHIVER_OVERWRITE_ALL;
+        case Overwrite::SkipAll: return ARCHIVER_SKIP_ALL;
+        case Overwrite::Cancel: return ARCHIVER_STOP;
+        }
+        return ARCHIVER_STOP;
+    }
+
+    static void failure(void* user, const ArchiverFailure* c)
+    {
+        auto* self = static_cast<RunContext*>(user);
+        self->failures.append({QString::fromUtf8(c->path ? c->path : ""), c->reason, c->systemError,
+                               QString::fromUtf8(c->message ? c->message : "")});
+    }
+};
+
+}  // namespace
+
+QString fileName(Plugin plugin) { return QStringLiteral("lib") + QLatin1String(libraryStem(plugin)) + QStringLiteral(".so"); }
+
+PluginLoader::PluginLoader(QString directory) : directory_(std::move(directory)) {}
+
+PluginLoader::~PluginLoader() = default;
+
+void PluginLoader::setDirectory(const QString& directory)
+{
+    QMutexLocker lock(&mutex_);
+    directory_ = directory;
+}
+
+QString PluginLoader::directory() const
+{
+    QMutexLocker lock(&mutex_);
+    return directory_.isEmpty() ? QCoreApplication::applicationDirPath() : directory_;
+}
+
+void* PluginLoader::entry(Plugin plugin, const char* symbol)
+{
+    const QString path = directory() + QLatin1Char('/') + fileName(plugin);
+    QMutexLocker lock(&mutex_);
+    std::unique_ptr<QLibrary>& library = loaded_[path];
     if (!library)
         library = std::make_unique<QLibrary>(path);
     if (!library->isLoaded() && !library->load())
         throw ArchiverMissing(library->errorString().toStdString());
-    return *library;
-}
-
-template <typename Function>
-Function entry(const char* libraryName, const char* symbol)
-{
-    auto function = reinterpret_cast<Function>(library(libraryName).resolve(symbol));
+    auto* function = reinterpret_cast<void*>(library->resolve(symbol));
     if (!function)
-        throw ArchiverMissing(std::string("lib") + libraryName + ".so has no entry point " + symbol);
+        throw ArchiverMissing(fileName(plugin).toStdString() + " has no entry point " + symbol);
     return function;
 }
 
-int version(const char* libraryName, const char* symbol) { return entry<ArchiverVersionFn>(libraryName, symbol)(); }
-
-CommandResult command(const char* libraryName, const char* symbol, std::uintptr_t owner, const QString& text)
+int PluginLoader::version(Plugin plugin)
 {
-    const auto function = entry<ArchiverCommandFn>(libraryName, symbol);
-    QByteArray output(4096, '\0');
-    CommandResult result;
-    result.code = function(owner, text.toUtf8().constData(), output.data(), static_cast<uint32_t>(output.size()));
-    result.message = QString::fromUtf8(output.constData());
-    return result;
+    return reinterpret_cast<ArchiverVersionFn>(entry(plugin, versionSymbol(plugin)))();
 }
 
-}  // namespace
-
-int UnlhaGetVersion() { return version("unlha32", "UnlhaGetVersion"); }
-int ZipGetVersion() { return version("zip32j", "ZipGetVersion"); }
-int UnZipGetVersion() { return version("unzip32", "UnZipGetVersion"); }
-
-CommandResult Unlha(std::uintptr_t owner, const QString& text) { return command("unlha32", "Unlha", owner, text); }
-CommandResult Zip(std::uintptr_t owner, const QString& text) { return command("zip32j", "Zip", owner, text); }
-CommandResult UnZip(std::uintptr_t owner, const QString& text) { return command("unzip32", "UnZip", owner, text); }
-
-void setLibraryDirectory(const QString& directory) { overriddenDirectory = directory; }
-
-QString libraryDirectory()
+CommandResult PluginLoader::run(Plugin plugin, const QString& command, Listener* listener)
 {
-    return overriddenDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : overriddenDirectory;
+    const auto function = reinterpret_cast<ArchiverRunFn>(entry(plugin, runSymbol(plugin)));
+    Listener silent;
+    RunContext context{listener ? listener : &silent, {}};
+    ArchiverCallbacks callbacks{};
+    callbacks.structSize = sizeof(ArchiverCallbacks);
+    callbacks.user = &context;
+    callbacks.progress = &RunContext::progress;
+    callbacks.passphrase = &RunContext::passphrase;
+    callbacks.exists = &RunContext::exists;
+    callbacks.failure = &RunContext::failure;
+    QByteArray output(4096, '\0');
+    CommandResult result;
+    result.code = function(command.toUtf8().constData(), &callbacks, output.data(), static_cast<uint32_t>(output.size()));
+    result.message = QString::fromUtf8(output.constData());
+    result.failures = std::move(context.failures);
+    return result;
 }
 
 }  // namespace Pack

@@ -1,36 +1,123 @@
-// The three archiver plug-ins, loaded on first use from the program's own directory.
+// The three archiver plug-ins: loaded on first use from one directory, probed by their version
+// query, and run through their callback entry points (UnlhaRun, ZipRun, UnZipRun).
+//
+// Threading: a PluginLoader may be used from several threads at once; loading is guarded, and
+// each run calls the listener only on the thread that called run(). One run at a time per
+// listener.
 #pragma once
 
+#include <QDateTime>
+#include <QList>
+#include <QMutex>
 #include <QString>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
 #include <stdexcept>
+
+class QLibrary;
 
 namespace Pack {
 
-// A plug-in file or one of its entry points is missing: the failed probe, for the caller's trap.
+enum class Plugin { Unlha, Zip, UnZip };
+
+// The plug-in file's name ("libunlha32.so").
+QString fileName(Plugin plugin);
+
+// A plug-in file or one of its entry points is missing: the failed probe.
 class ArchiverMissing : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// What a command returned: 0 for success, else the plug-in's code, with its message.
+// The plug-ins' result codes (arc::ArcStatus): stored and compared, never renumbered.
+enum Code : int {
+    Ok = 0, BadCommand = 1, InputMissing = 2, ArchiveUnreadable = 3, ArchiveCorrupt = 4, WriteFailed = 5,
+    UnsafeEntry = 6, CrcMismatch = 7, UnsupportedMethod = 8, NoMemory = 9, Cancelled = 10,
+    PasswordRequired = 11, WrongPassword = 12, ArchiveInUse = 13, NameClash = 14, SpecialEntry = 15,
+    ArchiveItself = 16, Internal = 99,
+};
+
+// One failed entry or file, as the plug-in reported it.
+struct Failure {
+    QString path;         // the entry's name or the file's path; empty for the archive as a whole
+    int reason = Internal;
+    int systemError = 0;  // errno, or 0
+    QString message;      // English
+};
+
+// What a command returned: 0 for success, else the plug-in's code, with its message and every
+// failure it reported.
 struct CommandResult {
     int code = 0;
     QString message;
+    QList<Failure> failures;
     bool ok() const { return code == 0; }
 };
 
-// The version queries probe the plug-in: they load it and throw ArchiverMissing when it
-// cannot be loaded. The commands throw the same when called without a loadable plug-in.
-int UnlhaGetVersion();
-int ZipGetVersion();
-int UnZipGetVersion();
-CommandResult Unlha(std::uintptr_t owner, const QString& command);
-CommandResult Zip(std::uintptr_t owner, const QString& command);
-CommandResult UnZip(std::uintptr_t owner, const QString& command);
+struct Progress {
+    QString entryName;  // "" between entries
+    std::uint64_t entryBytesDone = 0, entryBytesTotal = 0;
+    std::uint64_t jobBytesDone = 0, jobBytesTotal = 0;  // total 0 while unknown
+    std::uint64_t entriesDone = 0, entriesTotal = 0;
+};
 
-// Where the plug-ins are looked for; the program's own directory unless a test says otherwise.
-void setLibraryDirectory(const QString& directory);
-QString libraryDirectory();
+struct ExistingFile {
+    QString path;  // relative to the destination
+    std::uint64_t existingSize = 0;
+    QDateTime existingTime;
+    std::uint64_t newSize = 0;
+    QDateTime newTime;  // invalid when the entry has none
+};
+
+enum class Overwrite { Overwrite, Skip, OverwriteAll, SkipAll, Cancel };
+
+// What a command asks of its caller while it runs. Every method has the answer of a caller
+// that does not listen: go on, no passphrase, overwrite.
+class Listener {
+public:
+    virtual ~Listener() = default;
+    // False stops the command (it then returns Cancelled).
+    virtual bool progress(const Progress&) { return true; }
+    // nullopt gives up on the entry.
+    virtual std::optional<QString> passphrase(const QString& /*archive*/, const QString& /*entry*/,
+                                              unsigned /*attempt*/)
+    {
+        return std::nullopt;
+    }
+    virtual Overwrite exists(const ExistingFile&) { return Overwrite::Overwrite; }
+};
+
+// What the runs need of the plug-ins; tests put a scripted engine in its place.
+class Archivers {
+public:
+    virtual ~Archivers() = default;
+    // Loads the plug-in and asks its version; throws ArchiverMissing when it cannot.
+    virtual int version(Plugin plugin) = 0;
+    // Runs one command; throws ArchiverMissing without a loadable plug-in.
+    virtual CommandResult run(Plugin plugin, const QString& command, Listener* listener = nullptr) = 0;
+};
+
+// The real plug-ins. They stay loaded for the loader's life once loaded.
+class PluginLoader final : public Archivers {
+public:
+    // An empty directory means the program's own.
+    explicit PluginLoader(QString directory = {});
+    ~PluginLoader() override;
+
+    void setDirectory(const QString& directory);
+    QString directory() const;
+
+    int version(Plugin plugin) override;
+    CommandResult run(Plugin plugin, const QString& command, Listener* listener = nullptr) override;
+
+private:
+    void* entry(Plugin plugin, const char* symbol);
+
+    mutable QMutex mutex_;
+    QString directory_;
+    std::map<QString, std::unique_ptr<QLibrary>> loaded_;
+};
 
 }  // namespace Pack

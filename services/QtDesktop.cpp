@@ -6,11 +6,13 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSoundEffect>
 #include <QStandardPaths>
 #include <QUrl>
 
 #include "services/Desktop.h"
+#include "services/QuestionDialogs.h"
 
 namespace {
 
@@ -32,11 +34,34 @@ public:
         effect->play();
     }
 
-    void showMessage(QWidget* parent, const QString& text, const QString& title) override
+    void showMessage(QWidget* parent, const QString& text, const QString& title, const QString& detail) override
     {
         QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QApplication::applicationName() : title, text,
                         QMessageBox::Ok, parent);
+        if (!detail.isEmpty())
+            box.setDetailedText(detail);
         box.exec();
+    }
+
+    bool askYesNo(QWidget* parent, const QString& text, const QString& title) override
+    {
+        QMessageBox box(QMessageBox::Question, title.isEmpty() ? QApplication::applicationName() : title, text,
+                        QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+
+    std::optional<QString> askPassword(QWidget* parent, const QString& archiveName, bool again) override
+    {
+        return AskPassword(parent, archiveName, again);
+    }
+
+    Pack::Overwrite askOverwrite(QWidget* parent, const QString& destination, const Pack::ExistingFile& file) override
+    {
+        return AskOverwrite(parent, destination, file);
     }
 
     QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,

@@ -13,15 +13,15 @@
 
 #include "freeze/freezeform.h"
 #include "melt/meltform.h"
-#include "shell/SharedState.h"
+#include "services/Session.h"
 #include "shell/Windows.h"
 #include "shell/iconform.h"
 
 namespace {
 
-void IconDropProc(const QStringList&) { IconDropPending = kSet; }
+void IconDropProc(const QStringList&) { ProgramSession().IconDropPending = kSet; }
 
-void FreezeDropProc(const QStringList&) { FreezeDropPending = kSet; }
+void FreezeDropProc(const QStringList&) { ProgramSession().FreezeDropPending = kSet; }
 
 void MeltDropProc(const QStringList& names)
 {
@@ -40,7 +40,7 @@ public:
         if (event->type() == QEvent::Drop) {
             const QStringList names = DroppedPaths(static_cast<QDropEvent*>(event)->mimeData());
             if (!names.isEmpty()) {
-                RecordDroppedFiles(names);
+                ProgramSession().RecordDroppedFiles(names);
                 step_(names);
             }
         }

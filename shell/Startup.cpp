@@ -9,9 +9,8 @@
 #include "melt/meltform.h"
 #include "services/Association.h"
 #include "services/Choosers.h"
-#include "services/GlobalOptions.h"
+#include "services/Session.h"
 #include "services/Settings.h"
-#include "shell/SharedState.h"
 #include "shell/TaskbarHint.h"
 #include "shell/Windows.h"
 #include "shell/iconform.h"
@@ -24,18 +23,19 @@ void initialise()
         AssociateArchives();
         SaveTruthSetting(QStringLiteral("flg_First"), true);
     }
-    LoadGlobalOptions();
+    ProgramSession().options = LoadGlobalOptions();
 }
 
 void startWithNames(iconform* icon, const QStringList& names)
 {
+    Session& session = ProgramSession();
     QStringList longNames;
     for (qsizetype i = 0; i < names.size(); ++i) {
-        DroppedFiles[i] = ToLongPath(names[i]);
-        longNames << DroppedFiles[i];
+        session.DroppedFiles[i] = ToLongPath(names[i]);
+        longNames << session.DroppedFiles[i];
     }
     icon->hide();
-    StartedWithFiles = kSet;
+    session.StartedWithFiles = kSet;
 
     meltform* melt = MeltWindow();
     melt->Text1->setText(QuotedList(longNames));
@@ -43,22 +43,24 @@ void startWithNames(iconform* icon, const QStringList& names)
     melt->tomelt->setEnabled(false);
     melt->mfreeze->setEnabled(false);
     melt->loaddata();
-    IconDropPending = kClear;
-    FreezeDropPending = kClear;
+    session.IconDropPending = kClear;
+    session.FreezeDropPending = kClear;
     ShowJobWindow(melt);
 }
 
 }  // namespace
 
-void StartProgram(const QStringList& names)
+void StartProgram(const QStringList& names, const QString& pluginDirectory)
 {
+    StartSession();
+    ProgramSession().plugins.setDirectory(pluginDirectory);
     auto* icon = new iconform;
     SetIconWindow(icon);
     initialise();
 
     const QStringList limited = names.mid(0, 10);
-    DroppedCount = static_cast<qint16>(limited.size());
-    DroppedFiles = QStringList(limited.size() + 1);
+    ProgramSession().DroppedCount = static_cast<qint16>(limited.size());
+    ProgramSession().DroppedFiles = QStringList(limited.size() + 1);
     if (!limited.isEmpty()) {
         startWithNames(icon, limited);
         return;

@@ -10,10 +10,9 @@
 
 #include "freeze/freezeform.h"
 #include "melt/meltform.h"
-#include "services/GlobalOptions.h"
+#include "services/Session.h"
 #include "services/Settings.h"
 #include "shell/DropReception.h"
-#include "shell/SharedState.h"
 #include "shell/Windows.h"
 #include "shell/menuform.h"
 
@@ -40,7 +39,7 @@ iconform::iconform()
 
 void iconform::load()
 {
-    applyStacking(AlwaysOnTop == 1);
+    applyStacking(ProgramSession().options.AlwaysOnTop == 1);
     const QRgb key = Picture1.pixel(0, 0);
     ScanBitmapRuns(IconRuns, key, Picture1);
     IconRegion = BuildIconRegion();
@@ -62,8 +61,8 @@ void iconform::setform()
     const qint16 left = GetPositionSetting(QStringLiteral("iconleft"), 0);
     const qint16 top = GetPositionSetting(QStringLiteral("icontop"), 0);
     move(left / kTwipsPerPixel, top / kTwipsPerPixel);
-    IconDropPending = kClear;
-    FreezeDropPending = kClear;
+    ProgramSession().IconDropPending = kClear;
+    ProgramSession().FreezeDropPending = kClear;
     AcceptFileDrops(this);
     HookDropWindow(this);
 }
@@ -99,7 +98,7 @@ void iconform::closeEvent(QCloseEvent* event)
     // A close from the window manager (Alt+F4 on the icon) ends the program as an unload does;
     // merely hiding the icon would leave a running program that nobody can reach.
     event->ignore();
-    EndProgram();
+    RequestEndProgram(this);
 }
 
 void iconform::paintEvent(QPaintEvent*)
@@ -141,17 +140,20 @@ void iconform::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
 
 void iconform::onTimer2()
 {
-    if (IconDropPending == kClear)
+    Session& session = ProgramSession();
+    if (session.IconDropPending == kClear)
         return;
-    IconDropPending = kClear;
+    session.IconDropPending = kClear;
+    if (RefusedWhileJobRuns(this))
+        return;
     UnhookDropWindow(this);
 
     bool allArchives = true;
     QStringList names;
-    for (int i = 0; i < DroppedCount; ++i) {
-        if (!IsArchiveName(DroppedFiles[i]))
+    for (int i = 0; i < session.DroppedCount; ++i) {
+        if (!IsArchiveName(session.DroppedFiles[i]))
             allArchives = false;
-        names << DroppedFiles[i];
+        names << session.DroppedFiles[i];
     }
     if (allArchives) {
         meltform* melt = MeltWindow();

@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "shell/Region.h"
-#include "shell/Twips.h"
+#include "services/Twips.h"
 
 class QTimer;
 

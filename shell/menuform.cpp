@@ -11,7 +11,7 @@
 #include "services/Desktop.h"
 #include "services/Settings.h"
 #include "shell/DropReception.h"
-#include "shell/SharedState.h"
+#include "services/Session.h"
 #include "shell/Windows.h"
 #include "shell/iconform.h"
 
@@ -42,16 +42,21 @@ menuform::menuform()
 
 void menuform::openMelt()
 {
+    if (RefusedWhileJobRuns(nullptr))
+        return;
     UnhookDropWindow(IconWindow());
     meltform* melt = MeltWindow();
-    if (DroppedCount == 0 || DroppedCount == 1)
-        melt->Text1->setText(DroppedFiles.value(0));
+    const Session& session = ProgramSession();
+    if (session.DroppedCount == 0 || session.DroppedCount == 1)
+        melt->Text1->setText(session.DroppedFiles.value(0));
     melt->loaddata();
     ShowJobWindow(melt);
 }
 
 void menuform::openFreeze()
 {
+    if (RefusedWhileJobRuns(nullptr))
+        return;
     UnhookDropWindow(IconWindow());
     freezeform* freeze = FreezeWindow();
     freeze->loaddata();
@@ -68,12 +73,17 @@ void menuform::showVersion()
 
 void menuform::endProgram()
 {
+    // While a job runs the program ends once the job stopped, if the user wants it stopped.
+    const bool jobRuns = ProgramSession().jobRunning;
+    if (jobRuns && !RequestEndProgram(nullptr))
+        return;
     if (iconform* icon = IconWindow()) {
         SavePositionSetting(QStringLiteral("iconleft"), icon->leftTwips());
         SavePositionSetting(QStringLiteral("icontop"), icon->topTwips());
     }
     UnloadMenuForm();
-    EndProgram();
+    if (!jobRuns)
+        EndProgram();
 }
 
 void PopupIconMenu(const QPoint& globalPosition)

@@ -12,9 +12,9 @@
 #include "freeze/freezeform.h"
 #include "melt/meltform.h"
 #include "shell/DropReception.h"
-#include "shell/SharedState.h"
+#include "services/Session.h"
 #include "shell/Startup.h"
-#include "shell/Twips.h"
+#include "services/Twips.h"
 #include "support/FakeDesktop.h"
 #include "support/Run.h"
 #include "support/Store.h"
@@ -126,7 +126,7 @@ private slots:
 
     void tabOrderStartsAtTheFreezeButton()
     {
-        RecordDroppedFiles({"/d/a.txt"});
+        session().RecordDroppedFiles({"/d/a.txt"});
         freezeform* window = OpenFreezeWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
         QCOMPARE(QApplication::focusWidget(), window->freezebutton);
@@ -150,7 +150,7 @@ private slots:
     {
         QFETCH(QStringList, earlier);
         if (!earlier.isEmpty())
-            RecordDroppedFiles(earlier);
+            session().RecordDroppedFiles(earlier);
         freezeform* window = OpenFreezeWindow();
         QCOMPARE(window->freezebutton->isEnabled(), !earlier.isEmpty());
         QCOMPARE(window->mfreeze->isEnabled(), !earlier.isEmpty());
@@ -250,7 +250,7 @@ private slots:
     {
         QFETCH(QString, control);
         QFETCH(QString, hint);
-        RecordDroppedFiles({"/d/a.txt"});
+        session().RecordDroppedFiles({"/d/a.txt"});
         freezeform* window = OpenFreezeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         auto* widget = window->findChild<QWidget*>(control);

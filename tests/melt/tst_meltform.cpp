@@ -12,13 +12,12 @@
 #include <QRadioButton>
 
 #include "freeze/freezeform.h"
-#include "melt/MeltDirHistory.h"
 #include "melt/meltform.h"
-#include "services/GlobalOptions.h"
+#include "services/Session.h"
 #include "shell/DropReception.h"
-#include "shell/SharedState.h"
+#include "services/Session.h"
 #include "shell/Startup.h"
-#include "shell/Twips.h"
+#include "services/Twips.h"
 #include "shell/iconform.h"
 #include "support/Drops.h"
 #include "support/FakeDesktop.h"
@@ -202,7 +201,7 @@ private slots:
         WriteRaw("mdir2", "/d/b/");
         meltform* melt = openMelt();
         QCOMPARE(rows(melt->Text2), (QStringList{"/d/a/", "/d/b/", "", "", ""}));
-        QCOMPARE(MeltDirHistory.size(), 6);
+        QCOMPARE(session().MeltDirHistory.size(), 6);
         QCOMPARE(melt->Text2->currentText(), QString());
     }
 
@@ -221,7 +220,7 @@ private slots:
     void choosersFillTheirFieldsAndCancelLeavesThem()
     {
         ScopedFakeDesktop scoped;
-        DefaultBrowseDir = "/home/u/dl";
+        session().options.DefaultBrowseDir = "/home/u/dl";
         meltform* melt = openMelt();
         melt->Text1->setText("/old.lzh");
         melt->refbutton->click();
@@ -279,7 +278,7 @@ private slots:
         meltform* melt = openMelt();
         QVERIFY(DropFiles(melt->omsgbox, {"/d/one.lzh", "/d/two zip.zip"}));
         QCOMPARE(melt->Text1->text(), QString("\"/d/one.lzh\" \"/d/two zip.zip\""));
-        QCOMPARE(DroppedCount, qint16(2));
+        QCOMPARE(session().DroppedCount, qint16(2));
         QVERIFY(scoped.fake.messages.isEmpty());
         QCOMPARE(scoped.fake.beeps, 0);
     }

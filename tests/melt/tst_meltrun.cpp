@@ -12,13 +12,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "melt/MeltDirHistory.h"
 #include "melt/MeltRun.h"
 #include "melt/meltform.h"
-#include "services/GlobalOptions.h"
+#include "services/Session.h"
 #include "services/Pack.h"
 #include "shell/DropReception.h"
-#include "shell/SharedState.h"
+#include "services/Session.h"
 #include "shell/Startup.h"
 #include "shell/iconform.h"
 #include "support/FakeDesktop.h"
@@ -63,10 +62,11 @@ void makeArchive(const QString& archive, const Tree& tree)
     for (auto it = tree.begin(); it != tree.end(); ++it)
         writeFile(staging.path() + "/" + it.key(), it.value());
     const QString base = "\"" + staging.path() + "/\"";
+    Pack::PluginLoader loader(TEMBREL_BIN_DIR);
     const Pack::CommandResult result =
         ArchiveKindOf(archive) == ArchiveKind::Lha
-            ? Pack::Unlha(0, "a \"" + archive + "\" " + base + " *.* -x -n1 -r2")
-            : Pack::Zip(0, "-r -q \"" + archive + "\" " + base + " *.*");
+            ? loader.run(Pack::Plugin::Unlha, "a \"" + archive + "\" " + base + " *.* -x -n1 -r2")
+            : loader.run(Pack::Plugin::Zip, "-r -q \"" + archive + "\" " + base + " *.*");
     QVERIFY2(result.ok(), qPrintable(result.message));
 }
 
@@ -148,14 +148,12 @@ class MeltRunTest : public QObject {
     QString in_, out_;
 
 private slots:
-    void initTestCase() { Pack::setLibraryDirectory(TEMBREL_BIN_DIR); }
-
     void init()
     {
         StartFreshProgram();
-        NotifyMode = 0;
-        SoundFile.clear();
-        MeltDirHistory = QStringList(6);
+        session().options.NotifyMode = 0;
+        session().options.SoundFile.clear();
+        session().MeltDirHistory = QStringList(6);
         in_ = dir_.path() + "/" + QTest::currentTestFunction() + "/in";
         out_ = dir_.path() + "/" + QTest::currentTestFunction() + "/out";
         QDir().mkpath(in_);
@@ -206,11 +204,12 @@ private slots:
         meltform* melt = openMelt(archive, out_);
         melt->Check1->setChecked(true);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(readTree(out_ + "/Foo"), kTree);
         QCOMPARE(melt->Text2->currentText(), out_ + "/");
-        QCOMPARE(MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
+        QCOMPARE(session().MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
         QCOMPARE(rows(melt->Text2).mid(0, 5), (QStringList{out_ + "/", "", "", "", ""}));
-        QCOMPARE(DroppedFiles[0], archive);
+        QCOMPARE(session().DroppedFiles[0], archive);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QCOMPARE(scoped.fake.beeps, 1);
         QVERIFY(QFile::exists(archive));
@@ -231,6 +230,7 @@ private slots:
         QCOMPARE(QProcess::execute(bsdtar, {"--format", "zip", "-cf", archive, "-C", in_ + "/tree", "readme.txt", "sub", "日本語"}), 0);
         meltform* melt = openMelt(archive, out_ + "/");
         melt->mmelt->trigger();
+        WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QCOMPARE(melt->Text2->currentText(), out_ + "/");
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
@@ -251,11 +251,12 @@ private slots:
         meltform* melt = openMelt(archive, destination);
         melt->Option1[1]->setChecked(true);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(messageTexts(scoped.fake), QStringList{"解凍先ディレクトリを指定してください。"});
         QCOMPARE(scoped.fake.beeps, 0);
         QVERIFY(QFile::exists(archive));
         QCOMPARE(melt->Text2->currentText(), destination);
-        QCOMPARE(MeltDirHistory, QStringList(6));
+        QCOMPARE(session().MeltDirHistory, QStringList(6));
         QVERIFY(melt->isVisible() && !melt->isMinimized());
     }
 
@@ -265,15 +266,16 @@ private slots:
         const QStringList archives{in_ + "/1.zip", in_ + "/2.lzh", in_ + "/3.zip"};
         for (int i = 0; i < 3; ++i)
             makeArchive(archives[i], {{"same.txt", QByteArray::number(i + 1)}, {QString("only%1").arg(i + 1), "x"}});
-        RecordDroppedFiles(archives);
+        session().RecordDroppedFiles(archives);
         meltform* melt = openMelt(in_ + "/ignored.zip", out_);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         const Tree got = readTree(out_);
         QCOMPARE(got.value("same.txt"), QByteArray("3"));
         QCOMPARE(got.keys(), (QStringList{"only1", "only2", "only3", "same.txt"}));
-        QCOMPARE(MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
+        QCOMPARE(session().MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
         QCOMPARE(rows(melt->Text2).size(), 10);
-        QCOMPARE(DroppedFiles, archives + QStringList{QString()});
+        QCOMPARE(session().DroppedFiles, archives + QStringList{QString()});
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
@@ -285,13 +287,15 @@ private slots:
             WriteRaw(QString("mdir%1").arg(i), QString("/h%1/").arg(i));
         meltform* melt = openMelt("", "/h3/");
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(rows(melt->Text2), (QStringList{"/h1/", "/h2/", "/h3/", "/h4/", "/h5/"}));
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QCOMPARE(scoped.fake.beeps, 1);
 
         melt->Text2->setEditText("/H3/");
         melt->meltbutton->click();
-        QCOMPARE(MeltDirHistory, (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", ""}));
+        WAIT_FOR_JOB();
+        QCOMPARE(session().MeltDirHistory, (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", ""}));
         QCOMPARE(rows(melt->Text2).mid(0, 6), (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", "/h1/"}));
         QCOMPARE(rows(melt->Text2).size(), 10);
         melt->endbutton->click();
@@ -323,6 +327,7 @@ private slots:
         melt->Option1[option]->setChecked(true);
         melt->Text3->setText(keep);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QCOMPARE(QFile::exists(archive), option == 0);
@@ -341,6 +346,7 @@ private slots:
         meltform* melt = openMelt(archive, out_);
         melt->Option1[3]->setChecked(true);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(messageTexts(scoped.fake), QStringList{"書庫の移動先ディレクトリを指定してください。"});
         QVERIFY(QFile::exists(archive));
         QVERIFY(!QDir(out_).exists());
@@ -356,6 +362,7 @@ private slots:
         melt->Option1[3]->setChecked(true);
         melt->Text3->setText(in_ + "/no such dir");
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QVERIFY(QFile::exists(archive));
         QCOMPARE(scoped.fake.messages.size(), 1);
@@ -373,6 +380,7 @@ private slots:
         melt->Option1[3]->setChecked(true);
         melt->Text3->setText(in_);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QVERIFY(QFileInfo(archive).size() > 0);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
@@ -387,10 +395,11 @@ private slots:
         writeFile(corrupt, "PK\x03\x04 this is not really an archive");
         writeStoredZip(unsafe, {{"../escaped.txt", "out"}, {"inside.txt", "in"}});
         writeFile(notAnArchive, "text");
-        RecordDroppedFiles({corrupt, good, missing, notAnArchive, unsafe});
+        session().RecordDroppedFiles({corrupt, good, missing, notAnArchive, unsafe});
         meltform* melt = openMelt("", out_);
         melt->Option1[1]->setChecked(true);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
 
         QVERIFY(!QFile::exists(good));
         for (const QString& kept : {corrupt, unsafe, notAnArchive})
@@ -415,27 +424,28 @@ private slots:
         const QString archive = in_ + "/a.zip";
         makeArchive(archive, kTree);
         QTemporaryDir empty;
-        Pack::setLibraryDirectory(empty.path());
+        session().plugins.setDirectory(empty.path());
         meltform* melt = openMelt(archive, out_);
         melt->Option1[1]->setChecked(true);
         melt->meltbutton->click();
-        Pack::setLibraryDirectory(TEMBREL_BIN_DIR);
+        WAIT_FOR_JOB();
         QVERIFY(QFile::exists(archive));
         QCOMPARE(scoped.fake.messages.size(), 1);
         QVERIFY(scoped.fake.messages[0].text.contains("libunzip32.so"));
         QVERIFY(scoped.fake.messages[0].text.contains(archive));
         // The probe failed before the destination gained its "/".
-        QCOMPARE(MeltDirHistory[0], out_);
+        QCOMPARE(session().MeltDirHistory[0], out_);
     }
 
     void withoutTheMessageTheSoundStillPlays()
     {
         ScopedFakeDesktop scoped;
-        NotifyMode = 1;
-        SoundFile = "/sounds/done.wav";
+        session().options.NotifyMode = 1;
+        session().options.SoundFile = "/sounds/done.wav";
         meltform* melt = openMelt("", out_);
         melt->Check2->setChecked(false);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QVERIFY(scoped.fake.messages.isEmpty());
         QCOMPARE(scoped.fake.beeps, 0);
         QCOMPARE(scoped.fake.soundsPlayed, QStringList{"/sounds/done.wav"});
@@ -449,6 +459,7 @@ private slots:
         meltform* melt = openMelt(archive, out_);
         melt->Check3->setChecked(true);
         melt->meltbutton->click();
+        WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QVERIFY(!ExistingMeltWindow());
         QVERIFY(IsDropHooked(IconWindow()));
@@ -463,11 +474,12 @@ private slots:
         makeArchive(archive, kTree);
         WriteRaw("meltpath", out_);
         ResetProgram();
-        StartProgram({archive});
+        StartProgram({archive}, TEMBREL_BIN_DIR);
         meltform* melt = ExistingMeltWindow();
         QCOMPARE(melt->Text1->text(), archive);
         QCOMPARE(melt->Text2->currentText(), out_);
         melt->mmelt->trigger();
+        WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QVERIFY(!IconWindow());

@@ -9,7 +9,8 @@
 #include <QTimer>
 
 #include "options/Form1.h"
-#include "services/GlobalOptions.h"
+#include "services/Session.h"
+#include "shell/Windows.h"
 #include "shell/Startup.h"
 #include "shell/iconform.h"
 #include "support/FakeDesktop.h"
@@ -21,11 +22,12 @@ namespace {
 
 void setGlobals(const QString& browse, const QString& sound, qint16 top, qint16 notify, qint16 type)
 {
-    DefaultBrowseDir = browse;
-    SoundFile = sound;
-    AlwaysOnTop = top;
-    NotifyMode = notify;
-    DefaultArchiveType = type;
+    GlobalOptions& options = session().options;
+    options.DefaultBrowseDir = browse;
+    options.SoundFile = sound;
+    options.AlwaysOnTop = top;
+    options.NotifyMode = notify;
+    options.DefaultArchiveType = type;
 }
 
 const QStringList kGlobalKeys = {"Snddir", "Defdir", "Check1", "Option1", "Option2"};
@@ -46,7 +48,8 @@ private slots:
 
     void layout()
     {
-        Form1 window;
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         QCOMPARE(window.windowTitle(), QString("設定"));
         QCOMPARE(window.size(), QSize(314, 230));
         QCOMPARE(window.Frame3->title(), QString("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"));
@@ -60,7 +63,8 @@ private slots:
 
     void openingShowsTheGlobals()
     {
-        Form1 window;
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         window.Intoform();
         QCOMPARE(window.Text1->text(), QString("/srv/ding.wav"));
         QCOMPARE(window.Text3->text(), QString("/srv/start"));
@@ -68,7 +72,8 @@ private slots:
         QVERIFY(window.Option1[1]->isChecked());
         QVERIFY(window.Option2[1]->isChecked());
         setGlobals("", "", 0, 0, 0);
-        Form1 again;
+        std::unique_ptr<Form1> againOwner(CreateOptionsWindow(nullptr));
+        Form1& again = *againOwner;
         again.Intoform();
         QVERIFY(!again.Check1->isChecked());
         QVERIFY(again.Option1[0]->isChecked());
@@ -78,7 +83,8 @@ private slots:
     void cancelAndTitleBarCloseChangeNothing()
     {
         for (bool titleBar : {false, true}) {
-            Form1 window;
+            std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
             window.Intoform();
             window.Check1->setChecked(false);
             window.Option2[0]->setChecked(true);
@@ -87,20 +93,22 @@ private slots:
                 window.close();
             else
                 window.Command3->click();
-            QCOMPARE(AlwaysOnTop, qint16(1));
-            QCOMPARE(DefaultArchiveType, qint16(1));
-            QCOMPARE(DefaultBrowseDir, QString("/srv/start"));
+            QCOMPARE(session().options.AlwaysOnTop, qint16(1));
+            QCOMPARE(session().options.DefaultArchiveType, qint16(1));
+            QCOMPARE(session().options.DefaultBrowseDir, QString("/srv/start"));
             for (const QString& key : kGlobalKeys)
                 QVERIFY2(StoredText(key).isNull(), qPrintable(key));
         }
-        Form1 reopened;
+        std::unique_ptr<Form1> reopenedOwner(CreateOptionsWindow(nullptr));
+        Form1& reopened = *reopenedOwner;
         reopened.Intoform();
         QCOMPARE(reopened.Text3->text(), QString("/srv/start"));
     }
 
     void okWithNothingChangedWritesAllFiveKeys()
     {
-        Form1 window;
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         window.Intoform();
         window.Command2->click();
         QCOMPARE(StoredText("Snddir"), QString("/srv/ding.wav"));
@@ -113,12 +121,13 @@ private slots:
     void aSoundFileOptionWithAnEmptyPathIsStored()
     {
         setGlobals("/srv", "", 0, 0, 0);
-        Form1 window;
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         window.Intoform();
         window.Option1[1]->setChecked(true);
         window.Command2->click();
-        QCOMPARE(NotifyMode, qint16(1));
-        QCOMPARE(SoundFile, QString());
+        QCOMPARE(session().options.NotifyMode, qint16(1));
+        QCOMPARE(session().options.SoundFile, QString());
         QCOMPARE(StoredText("Option1"), QString("1"));
         QCOMPARE(StoredText("Snddir"), QString(""));
     }
@@ -126,14 +135,16 @@ private slots:
     void okRestacksTheIcon()
     {
         WriteRaw("flg_First", "True");
-        StartProgram({});
-        Form1 window;
+        StartProgram({}, TEMBREL_BIN_DIR);
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         window.Intoform();
         window.Check1->setChecked(false);
         window.Command2->click();
         QVERIFY(IconWindow()->windowFlags() & Qt::WindowStaysOnBottomHint);
         QVERIFY(!(IconWindow()->windowFlags() & Qt::WindowStaysOnTopHint));
-        Form1 second;
+        std::unique_ptr<Form1> secondOwner(CreateOptionsWindow(nullptr));
+        Form1& second = *secondOwner;
         second.Intoform();
         second.Check1->setChecked(true);
         second.Command2->click();
@@ -144,7 +155,8 @@ private slots:
     void theSoundChooserStartsInTheDirectoryOfTheOpening()
     {
         ScopedFakeDesktop scoped;
-        Form1 window;
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         window.Intoform();
         scoped.fake.nextFolder = "/picked/elsewhere";
         window.Command5->click();
@@ -173,7 +185,8 @@ private slots:
         const QString entry =
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/applications/pellum-file.desktop";
         QFile::remove(entry);
-        Form1 window;
+        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
+        Form1& window = *windowOwner;
         window.Intoform();
         window.Command4->click();
         QVERIFY(QFile::exists(entry));

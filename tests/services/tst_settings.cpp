@@ -2,7 +2,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "services/GlobalOptions.h"
+#include "services/Session.h"
 #include "services/Settings.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
@@ -108,12 +108,12 @@ private slots:
 
     void globalOptionsOfAFreshUser()
     {
-        LoadGlobalOptions();
-        QCOMPARE(DefaultBrowseDir, QCoreApplication::applicationDirPath());
-        QCOMPARE(SoundFile, QString());
-        QCOMPARE(AlwaysOnTop, qint16(0));
-        QCOMPARE(NotifyMode, qint16(0));
-        QCOMPARE(DefaultArchiveType, qint16(0));
+        const GlobalOptions options = LoadGlobalOptions();
+        QCOMPARE(options.DefaultBrowseDir, QCoreApplication::applicationDirPath());
+        QCOMPARE(options.SoundFile, QString());
+        QCOMPARE(options.AlwaysOnTop, qint16(0));
+        QCOMPARE(options.NotifyMode, qint16(0));
+        QCOMPARE(options.DefaultArchiveType, qint16(0));
     }
 
     void globalOptionsFromTheStore()
@@ -123,12 +123,12 @@ private slots:
         SaveNumberSetting("Check1", 1);
         SaveNumberSetting("Option1", 1);
         WriteRaw("Option2", "zip");
-        LoadGlobalOptions();
-        QCOMPARE(DefaultBrowseDir, QString("/srv/files"));
-        QCOMPARE(SoundFile, QString("/srv/done.wav"));
-        QCOMPARE(AlwaysOnTop, qint16(1));
-        QCOMPARE(NotifyMode, qint16(1));
-        QCOMPARE(DefaultArchiveType, qint16(0));
+        const GlobalOptions options = LoadGlobalOptions();
+        QCOMPARE(options.DefaultBrowseDir, QString("/srv/files"));
+        QCOMPARE(options.SoundFile, QString("/srv/done.wav"));
+        QCOMPARE(options.AlwaysOnTop, qint16(1));
+        QCOMPARE(options.NotifyMode, qint16(1));
+        QCOMPARE(options.DefaultArchiveType, qint16(0));
     }
 };
 

@@ -37,14 +37,14 @@ private slots:
         iconform* icon = IconWindow();
         icon->Timer2->stop();  // hold the tick to look at the state between drop and hand-off
         QVERIFY(DropFiles(icon, {"/d/1.txt", "/d/2.txt", "/d/3.txt"}, kOnIcon));
-        QCOMPARE(DroppedCount, qint16(3));
-        QCOMPARE(DroppedFiles.mid(0, 3), (QStringList{"/d/1.txt", "/d/2.txt", "/d/3.txt"}));
-        QCOMPARE(IconDropPending, kSet);
+        QCOMPARE(session().DroppedCount, qint16(3));
+        QCOMPARE(session().DroppedFiles.mid(0, 3), (QStringList{"/d/1.txt", "/d/2.txt", "/d/3.txt"}));
+        QCOMPARE(session().IconDropPending, kSet);
         QVERIFY(!ExistingFreezeWindow());
 
         icon->Timer2->start();
         QTRY_VERIFY(ExistingFreezeWindow() && ExistingFreezeWindow()->isVisible());
-        QCOMPARE(IconDropPending, kClear);
+        QCOMPARE(session().IconDropPending, kClear);
         QVERIFY(!IsDropHooked(icon));
         QVERIFY(IsDropHooked(ExistingFreezeWindow()));
         QVERIFY(ExistingFreezeWindow()->freezebutton->isEnabled());
@@ -86,7 +86,7 @@ private slots:
         IconWindow()->Timer2->stop();
         QVERIFY(DropFiles(IconWindow(), {"/d/1.txt", "/d/2.txt", "/d/3.txt"}, kOnIcon));
         QVERIFY(DropFiles(IconWindow(), {"/d/only.zip"}, kOnIcon));
-        QCOMPARE(DroppedCount, qint16(1));
+        QCOMPARE(session().DroppedCount, qint16(1));
         IconWindow()->Timer2->start();
         QTRY_VERIFY(ExistingMeltWindow());
         QCOMPARE(ExistingMeltWindow()->Text1->text(), QString("/d/only.zip"));
@@ -99,14 +99,14 @@ private slots:
         QVERIFY(DropFiles(IconWindow(), {"/d/a.txt"}, kOnIcon));
         QTRY_VERIFY(ExistingFreezeWindow());
         QVERIFY(DropFiles(IconWindow(), {"/d/b.zip"}, kOnIcon));  // still accepted by the window
-        QCOMPARE(DroppedFiles[0], QString("/d/a.txt"));
-        QCOMPARE(IconDropPending, kClear);
+        QCOMPARE(session().DroppedFiles[0], QString("/d/a.txt"));
+        QCOMPARE(session().IconDropPending, kClear);
 
         // Closing the job window gives the icon its drop reception back.
         ExistingFreezeWindow()->close();
         QVERIFY(IsDropHooked(IconWindow()));
         QVERIFY(DropFiles(IconWindow(), {"/d/c.zip"}, kOnIcon));
-        QCOMPARE(IconDropPending, kSet);
+        QCOMPARE(session().IconDropPending, kSet);
     }
 
     void longNamesArriveWhole()
@@ -114,7 +114,7 @@ private slots:
         const QString deep = "/d/" + QString(60, u'表') + "/" + QString(40, u'ソ') + ".txt";
         QVERIFY(deep.toUtf8().size() > 127);
         QVERIFY(DropFiles(IconWindow(), {deep}, kOnIcon));
-        QCOMPARE(DroppedFiles[0], deep);
+        QCOMPARE(session().DroppedFiles[0], deep);
     }
 
     void dropsOnAChildControlReachTheWindow()
@@ -125,11 +125,11 @@ private slots:
         // The archive field is a text box: it must not take the file drop as text.
         QVERIFY(DropFiles(melt->Text1, {"/e/1.lzh", "/e/notes.txt"}));
         QCOMPARE(melt->Text1->text(), QString("\"/e/1.lzh\" \"/e/notes.txt\""));
-        QCOMPARE(DroppedCount, qint16(2));
+        QCOMPARE(session().DroppedCount, qint16(2));
         QVERIFY(DropFiles(melt->Check3, {"/e/2.zip"}));
         QCOMPARE(melt->Text1->text(), QString("/e/2.zip"));
-        QCOMPARE(DroppedCount, qint16(1));
-        QCOMPARE(IconDropPending, kClear);
+        QCOMPARE(session().DroppedCount, qint16(1));
+        QCOMPARE(session().IconDropPending, kClear);
     }
 
     void hookingTwiceThenUnhookingOnceLeavesTheWindowPlain()
@@ -141,12 +141,12 @@ private slots:
         UnhookDropWindow(icon);
         QVERIFY(!IsDropHooked(icon));
         QVERIFY(DropFiles(icon, {"/d/a.zip"}, kOnIcon));  // the window still takes drags
-        QCOMPARE(IconDropPending, kClear);
+        QCOMPARE(session().IconDropPending, kClear);
         UnhookDropWindow(icon);  // nothing to remove: nothing changes
         QVERIFY(!IsDropHooked(icon));
         HookDropWindow(icon);
         QVERIFY(DropFiles(icon, {"/d/a.zip"}, kOnIcon));
-        QCOMPARE(IconDropPending, kSet);
+        QCOMPARE(session().IconDropPending, kSet);
     }
 
     void otherWindowsAreNotHooked()

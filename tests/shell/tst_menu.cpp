@@ -77,7 +77,7 @@ private slots:
         openedMenu()->mfreeze->trigger();
         QVERIFY(ExistingFreezeWindow()->isVisible());
         QVERIFY(!ExistingFreezeWindow()->freezebutton->isEnabled());
-        QCOMPARE(DroppedCount, qint16(0));
+        QCOMPARE(session().DroppedCount, qint16(0));
     }
 
     void versionBox()

@@ -1,6 +1,7 @@
 // The command-line scanner and the rules on names: quoted list and archive test.
 #include "shell/CommandLine.h"
-#include "shell/SharedState.h"
+#include "services/Session.h"
+#include "support/Run.h"
 #include "support/TestMain.h"
 
 class NamesTest : public QObject {
@@ -78,13 +79,13 @@ private slots:
 
     void recordingKeepsOneExtraSlot()
     {
-        RecordDroppedFiles({"/1", "/2", "/3"});
-        QCOMPARE(DroppedCount, qint16(3));
-        QCOMPARE(DroppedFiles.size(), 4);
-        RecordDroppedFiles({"/only"});
-        QCOMPARE(DroppedCount, qint16(1));
-        QCOMPARE(DroppedFiles.size(), 2);
-        QCOMPARE(DroppedFiles[0], QString("/only"));
+        session().RecordDroppedFiles({"/1", "/2", "/3"});
+        QCOMPARE(session().DroppedCount, qint16(3));
+        QCOMPARE(session().DroppedFiles.size(), 4);
+        session().RecordDroppedFiles({"/only"});
+        QCOMPARE(session().DroppedCount, qint16(1));
+        QCOMPARE(session().DroppedFiles.size(), 2);
+        QCOMPARE(session().DroppedFiles[0], QString("/only"));
     }
 };
 

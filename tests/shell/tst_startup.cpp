@@ -99,7 +99,7 @@ private slots:
         const QString archive = touch(dir.path() + "/My Files 表.lzh");
         StartProgram({archive});
         QVERIFY(!IconWindow()->isVisible());
-        QCOMPARE(StartedWithFiles, kSet);
+        QCOMPARE(session().StartedWithFiles, kSet);
         meltform* melt = ExistingMeltWindow();
         QVERIFY(melt && melt->isVisible());
         QCOMPARE(melt->Text1->text(), archive);
@@ -108,8 +108,8 @@ private slots:
         QVERIFY(!melt->mfreeze->isEnabled());
         QVERIFY(IsDropHooked(melt));
         QVERIFY(!IsDropHooked(IconWindow()));
-        QCOMPARE(DroppedCount, qint16(1));
-        QCOMPARE(DroppedFiles.size(), 2);
+        QCOMPARE(session().DroppedCount, qint16(1));
+        QCOMPARE(session().DroppedFiles.size(), 2);
 
         // Closing that window, from its title bar too, ends the program.
         melt->close();
@@ -122,8 +122,8 @@ private slots:
         const QString text = touch(dir.path() + "/notes.txt");
         StartProgram({dir.path() + "/./notes.txt", dir.path() + "/missing.zip"});
         QCOMPARE(ExistingMeltWindow()->Text1->text(), "\"" + text + "\" \"\"");
-        QCOMPARE(DroppedFiles[0], text);
-        QCOMPARE(DroppedFiles[1], QString());
+        QCOMPARE(session().DroppedFiles[0], text);
+        QCOMPARE(session().DroppedFiles[1], QString());
     }
 
     void aMissingFileAloneLeavesTheFieldEmpty()
@@ -139,7 +139,7 @@ private slots:
         for (int i = 0; i < 12; ++i)
             names << touch(dir.path() + QString("/%1.zip").arg(i));
         StartProgram(names);
-        QCOMPARE(DroppedCount, qint16(10));
+        QCOMPARE(session().DroppedCount, qint16(10));
         QVERIFY(!ExistingMeltWindow()->Text1->text().contains("10.zip"));
     }
 };

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <functional>
 
 #include "services/Desktop.h"
 
@@ -11,6 +12,7 @@ public:
     struct Message {
         QString text;
         QString title;
+        QString detail;
     };
     struct FileRequest {
         QString description, patterns, initialDirectory, title;
@@ -26,9 +28,41 @@ public:
     QString nextFile;    // answer of the next pickFile ("" = cancelled)
     QString nextFolder;  // answer of the next pickFolder
 
+    QStringList questions;           // askYesNo texts
+    bool answerYes = true;
+    QList<bool> passwordPrompts;     // askPassword calls: whether each was a retry
+    QStringList passwordArchives;
+    QList<std::optional<QString>> passwords;  // answers, in order; none left: give up
+    QList<Pack::ExistingFile> overwritePrompts;
+    QList<Pack::Overwrite> overwriteAnswers;  // answers, in order; none left: Cancel
+    std::function<void()> onQuestion;         // runs inside each password or overwrite question
+
     void beep() override { ++beeps; }
     void playSound(const QString& path) override { soundsPlayed << path; }
-    void showMessage(QWidget*, const QString& text, const QString& title) override { messages.append({text, title}); }
+    void showMessage(QWidget*, const QString& text, const QString& title, const QString& detail) override
+    {
+        messages.append({text, title, detail});
+    }
+    bool askYesNo(QWidget*, const QString& text, const QString&) override
+    {
+        questions << text;
+        return answerYes;
+    }
+    std::optional<QString> askPassword(QWidget*, const QString& archiveName, bool again) override
+    {
+        passwordPrompts << again;
+        passwordArchives << archiveName;
+        if (onQuestion)
+            onQuestion();
+        return passwords.isEmpty() ? std::nullopt : passwords.takeFirst();
+    }
+    Pack::Overwrite askOverwrite(QWidget*, const QString&, const Pack::ExistingFile& file) override
+    {
+        overwritePrompts << file;
+        if (onQuestion)
+            onQuestion();
+        return overwriteAnswers.isEmpty() ? Pack::Overwrite::Cancel : overwriteAnswers.takeFirst();
+    }
     QString pickFile(QWidget*, const QString& description, const QString& patterns, const QString& initialDirectory,
                      const QString& title) override
     {

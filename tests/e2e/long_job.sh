@@ -1,0 +1,56 @@
+#!/bin/bash
+# During a long compression the progress window is up, the icon's menu still opens and works,
+# and キャンセル (the progress window's close, confirmed) leaves no archive behind.
+BIN=$1 HELPER=$2
+. "$(dirname "$0")/xsession.sh"
+start_x
+mkdir -p "$WORK/out" "$WORK/src"
+head -c 30000000 /dev/urandom | base64 >"$WORK/src/part00.txt"
+files=("$WORK/src/part00.txt")
+for i in $(seq -w 1 15); do
+    ln "$WORK/src/part00.txt" "$WORK/src/part$i.txt"
+    files+=("$WORK/src/part$i.txt")
+done
+start_settings; setting iconleft 1500; setting icontop 1500; setting freezepath "$WORK/out"
+
+spawn "$BIN/pellum"
+icon=$(wait_window '^tembrel$') || fail "the icon did not appear"
+drag_to_icon "${files[@]}"
+freeze=$(window_named 'TEMBREL(圧縮)') || fail "the compression window did not open"
+xdotool windowactivate --sync "$freeze"
+sleep 0.3
+# The archive field follows the 圧縮 button, which has the focus.
+xdotool key Tab
+xdotool type --delay 20 long
+xdotool key shift+Tab space
+
+progress=$(wait_window 'TEMBREL\(圧縮中') || fail "no progress window"
+# The icon's menu opens while the job runs: its ﾊﾞｰｼﾞｮﾝ情報 shows the version box.
+xdotool mousemove 130 140 click 3
+sleep 0.5
+xdotool key a
+version=$(wait_window '^ﾊﾞｰｼﾞｮﾝ情報$') || fail "the icon's menu did not work during the job"
+xdotool windowactivate --sync "$version" key Return
+sleep 0.3
+xdotool search --onlyvisible --name 'TEMBREL\(圧縮中' >/dev/null || fail "the job ended before it could be cancelled"
+
+# Closing the progress window asks whether to stop; はい is the default answer.
+xdotool windowactivate --sync "$progress" key alt+F4
+question=""
+for _ in $(seq 100); do
+    question=$(xdotool search --onlyvisible --name '^tembrel$' 2>/dev/null | grep -vx "$icon" | head -n1)
+    [ -n "$question" ] && break
+    sleep 0.1
+done
+[ -n "$question" ] || fail "closing the progress window did not ask whether to stop"
+sleep 0.3
+xdotool windowactivate --sync "$question" key Return
+for _ in $(seq 300); do
+    xdotool search --onlyvisible --name 'TEMBREL\(圧縮中' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+xdotool search --onlyvisible --name 'TEMBREL\(圧縮中' >/dev/null 2>&1 && fail "the job did not stop"
+sleep 0.5
+leftovers=$(ls -A "$WORK/out")
+[ -z "$leftovers" ] || fail "a cancelled job left files behind: $leftovers"
+echo PASS
