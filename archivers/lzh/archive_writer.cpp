@@ -2,6 +2,8 @@
 // them, the new file renamed over the old.
 #include "lzh/archive_writer.h"
 
+#include <functional>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -94,8 +96,9 @@ arc::ArcResult headerFailure(LzhStatus st, const arc::SourceEntry& entry)
 
 // A stored member: header with provisional sizes, the file copied while its CRC is taken,
 // then the header rewritten in place with what was actually read.
+// `progressTo(bytes copied so far)` reports progress; false stops the copy.
 arc::ArcResult writeStoredMember(ArchiveOutput& out, const arc::SourceEntry& entry, HeaderFields fields,
-                                 std::vector<std::uint8_t>& buffer, arc::Job& job)
+                                 std::vector<std::uint8_t>& buffer, const std::function<bool(std::uint64_t)>& progressTo)
 {
     fields.originalSize = fields.compressedSize = entry.size;
     std::vector<std::uint8_t> header;
@@ -118,7 +121,7 @@ arc::ArcResult writeStoredMember(ArchiveOutput& out, const arc::SourceEntry& ent
         if (!out.write(buffer.data(), static_cast<std::size_t>(n)))
             return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
         copied += static_cast<std::uint64_t>(n);
-        if (!job.advance(static_cast<std::uint64_t>(n))) return arc::cancelledResult();
+        if (!progressTo(copied)) return arc::cancelledResult();
     }
     fields.originalSize = fields.compressedSize = copied;
     fields.dataCrc = crc;
@@ -159,14 +162,24 @@ arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::Source
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (!job.beginEntry(entries[i].memberName, entries[i].isDirectory ? 0 : entries[i].size))
             return arc::cancelledResult();
-        PreparedMember& member = compressor.waitFor(i);
+        // Bytes of this member already counted: while a worker compresses it, its input read so
+        // far; a member stored after all is not counted twice.
+        std::uint64_t counted = 0;
+        const auto progressTo = [&](std::uint64_t done) {
+            if (done > counted) {
+                job.advance(done - counted);
+                counted = done;
+            }
+            return !job.cancelled();
+        };
+        PreparedMember& member = compressor.waitFor(i, progressTo);
         const std::uint64_t headerOffset = out.offset();
         arc::ArcResult r = member.result;
         if (r.ok()) {
             const bool stored = member.copyRaw || member.method == Method::Lhd;
-            r = stored ? writeStoredMember(out, entries[i], fieldsFor(entries[i], member), buffer, job)
+            r = stored ? writeStoredMember(out, entries[i], fieldsFor(entries[i], member), buffer, progressTo)
                        : writeCompressedMember(out, entries[i], member, buffer);
-            if (r.ok() && !stored && !job.advance(member.originalSize)) r = arc::cancelledResult();
+            if (r.ok() && !stored && !progressTo(member.originalSize)) r = arc::cancelledResult();
         }
         compressor.release(i);
         if (!r.ok()) return r;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,7 +69,7 @@ arc::ArcResult failure(arc::ArcStatus status, const std::string& what, const std
 }  // namespace
 
 void compressMember(const arc::SourceEntry& entry, Method method, const std::string& spillDirectory,
-                    PreparedMember& out, const arc::Job* job)
+                    PreparedMember& out, const arc::Job* job, std::atomic<std::uint64_t>* consumedBytes)
 {
     out = PreparedMember{};
     if (entry.isDirectory) {
@@ -115,6 +116,7 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
         if (n == 0) break;
         crc = crc16Update(crc, input.data(), static_cast<std::size_t>(n));
         consumed += static_cast<std::uint64_t>(n);
+        if (consumedBytes != nullptr) consumedBytes->store(consumed, std::memory_order_relaxed);
         encoder.write(input.data(), static_cast<std::size_t>(n), out.data);
         if (consumed >= kGiveUpAfter && produced + out.data.size() + kEncoderLag >= consumed) {
             out = PreparedMember{};
@@ -155,11 +157,13 @@ ParallelCompressor::ParallelCompressor(const std::vector<arc::SourceEntry>& entr
       aheadBytes_(aheadBytes),
       slots_(entries.size()),
       done_(entries.size(), false),
-      charged_(entries.size(), 0)
+      charged_(entries.size(), 0),
+      consumed_(std::make_unique<std::atomic<std::uint64_t>[]>(entries.size()))
 {
     const std::size_t useful = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 0)), entries.size());
-    if (useful > 1)
-        for (std::size_t i = 0; i < useful; ++i) workers_.emplace_back([this] { work(); });
+    const bool oneLarge = entries.size() == 1 && !entries[0].isDirectory && entries[0].size > kLargeMember;
+    const std::size_t workers = useful > 1 ? useful : (oneLarge ? 1 : 0);
+    for (std::size_t i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
 }
 
 ParallelCompressor::~ParallelCompressor()
@@ -192,7 +196,7 @@ void ParallelCompressor::work()
             bytesAhead_ += charged_[index];
         }
         auto member = std::make_unique<PreparedMember>();
-        compressMember(entries_[index], method_, spillDirectory_, *member, job_);
+        compressMember(entries_[index], method_, spillDirectory_, *member, job_, &consumed_[index]);
         const std::uint64_t held = member->data.capacity();
         bool writerWaits;
         bool freed;
@@ -212,7 +216,7 @@ void ParallelCompressor::work()
     }
 }
 
-PreparedMember& ParallelCompressor::waitFor(std::size_t index)
+PreparedMember& ParallelCompressor::waitFor(std::size_t index, const std::function<bool(std::uint64_t)>& whileWaiting)
 {
     if (workers_.empty()) {
         // No workers (a single member): compress in the caller's thread, sparing the hand-off.
@@ -221,7 +225,12 @@ PreparedMember& ParallelCompressor::waitFor(std::size_t index)
         return *slots_[index];
     }
     std::unique_lock lock(mutex_);
-    memberReady_.wait(lock, [&] { return done_[index]; });
+    while (!memberReady_.wait_for(lock, std::chrono::milliseconds(100), [&] { return done_[index]; })) {
+        if (!whileWaiting) continue;
+        lock.unlock();
+        whileWaiting(consumed_[index].load(std::memory_order_relaxed));
+        lock.lock();
+    }
     return *slots_[index];
 }
 

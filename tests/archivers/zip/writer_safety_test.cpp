@@ -225,6 +225,28 @@ TEST_P(WriterSafety, ProgressCountsTheNewMembersAndCancelChangesNothing) {
     EXPECT_EQ(leftovers(dir.path(), archive.filename().string()), std::vector<std::string>{});
 }
 
+// One large member reports progress while it is being compressed, and a cancel half way
+// through it stops the command with nothing changed.
+TEST_P(WriterSafety, ALargeMemberReportsProgressAndStopsHalfWay) {
+    std::string text;
+    for (std::uint64_t i = 0; text.size() < (24u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100003) + " of a large text\n";
+    writeFile(src("v3/large.txt"), text);
+    struct HalfWay final : JobListener {
+        int reportsInsideTheMember = 0;
+        bool progress(const ProgressReport& report) override {
+            if (report.jobBytesDone > 0 && report.jobBytesDone < report.jobBytesTotal) ++reportsInsideTheMember;
+            return report.jobBytesDone < report.jobBytesTotal / 2;
+        }
+    } listener;
+    Job job(&listener);
+    Hooks hooks;
+    hooks.job = &job;
+    EXPECT_EQ(addFiles(format(), archive, {src("v3/large.txt")}, hooks).status, ArcStatus::Cancelled);
+    EXPECT_GT(listener.reportsInsideTheMember, 0);
+    EXPECT_TRUE(readFile(archive) == before);
+    EXPECT_EQ(leftovers(dir.path(), archive.filename().string()), std::vector<std::string>{});
+}
+
 INSTANTIATE_TEST_SUITE_P(Writers, WriterSafety,
                          ::testing::Values(WriterCase{Format::Zip, false, "ZipAppend"}, WriterCase{Format::Zip, true, "ZipReplace"},
                                            WriterCase{Format::Lzh, false, "LzhAppend"}, WriterCase{Format::Lzh, true, "LzhReplace"}),
