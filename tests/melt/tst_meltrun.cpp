@@ -267,9 +267,12 @@ private slots:
         for (int i = 0; i < 3; ++i)
             makeArchive(archives[i], {{"same.txt", QByteArray::number(i + 1)}, {QString("only%1").arg(i + 1), "x"}});
         session().RecordDroppedFiles(archives);
+        // The later archives' same.txt differs from the one on disk: the user is asked each time.
+        scoped.fake.overwriteAnswers = {Pack::Overwrite::Overwrite, Pack::Overwrite::Overwrite};
         meltform* melt = openMelt(in_ + "/ignored.zip", out_);
         melt->meltbutton->click();
         WAIT_FOR_JOB();
+        QCOMPARE(scoped.fake.overwritePrompts.size(), 2);
         const Tree got = readTree(out_);
         QCOMPARE(got.value("same.txt"), QByteArray("3"));
         QCOMPARE(got.keys(), (QStringList{"only1", "only2", "only3", "same.txt"}));
