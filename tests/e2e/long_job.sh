@@ -1,5 +1,5 @@
 #!/bin/bash
-# During a long compression the progress window is up, the icon's menu still opens and works,
+# During a long compression the progress window is up and changing, the icon's menu still opens and works,
 # and キャンセル (the progress window's close, confirmed) leaves no archive behind.
 BIN=$1 HELPER=$2
 . "$(dirname "$0")/xsession.sh"
@@ -25,6 +25,15 @@ xdotool type --delay 20 long
 xdotool key shift+Tab space
 
 progress=$(wait_window 'TEMBREL\(圧縮中') || fail "no progress window"
+# The window is alive: two pictures of it a moment apart differ (bar, bytes, times).
+import -window "$progress" "$WORK/progress-1.png" || fail "cannot take a picture of the progress window"
+moved=""
+for _ in $(seq 100); do
+    import -window "$progress" "$WORK/progress-2.png"
+    [ "$(compare -metric AE "$WORK/progress-1.png" "$WORK/progress-2.png" null: 2>&1)" != 0 ] && { moved=1; break; }
+    sleep 0.1
+done
+[ -n "$moved" ] || fail "the progress window did not change during the job"
 # The icon's menu opens while the job runs: its ﾊﾞｰｼﾞｮﾝ情報 shows the version box.
 xdotool mousemove 130 140 click 3
 sleep 0.5
