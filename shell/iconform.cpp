@@ -30,6 +30,9 @@ iconform::iconform()
     setWindowTitle(QStringLiteral("tembrel"));
     Picture1 = IconPicture();
     setFixedSize(Picture1.size());
+    // The icon is never the active window, and its hint must show all the same.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    setToolTip(QStringLiteral("ﾌｧｲﾙやﾌｫﾙﾀﾞをﾄﾞﾛｯﾌﾟすると圧縮、書庫をﾄﾞﾛｯﾌﾟすると解凍します。右ｸﾘｯｸでﾒﾆｭｰ"));
 
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
