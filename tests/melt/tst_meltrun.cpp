@@ -344,6 +344,21 @@ private slots:
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
+    // A list longer than the first buffer comes back whole.
+    void aLongListIsReadWhole()
+    {
+        QList<QPair<QByteArray, QByteArray>> members;
+        for (int i = 0; i < 3000; ++i)
+            members.append({"Long/" + QByteArray::number(i).rightJustified(40, '0') + ".txt", "x"});
+        writeStoredZip(in_ + "/Long.zip", members);
+        Pack::PluginLoader loader(TEMBREL_BIN_DIR);
+        const std::optional<QStringList> listed = ListedMembers(ArchiveKind::Zip, in_ + "/Long.zip", loader);
+        QVERIFY(listed);
+        QCOMPARE(listed->size(), 3000);
+        QCOMPARE(listed->last(), QString::fromLatin1(members.last().first));
+        QVERIFY(AllBelowFolder(*listed, "Long"));
+    }
+
     // Nothing to extract is said as such, before anything runs, and never reported as finished.
     void nothingToExtractIsSaidAndNotFinished_data()
     {
