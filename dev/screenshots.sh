@@ -1,6 +1,6 @@
 #!/bin/bash
 # Takes the README's screenshots under Xvfb with openbox and a CJK font: the icon on a desktop,
-# its menu, both job windows and the options window. Usage: dev/screenshots.sh [BUILD_DIR]
+# its tooltip, its menu, both job windows and the options window. Usage: dev/screenshots.sh [BUILD_DIR]
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
@@ -24,6 +24,16 @@ spawn "$BIN/pellum"
 wait_window '^tembrel$' >/dev/null || fail "the icon did not appear"
 sleep 0.5
 import -window root -crop 220x160+40+40 "$OUT/icon.png"
+
+# The icon's tooltip: hover, then wait for the tooltip window to map.
+windows() { xdotool search --onlyvisible --classname pellum 2>/dev/null | wc -l; }
+before=$(windows)
+xdotool mousemove 120 130; sleep 0.2; xdotool mousemove 130 140
+for _ in $(seq 50); do [ "$(windows)" -gt "$before" ] && break; sleep 0.1; done
+[ "$(windows)" -gt "$before" ] || fail "the icon's tooltip did not show"
+sleep 0.3
+import -window root -crop 520x120+80+80 "$OUT/tooltip.png"
+xdotool mousemove 700 550; sleep 0.5
 
 xdotool mousemove 130 140 click 3
 sleep 0.7

@@ -150,9 +150,11 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
     if (entries.isEmpty())
         return outcome;
     const QString directory = QFileInfo(archivePath).absolutePath();
-    if (!QFileInfo(directory).isDir()) {
+    // A target directory that is not there yet is made, parents and all, as the extraction
+    // destination is.
+    if (!QFileInfo(directory).isDir() && !QDir().mkpath(directory)) {
         outcome.setupFailure =
-            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 が見つかりません。ﾃﾞｨﾚｸﾄﾘを作るか、別のﾃﾞｨﾚｸﾄﾘを選んでください。").arg(directory);
+            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 を作れませんでした。書き込みできる場所を選ぶか、同じ名前のﾌｧｲﾙがないか確かめてください。").arg(directory);
         return outcome;
     }
 

@@ -43,9 +43,9 @@ struct SetAside {
 };
 
 struct FreezeOutcome {
-    // Set when the job could not start its work at all (plug-in missing, no such target
-    // directory, old archive could not be moved aside); then no entry was tried and no file
-    // was changed.
+    // Set when the job could not start its work at all (plug-in missing, a target directory
+    // that could not be made, old archive could not be moved aside); then no entry was tried
+    // and no file was changed.
     QString setupFailure;
     QString setupDetail;          // English
     QList<EntryFailure> failures;

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -16,9 +17,11 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include "freeze/FreezeRun.h"
 #include "services/Choosers.h"
+#include "services/ComboText.h"
 #include "services/Desktop.h"
 #include "services/JobRunner.h"
 #include "services/Session.h"
@@ -78,6 +81,7 @@ void freezeform::createControls()
     Text2 = Placed(new QComboBox(Frame3), "Text2", 1440, 600, 4935, 300);
     Text2->setEditable(true);
     Text2->setInsertPolicy(QComboBox::NoInsert);
+    KeepTypedText(Text2);
     Command1 = Placed(new QPushButton(QStringLiteral("..."), Frame3), "Command1", 6480, 600, 255, 255);
     Command1->setToolTip(QStringLiteral("参照"));
 
@@ -95,6 +99,9 @@ void freezeform::createControls()
     freezebutton = Placed(new QPushButton(QStringLiteral("圧縮"), Frame3), "freezebutton", 3600, 1920, 975, 255);
     tofreeze = Placed(new QPushButton(QStringLiteral("解凍..."), Frame3), "tofreeze", 4680, 1920, 975, 255);
     endbutton = Placed(new QPushButton(QStringLiteral("閉じる"), Frame3), "endbutton", 5760, 1920, 975, 255);
+    for (QPushButton* button : Frame3->findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+    freezebutton->setDefault(true);
 
     // Below the client area, out of sight; it takes no focus, so Tab never lands on it.
     Text = Placed(new QLineEdit(QStringLiteral("Text3"), client), "Text", 6600, 2880, 150, 270);
@@ -184,7 +191,7 @@ void freezeform::savedata()
 
 void freezeform::pickDirectory()
 {
-    const QString chosen = PickFolder(QStringLiteral("圧縮先ディレクトリの指定"));
+    const QString chosen = PickFolder(QStringLiteral("圧縮先ディレクトリの指定"), session_.options.DefaultBrowseDir);
     if (!chosen.isEmpty())
         Text2->setEditText(chosen);
 }
@@ -335,7 +342,8 @@ void freezeform::applyOutcome(const FreezeOutcome& outcome, const QString& archi
             const FreezeReport report = FailureMessage(outcome, archivePath);
             desktop().showMessage(this, report.text, kTitle, report.detail);
         } else if (Check1->isChecked()) {
-            desktop().showMessage(this, QStringLiteral("圧縮が終了しました"), kTitle);
+            desktop().showFinished(this, QStringLiteral("圧縮が終了しました"), kTitle,
+                                   QFileInfo(archivePath).absolutePath());
         }
     }
     if (!self)
@@ -357,4 +365,20 @@ void freezeform::applyOutcome(const FreezeOutcome& outcome, const QString& archi
     activateWindow();
     emit dropReceptionWanted(true);
     emit jobFinished();
+}
+
+void freezeform::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button is pressed by its own auto-default handling before the key gets here.
+        if (freezebutton->isEnabled())
+            freezebutton->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        closeWindow();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }

@@ -77,6 +77,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses the focused button, else the main one; Esc takes the close path.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

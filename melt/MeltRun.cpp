@@ -41,6 +41,27 @@ QString ArchiveStem(const QString& entry)
     return trimmedBlanks(name);
 }
 
+QString NothingToExtract(const QStringList& entries)
+{
+    QStringList named, archives;
+    for (const QString& entry : entries) {
+        if (entry.trimmed().isEmpty())
+            continue;
+        named << entry;
+        if (ArchiveKindOf(entry) != ArchiveKind::None) {
+            if (QFileInfo(entry).isFile())
+                return {};
+            archives << entry;
+        }
+    }
+    if (named.isEmpty())
+        return QStringLiteral("解凍する書庫が指定されていないか、見つかりません。書庫ﾌｧｲﾙ名を指定してください。");
+    if (archives.isEmpty())
+        return QStringLiteral("LZH、ZIPの書庫ではありません。拡張子が .lzh か .zip の書庫を指定してください。\n") +
+               named.join(QLatin1Char('\n'));
+    return QStringLiteral("書庫が見つかりません。書庫ﾌｧｲﾙ名と場所を確かめてください。\n") + archives.join(QLatin1Char('\n'));
+}
+
 QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& destination, const QString& stem,
                     bool intoStemDirectory)
 {
@@ -48,6 +69,38 @@ QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& des
     const QString prefix = kind == ArchiveKind::Lha ? QStringLiteral("x -n ") : QStringLiteral("-xv --i ");
     const QString output = intoStemDirectory ? destination + stem + QLatin1Char('/') : destination;
     return prefix + q + archive + q + QLatin1Char(' ') + q + output + q;
+}
+
+std::optional<QStringList> ListedMembers(ArchiveKind kind, const QString& archive, Pack::Archivers& archivers)
+{
+    const QChar q = QLatin1Char('"');
+    const Pack::CommandResult listed =
+        kind == ArchiveKind::Lha ? archivers.runForText(Pack::Plugin::Unlha, QStringLiteral("l ") + q + archive + q)
+                                 : archivers.runForText(Pack::Plugin::UnZip, QStringLiteral("-l ") + q + archive + q);
+    // A list that does not end with its line's end was cut short.
+    if (!listed.ok() || (!listed.message.isEmpty() && !listed.message.endsWith(QLatin1Char('\n'))))
+        return std::nullopt;
+    QStringList members = listed.message.split(QLatin1Char('\n'));
+    members.removeLast();
+    for (QString& member : members) {
+        if (kind == ArchiveKind::Zip)
+            member.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        while (member.startsWith(QLatin1Char('/')) || member.startsWith(QLatin1String("./")))
+            member.remove(0, member.startsWith(QLatin1Char('/')) ? 1 : 2);
+    }
+    return members;
+}
+
+bool AllBelowFolder(const QStringList& members, const QString& stem)
+{
+    if (members.isEmpty() || stem.isEmpty())
+        return false;
+    const QString folder = stem + QLatin1Char('/');
+    for (const QString& member : members) {
+        if (!member.startsWith(folder))
+            return false;
+    }
+    return true;
 }
 
 QString MovedArchivePath(const QString& moveDirectory, const QString& stem, ArchiveKind kind)
@@ -127,10 +180,17 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
             outcome.slashFrom = 0;
         }
         done.stem = ArchiveStem(entry);
-        context.beginArchive(entry, job.intoStemDirectory ? outcome.destination + done.stem : outcome.destination);
         try {
-            done.result = archivers.run(
-                plugin, MeltCommand(done.kind, entry, outcome.destination, done.stem, job.intoStemDirectory), &context);
+            // Decided from the list before anything is written: an archive that holds only its own
+            // folder gets no second one around it.
+            bool intoStem = job.intoStemDirectory;
+            if (intoStem) {
+                const std::optional<QStringList> members = ListedMembers(done.kind, entry, archivers);
+                intoStem = !members || !AllBelowFolder(*members, done.stem);
+            }
+            context.beginArchive(entry, intoStem ? outcome.destination + done.stem : outcome.destination);
+            done.result =
+                archivers.run(plugin, MeltCommand(done.kind, entry, outcome.destination, done.stem, intoStem), &context);
         } catch (const Pack::ArchiverMissing& missing) {
             done.state = EntryOutcome::State::PluginMissing;
             done.detail = QString::fromStdString(missing.what());

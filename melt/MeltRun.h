@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "services/ArchiveKind.h"
 #include "services/Pack.h"
@@ -20,10 +21,23 @@ ArchiveKind ArchiveKindOf(const QString& entry);
 // "/in/foo.lzh" gives "foo", "/in/.lzh" gives "".
 QString ArchiveStem(const QString& entry);
 
+// Why a job over `entries` would extract nothing at all (no name, no .lzh/.zip name, or no
+// such archive), in Japanese with what to do; empty when some archive is there to extract.
+QString NothingToExtract(const QStringList& entries);
+
 // The plug-in command that extracts `archive` into `destination` (which ends in "/"), or into
 // destination + stem + "/" when `intoStemDirectory` is set.
 QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& destination, const QString& stem,
                     bool intoStemDirectory);
+
+// The member names of `archive` from its plug-in's list command, each cleaned as extraction
+// cleans it (leading "/" and "./" dropped; for ZIP a backslash separates); nullopt when the
+// archive could not be listed whole.
+std::optional<QStringList> ListedMembers(ArchiveKind kind, const QString& archive, Pack::Archivers& archivers);
+
+// Whether every member sits below the folder `stem` ("stem/..."), so that extracting into a
+// folder of that name would double it.
+bool AllBelowFolder(const QStringList& members, const QString& stem);
 
 // Where the move follow-up puts an archive: the directory as typed, "/", the stem and the
 // kind's extension in lower case.
@@ -37,7 +51,7 @@ QString MoveArchive(const QString& archive, const QString& target);
 struct MeltJob {
     QStringList entries;           // in order; names that are not archives are passed over
     QString destination;           // as typed; gains "/" from the first archive whose plug-in answers
-    bool intoStemDirectory = false;
+    bool intoStemDirectory = false;  // except for an archive whose members all sit in that folder already
 };
 
 struct EntryOutcome {

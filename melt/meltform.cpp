@@ -5,7 +5,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -16,6 +18,7 @@
 #include "melt/MeltEnding.h"
 #include "melt/MeltRun.h"
 #include "services/Choosers.h"
+#include "services/ComboText.h"
 #include "services/Desktop.h"
 #include "services/JobRunner.h"
 #include "services/Session.h"
@@ -70,6 +73,7 @@ void meltform::createControls()
     Text2->setEditable(true);
     // The list is the history alone: typing a directory and pressing Enter adds no row.
     Text2->setInsertPolicy(QComboBox::NoInsert);
+    KeepTypedText(Text2);
     PlaceInTwips(Text2, 1440, 600, 4935, 300);
     Command1 = browseButton(Frame2, "Command1");
     PlaceInTwips(Command1, 6480, 600, 255, 255);
@@ -86,6 +90,9 @@ void meltform::createControls()
     meltbutton = Placed(new QPushButton(QStringLiteral("解凍"), Frame2), "meltbutton", 3600, 3000, 975, 255);
     tomelt = Placed(new QPushButton(QStringLiteral("圧縮..."), Frame2), "tomelt", 4680, 3000, 975, 255);
     endbutton = Placed(new QPushButton(QStringLiteral("閉じる"), Frame2), "endbutton", 5760, 3000, 975, 255);
+    for (QPushButton* button : Frame2->findChildren<QPushButton*>())
+        button->setAutoDefault(true);
+    meltbutton->setDefault(true);
 }
 
 void meltform::createFollowUpFrame()
@@ -277,8 +284,16 @@ void meltform::meltArchives()
         desktop().showMessage(this, kOneJobAtATime, kTitle);
         return;
     }
-    // Refused before anything happens: an empty destination would mean the file-system root,
-    // and an empty move directory would put the archives who knows where.
+    // Refused before anything happens: a job with nothing to extract would end as "finished",
+    // an empty destination would mean the file-system root, and an empty move directory would
+    // put the archives who knows where.
+    const QString nothing = NothingToExtract(session_.DroppedCount <= 1
+                                                 ? QStringList{Text1->text()}
+                                                 : session_.DroppedFiles.mid(0, session_.DroppedCount));
+    if (!nothing.isEmpty()) {
+        desktop().showMessage(this, nothing, kTitle);
+        return;
+    }
     if (Text2->currentText().trimmed().isEmpty()) {
         desktop().showMessage(this, QStringLiteral("解凍先ディレクトリを指定してください。"), kTitle);
         return;
@@ -356,7 +371,8 @@ void meltform::applyOutcome(const MeltOutcome& outcome)
             const Report report = ReportOf(problems, outcome.cancelled);
             desktop().showMessage(this, report.text, kTitle, report.detail);
         } else if (Check2->isChecked()) {
-            desktop().showMessage(this, QStringLiteral("解凍が終了しました"), kTitle);
+            desktop().showFinished(this, QStringLiteral("解凍が終了しました"), kTitle,
+                                   QDir(outcome.destination).absolutePath());
         }
     }
     if (!self)
@@ -385,14 +401,14 @@ void meltform::pickArchive()
 
 void meltform::pickDestination()
 {
-    const QString chosen = PickFolder(QStringLiteral("解凍先ディレクトリの指定"));
+    const QString chosen = PickFolder(QStringLiteral("解凍先ディレクトリの指定"), session_.options.DefaultBrowseDir);
     if (!chosen.isEmpty())
         Text2->setEditText(chosen);
 }
 
 void meltform::pickMoveDirectory()
 {
-    const QString chosen = PickFolder(QStringLiteral("移動先ﾃﾞｨﾚｸﾄﾘの指定"));
+    const QString chosen = PickFolder(QStringLiteral("移動先ﾃﾞｨﾚｸﾄﾘの指定"), session_.options.DefaultBrowseDir);
     if (!chosen.isEmpty())
         Text3->setText(chosen);
 }
@@ -406,4 +422,20 @@ void meltform::closeEvent(QCloseEvent* event)
     // The title bar's close takes the close button's path, so nothing is left half done.
     event->ignore();
     closeWindow();
+}
+
+void meltform::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A focused button is pressed by its own auto-default handling before the key gets here.
+        if (meltbutton->isEnabled())
+            meltbutton->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        closeWindow();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }

@@ -99,7 +99,7 @@ void Form1::pickSoundFile()
 
 void Form1::pickBrowseDirectory()
 {
-    const QString chosen = PickFolder(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"));
+    const QString chosen = PickFolder(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), Text3->text());
     if (!chosen.isEmpty())
         Text3->setText(chosen);
 }

@@ -8,15 +8,23 @@
 
 #include "services/Desktop.h"
 
+QString StartingDirectory(const QString& setting)
+{
+    return !setting.isEmpty() && QFileInfo(setting).isDir() ? setting : QDir::homePath();
+}
+
 QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title)
 {
     const QStringList parts = filter.split(QChar(u'\0'));
     const QString description = parts.value(0);
     const QString patterns = parts.value(1, QStringLiteral("*"));
-    return desktop().pickFile(owner, description, patterns, initialDirectory, title);
+    return desktop().pickFile(owner, description, patterns, StartingDirectory(initialDirectory), title);
 }
 
-QString PickFolder(const QString& title) { return desktop().pickFolder(title); }
+QString PickFolder(const QString& title, const QString& initialDirectory)
+{
+    return desktop().pickFolder(title, StartingDirectory(initialDirectory));
+}
 
 QString ToLongPath(const QString& path)
 {

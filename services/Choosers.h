@@ -6,11 +6,14 @@
 
 class QWidget;
 
+// Where a chooser opens: `setting` when it names an existing directory, else the home folder.
+QString StartingDirectory(const QString& setting);
 // `filter` is pairs of description, NUL, ";"-separated patterns (e.g. "WAVﾌｧｲﾙ" NUL "*.wav");
-// the first pair is used. Returns the chosen existing file's whole path.
+// the first pair is used. Opens in StartingDirectory(initialDirectory). Returns the chosen
+// existing file's whole path.
 QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title);
-// Returns the chosen directory's whole path.
-QString PickFolder(const QString& title);
+// Opens in StartingDirectory(initialDirectory). Returns the chosen directory's whole path.
+QString PickFolder(const QString& title, const QString& initialDirectory);
 // The absolute form of `path` with every component looked up on disk, hidden entries
 // included; empty when some component does not exist.
 QString ToLongPath(const QString& path);

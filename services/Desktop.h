@@ -20,13 +20,18 @@ public:
     // icon; `detail`, when given, under the box's "詳細" part.
     virtual void showMessage(QWidget* parent, const QString& text, const QString& title,
                              const QString& detail = {}) = 0;
+    // The message of a finished job, with a second button "ﾌｫﾙﾀﾞを開く" that opens `folder`
+    // through openFolder.
+    virtual void showFinished(QWidget* parent, const QString& text, const QString& title, const QString& folder) = 0;
+    // Opens `folder` in the user's file manager; false when nothing could.
+    virtual bool openFolder(const QString& folder) = 0;
     // A question with はい / いいえ; true for はい.
     virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
     // One existing file; empty when cancelled. `patterns` is a ";"-separated list ("*.lzh;*.zip").
     virtual QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,
                              const QString& initialDirectory, const QString& title) = 0;
     // One existing directory; empty when cancelled.
-    virtual QString pickFolder(const QString& title) = 0;
+    virtual QString pickFolder(const QString& title, const QString& initialDirectory) = 0;
     virtual bool moveToTrash(const QString& path) = 0;
 
     // The password for an encrypted archive; nullopt when the user gives up. `again` after a

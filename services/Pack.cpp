@@ -144,6 +144,23 @@ int PluginLoader::version(Plugin plugin)
 
 CommandResult PluginLoader::run(Plugin plugin, const QString& command, Listener* listener)
 {
+    return runWithBuffer(plugin, command, listener, 4096);
+}
+
+CommandResult PluginLoader::runForText(Plugin plugin, const QString& command)
+{
+    // The plug-in cuts its message to the buffer at a character boundary, up to 3 bytes short.
+    for (int size = 1 << 16;; size *= 4) {
+        CommandResult result = runWithBuffer(plugin, command, nullptr, size);
+        if (result.message.toUtf8().size() < size - 4)
+            return result;
+        if (size >= (1 << 26))
+            return {Internal, QStringLiteral("the answer is longer than 64 MiB"), {}};
+    }
+}
+
+CommandResult PluginLoader::runWithBuffer(Plugin plugin, const QString& command, Listener* listener, int bufferSize)
+{
     const auto function = reinterpret_cast<ArchiverRunFn>(entry(plugin, runSymbol(plugin)));
     Listener silent;
     RunContext context{listener ? listener : &silent, {}};
@@ -154,7 +171,7 @@ CommandResult PluginLoader::run(Plugin plugin, const QString& command, Listener*
     callbacks.passphrase = &RunContext::passphrase;
     callbacks.exists = &RunContext::exists;
     callbacks.failure = &RunContext::failure;
-    QByteArray output(4096, '\0');
+    QByteArray output(bufferSize, '\0');
     CommandResult result;
     result.code = function(command.toUtf8().constData(), &callbacks, output.data(), static_cast<uint32_t>(output.size()));
     result.message = QString::fromUtf8(output.constData());

@@ -97,6 +97,8 @@ public:
     virtual int version(Plugin plugin) = 0;
     // Runs one command; throws ArchiverMissing without a loadable plug-in.
     virtual CommandResult run(Plugin plugin, const QString& command, Listener* listener = nullptr) = 0;
+    // Runs a command whose answer is its message (a list of members), with room for all of it.
+    virtual CommandResult runForText(Plugin plugin, const QString& command) { return run(plugin, command); }
 };
 
 // The real plug-ins. They stay loaded for the loader's life once loaded.
@@ -111,9 +113,13 @@ public:
 
     int version(Plugin plugin) override;
     CommandResult run(Plugin plugin, const QString& command, Listener* listener = nullptr) override;
+    // Runs the command again with a larger buffer while its message fills the buffer, so it is
+    // only for commands that change nothing.
+    CommandResult runForText(Plugin plugin, const QString& command) override;
 
 private:
     void* entry(Plugin plugin, const char* symbol);
+    CommandResult runWithBuffer(Plugin plugin, const QString& command, Listener* listener, int bufferSize);
 
     mutable QMutex mutex_;
     QString directory_;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QAudioDevice>
+#include <QDesktopServices>
 #include <QMediaDevices>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,6 +44,19 @@ public:
         box.exec();
     }
 
+    void showFinished(QWidget* parent, const QString& text, const QString& title, const QString& folder) override
+    {
+        QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QApplication::applicationName() : title, text,
+                        QMessageBox::Ok, parent);
+        QPushButton* open = box.addButton(QStringLiteral("ﾌｫﾙﾀﾞを開く"), QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        if (box.clickedButton() == open)
+            openFolder(folder);
+    }
+
+    bool openFolder(const QString& folder) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
+
     bool askYesNo(QWidget* parent, const QString& text, const QString& title) override
     {
         QMessageBox box(QMessageBox::Question, title.isEmpty() ? QApplication::applicationName() : title, text,
@@ -78,9 +92,9 @@ public:
         return dialog.selectedFiles().constFirst();
     }
 
-    QString pickFolder(const QString& title) override
+    QString pickFolder(const QString& title, const QString& initialDirectory) override
     {
-        return QFileDialog::getExistingDirectory(nullptr, title, QDir::rootPath(), QFileDialog::ShowDirsOnly);
+        return QFileDialog::getExistingDirectory(nullptr, title, initialDirectory, QFileDialog::ShowDirsOnly);
     }
 
     bool moveToTrash(const QString& path) override

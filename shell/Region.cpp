@@ -37,3 +37,14 @@ void AddRectToRegion(QRegion& region, int left, int top, int right, int bottom)
 {
     region += QRegion(left, top, right - left, bottom - top);
 }
+
+QImage WithKeyTransparent(const QImage& picture, QRgb key)
+{
+    QImage shown = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < shown.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(shown.scanLine(y));
+        for (int x = 0; x < shown.width(); ++x)
+            line[x] = (line[x] & 0xFFFFFF) == (key & 0xFFFFFF) ? 0 : (line[x] | 0xFF000000u);
+    }
+    return shown;
+}

@@ -19,5 +19,9 @@ struct IconRun {
 // differs from `key` in any of red, green or blue. Runs never continue into the next row.
 void ScanBitmapRuns(QVector<IconRun>& runs, QRgb key, const QImage& picture);
 
+// The picture in ARGB with the pixels of the key colour (red, green and blue alike) fully
+// transparent and every other pixel opaque: the shape for platforms that take no mask.
+QImage WithKeyTransparent(const QImage& picture, QRgb key);
+
 // Unites the rectangle (right and bottom exclusive) into `region`.
 void AddRectToRegion(QRegion& region, int left, int top, int right, int bottom);

@@ -30,6 +30,13 @@ iconform::iconform()
     setWindowTitle(QStringLiteral("tembrel"));
     Picture1 = IconPicture();
     setFixedSize(Picture1.size());
+    // The mask shapes the window where the platform takes one (X11); where it does not
+    // (Wayland), the key colour's pixels are see-through instead of showing as a magenta box.
+    shown_ = WithKeyTransparent(Picture1, Picture1.pixel(0, 0));
+    setAttribute(Qt::WA_TranslucentBackground);
+    // The icon is never the active window, and its hint must show all the same.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    setToolTip(QStringLiteral("ﾌｧｲﾙやﾌｫﾙﾀﾞをﾄﾞﾛｯﾌﾟすると圧縮、書庫をﾄﾞﾛｯﾌﾟすると解凍します。右ｸﾘｯｸでﾒﾆｭｰ"));
 
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
@@ -104,7 +111,8 @@ void iconform::closeEvent(QCloseEvent* event)
 void iconform::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, Picture1);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, shown_);
 }
 
 void iconform::mousePressEvent(QMouseEvent* event)

@@ -46,6 +46,7 @@ protected:
 private:
     void onTimer2();
 
+    QImage shown_;  // Picture1 with the key colour transparent
     QPoint grabOffset_;
     bool dragging_ = false;
     bool systemMoveTried_ = false;

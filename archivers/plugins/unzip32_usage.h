@@ -5,6 +5,8 @@ inline constexpr char kUnzipUsage[] =
     "libunzip32.so  extracts ZIP archives\n"
     "  -xv --i \"ARCHIVE.zip\" \"/dest/dir/\"         extract everything with paths into /dest/dir,\n"
     "                                             creating it\n"
+    "  -l \"ARCHIVE.zip\"                             list the member names, one per line, decoded\n"
+    "                                             as extraction decodes them\n"
     "  Names are read as UTF-8 when the archive marks them so (or carries a Unicode path),\n"
     "  else as UTF-8, CP932 or CP437, whichever fits; a name ends at a NUL byte. Entries that\n"
     "  would land outside the destination, links pointing outside it, and devices, FIFOs and\n"

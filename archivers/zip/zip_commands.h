@@ -23,6 +23,7 @@ ArcResult runZipCommand(std::string_view command);
 
 // unzip32: `[switches] ARCHIVE DEST/`: extracts everything with paths under DEST, creating it.
 // Switches: -x (extract), -v, --i, -n, -n1, -q, -o, combinable as "-xv"; all extract the same way.
+// `-l ARCHIVE` lists instead: the message holds every member's decoded name, one per line.
 ArcResult runUnzipCommand(std::string_view command, Job& job);
 ArcResult runUnzipCommand(std::string_view command);
 

@@ -285,6 +285,7 @@ private slots:
         QTest::newRow("endbutton") << "endbutton";
         QTest::newRow("mend") << "mend";
         QTest::newRow("title bar") << "title bar";
+        QTest::newRow("Esc in the directory") << "Esc";
     }
     void everyClosePathSavesAndHandsDropsToTheIcon()
     {
@@ -297,6 +298,8 @@ private slots:
             window->endbutton->click();
         else if (how == "mend")
             window->mend->trigger();
+        else if (how == "Esc")
+            QTest::keyClick(window->Text2, Qt::Key_Escape);
         else
             window->close();
         QVERIFY(!ExistingFreezeWindow());

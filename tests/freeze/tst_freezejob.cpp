@@ -125,6 +125,23 @@ private slots:
     }
 
     // With an engine that counts no bytes, the bar moves by the entries done.
+    // Enter in the name field packs, as 圧縮 does; with nothing dropped it does nothing.
+    void enterPacksWhenTheButtonCan_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("files waiting") << true;
+        QTest::newRow("nothing dropped") << false;
+    }
+    void enterPacksWhenTheButtonCan()
+    {
+        QFETCH(bool, dropped);
+        freezeform* window = openWith(dropped ? QStringList{dir_.path() + "/src/a.txt"} : QStringList{}, "k.zip");
+        QCOMPARE(window->freezebutton->isEnabled(), dropped);
+        QTest::keyClick(window->Text1, Qt::Key_Return);
+        WAIT_FOR_JOB();
+        QCOMPARE(engine_->commands().size(), dropped ? 1 : 0);
+    }
+
     void theBarMovesByEntries()
     {
         // Shared with the job, which may outlive this function when a check fails.

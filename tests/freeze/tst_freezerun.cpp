@@ -379,17 +379,36 @@ private slots:
         QCOMPARE(window->FreezeDirHistory.first(), out() + "/");
     }
 
-    void aMissingTargetDirectoryIsNamedOnce()
+    void aMissingTargetDirectoryIsMadeOrNamedOnce_data()
     {
+        QTest::addColumn<QString>("directory");
+        QTest::addColumn<bool>("made");
+        QTest::newRow("with its parents") << "/not here/deeper" << true;
+        QTest::newRow("below a file") << "/file/below" << false;
+    }
+    void aMissingTargetDirectoryIsMadeOrNamedOnce()
+    {
+        QFETCH(QString, directory);
+        QFETCH(bool, made);
+        QDir().mkpath(out());
+        QFile(out() + "/file").open(QIODevice::WriteOnly);
         freezeform* window = openWith({src() + "/README", src() + "/notes.txt"});
+        window->Check1->setChecked(true);
         window->Text1->setText("n");
-        window->Text2->setEditText(out() + "/not here");
+        window->Text2->setEditText(out() + directory);
         window->freezebutton->click();
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.messages.size(), 1);
-        QCOMPARE(desktop_->fake.messages[0].text,
-                 "圧縮できませんでした。\n圧縮先ﾃﾞｨﾚｸﾄﾘ " + out() + "/not here が見つかりません。ﾃﾞｨﾚｸﾄﾘを作るか、別のﾃﾞｨﾚｸﾄﾘを選んでください。");
-        QVERIFY(!QFileInfo::exists(out() + "/not here"));
+        if (made) {
+            QCOMPARE(desktop_->fake.messages[0].text, kDone);
+            QCOMPARE(QDir(out() + directory).entryList(QDir::Files).size(), 1);
+            QCOMPARE(desktop_->fake.finishedFolders, QStringList{out() + directory});
+        } else {
+            QCOMPARE(desktop_->fake.messages[0].text,
+                     "圧縮できませんでした。\n圧縮先ﾃﾞｨﾚｸﾄﾘ " + out() + directory +
+                         " を作れませんでした。書き込みできる場所を選ぶか、同じ名前のﾌｧｲﾙがないか確かめてください。");
+            QVERIFY(!QFileInfo::exists(out() + directory));
+        }
     }
 
     void closingAfterTheRunSavesAndHandsDropsToTheIcon()

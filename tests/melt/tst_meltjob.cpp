@@ -83,6 +83,11 @@ class MeltJobTest : public QObject {
 
     meltform* openWith(const QStringList& archives, int followUp = 0)
     {
+        // The window extracts only archives that are there; the scripted engine never reads them.
+        for (const QString& archive : archives) {
+            if (!QFile::exists(archive))
+                writeFile(archive, {});
+        }
         session().RecordDroppedFiles(archives);
         UnhookDropWindow(IconWindow());
         meltform* melt = MeltWindow();
@@ -126,6 +131,89 @@ private slots:
         QCOMPARE(outcome.destination, QString("/out/"));
         QCOMPARE(outcome.slashFrom, 2);
         QVERIFY(!outcome.cancelled);
+    }
+
+    // The folder named after the archive is left out only when the whole list sits inside it.
+    void anArchiveOfItsOwnFolderIsNotDoubled_data()
+    {
+        QTest::addColumn<QString>("archive");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("listing");
+        QTest::addColumn<bool>("doubled");
+        QTest::newRow("all inside") << "/in/b.zip" << 0 << "/b/x\n./b/y/z\nb/\n" << false;
+        QTest::newRow("zip backslash") << "/in/b.zip" << 0 << "b\\x\n" << false;
+        QTest::newRow("lzh backslash") << "/in/b.lzh" << 0 << "b\\x\n" << true;
+        QTest::newRow("lzh inside") << "/in/b.lzh" << 0 << "b/\nb/x\n" << false;
+        QTest::newRow("one outside") << "/in/b.zip" << 0 << "b/x\nc\n" << true;
+        QTest::newRow("a file of the name") << "/in/b.zip" << 0 << "b\n" << true;
+        QTest::newRow("another case") << "/in/b.zip" << 0 << "B/x\n" << true;
+        QTest::newRow("cut short") << "/in/b.zip" << 0 << "b/x\nc" << true;
+        QTest::newRow("empty") << "/in/b.zip" << 0 << "" << true;
+        QTest::newRow("not listed") << "/in/b.zip" << int(Pack::ArchiveCorrupt) << "b/x\n" << true;
+    }
+    void anArchiveOfItsOwnFolderIsNotDoubled()
+    {
+        QFETCH(QString, archive);
+        QFETCH(int, code);
+        QFETCH(QString, listing);
+        QFETCH(bool, doubled);
+        QStringList lists;
+        engine_->lister = [&](Pack::Plugin, const QString& command) {
+            lists << command;
+            return Pack::CommandResult{code, listing, {}};
+        };
+        ScriptedContext context;
+        RunMeltJob({{archive}, "/out", true}, *engine_, context);
+        QCOMPARE(lists, QStringList{(archive.endsWith("zip") ? "-l \"" : "l \"") + archive + "\""});
+        QCOMPARE(engine_->commands().size(), 1);
+        QVERIFY(engine_->commands()[0].endsWith(doubled ? "\"/out/b/\"" : "\"/out/\""));
+    }
+
+    // Enter presses the focused button, else 解凍; Esc closes from any field.
+    void theKeyboardRunsAndCloses_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("runs");
+        QTest::newRow("Enter in the archive") << "Text1" << int(Qt::Key_Return) << true;
+        QTest::newRow("keypad Enter in the destination") << "Text2" << int(Qt::Key_Enter) << true;
+        QTest::newRow("Enter on a tick") << "Check1" << int(Qt::Key_Return) << true;
+        QTest::newRow("Enter on 閉じる") << "endbutton" << int(Qt::Key_Return) << false;
+        QTest::newRow("Esc in the destination") << "Text2" << int(Qt::Key_Escape) << false;
+    }
+    void theKeyboardRunsAndCloses()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(bool, runs);
+        meltform* melt = openWith({dir_.path() + "/in/a.zip"});
+        QTest::keyClick(melt->findChild<QWidget*>(focus), Qt::Key(key));
+        WAIT_FOR_JOB();
+        QCOMPARE(engine_->commands().size(), runs ? 1 : 0);
+        QCOMPARE(ExistingMeltWindow() != nullptr, runs);
+    }
+
+    // What is typed into the destination is what the job gets, whatever the history holds.
+    void theDestinationIsTakenAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("another case") << "/OUT/h1";
+        QTest::newRow("the start of a row") << "/out/h";
+        QTest::newRow("a row with more") << "/out/h1/more";
+    }
+    void theDestinationIsTakenAsTyped()
+    {
+        QFETCH(QString, typed);
+        WriteRaw("mdir1", "/out/h1/");
+        WriteRaw("mdir2", "/out/h2/");
+        meltform* melt = openWith({dir_.path() + "/in/a.zip"});
+        melt->Text2->clearEditText();
+        QTest::keyClicks(melt->Text2, typed);
+        QCOMPARE(melt->Text2->currentText(), typed);
+        QTest::keyClick(melt->Text2, Qt::Key_Return);
+        WAIT_FOR_JOB();
+        QCOMPARE(engine_->commands().size(), 1);
+        QVERIFY2(engine_->commands()[0].endsWith("\"" + typed + "/\""), qPrintable(engine_->commands()[0]));
     }
 
     void cancellingStopsAtThatPoint_data()

@@ -199,6 +199,7 @@ private slots:
     void oneZipIntoItsStemDirectory()
     {
         ScopedFakeDesktop scoped;
+        scoped.fake.openTheFolder = true;
         const QString archive = in_ + "/Foo.zip";
         makeArchive(archive, kTree);
         meltform* melt = openMelt(archive, out_);
@@ -211,6 +212,7 @@ private slots:
         QCOMPARE(rows(melt->Text2).mid(0, 5), (QStringList{out_ + "/", "", "", "", ""}));
         QCOMPARE(session().DroppedFiles[0], archive);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+        QCOMPARE(scoped.fake.openedFolders, QStringList{out_});  // the destination, not its sub-folder
         QCOMPARE(scoped.fake.beeps, 1);
         QVERIFY(QFile::exists(archive));
         QVERIFY(melt->isVisible());
@@ -282,28 +284,121 @@ private slots:
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
-    // The history takes the destination as it is after the run; nothing else needs an archive.
+    // The history takes the destination as it is after the run.
     void theHistoryShiftsOnlyForANewDestination()
     {
         ScopedFakeDesktop scoped;
+        const QString archive = in_ + "/a.zip";
+        makeArchive(archive, kTree);
+        const auto h = [this](const QString& name) { return out_ + "/" + name + "/"; };
         for (int i = 1; i <= 5; ++i)
-            WriteRaw(QString("mdir%1").arg(i), QString("/h%1/").arg(i));
-        meltform* melt = openMelt("", "/h3/");
+            WriteRaw(QString("mdir%1").arg(i), h(QString("h%1").arg(i)));
+        meltform* melt = openMelt(archive, h("h3"));
         melt->meltbutton->click();
         WAIT_FOR_JOB();
-        QCOMPARE(rows(melt->Text2), (QStringList{"/h1/", "/h2/", "/h3/", "/h4/", "/h5/"}));
+        QCOMPARE(rows(melt->Text2), (QStringList{h("h1"), h("h2"), h("h3"), h("h4"), h("h5")}));
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QCOMPARE(scoped.fake.beeps, 1);
 
-        melt->Text2->setEditText("/H3/");
+        melt->Text2->setEditText(h("H3"));
         melt->meltbutton->click();
         WAIT_FOR_JOB();
-        QCOMPARE(session().MeltDirHistory, (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", ""}));
-        QCOMPARE(rows(melt->Text2).mid(0, 6), (QStringList{"/H3/", "/h1/", "/h2/", "/h3/", "/h4/", "/h1/"}));
+        QCOMPARE(session().MeltDirHistory, (QStringList{h("H3"), h("h1"), h("h2"), h("h3"), h("h4"), ""}));
+        QCOMPARE(rows(melt->Text2).mid(0, 6), (QStringList{h("H3"), h("h1"), h("h2"), h("h3"), h("h4"), h("h1")}));
         QCOMPARE(rows(melt->Text2).size(), 10);
         melt->endbutton->click();
-        QCOMPARE(StoredText("mdir1"), QString("/H3/"));
-        QCOMPARE(StoredText("mdir5"), QString("/h4/"));
+        QCOMPARE(StoredText("mdir1"), h("H3"));
+        QCOMPARE(StoredText("mdir5"), h("h4"));
+    }
+
+    // With 書庫名でﾃﾞｨﾚｸﾄﾘ作成, an archive that holds only its own folder gets no second one.
+    void anArchiveOfItsOwnFolderIsNotDoubled_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("members");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList inside{"Same/a.txt", "Same/日本/b.txt"};
+        QTest::newRow("zip") << "Same.zip" << inside << inside;
+        QTest::newRow("lzh") << "Same.lzh" << inside << inside;
+        QTest::newRow("beside a file") << "Same.zip" << QStringList{"Same/a.txt", "c.txt"}
+                                       << QStringList{"Same/Same/a.txt", "Same/c.txt"};
+        QTest::newRow("another case") << "Same.lzh" << QStringList{"same/a.txt"} << QStringList{"Same/same/a.txt"};
+    }
+    void anArchiveOfItsOwnFolderIsNotDoubled()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, members);
+        QFETCH(QStringList, expected);
+        ScopedFakeDesktop scoped;
+        Tree tree;
+        for (const QString& member : members)
+            tree.insert(member, member.toUtf8());
+        const QString in = in_ + "/" + QTest::currentDataTag(), out = out_ + "/" + QTest::currentDataTag();
+        QDir().mkpath(in);
+        makeArchive(in + "/" + name, tree);
+        meltform* melt = openMelt(in + "/" + name, out);
+        melt->Check1->setChecked(true);
+        melt->meltbutton->click();
+        WAIT_FOR_JOB();
+        QCOMPARE(readTree(out).keys(), expected);
+        QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
+    }
+
+    // A list longer than the first buffer comes back whole.
+    void aLongListIsReadWhole()
+    {
+        QList<QPair<QByteArray, QByteArray>> members;
+        for (int i = 0; i < 3000; ++i)
+            members.append({"Long/" + QByteArray::number(i).rightJustified(40, '0') + ".txt", "x"});
+        writeStoredZip(in_ + "/Long.zip", members);
+        Pack::PluginLoader loader(TEMBREL_BIN_DIR);
+        const std::optional<QStringList> listed = ListedMembers(ArchiveKind::Zip, in_ + "/Long.zip", loader);
+        QVERIFY(listed);
+        QCOMPARE(listed->size(), 3000);
+        QCOMPARE(listed->last(), QString::fromLatin1(members.last().first));
+        QVERIFY(AllBelowFolder(*listed, "Long"));
+    }
+
+    // Nothing to extract is said as such, before anything runs, and never reported as finished.
+    void nothingToExtractIsSaidAndNotFinished_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("commandLine");
+        QTest::addColumn<QString>("opening");
+        const QString empty = "解凍する書庫が指定されていないか、見つかりません。";
+        QTest::newRow("empty") << "" << false << empty;
+        QTest::newRow("blanks") << "  " << false << empty;
+        QTest::newRow("not an archive") << "notes.txt" << false << "LZH、ZIPの書庫ではありません。";
+        QTest::newRow("gone") << "gone.zip" << false << "書庫が見つかりません。";
+        QTest::newRow("a folder") << "folder.lzh" << false << "書庫が見つかりません。";
+        QTest::newRow("gone, on the command line") << "gone.lzh" << true << empty;
+        QTest::newRow("not an archive, on the command line") << "notes.txt" << true << "LZH、ZIPの書庫ではありません。";
+    }
+    void nothingToExtractIsSaidAndNotFinished()
+    {
+        QFETCH(QString, field);
+        QFETCH(bool, commandLine);
+        QFETCH(QString, opening);
+        ScopedFakeDesktop scoped;
+        writeFile(in_ + "/notes.txt", "text");
+        QDir().mkpath(in_ + "/folder.lzh");
+        const QString entry = field.trimmed().isEmpty() ? field : in_ + "/" + field;
+        meltform* melt = nullptr;
+        if (commandLine) {
+            WriteRaw("meltpath", out_);
+            ResetProgram();
+            StartProgram({entry}, TEMBREL_BIN_DIR);
+            melt = ExistingMeltWindow();
+        } else {
+            melt = openMelt(entry, out_);
+        }
+        melt->meltbutton->click();
+        WAIT_FOR_JOB();
+        QCOMPARE(scoped.fake.messages.size(), 1);
+        QVERIFY2(scoped.fake.messages[0].text.startsWith(opening), qPrintable(scoped.fake.messages[0].text));
+        QCOMPARE(scoped.fake.beeps, 0);
+        QVERIFY(!QFileInfo::exists(out_));
+        QVERIFY(melt->isVisible() && !melt->isMinimized());
     }
 
     void followUps_data()
@@ -445,7 +540,8 @@ private slots:
         ScopedFakeDesktop scoped;
         session().options.NotifyMode = 1;
         session().options.SoundFile = "/sounds/done.wav";
-        meltform* melt = openMelt("", out_);
+        makeArchive(in_ + "/a.lzh", kTree);
+        meltform* melt = openMelt(in_ + "/a.lzh", out_);
         melt->Check2->setChecked(false);
         melt->meltbutton->click();
         WAIT_FOR_JOB();

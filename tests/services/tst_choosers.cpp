@@ -60,12 +60,12 @@ private slots:
         ScopedFakeDesktop scoped;
         scoped.fake.nextFile = "/music/done.wav";
         const QString filter = QString("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)") + QChar(u'\0') + "*.lzh;*.zip";
-        QCOMPARE(PickFile(nullptr, filter, "/start", "解凍する書庫の指定"), QString("/music/done.wav"));
+        QCOMPARE(PickFile(nullptr, filter, "/", "解凍する書庫の指定"), QString("/music/done.wav"));
         QCOMPARE(scoped.fake.fileRequests.size(), 1);
         const auto& request = scoped.fake.fileRequests.first();
         QCOMPARE(request.description, QString("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)"));
         QCOMPARE(request.patterns, QString("*.lzh;*.zip"));
-        QCOMPARE(request.initialDirectory, QString("/start"));
+        QCOMPARE(request.initialDirectory, QString("/"));
         QCOMPARE(request.title, QString("解凍する書庫の指定"));
     }
 
@@ -73,11 +73,33 @@ private slots:
     {
         ScopedFakeDesktop scoped;
         QCOMPARE(PickFile(nullptr, QString("WAVﾌｧｲﾙ") + QChar(u'\0') + "*.wav", "/", "t"), QString());
-        QCOMPARE(PickFolder("解凍先ディレクトリの指定"), QString());
+        QCOMPARE(PickFolder("解凍先ディレクトリの指定", "/"), QString());
         QCOMPARE(scoped.fake.folderRequests, QStringList{"解凍先ディレクトリの指定"});
         // A long chosen folder comes back whole.
         scoped.fake.nextFolder = "/" + QString(300, 'x');
-        QCOMPARE(PickFolder("t").size(), 301);
+        QCOMPARE(PickFolder("t", "/").size(), 301);
+    }
+
+    // A chooser opens where the setting says while that directory is there, else at home.
+    void choosersStartAtTheSettingOrHome_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("an existing directory") << QDir::tempPath() << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("gone") << QDir::tempPath() + "/no such directory here" << false;
+        QTest::newRow("a file") << QCoreApplication::applicationFilePath() << false;
+    }
+    void choosersStartAtTheSettingOrHome()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, kept);
+        ScopedFakeDesktop scoped;
+        PickFile(nullptr, "", setting, "t");
+        PickFolder("t", setting);
+        const QString start = kept ? setting : QDir::homePath();
+        QCOMPARE(scoped.fake.fileRequests.value(0).initialDirectory, start);
+        QCOMPARE(scoped.fake.folderStarts, QStringList{start});
     }
 };
 

@@ -16,6 +16,9 @@ public:
 
     Script script = [](Pack::Plugin, const QString&, Pack::Listener&) { return Pack::CommandResult{}; };
     QList<Pack::Plugin> missing;  // plug-ins whose probe fails
+    // Answers the list commands, apart from the commands that do work; by default an empty list.
+    std::function<Pack::CommandResult(Pack::Plugin plugin, const QString& command)> lister =
+        [](Pack::Plugin, const QString&) { return Pack::CommandResult{}; };
 
     int version(Pack::Plugin plugin) override
     {
@@ -32,6 +35,11 @@ public:
         }
         Pack::Listener silent;
         return script(plugin, command, listener ? *listener : silent);
+    }
+
+    Pack::CommandResult runForText(Pack::Plugin plugin, const QString& command) override
+    {
+        return lister(plugin, command);
     }
 
     QStringList commands() const

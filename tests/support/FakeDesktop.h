@@ -23,7 +23,11 @@ public:
     QList<Message> messages;
     QList<FileRequest> fileRequests;
     QStringList folderRequests;
+    QStringList folderStarts;  // where each pickFolder opened
     QStringList trashed;
+    QStringList finishedFolders;  // the folder each finished message offered to open
+    bool openTheFolder = false;   // whether ﾌｫﾙﾀﾞを開く is pressed on those messages
+    QStringList openedFolders;
 
     QString nextFile;    // answer of the next pickFile ("" = cancelled)
     QString nextFolder;  // answer of the next pickFolder
@@ -42,6 +46,18 @@ public:
     void showMessage(QWidget*, const QString& text, const QString& title, const QString& detail) override
     {
         messages.append({text, title, detail});
+    }
+    void showFinished(QWidget* parent, const QString& text, const QString& title, const QString& folder) override
+    {
+        showMessage(parent, text, title, {});
+        finishedFolders << folder;
+        if (openTheFolder)
+            openFolder(folder);
+    }
+    bool openFolder(const QString& folder) override
+    {
+        openedFolders << folder;
+        return true;
     }
     bool askYesNo(QWidget*, const QString& text, const QString&) override
     {
@@ -69,9 +85,10 @@ public:
         fileRequests.append({description, patterns, initialDirectory, title});
         return nextFile;
     }
-    QString pickFolder(const QString& title) override
+    QString pickFolder(const QString& title, const QString& initialDirectory) override
     {
         folderRequests << title;
+        folderStarts << initialDirectory;
         return nextFolder;
     }
     bool moveToTrash(const QString& path) override

@@ -136,6 +136,25 @@ TEST(Extract, ADirectoryInAnotherOrderThanTheDataPairsEachEntryRight) {
               (std::map<std::string, std::string>{{"あ.txt", "f:AAAA"}, {"い.txt", "f:BBBB"}, {"う.txt", "f:CCCC"}}));
 }
 
+// The list gives the names extraction starts from, decoded the same way, in the archive's order.
+TEST(Extract, TheListNamesEveryMemberAsExtractionDecodesIt) {
+    TempDir dir;
+    const std::string archive = (dir.path() / "names.zip").string();
+    writeFile(archive, buildStoredZip({raw("\x95\x5c\x8e\xa6\\\x83\x5c.txt", "s"), raw("日本.txt", "u", 0x0800),
+                                       raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt")),
+                                       raw(std::string("cut.txt\0/x", 10), "n"), raw("/abs/", "", 0, 040755)}));
+    for (const char* command : {"-l", "--i -l", "-lq"}) {
+        const auto listed = unzipPlugin()(std::string(command) + " \"" + archive + "\"");
+        EXPECT_EQ(listed.code, 0) << command;
+        EXPECT_EQ(listed.message, "表示\\ソ.txt\n日本.txt\nユニ.txt\ncut.txt\n/abs/\n") << command;
+    }
+    writeFile(dir.str() + "/cut.zip", readFile(archive).substr(0, 60));
+    EXPECT_EQ(unzipPlugin()("-l \"" + dir.str() + "/cut.zip\"").code, static_cast<int>(ArcStatus::ArchiveCorrupt));
+    EXPECT_EQ(unzipPlugin()("-l \"" + dir.str() + "/none.zip\"").code, static_cast<int>(ArcStatus::ArchiveUnreadable));
+    EXPECT_EQ(unzipPlugin()("-l \"" + archive + "\" \"" + dir.str() + "/\"").code, static_cast<int>(ArcStatus::BadCommand));
+    EXPECT_TRUE(listTree(dir.path()).size() == 2);  // the list writes nothing
+}
+
 TEST(Extract, MissingArchiveAndBadCommandsHaveTheirCodes) {
     TempDir dir;
     EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"" + dir.str() + "/out/\"").code,
