@@ -48,12 +48,16 @@ if ! have strace; then
 fi
 
 # ---------------------------------------------------------------- build
+mkdir -p "$BUILD"
 say "Release build in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEMBREL_GUI=OFF -DTEMBREL_TESTS=OFF \
     >"$BUILD.configure.log" 2>&1 || die "configure failed, see $BUILD.configure.log"
 targets=(pellum-arc)
+# The list is taken whole first: grep -q would end the pipe early and, under pipefail, the
+# SIGPIPE'd ninja would make a present target look missing.
+known=$(ninja -C "$BUILD" -t targets all 2>/dev/null)
 for t in unlha32 zip32j unzip32; do
-    ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q "^$t:" && targets+=("$t")
+    grep -q "^$t:" <<<"$known" && targets+=("$t")
 done
 nice -n 10 ninja -C "$BUILD" -j2 "${targets[@]}" >"$BUILD.build.log" 2>&1 || die "build failed, see $BUILD.build.log"
 plugin() { [ -f "$BIN/lib$1.so" ]; }
