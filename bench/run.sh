@@ -48,12 +48,16 @@ if ! have strace; then
 fi
 
 # ---------------------------------------------------------------- build
+mkdir -p "$BUILD"
 say "Release build in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTEMBREL_GUI=OFF -DTEMBREL_TESTS=OFF \
     >"$BUILD.configure.log" 2>&1 || die "configure failed, see $BUILD.configure.log"
 targets=(pellum-arc)
+# The list is taken whole first: grep -q would end the pipe early and, under pipefail, the
+# SIGPIPE'd ninja would make a present target look missing.
+known=$(ninja -C "$BUILD" -t targets all 2>/dev/null)
 for t in unlha32 zip32j unzip32; do
-    ninja -C "$BUILD" -t targets all 2>/dev/null | grep -q "^$t:" && targets+=("$t")
+    grep -q "^$t:" <<<"$known" && targets+=("$t")
 done
 nice -n 10 ninja -C "$BUILD" -j2 "${targets[@]}" >"$BUILD.build.log" 2>&1 || die "build failed, see $BUILD.build.log"
 plugin() { [ -f "$BIN/lib$1.so" ]; }
@@ -139,8 +143,9 @@ syscalls_per_file() {
     shift
     have strace || { echo "strace missing"; return; }
     strace -c -f -o "$WORK/strace.txt" "$@" >/dev/null 2>&1
-    calls=$(awk '$NF == "total" { print $(NF-1) }' "$WORK/strace.txt")
-    [ -n "$calls" ] || calls=$(awk '/total$/ { print $4 }' "$WORK/strace.txt")
+    # The total row is "% seconds usecs/call calls [errors] total": the calls are the 4th field
+    # whether or not an errors column is there.
+    calls=$(awk '$NF == "total" { print $4 }' "$WORK/strace.txt")
     files=$(find "$tree" -type f | wc -l)
     awk -v c="$calls" -v f="$files" 'BEGIN { if (f > 0) printf "%.1f syscalls/file", c / f }'
 }
@@ -178,12 +183,14 @@ zip_adds() {
     local z=$OUT/ours-adds.zip
     if plugin zip32j; then
         rm -f "$z"
+        sync
         measure 1 nothing bash -c 'for f in "$2"/*; do "$1" zip32j "-r -j -q \"$3\" \"$f\"" || exit 1; done' \
             _ "$PELLUM" "$CORPUS/many" "$z"
         row "zip 1000 single adds" "pellum-arc zip32j x1000" "$(size_of "$z")" "$(members "$z")"
     else skip_row "zip 1000 single adds" "pellum-arc zip32j" "skipped: libzip32j.so not built"; fi
     z=$OUT/info-adds.zip
     rm -f "$z"
+    sync
     measure 1 nothing bash -c 'for f in "$1"/*; do zip -q -j "$2" "$f" || exit 1; done' _ "$CORPUS/many" "$z"
     row "zip 1000 single adds" "zip -q -j x1000" "$(size_of "$z")"
 }
@@ -278,12 +285,13 @@ lzh_extract() {
 
 # ---------------------------------------------------------------- ZIP append to a large archive
 # One 2 MB file added to the 200 MB archive of big, ours against Info-ZIP; each run starts from
-# a fresh copy of the same archive (the copy is not timed).
+# a fresh copy of the same archive, written back to the disk before the run (neither the copy
+# nor its writeback is timed, so neither tool pays for the other's).
 zip_append_big() {
     local base=$OUT/info-big.zip z=$OUT/append.zip f=$OUT/append-2mb.bin
     [ -f "$base" ] || { skip_row "zip append 2MB to big" "-" "skipped: no Info-ZIP archive of big"; return; }
     head -c 2000000 /dev/urandom >"$f"
-    prep() { cp "$base" "$z"; }
+    prep() { cp "$base" "$z"; sync; }
     if plugin zip32j; then
         measure "$REPS" prep "$PELLUM" zip32j "-r -j -q \"$z\" \"$f\""
         row "zip append 2MB to big" "pellum-arc zip32j" "$(size_of "$z")"

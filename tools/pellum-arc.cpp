@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -274,6 +275,12 @@ const PluginKind* pluginOfPath(std::string_view path)
 
 int main(int argc, char** argv)
 {
+    // With TZ unset, glibc's mktime() looks at /etc/localtime again on every call (a stat
+    // each), and libarchive converts every ZIP member's MS-DOS time with it: two calls per
+    // extracted file. Naming the same zone file explicitly gives the same times, read once.
+    // Only this program may do so: the plug-ins never touch the process's environment, and
+    // here no other thread exists yet.
+    setenv("TZ", ":/etc/localtime", 0);
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         printHelp();
         return 0;

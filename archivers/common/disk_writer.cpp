@@ -281,23 +281,38 @@ struct SafeDiskWriter::Impl {
         if (!folders->open(request, parent).ok())
             return ArcResult::success();  // gone or replaced meanwhile: nothing to set
         const std::string name(nameOf(entry.path));
+        // By name in the folder's parent, without following a link: one call for the time
+        // and, only where a mode is to be narrowed, one to look first.
+        ArcResult result;
+        if (entry.made && entry.mode != 0) {
+            struct stat info;
+            if (fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+                return errno == ENOENT || errno == ENOTDIR ? ArcResult::success()
+                                                            : systemFailure("cannot look at the folder", entry.path, errno);
+            if (!S_ISDIR(info.st_mode))
+                return ArcResult::success();  // replaced meanwhile: nothing to set
+            // The folder was made with more bits than the entry asks for (0777, or its mode
+            // with the owner's rwx so that its files could be written): narrow it to the
+            // entry's mode, less whatever the umask took at creation.
+            if ((info.st_mode & kPermissionMask & ~entry.mode) != 0)
+                result = narrowMode(parent, name, entry, info.st_mode & kPermissionMask & entry.mode);
+        }
+        if (entry.mtime >= 0) {
+            const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(entry.mtime), 0}};
+            if (utimensat(parent, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0 && errno != ENOENT && result.ok())
+                result = systemFailure("cannot set the time of", entry.path, errno);
+        }
+        return result;
+    }
+
+    static ArcResult narrowMode(int parent, const std::string& name, const FolderEntry& entry, mode_t mode)
+    {
         const int fd = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return errno == ENOENT || errno == ENOTDIR ? ArcResult::success()
                                                         : systemFailure("cannot open the folder", entry.path, errno);
         ArcResult result;
-        if (entry.mtime >= 0) {
-            const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(entry.mtime), 0}};
-            if (futimens(fd, times) != 0)
-                result = systemFailure("cannot set the time of", entry.path, errno);
-        }
-        // The folder was made with more bits than the entry asks for (0777, or its mode with the
-        // owner's rwx so that its files could be written): narrow it to the entry's mode, less
-        // whatever the umask took at creation.
-        struct stat info;
-        if (entry.made && entry.mode != 0 && fstat(fd, &info) == 0 &&
-            (info.st_mode & kPermissionMask & ~entry.mode) != 0 &&
-            fchmod(fd, info.st_mode & kPermissionMask & entry.mode) != 0 && result.ok())
+        if (fchmod(fd, mode) != 0)
             result = systemFailure("cannot set the mode of", entry.path, errno);
         close(fd);
         return result;

@@ -64,6 +64,38 @@ private:
     bool cancelled_ = false;
 };
 
+// Serves the scan's small header reads, which come in ascending offsets, from one large read
+// of the archive, so a tree of thousands of small members costs a few reads, not several each.
+class WindowedAccess final : public RandomAccess {
+public:
+    WindowedAccess(RandomAccess& inner, std::uint64_t fileSize) : inner_(inner), fileSize_(fileSize) {}
+    LzhStatus readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size, std::size_t& got) override
+    {
+        if (size > kWindow / 4) return inner_.readAt(offset, buffer, size, got);
+        const std::uint64_t wanted = std::min<std::uint64_t>(offset + size, fileSize_);
+        if (offset < start_ || wanted > start_ + window_.size()) {
+            window_.resize(kWindow);
+            std::size_t filled = 0;
+            if (inner_.readAt(offset, window_.data(), window_.size(), filled) != LzhStatus::Ok) {
+                window_.clear();
+                return inner_.readAt(offset, buffer, size, got);
+            }
+            window_.resize(filled);
+            start_ = offset;
+        }
+        got = offset >= start_ + window_.size() ? 0 : std::min<std::size_t>(size, start_ + window_.size() - offset);
+        if (got > 0) std::memcpy(buffer, window_.data() + (offset - start_), got);
+        return LzhStatus::Ok;
+    }
+
+private:
+    static constexpr std::size_t kWindow = std::size_t{1} << 18;
+    RandomAccess& inner_;
+    std::uint64_t fileSize_;
+    std::vector<std::uint8_t> window_;
+    std::uint64_t start_ = 0;
+};
+
 struct OpenArchive {
     FileHandle fd;
     std::uint64_t fileSize = 0;
@@ -108,7 +140,8 @@ arc::ArcResult openArchive(const std::string& archivePath, OpenArchive& open)
 // The next batch of headers from `offset`; `before` members were read in earlier batches.
 arc::ArcResult scanBatch(const std::string& archivePath, OpenArchive& open, std::uint64_t offset, std::size_t before)
 {
-    FileAccess access(open.fd.get());
+    FileAccess file(open.fd.get());
+    WindowedAccess access(file, open.fileSize);
     LzhStatus st = scanArchive(access, open.fileSize, open.scanned, offset, kBatchMembers);
     if (st == LzhStatus::Ok) return arc::ArcResult::success();
     const std::size_t read = before + open.scanned.members.size();

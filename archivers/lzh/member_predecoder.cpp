@@ -24,6 +24,34 @@ private:
     Stop stop_;
 };
 
+// The compressed bytes of small members, which the worker takes in ascending offsets, served
+// from one large read of the archive instead of a read each.
+class ReadWindow {
+public:
+    explicit ReadWindow(int fd) : fd_(fd) {}
+    // The member's bytes, or null when they are not all there (the caller then reads them itself).
+    const std::uint8_t* get(std::uint64_t offset, std::uint64_t size)
+    {
+        if (size > kSize / 4) return nullptr;
+        if (offset < start_ || offset + size > start_ + bytes_.size()) {
+            bytes_.resize(kSize);
+            std::size_t got = 0;
+            FileAccess file(fd_);
+            if (file.readAt(offset, bytes_.data(), bytes_.size(), got) != LzhStatus::Ok) got = 0;
+            bytes_.resize(got);
+            start_ = offset;
+            if (size > got) return nullptr;
+        }
+        return bytes_.data() + (offset - start_);
+    }
+
+private:
+    static constexpr std::size_t kSize = std::size_t{1} << 18;
+    int fd_;
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t start_ = 0;
+};
+
 }  // namespace
 
 MemberPredecoder::MemberPredecoder(int archiveFd, const std::vector<MemberHeader>& members, int threads,
@@ -62,12 +90,19 @@ bool MemberPredecoder::stopRequested() const
 
 void MemberPredecoder::work()
 {
+    ReadWindow window(fd_);
     for (;;) {
         std::size_t index;
         {
             std::unique_lock lock(mutex_);
+            // Once the window is full the worker waits for half of it to be free: waking it
+            // for every member the extractor releases would cost two system calls a member.
             changed_.wait(lock, [&] {
-                return stopping_ || nextToStart_ >= members_.size() || nextToStart_ < released_ + ahead_;
+                if (stopping_ || nextToStart_ >= members_.size()) return true;
+                const std::size_t room = released_ + ahead_ - nextToStart_;
+                if (room == 0) waitingForRoom_ = true;
+                else if (!waitingForRoom_ || room >= resumeRoom()) waitingForRoom_ = false;
+                return !waitingForRoom_;
             });
             if (stopping_ || nextToStart_ >= members_.size()) return;
             index = nextToStart_++;
@@ -80,9 +115,14 @@ void MemberPredecoder::work()
                 decoded->status = LzhStatus::WriteFailed;
             } else {
                 decoded->data.reserve(static_cast<std::size_t>(h.originalSize));
-                FileRangeSource source(fd_, h.dataOffset, h.compressedSize);
                 VectorSink sink(decoded->data, [this] { return stopRequested(); });
-                decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+                if (const std::uint8_t* bytes = window.get(h.dataOffset, h.compressedSize)) {
+                    MemorySource source(bytes, static_cast<std::size_t>(h.compressedSize));
+                    decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+                } else {
+                    FileRangeSource source(fd_, h.dataOffset, h.compressedSize);
+                    decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+                }
             }
         }
         {
@@ -104,12 +144,14 @@ const DecodedMember* MemberPredecoder::take(std::size_t index)
 
 void MemberPredecoder::release(std::size_t index)
 {
+    bool wake;
     {
         std::lock_guard lock(mutex_);
         slots_[index].reset();
         released_ = index + 1;
+        wake = waitingForRoom_ && released_ + ahead_ - nextToStart_ >= resumeRoom();
     }
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
 }
 
 }  // namespace lzh

@@ -44,6 +44,7 @@ public:
 private:
     bool eligible(const MemberHeader& h) const;
     bool stopRequested() const;
+    std::size_t resumeRoom() const { return (ahead_ + 1) / 2; }
     void work();
 
     int fd_;
@@ -57,6 +58,7 @@ private:
     std::size_t nextToStart_ = 0;
     std::size_t released_ = 0;
     bool stopping_ = false;
+    bool waitingForRoom_ = false;  // the worker found the window full and waits for half of it
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::thread> workers_;

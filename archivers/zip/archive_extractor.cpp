@@ -32,6 +32,7 @@
 #include "zip/entry_passphrases.h"
 #include "zip/libarchive_zip_reader.h"
 #include "zip/member_names.h"
+#include "zip/member_streamer.h"
 #include "zip/raw_member_extraction.h"
 #include "zip/zip_format.h"
 
@@ -47,6 +48,8 @@ constexpr std::uint64_t kDeflateMaxRatio = 1032;
 constexpr std::uint16_t kExtraExtendedTime = 0x5455;
 // The largest data descriptor (signature, CRC, two 64-bit sizes).
 constexpr std::uint64_t kMaxDescriptorSize = 24;
+// Members from this size on are decoded on a worker thread while this one writes.
+constexpr std::uint64_t kStreamedMinimum = std::uint64_t{4} << 20;
 
 // libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
 bool isSpecialFile(const CentralRecord& record) {
@@ -113,7 +116,9 @@ public:
         if (ArcResult opened = openReader(); !opened.ok()) return opened;
         ArcResult opened = writer_.open();
         if (!opened.ok()) return opened;
+        if (source_) streamer_ = std::make_unique<MemberStreamer>(*source_, streamPlans(), job_);
         walk();
+        streamer_.reset();
         mergeInto(total_, writer_.finish());
         return total_;
     }
@@ -137,6 +142,26 @@ private:
         writer_.abortFile();
         if (total_.status != ArcStatus::Cancelled) mergeInto(total_, cancelledResult());
         return Next::Stop;
+    }
+
+    // Large stored and deflated members that are not encrypted and whose extent the survey
+    // vouches for. Their decoding is only a head start: what does not come out whole with the
+    // recorded CRC and size is read again through libarchive, whose verdict stands.
+    std::vector<StreamPlan> streamPlans() const {
+        std::vector<StreamPlan> plans;
+        const std::vector<SurveyedEntry>& entries = survey_.entries();
+        for (std::size_t position = 0; position < entries.size(); ++position) {
+            const SurveyedEntry& entry = entries[position];
+            const CentralRecord& record = *entry.record;
+            if (entry.overlaps || entry.dataOffset == 0 || (record.flags & 1) != 0 ||
+                record.uncompressedSize < kStreamedMinimum || record.compressedSize > entry.dataRoom)
+                continue;
+            if ((record.method == kMethodStored && record.compressedSize == record.uncompressedSize) ||
+                record.method == kMethodDeflate)
+                plans.push_back(StreamPlan{position, record.method, entry.dataOffset, record.compressedSize,
+                                           record.uncompressedSize});
+        }
+        return plans;
     }
 
     ArcResult openReader() {
@@ -222,6 +247,7 @@ private:
 
     Next extractEntry(archive_entry* entry, std::size_t position) {
         const SurveyedEntry* surveyed = pair(position, entry);
+        currentPosition_ = position;
         currentName_ = surveyed != nullptr ? surveyed->name : fallbackName(entry);
         passphrases_.beginEntry(position, currentName_);
         const bool regular = archive_entry_filetype(entry) == AE_IFREG;
@@ -274,7 +300,48 @@ private:
             mergeEntry(std::move(begun));
             return Next::Continue;
         }
+        if (!encrypted && surveyed != nullptr && streamer_) {
+            if (const std::optional<Next> streamed = copyStreamed(*surveyed)) return *streamed;
+        }
         return copyData(surveyed, encrypted);
+    }
+
+    // The member's data as the streamer decoded it; null when it did not (or not whole): then
+    // libarchive reads it, into a file begun afresh.
+    std::optional<Next> copyStreamed(const SurveyedEntry& surveyed) {
+        ArcResult failure;
+        bool stopped = false;
+        const auto consume = [&](const unsigned char* data, std::size_t size) {
+            ArcResult written = writer_.writeData(data, size);
+            if (!written.ok()) {
+                failure = std::move(written);
+                return false;
+            }
+            if (job_.advance(size)) return true;
+            stopped = true;
+            return false;
+        };
+        RawMemberResult result;
+        if (streamer_->take(currentPosition_, consume, result) == MemberStreamer::Taken::NotPlanned) return std::nullopt;
+        if (stopped || job_.cancelled()) return cancel();
+        if (!failure.ok()) {
+            writer_.abortFile();
+            mergeEntry(std::move(failure));
+            return Next::Continue;
+        }
+        const CentralRecord& record = *surveyed.record;
+        if (result.status == RawMemberStatus::Ok && result.crc32 == record.crc32 && result.size == record.uncompressedSize) {
+            mergeEntry(writer_.commitFile());
+            if (job_.cancelled()) return cancel();
+            return Next::Continue;
+        }
+        writer_.abortFile();
+        ArcResult begun = writer_.beginFile(currentPath_, currentMode_, currentMtime_);
+        if (!begun.ok()) {
+            mergeEntry(std::move(begun));
+            return Next::Continue;
+        }
+        return std::nullopt;
     }
 
     Next extractSymlink(archive_entry* entry, const SurveyedEntry* surveyed, const std::string& path, std::int64_t mtime) {
@@ -475,9 +542,11 @@ private:
     int sourceFd_ = -1;
     LibarchiveZipReader reader_;  // reads through its own duplicate of sourceFd_ when streamed
     std::optional<FileSource> source_;
+    std::unique_ptr<MemberStreamer> streamer_;  // reads source_, so goes before it
     ArcResult total_;
 
     std::string currentName_;
+    std::size_t currentPosition_ = 0;
     std::string currentPath_;  // the safe path of the current entry
     std::uint32_t currentMode_ = 0;
     std::int64_t currentMtime_ = -1;

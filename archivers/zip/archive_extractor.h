@@ -36,7 +36,9 @@ namespace arc::zip {
 // reused for the others; a wrong one is asked again with the next attempt number until the
 // listener gives up, and then only that entry fails.
 //
-// Runs on the calling thread; the job's listener is called on it too.
+// Runs on the calling thread; the job's listener is called on it too. Large stored and deflate
+// members are decoded ahead on one worker thread (see MemberStreamer), which reads the archive
+// and polls job.cancelled() only; it is stopped and joined before this returns.
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job);
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination);
 

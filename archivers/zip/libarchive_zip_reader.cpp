@@ -64,7 +64,8 @@ ArcResult LibarchiveZipReader::open(const std::string& path, int fd, bool withou
         }
         opened = archive_read_open(handle_, stream_.get(), nullptr, &Stream::read, nullptr);
     } else {
-        opened = archive_read_open_filename(handle_, path.c_str(), 1 << 16);
+        // Large blocks: a tree of small members is read in a few hundred calls, not thousands.
+        opened = archive_read_open_filename(handle_, path.c_str(), 1 << 20);
     }
     if (opened == ARCHIVE_OK) return ArcResult::success();
     // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).

@@ -296,6 +296,33 @@ TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles) {
     }
 }
 
+// Members from 4 MiB on are decoded ahead on a worker: whole when not stopped, and a stop
+// midway (or at the start) leaves nothing of them.
+TEST(Cancel, ALargeMemberDecodedAheadIsWholeOrAbsent) {
+    TempDir dir;
+    writeFile(dir.path() / "src" / "large.log", textBytes(6000000));
+    writeFile(dir.path() / "src" / "stored.bin", randomBytes(4500000, 5));
+    const std::string archive = (dir.path() / "l.zip").string();
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "src").string()) + " && zip -q -6 " + shellQuote(archive) +
+                       " large.log && zip -q -0 " + shellQuote(archive) + " stored.bin"),
+              0);
+    for (const std::uint64_t stop : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{3000000}, std::uint64_t{8000000}}) {
+        ScriptedListener listener;
+        if (stop != 0) listener.stopAfterBytes = stop;
+        const fs::path out = dir.path() / ("out" + std::to_string(stop));
+        const ArcResult result = extractWith(archive, out, &listener);
+        if (stop == 0) {
+            EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+            EXPECT_EQ(treeDifference(dir.path() / "src", out), "");
+            continue;
+        }
+        EXPECT_EQ(result.status, ArcStatus::Cancelled) << result.message;
+        const auto files = describeTree(out);
+        EXPECT_EQ(files.size(), stop == 8000000 ? 1u : 0u);
+        if (stop == 8000000) EXPECT_EQ(files.count("large.log"), 1u);
+    }
+}
+
 // A member for hand-made archives: any method and packed bytes. With `at` set, only a directory
 // record is written, pointing at that offset (into data that is already there).
 struct Member {

@@ -50,6 +50,10 @@ std::vector<HostileCase> hostileCases() {
          ArcStatus::UnsafeEntry, Files{{"lnk", "d"}, {"lnk/f.txt", "f:through"}}},
         {"CrcMismatch", {raw("bad.txt", "payload", 0, 0100644, 1234u), raw("good.txt", "good")}, ArcStatus::CrcMismatch,
          Files{{"good.txt", "f:good"}}},
+        // Large enough to be decoded ahead on a worker, which must catch the mismatch too.
+        {"LargeMemberCrcMismatch",
+         {raw("big.bin", std::string(std::size_t{5} << 20, 'z'), 0, 0100644, 1234u), raw("good.txt", "good")},
+         ArcStatus::CrcMismatch, Files{{"good.txt", "f:good"}}},
         {"RelativeLinkLeavingTheDestination", {raw("up", "../../escape", 0, 0120777), raw("ok.txt", "ok")},
          ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
         {"SpecialEntriesAreSkipped", {raw("fifo", "", 0, 0010644), raw("dev", "", 0, 0020644), raw("ok.txt", "ok")},

@@ -1,0 +1,81 @@
+// Decodes large stored and deflated members on a worker thread while the extractor writes.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/job.h"
+#include "zip/central_directory.h"
+#include "zip/raw_member_reader.h"
+
+namespace arc::zip {
+
+// One member the worker decodes from the archive's raw bytes.
+struct StreamPlan {
+    std::size_t position = 0;          // the entry's place in the walk
+    std::uint16_t method = 0;          // 0 stored, 8 deflate
+    std::uint64_t dataOffset = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;            // the recorded size: the most it may decode to
+};
+
+// Inflating a large member takes far longer than writing it, so a worker decodes the planned
+// members one after the other, in the order given, into a bounded queue of blocks (at most
+// kQueueBytes wait), and the extractor's thread takes them and writes them. The worker may run
+// ahead into the next planned members while the queue has room.
+//
+// Threading: construct, take() and destroy on the extractor's thread; the worker reads the
+// archive through `source` (positioned reads only) and calls nothing of `job` but cancelled().
+// Destroying the streamer stops the worker and waits for it.
+class MemberStreamer {
+public:
+    static constexpr std::size_t kQueueBytes = std::size_t{8} << 20;
+
+    MemberStreamer(const ByteSource& source, std::vector<StreamPlan> plans, const Job& job);
+    ~MemberStreamer();
+    MemberStreamer(const MemberStreamer&) = delete;
+    MemberStreamer& operator=(const MemberStreamer&) = delete;
+
+    enum class Taken {
+        NotPlanned,  // the entry at that position was not planned (or already passed)
+        Decoded,     // `result` says how the decoding ended (Stopped: the consumer refused)
+    };
+    // Hands the decoded blocks of the member at `position` to `consume` (false stops; the rest
+    // is discarded). Members planned before `position` and not taken are discarded.
+    Taken take(std::size_t position, const std::function<bool(const unsigned char*, std::size_t)>& consume,
+               RawMemberResult& result);
+
+private:
+    struct Block {
+        std::size_t plan = 0;
+        std::vector<unsigned char> bytes;
+        bool end = false;  // the member's last item: `result` holds its outcome
+        RawMemberResult result;
+    };
+
+    void work();
+    bool push(Block block);  // false once stopping
+    Block pop();
+    std::vector<unsigned char> spare();
+
+    const ByteSource& source_;
+    std::vector<StreamPlan> plans_;
+    const Job& job_;
+    std::size_t nextPlan_ = 0;  // the first plan not yet taken or discarded (extractor's thread)
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block> queue_;
+    std::vector<std::vector<unsigned char>> spares_;  // used blocks, to spare an allocation each
+    std::size_t queuedBytes_ = 0;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+}  // namespace arc::zip
