@@ -35,20 +35,15 @@ for ((round = 1; round <= ROUNDS; round++)); do
 
     rm -rf "$WORK/out"; mkdir -p "$WORK/out"; sync
     start_settings; setting meltpath "$WORK/out"
-    spawn "$BIN/pellum" "$archive"
-    pellum=$LAST_PID
-    melt=$(wait_window '^TEMBREL') || fail "the extraction window did not open"
-    xdotool windowactivate --sync "$melt"
-    sleep 0.3
+    open_archive "$archive"
     t0=$(now)
     xdotool key Return
     until xdotool search --onlyvisible --name '^tembrel$' >/dev/null 2>&1; do
-        kill -0 "$pellum" 2>/dev/null || fail "the program ended without its completion message"
+        kill -0 "$PELLUM" 2>/dev/null || fail "the program ended without its completion message"
         sleep 0.005
     done
     desk_times+=("$(echo "$(now) - $t0" | bc)")
-    xdotool key --window "$(xdotool search --onlyvisible --name '^tembrel$' | head -n1)" Return
-    for _ in $(seq 200); do kill -0 "$pellum" 2>/dev/null || break; sleep 0.05; done
+    close_completion
     diff -r -q "$WORK/src" "$WORK/out" >/dev/null || fail "the desktop extraction differs from the source"
 done
 a=$(printf '%s\n' "${arc_times[@]}" | median)

@@ -28,13 +28,7 @@ public:
 
     LzhStatus run(std::uint64_t remaining, std::uint16_t& crc)
     {
-        bits_.start();
-        LzhStatus st = decodeAll(remaining);
-        if (st == LzhStatus::Ok) st = out_.flush();
-        if (bits_.sourceStatus() != LzhStatus::Ok) return bits_.sourceStatus();
-        if (bits_.overran()) return LzhStatus::Truncated;
-        crc = out_.crc();
-        return st;
+        return decodeStream(bits_, out_, [&] { return decodeAll(remaining); }, crc);
     }
 
 private:

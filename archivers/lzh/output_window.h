@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "lzh/bit_reader.h"
 #include "lzh/byte_io.h"
 #include "lzh/crc16.h"
 
@@ -79,5 +80,20 @@ private:
     std::uint64_t flushed_ = 0;
     std::uint16_t crc_ = 0;
 };
+
+// How every dictionary method's stream ends: the decoded rest flushed, then the source's own
+// failure first (a read error is not damage), a stream that ran past its data as Truncated,
+// and the CRC only when all went well.
+template <typename DecodeAll>
+LzhStatus decodeStream(BitReader& bits, OutputWindow& out, DecodeAll&& decodeAll, std::uint16_t& crc)
+{
+    bits.start();
+    LzhStatus st = decodeAll();
+    if (st == LzhStatus::Ok) st = out.flush();
+    if (bits.sourceStatus() != LzhStatus::Ok) return bits.sourceStatus();
+    if (bits.overran()) return LzhStatus::Truncated;
+    crc = out.crc();
+    return st;
+}
 
 }  // namespace lzh

@@ -16,18 +16,9 @@ archive="$WORK/書庫 sample.zip"
 (cd "$WORK/src" && bsdtar --format zip -cf "$archive" readme.txt sub) || fail "bsdtar could not build the archive"
 start_settings; setting meltpath "$WORK/out"
 
-spawn "$BIN/pellum" "$archive"
-pellum=$LAST_PID
-melt=$(wait_window '^TEMBREL') || fail "the extraction window did not open"
-xdotool windowactivate --sync "$melt"
-sleep 0.3
+open_archive "$archive"
 xdotool key alt+f; sleep 0.3; xdotool key f
-box=$(wait_window '^tembrel$') || fail "no completion message"
-xdotool windowactivate --sync "$box"; sleep 0.2
-xdotool key Return
-
-for _ in $(seq 200); do kill -0 "$pellum" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pellum" 2>/dev/null && fail "the program did not end after the message box"
+close_completion
 diff -r "$WORK/src" "$WORK/out" || fail "the extracted tree differs from the archive's source"
 grep -q "^mdir1=$WORK/out/\$" "$XDG_CONFIG_HOME/tembrel/tembrel.ini" || fail "the destination did not enter the history"
 [ -f "$archive" ] || fail "the archive was not kept"

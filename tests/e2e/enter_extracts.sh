@@ -14,17 +14,8 @@ archive="$WORK/同名.zip"
 (cd "$WORK/src" && bsdtar --format zip -cf "$archive" 同名) || fail "bsdtar could not build the archive"
 start_settings; setting meltpath "$WORK/out"; setting moption1 1
 
-spawn "$BIN/pellum" "$archive"
-pellum=$LAST_PID
-melt=$(wait_window '^TEMBREL') || fail "the extraction window did not open"
-xdotool windowactivate --sync "$melt"
-sleep 0.3
+open_archive "$archive"
 xdotool key Return
-box=$(wait_window '^tembrel$') || fail "no completion message"
-xdotool windowactivate --sync "$box"; sleep 0.2
-xdotool key Return
-
-for _ in $(seq 200); do kill -0 "$pellum" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pellum" 2>/dev/null && fail "the program did not end after the message box"
+close_completion
 diff -r "$WORK/src" "$WORK/out" || fail "the extracted tree differs from the archive's source"
 echo "PASS"

@@ -119,3 +119,24 @@ window_box() {
 
 setting() { printf '%s=%s\n' "$1" "$2" >>"$XDG_CONFIG_HOME/tembrel/tembrel.ini"; }
 start_settings() { printf '[setting]\nflg_First=True\n' >"$XDG_CONFIG_HOME/tembrel/tembrel.ini"; }
+
+# Starts the program with ARCHIVE (as the file association does) and brings its extraction
+# window to the front; PELLUM is the program's process.
+open_archive() {
+    spawn "$BIN/pellum" "$1"
+    PELLUM=$LAST_PID
+    local melt
+    melt=$(wait_window '^TEMBREL') || fail "the extraction window did not open"
+    xdotool windowactivate --sync "$melt"
+    sleep 0.3
+}
+
+# Answers the completion message with Return; the program must then end.
+close_completion() {
+    local box
+    box=$(wait_window '^tembrel$') || fail "no completion message"
+    xdotool windowactivate --sync "$box"; sleep 0.2
+    xdotool key Return
+    for _ in $(seq 200); do kill -0 "$PELLUM" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$PELLUM" 2>/dev/null && fail "the program did not end after the message box"
+}
