@@ -171,33 +171,12 @@ DirectoryStatus parseRecords(std::string_view directory, std::uint64_t expected,
 
 }  // namespace
 
-DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory& out) {
-    out = CentralDirectory{};
-    EndRecord end;
-    DirectoryStatus status = findEndRecord(source, end);
-    if (status != DirectoryStatus::Ok) return status;
-    status = readZip64End(source, end);
-    if (status != DirectoryStatus::Ok) return status;
-    if (end.directoryOffset > end.directoryEnd) return DirectoryStatus::Truncated;
-    if (end.directoryEnd - end.directoryOffset != end.directorySize) return DirectoryStatus::Corrupt;
-    if (end.entries > end.directorySize / kCentralHeaderSize) return DirectoryStatus::Corrupt;
-    out.directoryOffset = end.directoryOffset;
-    out.directorySize = end.directorySize;
-    out.comment = std::move(end.comment);
-    std::string directory;
-    try {
-        directory.resize(static_cast<std::size_t>(end.directorySize));
-    } catch (const std::bad_alloc&) {
-        return DirectoryStatus::ReadFailed;
-    }
-    if (!source.readAt(end.directoryOffset, directory.data(), directory.size())) return DirectoryStatus::ReadFailed;
-    status = parseRecords(directory, end.entries, out);
-    if (status != DirectoryStatus::Ok) out.records.clear();
-    return status;
-}
+namespace {
 
-DirectoryStatus readCentralDirectoryAsFound(const ByteSource& source, CentralDirectory& out,
-                                            std::uint64_t& declaredEntries) {
+// Both readers start alike: the end records found and checked against each other, and the
+// directory's bytes loaded. `checkCount` also refuses a count the directory cannot hold.
+DirectoryStatus loadDirectory(const ByteSource& source, CentralDirectory& out, std::string& directory,
+                              std::uint64_t& declaredEntries, bool checkCount) {
     out = CentralDirectory{};
     EndRecord end;
     DirectoryStatus status = findEndRecord(source, end);
@@ -207,16 +186,36 @@ DirectoryStatus readCentralDirectoryAsFound(const ByteSource& source, CentralDir
     declaredEntries = end.entries;
     if (end.directoryOffset > end.directoryEnd) return DirectoryStatus::Truncated;
     if (end.directoryEnd - end.directoryOffset != end.directorySize) return DirectoryStatus::Corrupt;
+    if (checkCount && end.entries > end.directorySize / kCentralHeaderSize) return DirectoryStatus::Corrupt;
     out.directoryOffset = end.directoryOffset;
     out.directorySize = end.directorySize;
     out.comment = std::move(end.comment);
-    std::string directory;
     try {
         directory.resize(static_cast<std::size_t>(end.directorySize));
     } catch (const std::bad_alloc&) {
         return DirectoryStatus::ReadFailed;
     }
     if (!source.readAt(end.directoryOffset, directory.data(), directory.size())) return DirectoryStatus::ReadFailed;
+    return DirectoryStatus::Ok;
+}
+
+}  // namespace
+
+DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory& out) {
+    std::string directory;
+    std::uint64_t entries = 0;
+    DirectoryStatus status = loadDirectory(source, out, directory, entries, true);
+    if (status != DirectoryStatus::Ok) return status;
+    status = parseRecords(directory, entries, out);
+    if (status != DirectoryStatus::Ok) out.records.clear();
+    return status;
+}
+
+DirectoryStatus readCentralDirectoryAsFound(const ByteSource& source, CentralDirectory& out,
+                                            std::uint64_t& declaredEntries) {
+    std::string directory;
+    DirectoryStatus status = loadDirectory(source, out, directory, declaredEntries, false);
+    if (status != DirectoryStatus::Ok) return status;
     // Count the records the bytes hold; parseRecords() then checks each of them as usual.
     std::uint64_t found = 0;
     for (std::size_t pos = 0; directory.size() - pos >= kCentralHeaderSize; ++found) {

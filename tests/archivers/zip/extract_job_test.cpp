@@ -319,7 +319,9 @@ TEST(Cancel, ALargeMemberDecodedAheadIsWholeOrAbsent) {
         EXPECT_EQ(result.status, ArcStatus::Cancelled) << result.message;
         const auto files = describeTree(out);
         EXPECT_EQ(files.size(), stop == 8000000 ? 1u : 0u);
-        if (stop == 8000000) EXPECT_EQ(files.count("large.log"), 1u);
+        if (stop == 8000000) {
+            EXPECT_EQ(files.count("large.log"), 1u);
+        }
     }
 }
 
