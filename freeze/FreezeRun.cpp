@@ -15,7 +15,10 @@ namespace {
 
 const QLatin1Char kQuote('"');
 
-QString quoted(const QString& text) { return kQuote + text + kQuote; }
+QString quoted(const QString& text)
+{
+    return kQuote + text + kQuote;
+}
 
 // "/a/b/" and "/a/b" name the same folder; the root stays "/".
 QString withoutTrailingSlashes(QString path)
@@ -25,7 +28,10 @@ QString withoutTrailingSlashes(QString path)
     return path;
 }
 
-QString absoluteClean(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+QString absoluteClean(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 bool isInside(const QString& path, const QString& root)
 {
@@ -79,7 +85,10 @@ std::optional<SetAside> moveAside(const QString& archivePath, const QStringList&
     return std::nullopt;
 }
 
-Pack::Plugin pluginOf(ArchiveKind kind) { return kind == ArchiveKind::Lzh ? Pack::Plugin::Unlha : Pack::Plugin::Zip; }
+Pack::Plugin pluginOf(ArchiveKind kind)
+{
+    return kind == ArchiveKind::Lzh ? Pack::Plugin::Unlha : Pack::Plugin::Zip;
+}
 
 }  // namespace
 
@@ -104,9 +113,9 @@ ArchiveKind KindOfArchive(const QString& name)
 QString EntryCommand(ArchiveKind kind, const QString& archivePath, const QString& entry)
 {
     if (!QFileInfo(entry).isDir()) {
-        return kind == ArchiveKind::Lzh ? QStringLiteral("a -n1 ") + quoted(archivePath) + QLatin1Char(' ') + quoted(entry)
-                                        : QStringLiteral("-r -j -q ") + quoted(archivePath) + QLatin1Char(' ') +
-                                              quoted(entry);
+        return kind == ArchiveKind::Lzh
+                   ? QStringLiteral("a -n1 ") + quoted(archivePath) + QLatin1Char(' ') + quoted(entry)
+                   : QStringLiteral("-r -j -q ") + quoted(archivePath) + QLatin1Char(' ') + quoted(entry);
     }
     // The folder goes as "N/*.*" below its parent B, so its members keep N as their first part.
     // N goes unquoted as the plug-ins have always been sent it, except when it holds a blank or
@@ -132,7 +141,10 @@ bool ReplacesOldArchive(const QString& archivePath, const QString& archiveName)
            info.fileName() == archiveName;
 }
 
-void DropSetAsideDirectory(const SetAside& aside) { QDir().rmdir(aside.directory); }
+void DropSetAsideDirectory(const SetAside& aside)
+{
+    QDir().rmdir(aside.directory);
+}
 
 FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, JobContext& context)
 {
@@ -142,8 +154,9 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
     try {
         archivers.version(pluginOf(job.kind));
     } catch (const Pack::ArchiverMissing& missing) {
-        outcome.setupFailure = QStringLiteral("書庫を作るプラグイン %1 を読み込めません。Tembrel をインストールし直してください。")
-                                   .arg(Pack::fileName(pluginOf(job.kind)));
+        outcome.setupFailure =
+            QStringLiteral("書庫を作るプラグイン %1 を読み込めません。Tembrel をインストールし直してください。")
+                .arg(Pack::fileName(pluginOf(job.kind)));
         outcome.setupDetail = QString::fromStdString(missing.what());
         return outcome;
     }
@@ -154,7 +167,9 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
     // destination is.
     if (!QFileInfo(directory).isDir() && !QDir().mkpath(directory)) {
         outcome.setupFailure =
-            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 を作れませんでした。書き込みできる場所を選ぶか、同じ名前のﾌｧｲﾙがないか確かめてください。").arg(directory);
+            QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 "
+                           "を作れませんでした。書き込みできる場所を選ぶか、同じ名前のﾌｧｲﾙがないか確かめてください。")
+                .arg(directory);
         return outcome;
     }
 
@@ -164,7 +179,10 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
         aside = moveAside(archivePath, entries);
         if (!aside) {
             outcome.setupFailure =
-                QStringLiteral("同じ名前の書庫 %1 を一時的に移せなかったので、何もしていません。圧縮先ﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。").arg(archivePath);
+                QStringLiteral(
+                    "同じ名前の書庫 %1 "
+                    "を一時的に移せなかったので、何もしていません。圧縮先ﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。")
+                    .arg(archivePath);
             return outcome;
         }
     }
@@ -185,7 +203,9 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
                 outcome.failures.append({entry, result, {}, {}});
         } catch (const std::exception& error) {
             // The plug-in vanished or memory ran out: nothing further can be added.
-            outcome.failures.append({entry, {}, QStringLiteral("書庫を作るプラグインを呼び出せませんでした。"),
+            outcome.failures.append({entry,
+                                     {},
+                                     QStringLiteral("書庫を作るプラグインを呼び出せませんでした。"),
                                      QString::fromStdString(error.what())});
             for (qsizetype rest = i + 1; rest < entries.size(); ++rest)
                 outcome.failures.append({entries[rest], {}, QStringLiteral("処理されませんでした。"), {}});
@@ -246,7 +266,8 @@ FreezeReport FailureMessage(const FreezeOutcome& outcome, const QString& archive
     if (outcome.restoredOld)
         report.text += QStringLiteral("\n\n前からあった書庫 %1 は元のまま残しました。").arg(archivePath);
     else if (!outcome.oldKeptAt.isEmpty())
-        report.text += QStringLiteral("\n\n前からあった書庫は %1 に残っています。元の場所へ戻してください。").arg(outcome.oldKeptAt);
+        report.text += QStringLiteral("\n\n前からあった書庫は %1 に残っています。元の場所へ戻してください。")
+                           .arg(outcome.oldKeptAt);
     report.detail = details.join(QLatin1Char('\n'));
     return report;
 }

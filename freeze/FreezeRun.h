@@ -12,7 +12,6 @@
 
 class JobContext;
 
-
 // The name with ".lzh" (defaultArchiveType 0) or ".zip" (otherwise) appended unless its last
 // four characters, in any case, already are one of them. The name keeps its case.
 QString WithArchiveExtension(const QString& name, qint16 defaultArchiveType);
@@ -47,12 +46,12 @@ struct FreezeOutcome {
     // that could not be made, old archive could not be moved aside); then no entry was tried
     // and no file was changed.
     QString setupFailure;
-    QString setupDetail;          // English
+    QString setupDetail;  // English
     QList<EntryFailure> failures;
-    bool cancelled = false;       // stopped by the user: the archive is as it was before the job
+    bool cancelled = false;               // stopped by the user: the archive is as it was before the job
     std::optional<SetAside> replacedOld;  // the new archive is complete: the old one waits here to go
-    bool restoredOld = false;     // the new archive failed and the old one is back in its place
-    QString oldKeptAt;            // where the old archive was left when it could not be put back
+    bool restoredOld = false;             // the new archive failed and the old one is back in its place
+    QString oldKeptAt;                    // where the old archive was left when it could not be put back
 
     bool succeeded() const { return setupFailure.isEmpty() && failures.isEmpty() && !cancelled; }
 };

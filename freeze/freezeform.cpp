@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,8 +18,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QFile>
-#include <QFileInfo>
 
 #include "freeze/FreezeRun.h"
 #include "services/Choosers.h"
@@ -47,7 +47,10 @@ const QString kDefButtonHint = QStringLiteral(
 const QString kNameHint = QStringLiteral("作成する書庫ﾌｧｲﾙ名を入力してください。\r\n拡張子は省略できます。");
 const QString kDirectoryHint = QStringLiteral("書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。");
 
-QString historyKey(int entry) { return QStringLiteral("fdir") + QString::number(entry + 1); }
+QString historyKey(int entry)
+{
+    return QStringLiteral("fdir") + QString::number(entry + 1);
+}
 
 }  // namespace
 
@@ -88,8 +91,8 @@ void freezeform::createControls()
     Frame4 = Placed(new QGroupBox(QStringLiteral("解凍ｵﾌﾟｼｮﾝ"), Frame3), "Frame4", 120, 960, 3375, 1215);
     Check2 = Placed(new QCheckBox(QStringLiteral("圧縮後にﾌｫｰﾑを閉じる"), Frame4), "Check2", 360, 240, 2055, 255);
     Check1 = Placed(new QCheckBox(QStringLiteral("解凍後にﾒｯｾｰｼﾞを表示する"), Frame4), "Check1", 360, 480, 2415, 255);
-    defbutton = Placed(new QPushButton(QStringLiteral("現在の圧縮先をﾃﾞﾌｫﾙﾄに"), Frame4), "defbutton", 360, 840,
-                       2655, 255);
+    defbutton =
+        Placed(new QPushButton(QStringLiteral("現在の圧縮先をﾃﾞﾌｫﾙﾄに"), Frame4), "defbutton", 360, 840, 2655, 255);
 
     omsgbox = Placed(new QLabel(Frame3), "omsgbox", 3600, 960, 3135, 855);
     omsgbox->setWordWrap(true);
@@ -151,7 +154,10 @@ void freezeform::connectSignals()
     connect(moption, &QAction::triggered, this, &freezeform::openOptions);
 }
 
-QString freezeform::backgroundHint() const { return session_.DroppedCount != 0 ? kPressHoverHint : kDropHoverHint; }
+QString freezeform::backgroundHint() const
+{
+    return session_.DroppedCount != 0 ? kPressHoverHint : kDropHoverHint;
+}
 
 void freezeform::loaddata()
 {
@@ -196,9 +202,15 @@ void freezeform::pickDirectory()
         Text2->setEditText(chosen);
 }
 
-void freezeform::storeDefaultDirectory() { SavePathSetting(QStringLiteral("freezepath"), Text2->currentText()); }
+void freezeform::storeDefaultDirectory()
+{
+    SavePathSetting(QStringLiteral("freezepath"), Text2->currentText());
+}
 
-void freezeform::openOptions() { emit optionsRequested(); }
+void freezeform::openOptions()
+{
+    emit optionsRequested();
+}
 
 void freezeform::closeWindow()
 {
@@ -224,7 +236,10 @@ void freezeform::switchToMelt()
     emit switchRequested();
 }
 
-bool freezeform::jobRunning() const { return runner_ && runner_->running(); }
+bool freezeform::jobRunning() const
+{
+    return runner_ && runner_->running();
+}
 
 void freezeform::stopJob(bool thenClose)
 {
@@ -265,9 +280,15 @@ bool freezeform::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void freezeform::freezeFiles() { runFreeze(false); }
+void freezeform::freezeFiles()
+{
+    runFreeze(false);
+}
 
-void freezeform::onTimer1() { runFreeze(true); }
+void freezeform::onTimer1()
+{
+    runFreeze(true);
+}
 
 void freezeform::runFreeze(bool startedByDrop)
 {

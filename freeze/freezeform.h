@@ -30,20 +30,20 @@ public:
 
     QGroupBox* Frame3 = nullptr;  // "圧縮": holds every visible control
     QLabel* Label4 = nullptr;
-    QLineEdit* Text1 = nullptr;   // the archive's name; the extension may be left out
+    QLineEdit* Text1 = nullptr;  // the archive's name; the extension may be left out
     QLabel* Label3 = nullptr;
-    QComboBox* Text2 = nullptr;   // the target directory; its list is FreezeDirHistory
+    QComboBox* Text2 = nullptr;  // the target directory; its list is FreezeDirHistory
     QPushButton* Command1 = nullptr;
     QGroupBox* Frame4 = nullptr;
     QCheckBox* Check2 = nullptr;  // "圧縮後にﾌｫｰﾑを閉じる"
     QCheckBox* Check1 = nullptr;  // show the completion message
     QPushButton* defbutton = nullptr;
-    QLabel* omsgbox = nullptr;    // hints
+    QLabel* omsgbox = nullptr;  // hints
     QPushButton* freezebutton = nullptr;
     QPushButton* tofreeze = nullptr;
     QPushButton* endbutton = nullptr;
-    QLineEdit* Text = nullptr;    // scratch field below the client area, never seen
-    QTimer* Timer1 = nullptr;     // picks up files dropped on this window
+    QLineEdit* Text = nullptr;  // scratch field below the client area, never seen
+    QTimer* Timer1 = nullptr;   // picks up files dropped on this window
 
     QAction* mfreeze = nullptr;
     QAction* mmelt = nullptr;

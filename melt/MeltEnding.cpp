@@ -12,7 +12,8 @@ QString FollowUpArchive(int followUp, const QString& archive, const QString& mov
     switch (followUp) {
     case 1:
         if (!QFile::remove(archive))
-            return QStringLiteral("解凍しましたが、書庫を削除できませんでした。書庫のあるﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。");
+            return QStringLiteral(
+                "解凍しましたが、書庫を削除できませんでした。書庫のあるﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。");
         return {};
     case 2:
         if (!desktop().moveToTrash(archive))
@@ -22,8 +23,7 @@ QString FollowUpArchive(int followUp, const QString& archive, const QString& mov
         const QString reason = MoveArchive(archive, MovedArchivePath(moveDirectory, stem, kind));
         return reason.isEmpty() ? QString() : QStringLiteral("解凍しましたが、") + reason;
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -31,8 +31,7 @@ std::optional<ArchiveProblem> ProblemOf(const EntryOutcome& entry)
 {
     using State = EntryOutcome::State;
     switch (entry.state) {
-    case State::Failed:
-        return ArchiveProblem{entry.entry, FailureLines(entry.result), FailureDetail(entry.result)};
+    case State::Failed: return ArchiveProblem{entry.entry, FailureLines(entry.result), FailureDetail(entry.result)};
     case State::PluginMissing:
         return ArchiveProblem{
             entry.entry,
@@ -40,12 +39,12 @@ std::optional<ArchiveProblem> ProblemOf(const EntryOutcome& entry)
                 .arg(Pack::fileName(entry.kind == ArchiveKind::Lha ? Pack::Plugin::Unlha : Pack::Plugin::UnZip)),
             entry.detail};
     case State::Declined:
-        return ArchiveProblem{entry.entry,
-                              QStringLiteral("パスワードが入力されなかったので、この書庫の暗号化されたﾌｧｲﾙは解凍していません。"
-                                             "解凍するには、もう一度実行してパスワードを入力してください。"),
-                              FailureDetail(entry.result)};
-    default:
-        return std::nullopt;
+        return ArchiveProblem{
+            entry.entry,
+            QStringLiteral("パスワードが入力されなかったので、この書庫の暗号化されたﾌｧｲﾙは解凍していません。"
+                           "解凍するには、もう一度実行してパスワードを入力してください。"),
+            FailureDetail(entry.result)};
+    default: return std::nullopt;
     }
 }
 

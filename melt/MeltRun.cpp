@@ -59,7 +59,8 @@ QString NothingToExtract(const QStringList& entries)
     if (archives.isEmpty())
         return QStringLiteral("LZH、ZIPの書庫ではありません。拡張子が .lzh か .zip の書庫を指定してください。\n") +
                named.join(QLatin1Char('\n'));
-    return QStringLiteral("書庫が見つかりません。書庫ﾌｧｲﾙ名と場所を確かめてください。\n") + archives.join(QLatin1Char('\n'));
+    return QStringLiteral("書庫が見つかりません。書庫ﾌｧｲﾙ名と場所を確かめてください。\n") +
+           archives.join(QLatin1Char('\n'));
 }
 
 QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& destination, const QString& stem,
@@ -117,10 +118,15 @@ QString MoveArchive(const QString& archive, const QString& target)
     if (destination.exists() && destination.canonicalFilePath() == source.canonicalFilePath())
         return {};
     if (!destination.absoluteDir().exists())
-        return QStringLiteral("移動先のディレクトリ %1 がありません。書庫は元の場所に残しました。ディレクトリを作るか、別の移動先を指定してください。")
+        return QStringLiteral(
+                   "移動先のディレクトリ %1 "
+                   "がありません。書庫は元の場所に残しました。ディレクトリを作るか、別の移動先を指定してください。")
             .arg(destination.absolutePath());
 
-    const QString notCopied = QStringLiteral("書庫を %1 へコピーできませんでした。書庫は元の場所に残しました。移動先に書き込めるか、空き容量があるかを確かめてください。").arg(target);
+    const QString notCopied = QStringLiteral("書庫を %1 "
+                                             "へコピーできませんでした。書庫は元の場所に残しました。移動先に書き込める"
+                                             "か、空き容量があるかを確かめてください。")
+                                  .arg(target);
     QFile in(archive);
     if (!in.open(QIODevice::ReadOnly))
         return notCopied;
@@ -145,7 +151,9 @@ QString MoveArchive(const QString& archive, const QString& target)
     copied.close();
 
     if (!QFile::remove(archive))
-        return QStringLiteral("書庫を %1 へコピーしましたが、元の書庫を削除できませんでした。元の書庫は手で削除してください。").arg(target);
+        return QStringLiteral(
+                   "書庫を %1 へコピーしましたが、元の書庫を削除できませんでした。元の書庫は手で削除してください。")
+            .arg(target);
     return {};
 }
 
@@ -189,8 +197,8 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
                 intoStem = !members || !AllBelowFolder(*members, done.stem);
             }
             context.beginArchive(entry, intoStem ? outcome.destination + done.stem : outcome.destination);
-            done.result =
-                archivers.run(plugin, MeltCommand(done.kind, entry, outcome.destination, done.stem, intoStem), &context);
+            done.result = archivers.run(plugin, MeltCommand(done.kind, entry, outcome.destination, done.stem, intoStem),
+                                        &context);
         } catch (const Pack::ArchiverMissing& missing) {
             done.state = EntryOutcome::State::PluginMissing;
             done.detail = QString::fromStdString(missing.what());

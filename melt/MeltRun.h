@@ -13,7 +13,6 @@
 
 class JobContext;
 
-
 // By the name alone: the last four characters, lower-cased, are ".lzh" or ".zip".
 ArchiveKind ArchiveKindOf(const QString& entry);
 
@@ -49,8 +48,8 @@ QString MovedArchivePath(const QString& moveDirectory, const QString& stem, Arch
 QString MoveArchive(const QString& archive, const QString& target);
 
 struct MeltJob {
-    QStringList entries;           // in order; names that are not archives are passed over
-    QString destination;           // as typed; gains "/" from the first archive whose plug-in answers
+    QStringList entries;             // in order; names that are not archives are passed over
+    QString destination;             // as typed; gains "/" from the first archive whose plug-in answers
     bool intoStemDirectory = false;  // except for an archive whose members all sit in that folder already
 };
 

@@ -99,7 +99,8 @@ void meltform::createFollowUpFrame()
 {
     Frame3 = Placed(new QGroupBox(QStringLiteral("解凍後の書庫ﾌｧｲﾙ"), Frame2), "Frame3", 120, 960, 6615, 855);
     const char* const captions[4] = {"そのまま", "削除", "ごみ箱へ", "指定したﾃﾞｨﾚｸﾄﾘへ"};
-    const int places[4][4] = {{240, 240, 975, 255}, {1560, 240, 735, 255}, {2640, 240, 1095, 255}, {240, 480, 1815, 255}};
+    const int places[4][4] = {
+        {240, 240, 975, 255}, {1560, 240, 735, 255}, {2640, 240, 1095, 255}, {240, 480, 1815, 255}};
     option1Group_ = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
         Option1[i] = new QRadioButton(QString::fromUtf8(captions[i]), Frame3);
@@ -122,7 +123,8 @@ void meltform::createOptionsFrame()
     Check2->setObjectName(QStringLiteral("Check2"));
     Check2->setChecked(true);
     PlaceInTwips(Check2, 240, 720, 2415, 255);
-    defbutton = Placed(new QPushButton(QStringLiteral("現在の解凍先をﾃﾞﾌｫﾙﾄに"), Frame1), "defbutton", 240, 1080, 2895, 255);
+    defbutton =
+        Placed(new QPushButton(QStringLiteral("現在の解凍先をﾃﾞﾌｫﾙﾄに"), Frame1), "defbutton", 240, 1080, 2895, 255);
 }
 
 void meltform::createMenus()
@@ -144,9 +146,9 @@ void meltform::createMenus()
 void meltform::setTabOrderByTable()
 {
     // Frames and labels take no focus; the rest follow the order of the window's layout.
-    QWidget* const order[] = {Text1,      refbutton,  Text2,  Command1,  Option1[0], Option1[1],
-                              Option1[2], Option1[3], Text3,  Command2,  Check1,     Check3,
-                              Check2,     defbutton,  meltbutton, tomelt, endbutton};
+    QWidget* const order[] = {Text1,      refbutton,  Text2,      Command1, Option1[0], Option1[1],
+                              Option1[2], Option1[3], Text3,      Command2, Check1,     Check3,
+                              Check2,     defbutton,  meltbutton, tomelt,   endbutton};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -265,7 +267,10 @@ void meltform::switchToFreeze()
     emit switchRequested();
 }
 
-bool meltform::jobRunning() const { return runner_ && runner_->running(); }
+bool meltform::jobRunning() const
+{
+    return runner_ && runner_->running();
+}
 
 void meltform::stopJob(bool thenClose)
 {
@@ -287,9 +292,8 @@ void meltform::meltArchives()
     // Refused before anything happens: a job with nothing to extract would end as "finished",
     // an empty destination would mean the file-system root, and an empty move directory would
     // put the archives who knows where.
-    const QString nothing = NothingToExtract(session_.DroppedCount <= 1
-                                                 ? QStringList{Text1->text()}
-                                                 : session_.DroppedFiles.mid(0, session_.DroppedCount));
+    const QString nothing = NothingToExtract(
+        session_.DroppedCount <= 1 ? QStringList{Text1->text()} : session_.DroppedFiles.mid(0, session_.DroppedCount));
     if (!nothing.isEmpty()) {
         desktop().showMessage(this, nothing, kTitle);
         return;
@@ -413,9 +417,15 @@ void meltform::pickMoveDirectory()
         Text3->setText(chosen);
 }
 
-void meltform::saveDefaultDestination() { SavePathSetting(QStringLiteral("meltpath"), Text2->currentText()); }
+void meltform::saveDefaultDestination()
+{
+    SavePathSetting(QStringLiteral("meltpath"), Text2->currentText());
+}
 
-void meltform::openOptions() { emit optionsRequested(); }
+void meltform::openOptions()
+{
+    emit optionsRequested();
+}
 
 void meltform::closeEvent(QCloseEvent* event)
 {

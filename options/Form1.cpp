@@ -41,14 +41,13 @@ void Form1::createControls()
     Text1 = Placed(new QLineEdit(Frame1), "Text1", 600, 720, 3615, 270);
     Command1 = Placed(new QPushButton(QStringLiteral("..."), Frame1), "Command1", 4320, 720, 255, 255);
 
-    Frame3 = Placed(new QGroupBox(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), this), "Frame3",
-                    0, 2400, 4695, 615);
+    Frame3 = Placed(new QGroupBox(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), this), "Frame3", 0, 2400, 4695, 615);
     Text3 = Placed(new QLineEdit(Frame3), "Text3", 120, 240, 4095, 270);
     Command5 = Placed(new QPushButton(QStringLiteral("..."), Frame3), "Command5", 4320, 240, 255, 255);
     Command5->setToolTip(QStringLiteral("参照"));
 
-    Command4 = Placed(new QPushButton(QStringLiteral("LZH、ZIPファイルへの再関連付け"), this), "Command4",
-                      120, 3120, 4455, 255);
+    Command4 = Placed(new QPushButton(QStringLiteral("LZH、ZIPファイルへの再関連付け"), this), "Command4", 120, 3120,
+                      4455, 255);
 
     option1Group_ = new QButtonGroup(this);
     option1Group_->addButton(Option1[0], 0);
@@ -61,8 +60,8 @@ void Form1::createControls()
 void Form1::setTabOrderByIndex()
 {
     // Tab indexes 0..14; frames take no focus, so they drop out of the chain.
-    QWidget* const order[] = {Check1, Command2, Command3, Option2[0], Command1, Text1,
-                              Option1[1], Option1[0], Option2[1], Command4, Text3, Command5};
+    QWidget* const order[] = {Check1,     Command2,   Command3,   Option2[0], Command1, Text1,
+                              Option1[1], Option1[0], Option2[1], Command4,   Text3,    Command5};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }

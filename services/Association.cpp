@@ -14,7 +14,10 @@ constexpr char kEntryName[] = "pellum-file.desktop";
 // The names shared-mime-info gives LZH and ZIP archives, with the LZH alias some tools use.
 const QStringList kMimeTypes = {"application/x-lha", "application/x-lzh-compressed", "application/zip"};
 
-QString programPath() { return QCoreApplication::applicationDirPath() + QStringLiteral("/pellum"); }
+QString programPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/pellum");
+}
 
 // Desktop entries quote arguments in double quotes, escaping " ` $ \ inside; the file format
 // then escapes each backslash once more.
@@ -70,7 +73,10 @@ QString readWhole(const QString& path)
 
 }  // namespace
 
-QString AssociationExec(const QString& path) { return quoteArgument(path) + QStringLiteral(" %f"); }
+QString AssociationExec(const QString& path)
+{
+    return quoteArgument(path) + QStringLiteral(" %f");
+}
 
 QString WithOurDefaults(const QString& mimeapps)
 {

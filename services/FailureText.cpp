@@ -13,8 +13,7 @@ QString FailureReason(int code, int systemError)
         return QStringLiteral("ﾌｧｲﾙが見つからないか読めません。ﾌｧｲﾙがあるか、読む権限があるかを確かめてください。");
     case Pack::ArchiveUnreadable:
         return QStringLiteral("書庫を開けません。書庫があるか、読む権限があるかを確かめてください。");
-    case Pack::ArchiveCorrupt:
-        return QStringLiteral("書庫が壊れています。書庫をもう一度入手してください。");
+    case Pack::ArchiveCorrupt: return QStringLiteral("書庫が壊れています。書庫をもう一度入手してください。");
     case Pack::WriteFailed:
         switch (systemError) {
         case ENOSPC:
@@ -23,21 +22,19 @@ QString FailureReason(int code, int systemError)
         case EROFS:
             return QStringLiteral("読み取り専用の場所なので書き込めません。書き込みできるﾌｫﾙﾀﾞを選んでください。");
         case EACCES:
-        case EPERM:
-            return QStringLiteral("書き込む権限がありません。書き込みできるﾌｫﾙﾀﾞを選んでください。");
-        default:
-            return QStringLiteral("ﾌｧｲﾙを書き込めませんでした。書き込みできるﾌｫﾙﾀﾞを選んでください。");
+        case EPERM: return QStringLiteral("書き込む権限がありません。書き込みできるﾌｫﾙﾀﾞを選んでください。");
+        default: return QStringLiteral("ﾌｧｲﾙを書き込めませんでした。書き込みできるﾌｫﾙﾀﾞを選んでください。");
         }
     case Pack::UnsafeEntry:
-        return QStringLiteral("解凍先の外を指す安全でない項目なので、解凍しませんでした。書庫の作成元を確かめてください。");
+        return QStringLiteral(
+            "解凍先の外を指す安全でない項目なので、解凍しませんでした。書庫の作成元を確かめてください。");
     case Pack::CrcMismatch:
         return QStringLiteral("データが壊れています（CRC不一致）。書庫をもう一度入手してください。");
     case Pack::UnsupportedMethod:
         return QStringLiteral("対応していない圧縮方式です。ほかの解凍ソフトで解凍してください。");
     case Pack::NoMemory:
         return QStringLiteral("メモリが足りません。ほかのアプリケーションを終了してから、もう一度実行してください。");
-    case Pack::Cancelled:
-        return QStringLiteral("中止しました。");
+    case Pack::Cancelled: return QStringLiteral("中止しました。");
     case Pack::PasswordRequired:
         return QStringLiteral("パスワードで保護されています。パスワードを入力すると解凍できます。");
     case Pack::WrongPassword:
@@ -47,11 +44,12 @@ QString FailureReason(int code, int systemError)
     case Pack::NameClash:
         return QStringLiteral("同じ名前のﾌｧｲﾙとﾌｫﾙﾀﾞがぶつかります。どちらかの名前を変えてください。");
     case Pack::SpecialEntry:
-        return QStringLiteral("特殊なﾌｧｲﾙ（デバイス、FIFO、ソケット）なので扱いませんでした。通常のﾌｧｲﾙだけを指定してください。");
+        return QStringLiteral(
+            "特殊なﾌｧｲﾙ（デバイス、FIFO、ソケット）なので扱いませんでした。通常のﾌｧｲﾙだけを指定してください。");
     case Pack::ArchiveItself:
-        return QStringLiteral("作成中の書庫そのものなので、書庫には入れませんでした。書庫を別のﾃﾞｨﾚｸﾄﾘに作ってください。");
-    default:
-        return QStringLiteral("予期しないエラーが起きました（コード %1）。もう一度実行してください。").arg(code);
+        return QStringLiteral(
+            "作成中の書庫そのものなので、書庫には入れませんでした。書庫を別のﾃﾞｨﾚｸﾄﾘに作ってください。");
+    default: return QStringLiteral("予期しないエラーが起きました（コード %1）。もう一度実行してください。").arg(code);
     }
 }
 

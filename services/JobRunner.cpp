@@ -162,7 +162,10 @@ void JobRunner::cancel()
         progress_->showCancelling();
 }
 
-bool JobRunner::cancelRequested() const { return context_ && context_->cancelled(); }
+bool JobRunner::cancelRequested() const
+{
+    return context_ && context_->cancelled();
+}
 
 // Called on the worker thread: keeps the latest state and wakes the window once; reports that
 // come faster than the window shows them are merged into the latest.

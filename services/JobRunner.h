@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QMutex>
-#include <atomic>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <functional>
 #include <memory>
 

@@ -42,7 +42,10 @@ const char* runSymbol(Plugin plugin)
     return "";
 }
 
-QDateTime fromUnix(std::int64_t seconds) { return seconds < 0 ? QDateTime() : QDateTime::fromSecsSinceEpoch(seconds); }
+QDateTime fromUnix(std::int64_t seconds)
+{
+    return seconds < 0 ? QDateTime() : QDateTime::fromSecsSinceEpoch(seconds);
+}
 
 // The C callbacks of one run, forwarding to the listener and gathering the failures.
 struct RunContext {
@@ -104,7 +107,10 @@ struct RunContext {
 
 }  // namespace
 
-QString fileName(Plugin plugin) { return QStringLiteral("lib") + QLatin1String(libraryStem(plugin)) + QStringLiteral(".so"); }
+QString fileName(Plugin plugin)
+{
+    return QStringLiteral("lib") + QLatin1String(libraryStem(plugin)) + QStringLiteral(".so");
+}
 
 PluginLoader::PluginLoader(QString directory) : directory_(std::move(directory)) {}
 
@@ -173,7 +179,8 @@ CommandResult PluginLoader::runWithBuffer(Plugin plugin, const QString& command,
     callbacks.failure = &RunContext::failure;
     QByteArray output(bufferSize, '\0');
     CommandResult result;
-    result.code = function(command.toUtf8().constData(), &callbacks, output.data(), static_cast<uint32_t>(output.size()));
+    result.code =
+        function(command.toUtf8().constData(), &callbacks, output.data(), static_cast<uint32_t>(output.size()));
     result.message = QString::fromUtf8(output.constData());
     result.failures = std::move(context.failures);
     return result;

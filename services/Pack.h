@@ -33,15 +33,29 @@ public:
 
 // The plug-ins' result codes (arc::ArcStatus): stored and compared, never renumbered.
 enum Code : int {
-    Ok = 0, BadCommand = 1, InputMissing = 2, ArchiveUnreadable = 3, ArchiveCorrupt = 4, WriteFailed = 5,
-    UnsafeEntry = 6, CrcMismatch = 7, UnsupportedMethod = 8, NoMemory = 9, Cancelled = 10,
-    PasswordRequired = 11, WrongPassword = 12, ArchiveInUse = 13, NameClash = 14, SpecialEntry = 15,
-    ArchiveItself = 16, Internal = 99,
+    Ok = 0,
+    BadCommand = 1,
+    InputMissing = 2,
+    ArchiveUnreadable = 3,
+    ArchiveCorrupt = 4,
+    WriteFailed = 5,
+    UnsafeEntry = 6,
+    CrcMismatch = 7,
+    UnsupportedMethod = 8,
+    NoMemory = 9,
+    Cancelled = 10,
+    PasswordRequired = 11,
+    WrongPassword = 12,
+    ArchiveInUse = 13,
+    NameClash = 14,
+    SpecialEntry = 15,
+    ArchiveItself = 16,
+    Internal = 99,
 };
 
 // One failed entry or file, as the plug-in reported it.
 struct Failure {
-    QString path;         // the entry's name or the file's path; empty for the archive as a whole
+    QString path;  // the entry's name or the file's path; empty for the archive as a whole
     int reason = Internal;
     int systemError = 0;  // errno, or 0
     QString message;      // English

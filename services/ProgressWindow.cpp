@@ -20,7 +20,10 @@ QString DurationText(qint64 seconds)
         seconds = 0;
     const qint64 hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
     if (hours > 0)
-        return QStringLiteral("%1:%2:%3").arg(hours).arg(minutes, 2, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'));
+        return QStringLiteral("%1:%2:%3")
+            .arg(hours)
+            .arg(minutes, 2, 10, QLatin1Char('0'))
+            .arg(rest, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
 }
 
@@ -81,8 +84,10 @@ void ProgressWindow::createControls(const QString& caption)
 void ProgressWindow::showState(const QString& archive, int archiveNumber, int archiveCount, const QString& entry,
                                std::uint64_t bytesDone, std::uint64_t bytesTotal)
 {
-    const QString counted = archiveCount > 1 ? QStringLiteral(" (%1/%2)").arg(archiveNumber).arg(archiveCount) : QString();
-    archive_->setText(QFontMetrics(archive_->font()).elidedText(archive, Qt::ElideMiddle, archive_->width() - 60) + counted);
+    const QString counted =
+        archiveCount > 1 ? QStringLiteral(" (%1/%2)").arg(archiveNumber).arg(archiveCount) : QString();
+    archive_->setText(QFontMetrics(archive_->font()).elidedText(archive, Qt::ElideMiddle, archive_->width() - 60) +
+                      counted);
     entry_->setText(QFontMetrics(entry_->font()).elidedText(entry, Qt::ElideMiddle, entry_->width()));
     done_ = bytesDone;
     total_ = bytesTotal;
@@ -106,8 +111,14 @@ int ProgressWindow::percent() const
     return static_cast<int>(std::min<std::uint64_t>(100, done_ * 100 / total_));
 }
 
-QString ProgressWindow::archiveText() const { return archive_->text(); }
-QString ProgressWindow::entryText() const { return entry_->text(); }
+QString ProgressWindow::archiveText() const
+{
+    return archive_->text();
+}
+QString ProgressWindow::entryText() const
+{
+    return entry_->text();
+}
 
 void ProgressWindow::showTimes()
 {

@@ -1,10 +1,10 @@
 // The real desktop: Qt's dialogs, message boxes, beep, sound effect and freedesktop trash.
 #include <QApplication>
+#include <QAudioDevice>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QAudioDevice>
-#include <QDesktopServices>
 #include <QMediaDevices>
 #include <QMessageBox>
 #include <QPushButton>
@@ -115,4 +115,7 @@ Desktop& desktop()
     return installed ? *installed : real;
 }
 
-void setDesktop(Desktop* replacement) { installed = replacement; }
+void setDesktop(Desktop* replacement)
+{
+    installed = replacement;
+}

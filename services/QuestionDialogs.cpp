@@ -2,8 +2,8 @@
 #include "services/QuestionDialogs.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -32,9 +32,8 @@ PasswordDialog::PasswordDialog(QWidget* parent, const QString& archiveName, bool
     showText_ = new QCheckBox(QStringLiteral("文字を表示する"), this);
     showText_->setObjectName(QStringLiteral("showText"));
     layout->addWidget(showText_);
-    connect(showText_, &QCheckBox::toggled, this, [this](bool shown) {
-        passwordEdit_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
-    });
+    connect(showText_, &QCheckBox::toggled, this,
+            [this](bool shown) { passwordEdit_->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password); });
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
     buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
@@ -44,7 +43,10 @@ PasswordDialog::PasswordDialog(QWidget* parent, const QString& archiveName, bool
     passwordEdit_->setFocus();
 }
 
-QString PasswordDialog::password() const { return passwordEdit_->text(); }
+QString PasswordDialog::password() const
+{
+    return passwordEdit_->text();
+}
 
 std::optional<QString> AskPassword(QWidget* parent, const QString& archiveName, bool again)
 {

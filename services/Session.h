@@ -14,11 +14,11 @@ inline constexpr qint16 kClear = 0;
 
 // The five global options, loaded at start-up and changed only by the options window's OK.
 struct GlobalOptions {
-    QString DefaultBrowseDir;      // "Defdir": where the file choosers open
-    QString SoundFile;             // "Snddir": played at the end of a job when NotifyMode is 1
-    qint16 AlwaysOnTop = 0;        // "Check1": 1 keeps the icon above other windows, 0 at the bottom
-    qint16 NotifyMode = 0;         // "Option1": 0 beep, 1 play SoundFile
-    qint16 DefaultArchiveType = 0; // "Option2": a name without extension means 0 LZH, 1 ZIP
+    QString DefaultBrowseDir;       // "Defdir": where the file choosers open
+    QString SoundFile;              // "Snddir": played at the end of a job when NotifyMode is 1
+    qint16 AlwaysOnTop = 0;         // "Check1": 1 keeps the icon above other windows, 0 at the bottom
+    qint16 NotifyMode = 0;          // "Option1": 0 beep, 1 play SoundFile
+    qint16 DefaultArchiveType = 0;  // "Option2": a name without extension means 0 LZH, 1 ZIP
 };
 
 GlobalOptions LoadGlobalOptions();

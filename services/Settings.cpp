@@ -10,9 +10,15 @@
 
 namespace {
 
-QString groupKey(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
+QString groupKey(const QString& section, const QString& key)
+{
+    return section + QLatin1Char('/') + key;
+}
 
-QSettings openStore(const QString& app) { return QSettings(QSettings::IniFormat, QSettings::UserScope, app, app); }
+QSettings openStore(const QString& app)
+{
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, app, app);
+}
 
 std::optional<qint16> toInt16(double value)
 {
@@ -75,7 +81,10 @@ qint16 GetPositionSetting(const QString& key, qint16 defaultTwips)
     return toInt16(value).value_or(defaultTwips);
 }
 
-QString GetPathSetting(const QString& key) { return GetSetting(kSettingsApp, kSettingsSection, key, QString()); }
+QString GetPathSetting(const QString& key)
+{
+    return GetSetting(kSettingsApp, kSettingsSection, key, QString());
+}
 
 void SaveNumberSetting(const QString& key, int value)
 {

@@ -14,10 +14,10 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
 
 // Typed readers for the store's value forms. A stored text that does not convert (edited by
 // hand, out of the 16-bit range) reads as the default, like a missing key.
-qint16 GetNumberSetting(const QString& key, qint16 defaultValue);     // "0", "1", "3"
-bool GetTruthSetting(const QString& key, bool defaultValue);          // "True" / "False"
-qint16 GetPositionSetting(const QString& key, qint16 defaultTwips);   // twips, "1200" or "1200.5"
-QString GetPathSetting(const QString& key);                           // default: empty
+qint16 GetNumberSetting(const QString& key, qint16 defaultValue);    // "0", "1", "3"
+bool GetTruthSetting(const QString& key, bool defaultValue);         // "True" / "False"
+qint16 GetPositionSetting(const QString& key, qint16 defaultTwips);  // twips, "1200" or "1200.5"
+QString GetPathSetting(const QString& key);                          // default: empty
 
 // Writers in the value forms.
 void SaveNumberSetting(const QString& key, int value);

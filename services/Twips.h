@@ -6,7 +6,10 @@
 
 inline constexpr int kTwipsPerPixel = 15;
 
-inline int TwipsToPixels(int twips) { return twips / kTwipsPerPixel; }
+inline int TwipsToPixels(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
 
 inline void PlaceInTwips(QWidget* widget, int left, int top, int width, int height)
 {

@@ -31,4 +31,7 @@ QStringList SplitCommandLine(const QString& commandLine, int maximum)
     return arguments;
 }
 
-QStringList StartupNames(const QStringList& arguments) { return arguments.mid(1, 10); }
+QStringList StartupNames(const QStringList& arguments)
+{
+    return arguments.mid(1, 10);
+}

@@ -19,9 +19,15 @@
 
 namespace {
 
-void IconDropProc(const QStringList&) { ProgramSession().IconDropPending = kSet; }
+void IconDropProc(const QStringList&)
+{
+    ProgramSession().IconDropPending = kSet;
+}
 
-void FreezeDropProc(const QStringList&) { ProgramSession().FreezeDropPending = kSet; }
+void FreezeDropProc(const QStringList&)
+{
+    ProgramSession().FreezeDropPending = kSet;
+}
 
 void MeltDropProc(const QStringList& names)
 {
@@ -67,8 +73,7 @@ public:
                 drop->acceptProposedAction();
             break;
         }
-        default:
-            break;
+        default: break;
         }
         return false;
     }

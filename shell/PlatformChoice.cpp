@@ -16,7 +16,8 @@ std::optional<std::string> ChoosePlatform(const std::function<std::optional<std:
         if (argument == "-platform" || argument == "--platform" || argument.starts_with("-platform="))
             return std::nullopt;
     }
-    const bool wayland = environment("XDG_SESSION_TYPE") == std::optional<std::string>("wayland") || set("WAYLAND_DISPLAY");
+    const bool wayland =
+        environment("XDG_SESSION_TYPE") == std::optional<std::string>("wayland") || set("WAYLAND_DISPLAY");
     if (wayland && set("DISPLAY"))
         return "xcb";
     return std::nullopt;
@@ -28,7 +29,8 @@ void ApplyPlatformChoice(int argc, char** argv)
         const char* value = std::getenv(name);
         return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
     };
-    const std::optional<std::string> platform = ChoosePlatform(environment, std::vector<std::string>(argv + 1, argv + argc));
+    const std::optional<std::string> platform =
+        ChoosePlatform(environment, std::vector<std::string>(argv + 1, argv + argc));
     if (platform)
         setenv("QT_QPA_PLATFORM", platform->c_str(), 1);
 }

@@ -3,7 +3,10 @@
 
 namespace {
 
-bool sameColour(QRgb a, QRgb b) { return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b); }
+bool sameColour(QRgb a, QRgb b)
+{
+    return qRed(a) == qRed(b) && qGreen(a) == qGreen(b) && qBlue(a) == qBlue(b);
+}
 
 }  // namespace
 

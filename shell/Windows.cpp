@@ -97,7 +97,10 @@ freezeform* createFreeze()
 
 }  // namespace
 
-Session& ProgramSession() { return *program().session; }
+Session& ProgramSession()
+{
+    return *program().session;
+}
 
 void StartSession()
 {
@@ -105,8 +108,14 @@ void StartSession()
     program().endAfterJob = false;
 }
 
-iconform* IconWindow() { return program().icon; }
-void SetIconWindow(iconform* window) { program().icon = window; }
+iconform* IconWindow()
+{
+    return program().icon;
+}
+void SetIconWindow(iconform* window)
+{
+    program().icon = window;
+}
 
 meltform* MeltWindow()
 {
@@ -114,7 +123,10 @@ meltform* MeltWindow()
         program().melt = createMelt();
     return program().melt;
 }
-meltform* ExistingMeltWindow() { return program().melt; }
+meltform* ExistingMeltWindow()
+{
+    return program().melt;
+}
 
 freezeform* FreezeWindow()
 {
@@ -122,7 +134,10 @@ freezeform* FreezeWindow()
         program().freeze = createFreeze();
     return program().freeze;
 }
-freezeform* ExistingFreezeWindow() { return program().freeze; }
+freezeform* ExistingFreezeWindow()
+{
+    return program().freeze;
+}
 
 void ShowJobWindow(QWidget* window)
 {
@@ -178,9 +193,9 @@ bool RefusedWhileJobRuns(QWidget* asker)
 {
     if (!ProgramSession().jobRunning)
         return false;
-    desktop().showMessage(asker,
-                          QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。"),
-                          QStringLiteral("tembrel"));
+    desktop().showMessage(
+        asker, QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。"),
+        QStringLiteral("tembrel"));
     return true;
 }
 

@@ -23,8 +23,7 @@ QImage IconPicture()
     return QImage(QStringLiteral(":/assets/tembrel-icon.bmp")).convertToFormat(QImage::Format_RGB32);
 }
 
-iconform::iconform()
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint)
+iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint)
 {
     setObjectName(QStringLiteral("iconform"));
     setWindowTitle(QStringLiteral("tembrel"));
@@ -144,7 +143,10 @@ void iconform::mouseMoveEvent(QMouseEvent* event)
     move(event->globalPosition().toPoint() - grabOffset_);
 }
 
-void iconform::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+void iconform::mouseReleaseEvent(QMouseEvent*)
+{
+    dragging_ = false;
+}
 
 void iconform::onTimer2()
 {

@@ -7,8 +7,8 @@
 #include <QVector>
 #include <QWidget>
 
-#include "shell/Region.h"
 #include "services/Twips.h"
+#include "shell/Region.h"
 
 class QTimer;
 

@@ -9,9 +9,9 @@
 #include "melt/meltform.h"
 #include "options/Form1.h"
 #include "services/Desktop.h"
+#include "services/Session.h"
 #include "services/Settings.h"
 #include "shell/DropReception.h"
-#include "services/Session.h"
 #include "shell/Windows.h"
 #include "shell/iconform.h"
 
@@ -63,7 +63,10 @@ void menuform::openFreeze()
     ShowJobWindow(freeze);
 }
 
-void menuform::openOptions() { OpenOptionsWindow(nullptr); }
+void menuform::openOptions()
+{
+    OpenOptionsWindow(nullptr);
+}
 
 void menuform::showVersion()
 {
@@ -93,7 +96,10 @@ void PopupIconMenu(const QPoint& globalPosition)
     theMenuForm->omenu->popup(globalPosition);
 }
 
-menuform* ExistingMenuForm() { return theMenuForm; }
+menuform* ExistingMenuForm()
+{
+    return theMenuForm;
+}
 
 void UnloadMenuForm()
 {

@@ -84,7 +84,10 @@ constexpr std::array<PluginKind, 3> kPlugins = {{
 
 volatile std::sig_atomic_t interrupted = 0;
 
-void onInterrupt(int) { interrupted = 1; }
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
 
 // The first Ctrl-C asks the plug-in to stop at its next progress point; the handler resets
 // itself, so a second one ends the program the usual way.
@@ -160,7 +163,7 @@ std::optional<std::string> askOnTerminal(const std::string& prompt)
     const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (tty < 0)
         return std::nullopt;
-    termios saved {};
+    termios saved{};
     const bool haveTermios = tcgetattr(tty, &saved) == 0;
     if (haveTermios) {
         termios quiet = saved;
@@ -332,7 +335,7 @@ int main(int argc, char** argv)
     std::vector<char> output(kOutputBytes, '\0');
     int code;
     if (run != nullptr) {
-        ArchiverCallbacks callbacks {};
+        ArchiverCallbacks callbacks{};
         callbacks.structSize = sizeof callbacks;
         callbacks.user = &session;
         callbacks.progress = onProgress;

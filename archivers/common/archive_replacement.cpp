@@ -70,7 +70,8 @@ bool copyThroughBuffer(int from, std::uint64_t offset, std::uint64_t length, int
 bool copyRange(int from, std::uint64_t offset, std::uint64_t length, int to, std::uint64_t toOffset, bool& tryClone)
 {
     struct stat info;
-    const std::uint64_t block = fstat(to, &info) == 0 && info.st_blksize > 0 ? static_cast<std::uint64_t>(info.st_blksize) : 4096;
+    const std::uint64_t block =
+        fstat(to, &info) == 0 && info.st_blksize > 0 ? static_cast<std::uint64_t>(info.st_blksize) : 4096;
     if (tryClone && offset % block == 0 && toOffset % block == 0 && length >= block) {
         file_clone_range clone{};
         clone.src_fd = from;
@@ -251,7 +252,8 @@ ArcResult ArchiveReplacement::commit(const WriteCheckpoint& checkpoint)
         if (linked != 0) {
             if (errno == EEXIST) {
                 raced_ = true;
-                return ArcResult::failure(ArcStatus::ArchiveInUse, path_ + " was created by another command meanwhile", path_);
+                return ArcResult::failure(ArcStatus::ArchiveInUse, path_ + " was created by another command meanwhile",
+                                          path_);
             }
             return systemFailure(ArcStatus::WriteFailed, "cannot create", path_, errno);
         }
@@ -277,7 +279,8 @@ ArcResult ArchiveReplacement::commit(const WriteCheckpoint& checkpoint)
 
 // The shared inode is rewritten from the complete, synced new file; only then does the
 // hidden copy go.
-ArcResult ArchiveReplacement::copyBackIntoLinkedArchive(const std::string& hiddenName, const WriteCheckpoint& checkpoint)
+ArcResult ArchiveReplacement::copyBackIntoLinkedArchive(const std::string& hiddenName,
+                                                        const WriteCheckpoint& checkpoint)
 {
     struct stat info;
     if (fstat(newFd_, &info) != 0)

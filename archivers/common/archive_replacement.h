@@ -79,8 +79,8 @@ private:
     std::string leaf_;
     int folderFd_ = -1;
     int newFd_ = -1;
-    bool unnamed_ = false;      // O_TMPFILE: has no name until linked
-    std::string namedTemp_;     // the hidden name while the new file has one
+    bool unnamed_ = false;   // O_TMPFILE: has no name until linked
+    std::string namedTemp_;  // the hidden name while the new file has one
     bool committed_ = false;
     bool raced_ = false;
     bool tryClone_ = true;

@@ -110,8 +110,8 @@ struct SafeDiskWriter::Impl {
 
     // The file being written.
     int fileFd = -1;
-    int parentFd = -1;  // held by `folders`; no folder is opened between beginFile and commit
-    std::string finalPath;  // relative to the destination
+    int parentFd = -1;          // held by `folders`; no folder is opened between beginFile and commit
+    std::string finalPath;      // relative to the destination
     std::string temporaryName;  // in the final path's folder
     std::int64_t fileMtime = -1;
     std::uint64_t fileSize = 0;
@@ -229,13 +229,10 @@ struct SafeDiskWriter::Impl {
         question.newMtime = fileMtime;
         switch (job->exists(question)) {
         case OverwriteAnswer::Overwrite:
-        case OverwriteAnswer::OverwriteAll:
-            return rename(name);
+        case OverwriteAnswer::OverwriteAll: return rename(name);
         case OverwriteAnswer::Skip:
-        case OverwriteAnswer::SkipAll:
-            return ArcResult::success();
-        case OverwriteAnswer::Cancel:
-            break;
+        case OverwriteAnswer::SkipAll: return ArcResult::success();
+        case OverwriteAnswer::Cancel: break;
         }
         return ArcResult::failure(ArcStatus::Cancelled, "cancelled before replacing " + finalPath, finalPath);
     }
@@ -287,8 +284,9 @@ struct SafeDiskWriter::Impl {
         if (entry.made && entry.mode != 0) {
             struct stat info;
             if (fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-                return errno == ENOENT || errno == ENOTDIR ? ArcResult::success()
-                                                            : systemFailure("cannot look at the folder", entry.path, errno);
+                return errno == ENOENT || errno == ENOTDIR
+                           ? ArcResult::success()
+                           : systemFailure("cannot look at the folder", entry.path, errno);
             if (!S_ISDIR(info.st_mode))
                 return ArcResult::success();  // replaced meanwhile: nothing to set
             // The folder was made with more bits than the entry asks for (0777, or its mode
@@ -310,7 +308,7 @@ struct SafeDiskWriter::Impl {
         const int fd = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return errno == ENOENT || errno == ENOTDIR ? ArcResult::success()
-                                                        : systemFailure("cannot open the folder", entry.path, errno);
+                                                       : systemFailure("cannot open the folder", entry.path, errno);
         ArcResult result;
         if (fchmod(fd, mode) != 0)
             result = systemFailure("cannot set the mode of", entry.path, errno);
@@ -340,7 +338,7 @@ ArcResult SafeDiskWriter::open()
     if (d.destination.empty())
         return ArcResult::failure(ArcStatus::WriteFailed, "no destination folder");
     // The destination is the user's choice, so its own path may pass through links.
-    for (std::size_t end = d.destination.find('/', 1); ; end = d.destination.find('/', end + 1)) {
+    for (std::size_t end = d.destination.find('/', 1);; end = d.destination.find('/', end + 1)) {
         const std::string partial = d.destination.substr(0, end);
         if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
             return systemFailure("cannot create the folder", partial, errno);

@@ -68,8 +68,8 @@ void FolderHandles::forget(std::string_view path)
 {
     for (std::size_t i = 0; i < slots_.size();) {
         const std::string& held = slots_[i].path;
-        const bool below = held.size() > path.size() && held.compare(0, path.size(), path) == 0 &&
-                           held[path.size()] == '/';
+        const bool below =
+            held.size() > path.size() && held.compare(0, path.size(), path) == 0 && held[path.size()] == '/';
         if (held == path || below || path.empty()) {
             close(slots_[i].fd);
             slots_[i] = std::move(slots_.back());
@@ -124,8 +124,7 @@ ArcResult FolderHandles::step(int parentFd, std::string_view prefix, std::string
         if (unlinkat(parentFd, nameZ.c_str(), 0) != 0 && errno != ENOENT)
             return systemFailure("cannot remove the link", path, request.entry, errno);
     }
-    return ArcResult::failure(ArcStatus::WriteFailed,
-                              "the folder " + path + " keeps changing while it is being opened",
+    return ArcResult::failure(ArcStatus::WriteFailed, "the folder " + path + " keeps changing while it is being opened",
                               std::string(request.entry));
 }
 

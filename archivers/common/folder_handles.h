@@ -31,15 +31,15 @@ public:
     FolderHandles& operator=(const FolderHandles&) = delete;
 
     struct Request {
-        std::string_view path;       // a safeRelativePath() result, or "" for the destination
-        bool create = true;          // make missing folders
+        std::string_view path;  // a safeRelativePath() result, or "" for the destination
+        bool create = true;     // make missing folders
         // For the last component when this call makes it: its permission bits. Folders made on
         // the way get 0777 (less the umask).
         std::uint32_t lastMode = 0777;
         // A symbolic link as the last component is removed and a folder made instead (a folder
         // entry of that name); elsewhere a link is a refusal.
         bool replaceLastLink = false;
-        std::string_view entry;      // the entry being written, for messages
+        std::string_view entry;  // the entry being written, for messages
     };
 
     // The folder's descriptor in `fd`, valid until the next open() or forget(). Failures:

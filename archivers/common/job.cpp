@@ -70,17 +70,10 @@ OverwriteAnswer Job::exists(const ExistingFile& file)
     if (listener_ == nullptr)
         return OverwriteAnswer::Overwrite;
     switch (const OverwriteAnswer answer = listener_->exists(file)) {
-    case OverwriteAnswer::OverwriteAll:
-        overwriteAll_ = OverwriteAnswer::Overwrite;
-        return OverwriteAnswer::Overwrite;
-    case OverwriteAnswer::SkipAll:
-        overwriteAll_ = OverwriteAnswer::Skip;
-        return OverwriteAnswer::Skip;
-    case OverwriteAnswer::Cancel:
-        cancel();
-        return answer;
-    default:
-        return answer;
+    case OverwriteAnswer::OverwriteAll: overwriteAll_ = OverwriteAnswer::Overwrite; return OverwriteAnswer::Overwrite;
+    case OverwriteAnswer::SkipAll: overwriteAll_ = OverwriteAnswer::Skip; return OverwriteAnswer::Skip;
+    case OverwriteAnswer::Cancel: cancel(); return answer;
+    default: return answer;
     }
 }
 

@@ -19,7 +19,7 @@ struct ProgressReport {
     std::uint64_t jobBytesDone = 0;
     std::uint64_t jobBytesTotal = 0;  // 0 while unknown
     std::uint64_t entriesDone = 0;
-    std::uint64_t entriesTotal = 0;   // 0 while unknown
+    std::uint64_t entriesTotal = 0;  // 0 while unknown
 };
 
 // An extracted file is about to replace a file that is already there.
@@ -28,7 +28,7 @@ struct ExistingFile {
     std::uint64_t existingSize = 0;
     std::int64_t existingMtime = 0;  // Unix seconds
     std::uint64_t newSize = 0;
-    std::int64_t newMtime = -1;      // Unix seconds, -1 when the entry has none
+    std::int64_t newMtime = -1;  // Unix seconds, -1 when the entry has none
 };
 
 enum class OverwriteAnswer { Overwrite, Skip, OverwriteAll, SkipAll, Cancel };

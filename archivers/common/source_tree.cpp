@@ -220,8 +220,7 @@ ArcResult collectFile(const std::string& path, std::vector<SourceEntry>& out)
     return ArcResult::success();
 }
 
-ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern,
-                        std::vector<SourceEntry>& out)
+ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern, std::vector<SourceEntry>& out)
 {
     const std::string folder = folderOfPattern(pattern);
     std::string memberRoot;
@@ -267,8 +266,8 @@ ArcResult excludeArchive(const std::string& archivePath, std::vector<SourceEntry
     if (stat(archivePath.c_str(), &archive) == 0) {
         std::erase_if(entries, [&](const SourceEntry& entry) {
             struct stat info;
-            return !entry.isDirectory && stat(entry.diskPath.c_str(), &info) == 0 &&
-                   info.st_dev == archive.st_dev && info.st_ino == archive.st_ino && skip(entry);
+            return !entry.isDirectory && stat(entry.diskPath.c_str(), &info) == 0 && info.st_dev == archive.st_dev &&
+                   info.st_ino == archive.st_ino && skip(entry);
         });
         return skipped;
     }
@@ -304,7 +303,8 @@ ArcResult settleMemberNames(std::vector<SourceEntry>& entries, const std::vector
     for (SourceEntry& entry : entries) {
         const std::string& name = entry.memberName;
         bool parentIsFile = false;
-        for (std::size_t slash = name.find('/'); slash != std::string::npos && !parentIsFile; slash = name.find('/', slash + 1)) {
+        for (std::size_t slash = name.find('/'); slash != std::string::npos && !parentIsFile;
+             slash = name.find('/', slash + 1)) {
             const auto found = folders.find(key(name.substr(0, slash)));
             if (found != folders.end() && !found->second) {
                 clash(entry, name.substr(0, slash) + " is a file, not a folder");

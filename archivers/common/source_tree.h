@@ -10,12 +10,12 @@
 namespace arc {
 
 struct SourceEntry {
-    std::string diskPath;     // path to open (UTF-8, as the file system has it)
-    std::string memberName;   // name in the archive: "/"-separated, relative, no trailing "/"
+    std::string diskPath;    // path to open (UTF-8, as the file system has it)
+    std::string memberName;  // name in the archive: "/"-separated, relative, no trailing "/"
     bool isDirectory = false;
-    std::uint64_t size = 0;   // bytes, for files
-    std::int64_t mtime = 0;   // Unix time of the last modification
-    std::uint32_t mode = 0;   // permission bits (st_mode & 07777)
+    std::uint64_t size = 0;  // bytes, for files
+    std::int64_t mtime = 0;  // Unix time of the last modification
+    std::uint32_t mode = 0;  // permission bits (st_mode & 07777)
 };
 
 // One file stored under its bare name (the file forms of both compressors).
@@ -28,8 +28,7 @@ ArcResult collectFile(const std::string& path, std::vector<SourceEntry>& out);
 // directory sorted bytewise. Symbolic links are followed and stored as what they point to; a
 // directory reached again through a link (a loop) is not descended; a dangling link is skipped.
 // Fails with InputMissing when the folder is missing.
-ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern,
-                        std::vector<SourceEntry>& out);
+ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern, std::vector<SourceEntry>& out);
 
 // Removes every entry that is the archive itself (same device and inode, or, for an archive
 // not yet created, the same absolute path), so an archive is never added to itself. Each one

@@ -36,10 +36,10 @@ std::string_view statusName(ArcStatus status);
 
 // One failed entry or file, for a caller that words failures itself (the desktop program).
 struct EntryFailure {
-    std::string path;      // UTF-8: the entry's name, or the file's path; empty for the archive as a whole
+    std::string path;  // UTF-8: the entry's name, or the file's path; empty for the archive as a whole
     ArcStatus reason = ArcStatus::Internal;
-    int systemError = 0;   // errno when the system refused, else 0
-    std::string message;   // the same failure as an English line
+    int systemError = 0;  // errno when the system refused, else 0
+    std::string message;  // the same failure as an English line
 };
 
 struct ArcResult {

@@ -35,7 +35,8 @@ void AdaptiveHuffman::rebuild()
     for (int i = 0, n = kSymbols; n < kNodes; i += 2, ++n) {
         const std::uint32_t f = freq_[i] + freq_[i + 1];
         int k = n - 1;
-        while (f < freq_[k]) --k;
+        while (f < freq_[k])
+            --k;
         ++k;
         for (int m = n; m > k; --m) {
             freq_[m] = freq_[m - 1];
@@ -56,25 +57,29 @@ void AdaptiveHuffman::rebuild()
 
 void AdaptiveHuffman::update(int symbol)
 {
-    if (freq_[kRoot] == kRebuildAt) rebuild();
+    if (freq_[kRoot] == kRebuildAt)
+        rebuild();
     unsigned c = parent_[kNodes + symbol];
     do {
         const std::uint32_t k = ++freq_[c];
         if (k > freq_[c + 1]) {
             // Swap c with the last node of its old count (l), children and all.
             unsigned l = c + 1;
-            while (k > freq_[l + 1]) ++l;
+            while (k > freq_[l + 1])
+                ++l;
             freq_[c] = freq_[l];
             freq_[l] = k;
 
             const unsigned i = child_[c];
             parent_[i] = static_cast<std::uint16_t>(l);
-            if (i < kNodes) parent_[i + 1] = static_cast<std::uint16_t>(l);
+            if (i < kNodes)
+                parent_[i + 1] = static_cast<std::uint16_t>(l);
 
             const unsigned j = child_[l];
             child_[l] = static_cast<std::uint16_t>(i);
             parent_[j] = static_cast<std::uint16_t>(c);
-            if (j < kNodes) parent_[j + 1] = static_cast<std::uint16_t>(c);
+            if (j < kNodes)
+                parent_[j + 1] = static_cast<std::uint16_t>(c);
             child_[c] = static_cast<std::uint16_t>(j);
 
             c = l;

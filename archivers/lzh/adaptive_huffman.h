@@ -36,9 +36,9 @@ public:
 private:
     void rebuild();
 
-    std::uint32_t freq_[kNodes + 1];              // [kNodes] is a sentinel above every count
-    std::uint16_t child_[kNodes];                 // first child, or kNodes + symbol for a leaf
-    std::uint16_t parent_[kNodes + kSymbols];     // [kNodes + symbol]: the symbol's leaf node
+    std::uint32_t freq_[kNodes + 1];           // [kNodes] is a sentinel above every count
+    std::uint16_t child_[kNodes];              // first child, or kNodes + symbol for a leaf
+    std::uint16_t parent_[kNodes + kSymbols];  // [kNodes + symbol]: the symbol's leaf node
 };
 
 }  // namespace lzh

@@ -31,7 +31,8 @@ struct FileIdentity {
 bool identify(int fd, FileIdentity& id)
 {
     struct stat info {};
-    if (::fstat(fd, &info) != 0) return false;
+    if (::fstat(fd, &info) != 0)
+        return false;
     id = {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
     return true;
 }
@@ -54,7 +55,8 @@ Remembered& remembered()
 LzhStatus loadArchiveIndex(int fd, ArchiveIndex& out)
 {
     FileIdentity id;
-    if (!identify(fd, id)) return LzhStatus::ReadFailed;
+    if (!identify(fd, id))
+        return LzhStatus::ReadFailed;
     {
         Remembered& r = remembered();
         std::lock_guard lock(r.mutex);
@@ -70,12 +72,14 @@ LzhStatus loadArchiveIndex(int fd, ArchiveIndex& out)
     for (;;) {
         ScannedArchive scanned;
         LzhStatus st = scanArchive(access, out.fileSize, scanned, offset, kBatchMembers);
-        if (st != LzhStatus::Ok) return st;
+        if (st != LzhStatus::Ok)
+            return st;
         for (const MemberHeader& h : scanned.members)
             out.members.push_back({memberKey(decodeMemberPath(h), backslashSeparates(h)), h.headerOffset,
                                    h.dataOffset + h.compressedSize, h.isDirectory()});
         offset = scanned.endOffset;
-        if (scanned.complete) break;
+        if (scanned.complete)
+            break;
     }
     out.endOffset = offset;
     return LzhStatus::Ok;

@@ -12,8 +12,8 @@
 #include "common/safe_path.h"
 #include "lzh/file_io.h"
 #include "lzh/lzh_decoder.h"
-#include "lzh/member_predecoder.h"
 #include "lzh/member_name.h"
+#include "lzh/member_predecoder.h"
 
 namespace lzh {
 namespace {
@@ -22,7 +22,7 @@ namespace {
 constexpr int kDecodeThreads = 1;
 constexpr std::size_t kDecodeAhead = 16;
 constexpr std::uint64_t kPredecodeLimit = 1u << 20;
-constexpr std::size_t kBatchMembers = 4096;  // headers held in memory at a time
+constexpr std::size_t kBatchMembers = 4096;       // headers held in memory at a time
 constexpr std::uint64_t kSearchBytes = 1u << 20;  // how far a self-extractor's stub may reach
 
 arc::ArcStatus arcStatusFor(LzhStatus st)
@@ -50,7 +50,8 @@ public:
             failure_ = r;
             return LzhStatus::WriteFailed;
         }
-        if (job_.advance(size)) return LzhStatus::Ok;
+        if (job_.advance(size))
+            return LzhStatus::Ok;
         cancelled_ = true;
         return LzhStatus::WriteFailed;
     }
@@ -71,7 +72,8 @@ public:
     WindowedAccess(RandomAccess& inner, std::uint64_t fileSize) : inner_(inner), fileSize_(fileSize) {}
     LzhStatus readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size, std::size_t& got) override
     {
-        if (size > kWindow / 4) return inner_.readAt(offset, buffer, size, got);
+        if (size > kWindow / 4)
+            return inner_.readAt(offset, buffer, size, got);
         const std::uint64_t wanted = std::min<std::uint64_t>(offset + size, fileSize_);
         if (offset < start_ || wanted > start_ + window_.size()) {
             window_.resize(kWindow);
@@ -84,7 +86,8 @@ public:
             start_ = offset;
         }
         got = offset >= start_ + window_.size() ? 0 : std::min<std::size_t>(size, start_ + window_.size() - offset);
-        if (got > 0) std::memcpy(buffer, window_.data() + (offset - start_), got);
+        if (got > 0)
+            std::memcpy(buffer, window_.data() + (offset - start_), got);
         return LzhStatus::Ok;
     }
 
@@ -110,11 +113,14 @@ std::uint64_t findFirstHeader(RandomAccess& archive, std::uint64_t fileSize)
 {
     std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kSearchBytes)));
     std::size_t got = 0;
-    if (archive.readAt(0, head.data(), head.size(), got) != LzhStatus::Ok) return 0;
+    if (archive.readAt(0, head.data(), head.size(), got) != LzhStatus::Ok)
+        return 0;
     // A damaged first header is damage, not a stub: never search past one.
-    if (got >= 7 && head[2] == '-' && head[6] == '-') return 0;
+    if (got >= 7 && head[2] == '-' && head[6] == '-')
+        return 0;
     for (std::size_t p = 1; p + 7 <= got; ++p) {
-        if (head[p + 2] != '-' || head[p + 3] != 'l' || head[p + 6] != '-') continue;
+        if (head[p + 2] != '-' || head[p + 3] != 'l' || head[p + 6] != '-')
+            continue;
         MemberHeader h;
         bool atEnd = false;
         if (readMemberHeader(archive, p, h, atEnd) == LzhStatus::Ok && !atEnd && h.method &&
@@ -143,11 +149,12 @@ arc::ArcResult scanBatch(const std::string& archivePath, OpenArchive& open, std:
     FileAccess file(open.fd.get());
     WindowedAccess access(file, open.fileSize);
     LzhStatus st = scanArchive(access, open.fileSize, open.scanned, offset, kBatchMembers);
-    if (st == LzhStatus::Ok) return arc::ArcResult::success();
+    if (st == LzhStatus::Ok)
+        return arc::ArcResult::success();
     const std::size_t read = before + open.scanned.members.size();
     if (read == 0)
-        return arc::ArcResult::failure(arcStatusFor(st), archivePath + " is not a readable LZH archive: " +
-                                                             std::string(lzhStatusName(st)));
+        return arc::ArcResult::failure(
+            arcStatusFor(st), archivePath + " is not a readable LZH archive: " + std::string(lzhStatusName(st)));
     return arc::ArcResult::failure(arcStatusFor(st), archivePath + ": damaged after member " + std::to_string(read) +
                                                          ": " + std::string(lzhStatusName(st)));
 }
@@ -159,7 +166,8 @@ public:
     explicit FailureCollector(arc::ArcResult& total) : total_(total) {}
     void add(const arc::ArcResult& r)
     {
-        if (r.ok()) return;
+        if (r.ok())
+            return;
         if (++count_ <= kMaxMessages) {
             arc::mergeInto(total_, r);
         } else if (total_.ok()) {
@@ -168,7 +176,8 @@ public:
     }
     void finish()
     {
-        if (count_ > kMaxMessages) total_.message += "\n(" + std::to_string(count_ - kMaxMessages) + " more failures)";
+        if (count_ > kMaxMessages)
+            total_.message += "\n(" + std::to_string(count_ - kMaxMessages) + " more failures)";
     }
 
 private:
@@ -186,7 +195,8 @@ arc::ArcResult extractLink(const MemberHeader& h, const std::string& path, arc::
                                        path);
     const std::string name = path.substr(0, bar);
     std::string target = path.substr(bar + 1);
-    if (backslashSeparates(h)) std::replace(target.begin(), target.end(), '\\', '/');
+    if (backslashSeparates(h))
+        std::replace(target.begin(), target.end(), '\\', '/');
     const auto safe = arc::safeRelativePath(name, backslashSeparates(h));
     if (!safe)
         return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry,
@@ -206,19 +216,22 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
                              arc::SafeDiskWriter& writer, arc::Job& job)
 {
     const std::uint32_t mode = h.unixMode.value_or(0);
-    if ((mode & S_IFMT) == S_IFLNK) return extractLink(h, path, writer);
+    if ((mode & S_IFMT) == S_IFLNK)
+        return extractLink(h, path, writer);
     const auto safe = arc::safeRelativePath(path, backslashSeparates(h));
     if (!safe) {
         // Old tools write a directory entry for the archive's root: an empty name or only a "\".
         const bool rootOnly = path.find_first_not_of(backslashSeparates(h) ? "/\\" : "/") == std::string::npos;
         if (h.isDirectory() && (rootOnly || arc::namesDestinationItself(path, backslashSeparates(h))))
             return arc::ArcResult::success();
-        if (path.empty()) return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped a member without a name");
+        if (path.empty())
+            return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry, "skipped a member without a name");
         return arc::ArcResult::failure(arc::ArcStatus::UnsafeEntry,
                                        "skipped " + path + ": it would land outside the destination", path);
     }
     const std::uint32_t permissions = mode & 0777;
-    if (h.isDirectory()) return writer.writeDirectory(*safe, permissions, h.mtime);
+    if (h.isDirectory())
+        return writer.writeDirectory(*safe, permissions, h.mtime);
     if (isSpecialFile(mode))
         return arc::ArcResult::failure(arc::ArcStatus::SpecialEntry,
                                        "skipped " + path + ": a device, FIFO or socket is not extracted", path);
@@ -226,7 +239,8 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
         return arc::ArcResult::failure(arc::ArcStatus::UnsupportedMethod,
                                        "skipped " + path + ": method " + h.methodId + " is not supported", path);
     arc::ArcResult r = writer.beginFile(*safe, permissions, h.mtime);
-    if (!r.ok()) return r;
+    if (!r.ok())
+        return r;
     DiskSink sink(writer, job);
     std::uint16_t crc = 0;
     LzhStatus st;
@@ -241,11 +255,14 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
         FileRangeSource source(fd, h.dataOffset, h.compressedSize);
         st = decodeMember(*h.method, source, h.originalSize, sink, crc);
     }
-    if (st == LzhStatus::Ok && crc != h.dataCrc) st = LzhStatus::CrcMismatch;
+    if (st == LzhStatus::Ok && crc != h.dataCrc)
+        st = LzhStatus::CrcMismatch;
     if (st != LzhStatus::Ok) {
         writer.abortFile();
-        if (sink.cancelled() || job.cancelled()) return arc::cancelledResult();
-        if (st == LzhStatus::WriteFailed && !sink.failure().ok()) return sink.failure();
+        if (sink.cancelled() || job.cancelled())
+            return arc::cancelledResult();
+        if (st == LzhStatus::WriteFailed && !sink.failure().ok())
+            return sink.failure();
         return arc::ArcResult::failure(arcStatusFor(st), path + ": " + std::string(lzhStatusName(st)), path);
     }
     return writer.commitFile();
@@ -255,7 +272,8 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
 void addToTotals(const std::vector<MemberHeader>& members, std::uint64_t& bytes, std::uint64_t& entries)
 {
     for (const MemberHeader& h : members) {
-        if (h.isDirectory()) continue;
+        if (h.isDirectory())
+            continue;
         bytes += h.originalSize;
         ++entries;
     }
@@ -272,21 +290,25 @@ LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArch
     if (startOffset == 0) {
         MemberHeader first;
         bool atEnd = false;
-        if (readMemberHeader(archive, 0, first, atEnd) != LzhStatus::Ok) offset = findFirstHeader(archive, fileSize);
+        if (readMemberHeader(archive, 0, first, atEnd) != LzhStatus::Ok)
+            offset = findFirstHeader(archive, fileSize);
     }
     for (;;) {
         out.endOffset = offset;
-        if (out.members.size() >= maxMembers) return LzhStatus::Ok;
+        if (out.members.size() >= maxMembers)
+            return LzhStatus::Ok;
         MemberHeader h;
         bool atEnd = false;
         LzhStatus st = readMemberHeader(archive, offset, h, atEnd);
-        if (st != LzhStatus::Ok) return st;
+        if (st != LzhStatus::Ok)
+            return st;
         if (atEnd) {
             out.endOffset = offset < fileSize ? offset : fileSize;
             out.complete = true;
             return LzhStatus::Ok;
         }
-        if (h.dataOffset > fileSize || h.compressedSize > fileSize - h.dataOffset) return LzhStatus::Truncated;
+        if (h.dataOffset > fileSize || h.compressedSize > fileSize - h.dataOffset)
+            return LzhStatus::Truncated;
         offset = h.dataOffset + h.compressedSize;
         out.members.push_back(std::move(h));
     }
@@ -296,11 +318,14 @@ arc::ArcResult listArchive(const std::string& archivePath, std::vector<std::stri
 {
     OpenArchive open;
     arc::ArcResult r = openArchive(archivePath, open);
-    if (!r.ok()) return r;
+    if (!r.ok())
+        return r;
     for (std::uint64_t offset = 0;;) {
         r = scanBatch(archivePath, open, offset, paths.size());
-        for (const MemberHeader& h : open.scanned.members) paths.push_back(decodeMemberPath(h));
-        if (!r.ok() || open.scanned.complete) return r;
+        for (const MemberHeader& h : open.scanned.members)
+            paths.push_back(decodeMemberPath(h));
+        if (!r.ok() || open.scanned.complete)
+            return r;
         offset = open.scanned.endOffset;
     }
 }
@@ -315,12 +340,15 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
 {
     OpenArchive open;
     arc::ArcResult total = openArchive(archivePath, open);
-    if (!total.ok()) return total;
+    if (!total.ok())
+        return total;
     arc::ArcResult scanned = scanBatch(archivePath, open, 0, 0);
-    if (open.scanned.members.empty() && !scanned.ok()) return scanned;
+    if (open.scanned.members.empty() && !scanned.ok())
+        return scanned;
     arc::SafeDiskWriter writer(destination, &job);
     arc::ArcResult r = writer.open();
-    if (!r.ok()) return r;
+    if (!r.ok())
+        return r;
     FailureCollector failures(total);
     std::size_t done = 0;
     std::uint64_t totalBytes = 0, totalEntries = 0;
@@ -342,16 +370,21 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
             }
             r = extractMember(open.fd.get(), h, path, predecoder.take(i), writer, job);
             predecoder.release(i);
-            if (r.status == arc::ArcStatus::Cancelled) stopped = true;
-            else failures.add(r);
-            if (counted && !job.endEntry()) stopped = true;
+            if (r.status == arc::ArcStatus::Cancelled)
+                stopped = true;
+            else
+                failures.add(r);
+            if (counted && !job.endEntry())
+                stopped = true;
         }
         done += members.size();
         // Members before a damaged header are extracted; the damage itself is still a failure.
-        if (stopped || !scanned.ok() || open.scanned.complete) break;
+        if (stopped || !scanned.ok() || open.scanned.complete)
+            break;
         scanned = scanBatch(archivePath, open, open.scanned.endOffset, done);
     }
-    if (!stopped) failures.add(scanned);
+    if (!stopped)
+        failures.add(scanned);
     failures.add(writer.finish());
     failures.finish();
     if (stopped || job.cancelled())

@@ -17,7 +17,7 @@ struct ScannedArchive {
     std::uint64_t endOffset = 0;  // where the end marker is (or the file ends without one);
                                   // when not complete, where the next header starts
     std::uint64_t fileSize = 0;
-    bool complete = false;        // the end was reached (not just `maxMembers`)
+    bool complete = false;  // the end was reached (not just `maxMembers`)
 };
 
 // Reads the headers from `startOffset` on, at most `maxMembers` of them, checking that each

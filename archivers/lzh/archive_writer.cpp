@@ -37,8 +37,10 @@ arc::ArcResult systemFailure(arc::ArcStatus status, const std::string& what, con
 std::string directoryOf(const std::string& path)
 {
     std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
@@ -50,7 +52,8 @@ public:
     std::uint64_t offset() const { return offset_; }
     bool write(const void* data, std::size_t size)
     {
-        if (writeAll(fd_, data, size) != LzhStatus::Ok) return false;
+        if (writeAll(fd_, data, size) != LzhStatus::Ok)
+            return false;
         offset_ += size;
         return true;
     }
@@ -59,8 +62,10 @@ public:
         FileRangeSource source(fd, offset, length);
         while (length > 0) {
             std::size_t got = 0;
-            if (source.read(buffer.data(), buffer.size(), got) != LzhStatus::Ok || got == 0) return false;
-            if (!write(buffer.data(), got)) return false;
+            if (source.read(buffer.data(), buffer.size(), got) != LzhStatus::Ok || got == 0)
+                return false;
+            if (!write(buffer.data(), got))
+                return false;
             length -= got;
         }
         return true;
@@ -98,37 +103,47 @@ arc::ArcResult headerFailure(LzhStatus st, const arc::SourceEntry& entry)
 // then the header rewritten in place with what was actually read.
 // `progressTo(bytes copied so far)` reports progress; false stops the copy.
 arc::ArcResult writeStoredMember(ArchiveOutput& out, const arc::SourceEntry& entry, HeaderFields fields,
-                                 std::vector<std::uint8_t>& buffer, const std::function<bool(std::uint64_t)>& progressTo)
+                                 std::vector<std::uint8_t>& buffer,
+                                 const std::function<bool(std::uint64_t)>& progressTo)
 {
     fields.originalSize = fields.compressedSize = entry.size;
     std::vector<std::uint8_t> header;
     LzhStatus st = writeLevel2Header(fields, header);
-    if (st != LzhStatus::Ok) return headerFailure(st, entry);
+    if (st != LzhStatus::Ok)
+        return headerFailure(st, entry);
     const std::uint64_t headerAt = out.offset();
-    if (!out.write(header.data(), header.size())) return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
-    if (fields.method == Method::Lhd) return arc::ArcResult::success();
+    if (!out.write(header.data(), header.size()))
+        return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
+    if (fields.method == Method::Lhd)
+        return arc::ArcResult::success();
 
     FileHandle file(::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid()) return systemFailure(arc::ArcStatus::InputMissing, "cannot open", entry.diskPath);
+    if (!file.valid())
+        return systemFailure(arc::ArcStatus::InputMissing, "cannot open", entry.diskPath);
     std::uint16_t crc = 0;
     std::uint64_t copied = 0;
     for (;;) {
         ssize_t n = ::read(file.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return systemFailure(arc::ArcStatus::InputMissing, "cannot read", entry.diskPath);
-        if (n == 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return systemFailure(arc::ArcStatus::InputMissing, "cannot read", entry.diskPath);
+        if (n == 0)
+            break;
         crc = crc16Update(crc, buffer.data(), static_cast<std::size_t>(n));
         if (!out.write(buffer.data(), static_cast<std::size_t>(n)))
             return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
         copied += static_cast<std::uint64_t>(n);
-        if (!progressTo(copied)) return arc::cancelledResult();
+        if (!progressTo(copied))
+            return arc::cancelledResult();
     }
     fields.originalSize = fields.compressedSize = copied;
     fields.dataCrc = crc;
     std::vector<std::uint8_t> final;
     st = writeLevel2Header(fields, final);
     if (st != LzhStatus::Ok || final.size() != header.size())
-        return arc::ArcResult::failure(arc::ArcStatus::InputMissing, entry.diskPath + " changed size while being stored");
+        return arc::ArcResult::failure(arc::ArcStatus::InputMissing,
+                                       entry.diskPath + " changed size while being stored");
     if (writeAllAt(out.fd(), final.data(), final.size(), headerAt) != LzhStatus::Ok)
         return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
     return arc::ArcResult::success();
@@ -139,8 +154,10 @@ arc::ArcResult writeCompressedMember(ArchiveOutput& out, const arc::SourceEntry&
 {
     std::vector<std::uint8_t> header;
     LzhStatus st = writeLevel2Header(fieldsFor(entry, member), header);
-    if (st != LzhStatus::Ok) return headerFailure(st, entry);
-    if (!out.write(header.data(), header.size())) return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
+    if (st != LzhStatus::Ok)
+        return headerFailure(st, entry);
+    if (!out.write(header.data(), header.size()))
+        return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
     if (member.spill.valid()) {
         std::uint64_t spilled = member.compressedSize - member.data.size();
         if (!out.copyFrom(member.spill.get(), 0, spilled, buffer))
@@ -179,22 +196,31 @@ arc::ArcResult writeNewMembers(ArchiveOutput& out, const std::vector<arc::Source
             const bool stored = member.copyRaw || member.method == Method::Lhd;
             r = stored ? writeStoredMember(out, entries[i], fieldsFor(entries[i], member), buffer, progressTo)
                        : writeCompressedMember(out, entries[i], member, buffer);
-            if (r.ok() && !stored && !progressTo(member.originalSize)) r = arc::cancelledResult();
+            if (r.ok() && !stored && !progressTo(member.originalSize))
+                r = arc::cancelledResult();
         }
         compressor.release(i);
-        if (!r.ok()) return r;
-        index.members.push_back({memberKey(entries[i].memberName, false), headerOffset, out.offset(), entries[i].isDirectory});
-        if (!job.endEntry()) return arc::cancelledResult();
-        if (options.checkpoint) options.checkpoint("member written");
+        if (!r.ok())
+            return r;
+        index.members.push_back(
+            {memberKey(entries[i].memberName, false), headerOffset, out.offset(), entries[i].isDirectory});
+        if (!job.endEntry())
+            return arc::cancelledResult();
+        if (options.checkpoint)
+            options.checkpoint("member written");
     }
     const std::uint8_t endMarker = 0;
     index.endOffset = out.offset();
-    if (!out.write(&endMarker, 1)) return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
+    if (!out.write(&endMarker, 1))
+        return systemFailure(arc::ArcStatus::WriteFailed, "cannot write", "archive");
     index.fileSize = out.offset();
     return arc::ArcResult::success();
 }
 
-std::string keyOf(const std::string& name) { return memberKey(name, false); }
+std::string keyOf(const std::string& name)
+{
+    return memberKey(name, false);
+}
 
 // Copies what stays of the old archive into the new file: everything before the end marker
 // when no member is replaced, else the bytes before the first member and each kept member.
@@ -203,7 +229,8 @@ arc::ArcResult copyKeptMembers(arc::ArchiveReplacement& replacement, const Archi
 {
     std::vector<const IndexedMember*> kept;
     for (const IndexedMember& m : old.members)
-        if (!newKeys.count(m.key)) kept.push_back(&m);
+        if (!newKeys.count(m.key))
+            kept.push_back(&m);
     if (kept.size() == old.members.size()) {
         rebuilt.members = old.members;
         rebuilt.endOffset = old.endOffset;
@@ -212,7 +239,8 @@ arc::ArcResult copyKeptMembers(arc::ArchiveReplacement& replacement, const Archi
     std::uint64_t position = old.members.empty() ? old.endOffset : old.members.front().headerOffset;
     arc::ArcResult r = replacement.copyFromOld(0, position, 0, job);
     for (const IndexedMember* m : kept) {
-        if (!r.ok()) return r;
+        if (!r.ok())
+            return r;
         r = replacement.copyFromOld(m->headerOffset, m->end - m->headerOffset, position, job);
         rebuilt.members.push_back({m->key, position, position + (m->end - m->headerOffset), m->directory});
         position += m->end - m->headerOffset;
@@ -222,25 +250,29 @@ arc::ArcResult copyKeptMembers(arc::ArchiveReplacement& replacement, const Archi
 }
 
 // One attempt at the whole command; `raced` when a new archive's name was taken meanwhile.
-arc::ArcResult addOnce(const std::string& archivePath, std::vector<arc::SourceEntry> entries, const WriteOptions& options,
-                       arc::Job& job, bool& raced)
+arc::ArcResult addOnce(const std::string& archivePath, std::vector<arc::SourceEntry> entries,
+                       const WriteOptions& options, arc::Job& job, bool& raced)
 {
     arc::ArchiveReplacement replacement;
     arc::ArcResult r = replacement.begin(archivePath, options.lockWait);
-    if (!r.ok()) return r;
+    if (!r.ok())
+        return r;
     const std::string& path = replacement.path();
     ArchiveIndex old;
     if (replacement.hadArchive() && replacement.oldSize() > 0) {
         const LzhStatus st = loadArchiveIndex(replacement.oldFd(), old);
-        if (st == LzhStatus::ReadFailed) return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", path);
+        if (st == LzhStatus::ReadFailed)
+            return systemFailure(arc::ArcStatus::ArchiveUnreadable, "cannot read", path);
         if (st != LzhStatus::Ok)
             return arc::ArcResult::failure(arc::ArcStatus::ArchiveCorrupt,
                                            "cannot add to " + path + ": " + std::string(lzhStatusName(st)), path);
     }
     std::vector<arc::ExistingMember> existing;
-    for (const IndexedMember& m : old.members) existing.push_back({m.key, m.directory});
+    for (const IndexedMember& m : old.members)
+        existing.push_back({m.key, m.directory});
     const arc::ArcResult skipped = arc::settleMemberNames(entries, existing, keyOf);
-    if (entries.empty()) return skipped.ok() ? arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add") : skipped;
+    if (entries.empty())
+        return skipped.ok() ? arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add") : skipped;
     std::uint64_t totalBytes = 0;
     std::set<std::string> newKeys;
     for (const arc::SourceEntry& e : entries) {
@@ -252,14 +284,19 @@ arc::ArcResult addOnce(const std::string& archivePath, std::vector<arc::SourceEn
     ArchiveIndex rebuilt;
     r = copyKeptMembers(replacement, old, newKeys, rebuilt, job);
     ArchiveOutput out(replacement.newFd(), rebuilt.endOffset);
-    if (r.ok() && options.checkpoint) options.checkpoint("old copied");
+    if (r.ok() && options.checkpoint)
+        options.checkpoint("old copied");
     if (r.ok() && ::lseek(out.fd(), static_cast<off_t>(out.offset()), SEEK_SET) < 0)
         r = replacement.writeFailure(errno);
-    if (r.ok()) r = writeNewMembers(out, entries, options, directoryOf(path), rebuilt, job);
-    if (r.ok() && options.checkpoint) options.checkpoint("end written");
-    if (r.ok()) r = replacement.commit(options.checkpoint);
+    if (r.ok())
+        r = writeNewMembers(out, entries, options, directoryOf(path), rebuilt, job);
+    if (r.ok() && options.checkpoint)
+        options.checkpoint("end written");
+    if (r.ok())
+        r = replacement.commit(options.checkpoint);
     raced = replacement.raced();
-    if (r.ok()) rememberArchiveIndex(replacement.newFd(), std::move(rebuilt));
+    if (r.ok())
+        rememberArchiveIndex(replacement.newFd(), std::move(rebuilt));
     arc::mergeInto(r, skipped);
     return r;
 }
@@ -276,13 +313,15 @@ arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc:
 arc::ArcResult addMembers(const std::string& archivePath, const std::vector<arc::SourceEntry>& entries,
                           const WriteOptions& options, arc::Job& job)
 {
-    if (entries.empty()) return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add");
+    if (entries.empty())
+        return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "nothing to add");
     // A new archive that another command created first is added to on a second pass.
     arc::ArcResult r;
     for (int attempt = 0; attempt < 3; ++attempt) {
         bool raced = false;
         r = addOnce(archivePath, entries, options, job, raced);
-        if (!raced) break;
+        if (!raced)
+            break;
     }
     return r;
 }

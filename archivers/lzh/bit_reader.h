@@ -16,21 +16,20 @@ class BitReader {
 public:
     explicit BitReader(ByteSource& source) : source_(source), buffer_(new std::uint8_t[kBufferSize]) {}
 
-    std::uint32_t peek(unsigned count) const
-    {
-        return static_cast<std::uint32_t>(acc_ >> (64 - count));
-    }
+    std::uint32_t peek(unsigned count) const { return static_cast<std::uint32_t>(acc_ >> (64 - count)); }
 
     void skip(unsigned count)
     {
         acc_ <<= count;
         valid_ -= static_cast<int>(count);
-        if (valid_ < 32) refill();
+        if (valid_ < 32)
+            refill();
     }
 
     std::uint32_t get(unsigned count)
     {
-        if (count == 0) return 0;
+        if (count == 0)
+            return 0;
         std::uint32_t v = peek(count);
         skip(count);
         return v;
@@ -52,7 +51,8 @@ private:
             // Fast path: OR in eight bytes at once and count the whole ones taken. The bits of
             // the first byte not taken land exactly where its later refill puts them again.
             std::uint64_t word = 0;
-            for (int i = 0; i < 8; ++i) word = (word << 8) | buffer_[pos_ + static_cast<std::size_t>(i)];
+            for (int i = 0; i < 8; ++i)
+                word = (word << 8) | buffer_[pos_ + static_cast<std::size_t>(i)];
             acc_ |= word >> valid_;
             const int taken = (64 - valid_) >> 3;
             pos_ += static_cast<std::size_t>(taken);
@@ -72,10 +72,12 @@ private:
 
     bool fetch()
     {
-        if (ended_) return false;
+        if (ended_)
+            return false;
         std::size_t got = 0;
         LzhStatus st = source_.read(buffer_.get(), kBufferSize, got);
-        if (st != LzhStatus::Ok) sourceStatus_ = st;
+        if (st != LzhStatus::Ok)
+            sourceStatus_ = st;
         if (st != LzhStatus::Ok || got == 0) {
             ended_ = true;
             return false;

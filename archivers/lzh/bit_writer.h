@@ -16,7 +16,8 @@ public:
     // Writes the low `count` bits of `value` (count <= 32).
     void put(unsigned count, std::uint32_t value)
     {
-        if (count == 0) return;
+        if (count == 0)
+            return;
         acc_ = (acc_ << count) | (value & ((std::uint64_t{1} << count) - 1));
         pending_ += count;
         if (pending_ >= 32) {
@@ -34,7 +35,8 @@ public:
             pending_ -= 8;
             out_.push_back(static_cast<std::uint8_t>(acc_ >> pending_));
         }
-        if (pending_ > 0) out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - pending_)));
+        if (pending_ > 0)
+            out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - pending_)));
         pending_ = 0;
         acc_ = 0;
     }

@@ -29,7 +29,8 @@ void writeLengthValue(BitWriter& bits, int length)
 
 int usedCount(const std::uint8_t* lengths, int n)
 {
-    while (n > 0 && lengths[n - 1] == 0) --n;
+    while (n > 0 && lengths[n - 1] == 0)
+        --n;
     return n;
 }
 
@@ -65,7 +66,8 @@ void writeSmallTable(BitWriter& bits, const std::uint32_t* freq, int n, int coun
         writeLengthValue(bits, lengths[i++]);
         if (zeroRunField && i == 3) {
             int zeros = 0;
-            while (zeros < 3 && i + zeros < count && lengths[i + zeros] == 0) ++zeros;
+            while (zeros < 3 && i + zeros < count && lengths[i + zeros] == 0)
+                ++zeros;
             bits.put(2, static_cast<std::uint32_t>(zeros));
             i += zeros;
         }
@@ -128,7 +130,8 @@ int smallTableBits(const std::uint8_t* lengths, int n, int countBits, bool zeroR
         bits += length <= 6 ? 3 : length - 3;
         if (zeroRunField && i == 3) {
             int zeros = 0;
-            while (zeros < 3 && i + zeros < count && lengths[i + zeros] == 0) ++zeros;
+            while (zeros < 3 && i + zeros < count && lengths[i + zeros] == 0)
+                ++zeros;
             bits += 2;
             i += zeros;
         }
@@ -147,11 +150,13 @@ long cTableBits(const std::uint8_t* cLengths, int cCount, const RunStyle& style)
     });
     int used = 0;
     singleSymbol(tFreq, kNT, used);
-    if (used <= 1) return 2 * kTBit + extraBits;
+    if (used <= 1)
+        return 2 * kTBit + extraBits;
     std::uint8_t tLengths[kNT];
     buildCodeLengths(tFreq, kNT, kMaxCodeBits, tLengths);
     long bits = smallTableBits(tLengths, kNT, kTBit, true) + extraBits;
-    for (int t = 0; t < kNT; ++t) bits += static_cast<long>(tFreq[t]) * tLengths[t];
+    for (int t = 0; t < kNT; ++t)
+        bits += static_cast<long>(tFreq[t]) * tLengths[t];
     return bits;
 }
 
@@ -164,7 +169,8 @@ void writeBlock(BitWriter& bits, const MethodParams& params, const std::uint16_t
     std::uint32_t pFreq[kMaxNP] = {};
     for (int i = 0; i < count; ++i) {
         cFreq[symbols[i]]++;
-        if (symbols[i] >= 256) pFreq[positionSlot(distances[i])]++;
+        if (symbols[i] >= 256)
+            pFreq[positionSlot(distances[i])]++;
     }
 
     bits.put(16, static_cast<std::uint32_t>(count));
@@ -216,8 +222,10 @@ void writeBlock(BitWriter& bits, const MethodParams& params, const std::uint16_t
         // The length code and the position code together fit one 32-bit put.
         const unsigned d = distances[i];
         const int slot = positionSlot(d);
-        bits.put(cLengths[s] + pLengths[slot], (static_cast<std::uint32_t>(cCodes[s]) << pLengths[slot]) | pCodes[slot]);
-        if (slot > 1) bits.put(static_cast<unsigned>(slot - 1), d - (1u << (slot - 1)));
+        bits.put(cLengths[s] + pLengths[slot],
+                 (static_cast<std::uint32_t>(cCodes[s]) << pLengths[slot]) | pCodes[slot]);
+        if (slot > 1)
+            bits.put(static_cast<unsigned>(slot - 1), d - (1u << (slot - 1)));
     }
 }
 

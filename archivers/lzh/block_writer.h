@@ -17,6 +17,9 @@ void writeBlock(BitWriter& bits, const MethodParams& params, const std::uint16_t
 
 // The position slot of a distance value: 0 and 1 stand for themselves, slot p >= 2 covers
 // [2^(p-1), 2^p) with p - 1 extra bits.
-inline int positionSlot(unsigned distance) { return static_cast<int>(std::bit_width(distance)); }
+inline int positionSlot(unsigned distance)
+{
+    return static_cast<int>(std::bit_width(distance));
+}
 
 }  // namespace lzh

@@ -28,7 +28,8 @@ public:
     LzhStatus read(std::uint8_t* buffer, std::size_t capacity, std::size_t& got) override
     {
         got = capacity < left_ ? capacity : left_;
-        for (std::size_t i = 0; i < got; ++i) buffer[i] = data_[i];
+        for (std::size_t i = 0; i < got; ++i)
+            buffer[i] = data_[i];
         data_ += got;
         left_ -= got;
         return LzhStatus::Ok;

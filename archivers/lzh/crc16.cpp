@@ -14,7 +14,8 @@ constexpr Tables makeTables()
     Tables t{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? (c >> 1) ^ 0xA001u : c >> 1;
         t[0][i] = static_cast<std::uint16_t>(c);
     }
     for (unsigned i = 0; i < 256; ++i)
@@ -38,7 +39,8 @@ std::uint16_t crc16Update(std::uint16_t crc, const void* data, std::size_t size)
         p += 8;
         size -= 8;
     }
-    while (size--) c = (c >> 8) ^ kTables[0][(c ^ *p++) & 0xFF];
+    while (size--)
+        c = (c >> 8) ^ kTables[0][(c ^ *p++) & 0xFF];
     return static_cast<std::uint16_t>(c);
 }
 

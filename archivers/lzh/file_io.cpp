@@ -8,13 +8,15 @@ namespace lzh {
 
 FileHandle::~FileHandle()
 {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
 {
     if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
         fd_ = other.release();
     }
     return *this;
@@ -25,9 +27,12 @@ LzhStatus FileAccess::readAt(std::uint64_t offset, std::uint8_t* buffer, std::si
     got = 0;
     while (got < size) {
         ssize_t n = ::pread(fd_, buffer + got, size - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return LzhStatus::ReadFailed;
-        if (n == 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return LzhStatus::ReadFailed;
+        if (n == 0)
+            break;
         got += static_cast<std::size_t>(n);
     }
     return LzhStatus::Ok;
@@ -36,13 +41,15 @@ LzhStatus FileAccess::readAt(std::uint64_t offset, std::uint8_t* buffer, std::si
 LzhStatus FileRangeSource::read(std::uint8_t* buffer, std::size_t capacity, std::size_t& got)
 {
     got = 0;
-    if (left_ == 0) return LzhStatus::Ok;
+    if (left_ == 0)
+        return LzhStatus::Ok;
     std::size_t want = capacity < left_ ? capacity : static_cast<std::size_t>(left_);
     FileAccess access(fd_);
     LzhStatus st = access.readAt(offset_, buffer, want, got);
     offset_ += got;
     left_ -= got;
-    if (got == 0) left_ = 0;  // the file ended early: the decoder sees a short source
+    if (got == 0)
+        left_ = 0;  // the file ended early: the decoder sees a short source
     return st;
 }
 
@@ -51,8 +58,10 @@ LzhStatus writeAll(int fd, const void* data, std::size_t size)
     const auto* p = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
         ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return LzhStatus::WriteFailed;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return LzhStatus::WriteFailed;
         p += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -64,8 +73,10 @@ LzhStatus writeAllAt(int fd, const void* data, std::size_t size, std::uint64_t o
     const auto* p = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
         ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return LzhStatus::WriteFailed;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return LzhStatus::WriteFailed;
         p += n;
         offset += static_cast<std::uint64_t>(n);
         size -= static_cast<std::size_t>(n);

@@ -32,23 +32,23 @@ private:
 
 // One member's header as stored; names are raw bytes, decoded later per entry.
 struct MemberHeader {
-    std::string methodId;                  // the five method bytes, e.g. "-lh5-"
-    std::optional<Method> method;          // nullopt for methods we do not handle
+    std::string methodId;          // the five method bytes, e.g. "-lh5-"
+    std::optional<Method> method;  // nullopt for methods we do not handle
     int level = 0;
     char osId = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t originalSize = 0;
-    std::int64_t mtime = -1;               // Unix time, -1 when unknown
+    std::int64_t mtime = -1;  // Unix time, -1 when unknown
     std::uint16_t dataCrc = 0;
-    std::string name;                      // name field or 0x01 (level 0/1 may hold a path)
-    std::string directory;                 // 0x02, 0xFF-separated, usually ending in 0xFF
-    std::optional<std::string> utf16Name;  // 0x44, UTF-16LE
+    std::string name;                           // name field or 0x01 (level 0/1 may hold a path)
+    std::string directory;                      // 0x02, 0xFF-separated, usually ending in 0xFF
+    std::optional<std::string> utf16Name;       // 0x44, UTF-16LE
     std::optional<std::string> utf16Directory;  // 0x45, UTF-16LE, 0xFFFF-separated
-    std::optional<std::uint32_t> codePage;  // 0x46
-    std::optional<std::uint32_t> unixMode;  // 0x50 or the level-0 'U' extension
-    bool hasHeaderCrc = false;             // a 0x00 header CRC was present (and matched)
-    std::uint64_t headerOffset = 0;        // where the header starts
-    std::uint64_t dataOffset = 0;          // where the member's data starts
+    std::optional<std::uint32_t> codePage;      // 0x46
+    std::optional<std::uint32_t> unixMode;      // 0x50 or the level-0 'U' extension
+    bool hasHeaderCrc = false;                  // a 0x00 header CRC was present (and matched)
+    std::uint64_t headerOffset = 0;             // where the header starts
+    std::uint64_t dataOffset = 0;               // where the member's data starts
 
     bool isDirectory() const { return method == Method::Lhd; }
 };
@@ -65,10 +65,10 @@ struct HeaderFields {
     std::uint64_t originalSize = 0;
     std::int64_t mtime = 0;
     std::uint16_t dataCrc = 0;
-    std::uint32_t unixMode = 0;            // full st_mode (type and permission bits)
-    std::string name;                      // CP932 (0x01); empty for directories
-    std::string directory;                 // CP932 components each followed by 0xFF (0x02)
-    std::optional<std::string> utf16Name;  // 0x44 when the name has no exact CP932 form
+    std::uint32_t unixMode = 0;                 // full st_mode (type and permission bits)
+    std::string name;                           // CP932 (0x01); empty for directories
+    std::string directory;                      // CP932 components each followed by 0xFF (0x02)
+    std::optional<std::string> utf16Name;       // 0x44 when the name has no exact CP932 form
     std::optional<std::string> utf16Directory;  // 0x45, likewise
 };
 

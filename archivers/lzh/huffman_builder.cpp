@@ -21,11 +21,13 @@ void buildCodeLengths(const std::uint32_t* freq, int symbolCount, int maxBits, s
     std::vector<int> order;
     for (int s = 0; s < symbolCount; ++s) {
         lengths[s] = 0;
-        if (freq[s] != 0) order.push_back(s);
+        if (freq[s] != 0)
+            order.push_back(s);
     }
     const int leafCount = static_cast<int>(order.size());
     if (leafCount < 2) {
-        if (leafCount == 1) lengths[order[0]] = 1;
+        if (leafCount == 1)
+            lengths[order[0]] = 1;
         return;
     }
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return freq[a] < freq[b]; });
@@ -33,7 +35,8 @@ void buildCodeLengths(const std::uint32_t* freq, int symbolCount, int maxBits, s
     const int nodeCount = 2 * leafCount - 1;
     std::vector<std::uint64_t> weight(nodeCount);
     std::vector<int> parent(nodeCount, -1);
-    for (int i = 0; i < leafCount; ++i) weight[i] = freq[order[i]];
+    for (int i = 0; i < leafCount; ++i)
+        weight[i] = freq[order[i]];
     int nextLeaf = 0;
     int nextInner = leafCount;
     for (int made = leafCount; made < nodeCount; ++made) {
@@ -49,24 +52,29 @@ void buildCodeLengths(const std::uint32_t* freq, int symbolCount, int maxBits, s
         parent[pick[1]] = made;
     }
     std::vector<int> depth(nodeCount, 0);
-    for (int n = nodeCount - 2; n >= 0; --n) depth[n] = depth[parent[n]] + 1;
+    for (int n = nodeCount - 2; n >= 0; --n)
+        depth[n] = depth[parent[n]] + 1;
 
     std::vector<int> count(maxBits + 1, 0);
-    for (int i = 0; i < leafCount; ++i) count[std::min(depth[i], maxBits)]++;
+    for (int i = 0; i < leafCount; ++i)
+        count[std::min(depth[i], maxBits)]++;
 
     const std::uint64_t full = std::uint64_t{1} << maxBits;
     std::uint64_t kraft = 0;
-    for (int len = 1; len <= maxBits; ++len) kraft += static_cast<std::uint64_t>(count[len]) << (maxBits - len);
+    for (int len = 1; len <= maxBits; ++len)
+        kraft += static_cast<std::uint64_t>(count[len]) << (maxBits - len);
     while (kraft > full) {
         int len = maxBits - 1;
-        while (len > 0 && count[len] == 0) --len;
+        while (len > 0 && count[len] == 0)
+            --len;
         count[len]--;
         count[len + 1]++;
         kraft -= std::uint64_t{1} << (maxBits - len - 1);
     }
     while (kraft < full) {
         int len = maxBits;
-        while (len > 1 && count[len] == 0) --len;
+        while (len > 1 && count[len] == 0)
+            --len;
         count[len]--;
         count[len - 1]++;
         kraft += std::uint64_t{1} << (maxBits - len);
@@ -74,13 +82,15 @@ void buildCodeLengths(const std::uint32_t* freq, int symbolCount, int maxBits, s
 
     int leaf = 0;  // least frequent first, so they take the longest codes
     for (int len = maxBits; len >= 1; --len)
-        for (int k = 0; k < count[len]; ++k) lengths[order[leaf++]] = static_cast<std::uint8_t>(len);
+        for (int k = 0; k < count[len]; ++k)
+            lengths[order[leaf++]] = static_cast<std::uint8_t>(len);
 }
 
 void buildCanonicalCodes(const std::uint8_t* lengths, int symbolCount, std::uint16_t* codes)
 {
     int count[17] = {};
-    for (int s = 0; s < symbolCount; ++s) count[lengths[s]]++;
+    for (int s = 0; s < symbolCount; ++s)
+        count[lengths[s]]++;
     count[0] = 0;
     unsigned next[18] = {};
     unsigned code = 0;
@@ -89,7 +99,8 @@ void buildCanonicalCodes(const std::uint8_t* lengths, int symbolCount, std::uint
         next[len] = code;
     }
     for (int s = 0; s < symbolCount; ++s)
-        if (lengths[s] != 0) codes[s] = static_cast<std::uint16_t>(next[lengths[s]]++);
+        if (lengths[s] != 0)
+            codes[s] = static_cast<std::uint16_t>(next[lengths[s]]++);
 }
 
 }  // namespace lzh

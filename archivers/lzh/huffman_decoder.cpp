@@ -5,10 +5,7 @@
 
 namespace lzh {
 
-HuffmanDecoder::HuffmanDecoder(int tableBits)
-    : tableBits_(tableBits), table_(std::size_t{1} << tableBits)
-{
-}
+HuffmanDecoder::HuffmanDecoder(int tableBits) : tableBits_(tableBits), table_(std::size_t{1} << tableBits) {}
 
 void HuffmanDecoder::buildSingle(int symbol)
 {
@@ -19,13 +16,16 @@ bool HuffmanDecoder::build(const std::uint8_t* lengths, int symbolCount)
 {
     std::fill(std::begin(count_), std::end(count_), 0u);
     for (int s = 0; s < symbolCount; ++s) {
-        if (lengths[s] > 16) return false;
+        if (lengths[s] > 16)
+            return false;
         count_[lengths[s]]++;
     }
     count_[0] = 0;
     std::uint32_t kraft = 0;
-    for (int len = 1; len <= 16; ++len) kraft += count_[len] << (16 - len);
-    if (kraft != (1u << 16)) return false;
+    for (int len = 1; len <= 16; ++len)
+        kraft += count_[len] << (16 - len);
+    if (kraft != (1u << 16))
+        return false;
 
     std::uint32_t code = 0;
     std::uint32_t index = 0;
@@ -39,7 +39,8 @@ bool HuffmanDecoder::build(const std::uint8_t* lengths, int symbolCount)
     std::uint32_t next[17];
     std::copy(std::begin(firstIndex_), std::end(firstIndex_), next);
     for (int s = 0; s < symbolCount; ++s)
-        if (lengths[s] != 0) sorted_[next[lengths[s]]++] = static_cast<std::uint16_t>(s);
+        if (lengths[s] != 0)
+            sorted_[next[lengths[s]]++] = static_cast<std::uint16_t>(s);
 
     // Primary table: each code of at most tableBits bits fills the entries it prefixes; the
     // remaining entries (prefixes of longer codes) send the decoder to the slow path.

@@ -25,7 +25,8 @@ public:
         std::uint32_t entry = table_[bits.peek(static_cast<unsigned>(tableBits_))];
         unsigned length = entry & 0xFF;
         if (length != kLong) {
-            if (length != 0) bits.skip(length);
+            if (length != 0)
+                bits.skip(length);
             return static_cast<int>(entry >> 8);
         }
         return decodeLong(bits);

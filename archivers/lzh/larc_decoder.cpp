@@ -35,9 +35,12 @@ std::vector<std::uint8_t> lz5InitialWindow()
 {
     std::vector<std::uint8_t> w;
     w.reserve(kLz5.window);
-    for (int v = 0; v < 256; ++v) w.insert(w.end(), 13, static_cast<std::uint8_t>(v));
-    for (int v = 0; v < 256; ++v) w.push_back(static_cast<std::uint8_t>(v));
-    for (int v = 255; v >= 0; --v) w.push_back(static_cast<std::uint8_t>(v));
+    for (int v = 0; v < 256; ++v)
+        w.insert(w.end(), 13, static_cast<std::uint8_t>(v));
+    for (int v = 0; v < 256; ++v)
+        w.push_back(static_cast<std::uint8_t>(v));
+    for (int v = 255; v >= 0; --v)
+        w.push_back(static_cast<std::uint8_t>(v));
     w.insert(w.end(), 128, 0);
     w.resize(kLz5.window, 0x20);
     return w;
@@ -51,7 +54,8 @@ public:
     // False at the end of the source (or on its failure).
     bool next(std::uint8_t& byte)
     {
-        if (pos_ == end_ && !fetch()) return false;
+        if (pos_ == end_ && !fetch())
+            return false;
         byte = buffer_[pos_++];
         return true;
     }
@@ -62,7 +66,8 @@ private:
 
     bool fetch()
     {
-        if (ended_) return false;
+        if (ended_)
+            return false;
         std::size_t got = 0;
         status_ = source_.read(buffer_.get(), kBufferSize, got);
         if (status_ != LzhStatus::Ok || got == 0) {
@@ -84,8 +89,10 @@ private:
 
 LzhStatus finishOrFail(OutputWindow& out, LzhStatus st, std::uint16_t& crc)
 {
-    if (st == LzhStatus::Ok) st = out.flush();
-    if (st == LzhStatus::Ok) crc = out.crc();
+    if (st == LzhStatus::Ok)
+        st = out.flush();
+    if (st == LzhStatus::Ok)
+        crc = out.crc();
     return st;
 }
 
@@ -104,21 +111,25 @@ LzhStatus decodeLz5(ByteSource& source, std::uint64_t remaining, OutputWindow& o
     while (remaining > 0) {
         if (flagsLeft == 0) {
             std::uint8_t f;
-            if (!in.next(f)) break;
+            if (!in.next(f))
+                break;
             flags = f;
             flagsLeft = 8;
         }
         std::uint8_t first;
-        if (!in.next(first)) break;
+        if (!in.next(first))
+            break;
         if ((flags & 1) != 0) {
             out.put(first);
             --remaining;
         } else {
             std::uint8_t second;
-            if (!in.next(second)) break;
+            if (!in.next(second))
+                break;
             const std::uint32_t from = first | ((second & 0xF0u) << 4);
             std::uint32_t length = (second & 0x0Fu) + 3;
-            if (length > remaining) length = static_cast<std::uint32_t>(remaining);
+            if (length > remaining)
+                length = static_cast<std::uint32_t>(remaining);
             out.copy(backTo(out.written(), kLz5, from), length);
             remaining -= length;
         }
@@ -126,10 +137,12 @@ LzhStatus decodeLz5(ByteSource& source, std::uint64_t remaining, OutputWindow& o
         --flagsLeft;
         if (out.flushDue()) {
             LzhStatus st = out.flush();
-            if (st != LzhStatus::Ok) return st;
+            if (st != LzhStatus::Ok)
+                return st;
         }
     }
-    if (in.sourceStatus() != LzhStatus::Ok) return in.sourceStatus();
+    if (in.sourceStatus() != LzhStatus::Ok)
+        return in.sourceStatus();
     return remaining == 0 ? LzhStatus::Ok : LzhStatus::Truncated;
 }
 
@@ -145,24 +158,27 @@ LzhStatus decodeLzs(ByteSource& source, std::uint64_t remaining, OutputWindow& o
             const std::uint32_t item = bits.get(15);
             const std::uint32_t from = item >> 4;
             std::uint32_t length = (item & 0x0F) + 2;
-            if (length > remaining) length = static_cast<std::uint32_t>(remaining);
+            if (length > remaining)
+                length = static_cast<std::uint32_t>(remaining);
             out.copy(backTo(out.written(), kLzs, from), length);
             remaining -= length;
         }
         if (out.flushDue()) {
-            if (bits.overran()) return LzhStatus::Truncated;
+            if (bits.overran())
+                return LzhStatus::Truncated;
             LzhStatus st = out.flush();
-            if (st != LzhStatus::Ok) return st;
+            if (st != LzhStatus::Ok)
+                return st;
         }
     }
-    if (bits.sourceStatus() != LzhStatus::Ok) return bits.sourceStatus();
+    if (bits.sourceStatus() != LzhStatus::Ok)
+        return bits.sourceStatus();
     return bits.overran() ? LzhStatus::Truncated : LzhStatus::Ok;
 }
 
 }  // namespace
 
-LzhStatus decodeLarc(Method method, ByteSource& source, std::uint64_t originalSize, ByteSink& sink,
-                     std::uint16_t& crc)
+LzhStatus decodeLarc(Method method, ByteSource& source, std::uint64_t originalSize, ByteSink& sink, std::uint16_t& crc)
 {
     crc = 0;
     auto out = std::make_unique<OutputWindow>(sink);
@@ -170,7 +186,8 @@ LzhStatus decodeLarc(Method method, ByteSource& source, std::uint64_t originalSi
         fillHistory(*out, kLz5, lz5InitialWindow().data());
         return finishOrFail(*out, decodeLz5(source, originalSize, *out), crc);
     }
-    if (method != Method::Lzs) return LzhStatus::UnsupportedMethod;
+    if (method != Method::Lzs)
+        return LzhStatus::UnsupportedMethod;
     const std::vector<std::uint8_t> spaces(kLzs.window, 0x20);
     fillHistory(*out, kLzs, spaces.data());
     return finishOrFail(*out, decodeLzs(source, originalSize, *out), crc);

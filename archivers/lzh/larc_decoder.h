@@ -16,7 +16,6 @@ namespace lzh {
 // or 17 (-lzs-) bytes before the window's end. -lzs- starts with a window of spaces, -lz5-
 // with LArc's fixed pattern: each byte value 13 times, 0..255, 255..0, 128 zeros, spaces.
 // The contract is decodeMember's.
-LzhStatus decodeLarc(Method method, ByteSource& source, std::uint64_t originalSize, ByteSink& sink,
-                     std::uint16_t& crc);
+LzhStatus decodeLarc(Method method, ByteSource& source, std::uint64_t originalSize, ByteSink& sink, std::uint16_t& crc);
 
 }  // namespace lzh

@@ -68,7 +68,8 @@ public:
 
     LzhStatus run(std::uint64_t remaining, std::uint16_t& crc)
     {
-        return decodeStream(bits_, out_, [&] { return decodeAll(remaining); }, crc);
+        return decodeStream(
+            bits_, out_, [&] { return decodeAll(remaining); }, crc);
     }
 
 private:
@@ -88,14 +89,17 @@ private:
                 const std::uint32_t low = (v >> (8 - codeLength)) & ((1u << kLowBits) - 1);
                 bits_.skip(codeLength + kLowBits);
                 const std::uint32_t back = ((std::uint32_t{kPositionTable.value[top]} << kLowBits) | low) + 1;
-                if (length > remaining) length = static_cast<std::uint32_t>(remaining);
+                if (length > remaining)
+                    length = static_cast<std::uint32_t>(remaining);
                 out_.copy(back, length);
                 remaining -= length;
             }
             if (out_.flushDue()) {
-                if (bits_.overran()) return LzhStatus::Truncated;
+                if (bits_.overran())
+                    return LzhStatus::Truncated;
                 LzhStatus st = out_.flush();
-                if (st != LzhStatus::Ok) return st;
+                if (st != LzhStatus::Ok)
+                    return st;
             }
         }
         return LzhStatus::Ok;
@@ -126,7 +130,10 @@ private:
 
 }  // namespace
 
-const Lh1PositionCode& lh1PositionCode() { return kPositionCode; }
+const Lh1PositionCode& lh1PositionCode()
+{
+    return kPositionCode;
+}
 
 LzhStatus decodeLh1(ByteSource& source, std::uint64_t originalSize, ByteSink& sink, std::uint16_t& crc)
 {

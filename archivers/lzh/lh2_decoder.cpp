@@ -15,9 +15,9 @@
 namespace lzh {
 namespace {
 
-constexpr int kCodes = 286;               // literal/length symbols in use
+constexpr int kCodes = 286;  // literal/length symbols in use
 constexpr int kEscape = kCodes - 1;
-constexpr int kChars = 314;               // symbol numbering shared with -lh1-: positions start here
+constexpr int kChars = 314;  // symbol numbering shared with -lh1-: positions start here
 constexpr int kTreeC = 2 * kChars;
 constexpr int kTree = kTreeC + 2 * 128;
 constexpr int kCharRoot = 0;
@@ -30,7 +30,8 @@ class DynamicTrees {
 public:
     DynamicTrees()
     {
-        for (int i = 0; i < kTree + 2; ++i) stock_[i] = i;
+        for (int i = 0; i < kTree + 2; ++i)
+            stock_[i] = i;
         // Literal tree: leaves at the bottom, counted once, in one block; inner nodes pair them.
         int j = kCodes * 2 - 2;
         for (int i = 0; i < kCodes; ++i, --j) {
@@ -59,11 +60,11 @@ public:
         lastPos_ = kPosRoot;
     }
 
-    template <typename Bit>
-    int decodeChar(Bit nextBit)
+    template <typename Bit> int decodeChar(Bit nextBit)
     {
         int c = child_[kCharRoot];
-        do c = child_[c - nextBit()];
+        do
+            c = child_[c - nextBit()];
         while (c > 0);
         c = ~c;
         updateChar(c);
@@ -71,16 +72,17 @@ public:
     }
 
     // `decoded`: bytes decoded before this position; gives the values that became reachable.
-    template <typename Bit>
-    int decodePosition(std::uint64_t decoded, Bit nextBit)
+    template <typename Bit> int decodePosition(std::uint64_t decoded, Bit nextBit)
     {
         while (decoded > nextGroup_) {
             addPosition(static_cast<int>(nextGroup_ / kGroupBytes));
             nextGroup_ += kGroupBytes;
-            if (nextGroup_ >= kWindow) nextGroup_ = UINT64_MAX;
+            if (nextGroup_ >= kWindow)
+                nextGroup_ = UINT64_MAX;
         }
         int c = child_[kPosRoot];
-        while (c > 0) c = child_[c - nextBit()];
+        while (c > 0)
+            c = child_[c - nextBit()];
         c = ~c - kChars;
         updatePosition(c);
         return c;
@@ -97,10 +99,14 @@ private:
             const int r = child_[p], s = child_[q];
             child_[p] = s;
             child_[q] = r;
-            if (r >= 0) parent_[r] = parent_[r - 1] = q;
-            else leaf_[~r] = q;
-            if (s >= 0) parent_[s] = parent_[s - 1] = p;
-            else leaf_[~s] = p;
+            if (r >= 0)
+                parent_[r] = parent_[r - 1] = q;
+            else
+                leaf_[~r] = q;
+            if (s >= 0)
+                parent_[s] = parent_[s - 1] = p;
+            else
+                leaf_[~s] = p;
             p = q;
             leaveBlock(p, b);
         } else if (b == block_[p + 1]) {
@@ -124,9 +130,11 @@ private:
 
     void updateChar(int symbol)
     {
-        if (freq_[kCharRoot] == kRebuildAt) rebuild(kCharRoot, kCodes * 2 - 1);
+        if (freq_[kCharRoot] == kRebuildAt)
+            rebuild(kCharRoot, kCodes * 2 - 1);
         freq_[kCharRoot]++;
-        for (int q = leaf_[symbol]; q != kCharRoot;) q = step(q);
+        for (int q = leaf_[symbol]; q != kCharRoot;)
+            q = step(q);
     }
 
     void updatePosition(int value)
@@ -136,8 +144,10 @@ private:
             posTotal_ = freq_[kPosRoot];
             freq_[kPosRoot] = 0xFFFF;
         }
-        for (int q = leaf_[value + kChars]; q != kPosRoot;) q = step(q);
-        if (lastPos_ == kPosRoot) freq_[kPosRoot]++;  // the root is value 0's leaf: it counts too
+        for (int q = leaf_[value + kChars]; q != kPosRoot;)
+            q = step(q);
+        if (lastPos_ == kPosRoot)
+            freq_[kPosRoot]++;  // the root is value 0's leaf: it counts too
         posTotal_++;
     }
 
@@ -175,7 +185,8 @@ private:
                 ++j;
             }
             const int b = block_[i];
-            if (edge_[b] == i) stock_[--avail_] = b;
+            if (edge_[b] == i)
+                stock_[--avail_] = b;
         }
         --j;
         int i = end - 1;
@@ -187,7 +198,8 @@ private:
             }
             const unsigned f = freq_[l] + freq_[l + 1];
             int k = start;
-            while (f < freq_[k]) ++k;
+            while (f < freq_[k])
+                ++k;
             while (j >= k) {
                 freq_[i] = freq_[j];
                 child_[i] = child_[j];
@@ -201,8 +213,10 @@ private:
         int b = 0;
         for (i = start; i < end; ++i) {
             const int c = child_[i];
-            if (c < 0) leaf_[~c] = i;
-            else parent_[c] = parent_[c - 1] = i;
+            if (c < 0)
+                leaf_[~c] = i;
+            else
+                parent_[c] = parent_[c - 1] = i;
             if (freq_[i] == f) {
                 block_[i] = b;
             } else {
@@ -234,7 +248,8 @@ public:
 
     LzhStatus run(std::uint64_t originalSize, std::uint16_t& crc)
     {
-        return decodeStream(bits_, out_, [&] { return decodeAll(originalSize); }, crc);
+        return decodeStream(
+            bits_, out_, [&] { return decodeAll(originalSize); }, crc);
     }
 
 private:
@@ -244,7 +259,8 @@ private:
         std::uint64_t done = 0;
         while (done < originalSize) {
             int c = trees_.decodeChar(nextBit);
-            if (c == kEscape) c += static_cast<int>(bits_.get(8));
+            if (c == kEscape)
+                c += static_cast<int>(bits_.get(8));
             if (c < 256) {
                 out_.put(static_cast<std::uint8_t>(c));
                 ++done;
@@ -252,14 +268,17 @@ private:
                 std::uint32_t length = static_cast<std::uint32_t>(c - 253);
                 const std::uint32_t top = static_cast<std::uint32_t>(trees_.decodePosition(done, nextBit));
                 const std::uint32_t back = ((top << 6) | bits_.get(6)) + 1;
-                if (length > originalSize - done) length = static_cast<std::uint32_t>(originalSize - done);
+                if (length > originalSize - done)
+                    length = static_cast<std::uint32_t>(originalSize - done);
                 out_.copy(back, length);
                 done += length;
             }
             if (out_.flushDue()) {
-                if (bits_.overran()) return LzhStatus::Truncated;
+                if (bits_.overran())
+                    return LzhStatus::Truncated;
                 LzhStatus st = out_.flush();
-                if (st != LzhStatus::Ok) return st;
+                if (st != LzhStatus::Ok)
+                    return st;
             }
         }
         return LzhStatus::Ok;

@@ -11,9 +11,9 @@
 namespace lzh {
 namespace {
 
-constexpr int kSymbols = 286;        // 256 literals, lengths 3..31, and the escape
+constexpr int kSymbols = 286;  // 256 literals, lengths 3..31, and the escape
 constexpr int kEscape = kSymbols - 1;
-constexpr int kPositions = 128;      // 8 KiB window / 64
+constexpr int kPositions = 128;  // 8 KiB window / 64
 constexpr std::uint32_t kWindow = 8192;
 
 // The fixed position code: how many of the 128 values have each length, in value order.
@@ -28,7 +28,8 @@ public:
 
     LzhStatus run(std::uint64_t remaining, std::uint16_t& crc)
     {
-        return decodeStream(bits_, out_, [&] { return decodeAll(remaining); }, crc);
+        return decodeStream(
+            bits_, out_, [&] { return decodeAll(remaining); }, crc);
     }
 
 private:
@@ -37,14 +38,18 @@ private:
         std::uint32_t blockLeft = 0;
         while (remaining > 0) {
             if (blockLeft == 0) {
-                if (bits_.overran()) return LzhStatus::Truncated;
+                if (bits_.overran())
+                    return LzhStatus::Truncated;
                 blockLeft = bits_.get(16);
-                if (blockLeft == 0) blockLeft = 65536;
-                if (!readCodes() || !readPositions()) return LzhStatus::BadCodeTable;
+                if (blockLeft == 0)
+                    blockLeft = 65536;
+                if (!readCodes() || !readPositions())
+                    return LzhStatus::BadCodeTable;
             }
             --blockLeft;
             int c = codes_.decode(bits_);
-            if (c == kEscape) c += static_cast<int>(bits_.get(8));
+            if (c == kEscape)
+                c += static_cast<int>(bits_.get(8));
             if (c < 256) {
                 out_.put(static_cast<std::uint8_t>(c));
                 --remaining;
@@ -52,14 +57,17 @@ private:
                 std::uint32_t length = static_cast<std::uint32_t>(c - 253);
                 const std::uint32_t top = static_cast<std::uint32_t>(positions_.decode(bits_));
                 const std::uint32_t back = ((top << 6) | bits_.get(6)) + 1;
-                if (length > remaining) length = static_cast<std::uint32_t>(remaining);
+                if (length > remaining)
+                    length = static_cast<std::uint32_t>(remaining);
                 out_.copy(back, length);
                 remaining -= length;
             }
             if (out_.flushDue()) {
-                if (bits_.overran()) return LzhStatus::Truncated;
+                if (bits_.overran())
+                    return LzhStatus::Truncated;
                 LzhStatus st = out_.flush();
-                if (st != LzhStatus::Ok) return st;
+                if (st != LzhStatus::Ok)
+                    return st;
             }
         }
         return LzhStatus::Ok;
@@ -78,7 +86,8 @@ private:
             lengths[i] = bits_.get(1) != 0 ? static_cast<std::uint8_t>(bits_.get(4) + 1) : 0;
             if (i == 2 && singleMark(lengths)) {
                 const int symbol = static_cast<int>(bits_.get(9));
-                if (symbol >= kSymbols) return false;
+                if (symbol >= kSymbols)
+                    return false;
                 codes_.buildSingle(symbol);
                 return true;
             }

@@ -36,17 +36,21 @@ public:
 
     LzhStatus run(std::uint64_t originalSize, std::uint16_t& crc)
     {
-        return decodeStream(bits_, out_, [&] { return decodeAll(originalSize); }, crc);
+        return decodeStream(
+            bits_, out_, [&] { return decodeAll(originalSize); }, crc);
     }
 
 private:
     LzhStatus decodeAll(std::uint64_t remaining)
     {
         while (remaining > 0) {
-            if (bits_.overran()) return LzhStatus::Truncated;
+            if (bits_.overran())
+                return LzhStatus::Truncated;
             std::uint32_t codes = bits_.get(16);
-            if (codes == 0) return LzhStatus::BadBlockSize;
-            if (!readTTable() || !readCTable() || !readPTable()) return LzhStatus::BadCodeTable;
+            if (codes == 0)
+                return LzhStatus::BadBlockSize;
+            if (!readTTable() || !readCTable() || !readPTable())
+                return LzhStatus::BadCodeTable;
             while (codes-- > 0 && remaining > 0) {
                 int c = cTable_.decode(bits_);
                 if (c < 256) {
@@ -55,16 +59,20 @@ private:
                 } else {
                     std::uint32_t length = static_cast<std::uint32_t>(c - 256 + kMinMatch);
                     int slot = pTable_.decode(bits_);
-                    std::uint32_t distance = slot <= 1 ? static_cast<std::uint32_t>(slot)
-                                                       : (1u << (slot - 1)) + bits_.get(static_cast<unsigned>(slot - 1));
-                    if (length > remaining) length = static_cast<std::uint32_t>(remaining);
+                    std::uint32_t distance = slot <= 1
+                                                 ? static_cast<std::uint32_t>(slot)
+                                                 : (1u << (slot - 1)) + bits_.get(static_cast<unsigned>(slot - 1));
+                    if (length > remaining)
+                        length = static_cast<std::uint32_t>(remaining);
                     out_.copy(distance + 1, length);
                     remaining -= length;
                 }
                 if (out_.flushDue()) {
-                    if (bits_.overran()) return LzhStatus::Truncated;
+                    if (bits_.overran())
+                        return LzhStatus::Truncated;
                     LzhStatus st = out_.flush();
-                    if (st != LzhStatus::Ok) return st;
+                    if (st != LzhStatus::Ok)
+                        return st;
                 }
             }
         }
@@ -78,14 +86,17 @@ private:
             unsigned length = bits_.get(3);
             if (length == 7) {
                 while (bits_.get(1) == 1) {
-                    if (++length > 16) return false;
+                    if (++length > 16)
+                        return false;
                 }
             }
             lengths[i++] = static_cast<std::uint8_t>(length);
             if (i == zeroRunAfter) {
                 int zeros = static_cast<int>(bits_.get(2));
-                if (i + zeros > count) return false;
-                for (int k = 0; k < zeros; ++k) lengths[i++] = 0;
+                if (i + zeros > count)
+                    return false;
+                for (int k = 0; k < zeros; ++k)
+                    lengths[i++] = 0;
             }
         }
         return true;
@@ -96,13 +107,16 @@ private:
         int count = static_cast<int>(bits_.get(static_cast<unsigned>(countBits)));
         if (count == 0) {
             int symbol = static_cast<int>(bits_.get(static_cast<unsigned>(countBits)));
-            if (symbol >= symbolCount) return false;
+            if (symbol >= symbolCount)
+                return false;
             table.buildSingle(symbol);
             return true;
         }
-        if (count > symbolCount) return false;
+        if (count > symbolCount)
+            return false;
         std::uint8_t lengths[kMaxNP > kNT ? kMaxNP : kNT] = {};
-        if (!readSmallLengths(lengths, count, zeroRunAfter)) return false;
+        if (!readSmallLengths(lengths, count, zeroRunAfter))
+            return false;
         return table.build(lengths, symbolCount);
     }
 
@@ -114,11 +128,13 @@ private:
         int count = static_cast<int>(bits_.get(kCBit));
         if (count == 0) {
             int symbol = static_cast<int>(bits_.get(kCBit));
-            if (symbol >= kNC) return false;
+            if (symbol >= kNC)
+                return false;
             cTable_.buildSingle(symbol);
             return true;
         }
-        if (count > kNC) return false;
+        if (count > kNC)
+            return false;
         std::uint8_t lengths[kNC] = {};
         for (int i = 0; i < count;) {
             int t = tTable_.decode(bits_);
@@ -126,8 +142,11 @@ private:
                 lengths[i++] = static_cast<std::uint8_t>(t - 2);
                 continue;
             }
-            int zeros = t == 0 ? 1 : t == 1 ? static_cast<int>(bits_.get(4)) + 3 : static_cast<int>(bits_.get(kCBit)) + 20;
-            if (i + zeros > count) return false;
+            int zeros = t == 0   ? 1
+                        : t == 1 ? static_cast<int>(bits_.get(4)) + 3
+                                 : static_cast<int>(bits_.get(kCBit)) + 20;
+            if (i + zeros > count)
+                return false;
             i += zeros;  // already zero
         }
         return cTable_.build(lengths, kNC);
@@ -149,11 +168,14 @@ LzhStatus copyStored(ByteSource& source, std::uint64_t originalSize, ByteSink& s
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(originalSize, buffer.size()));
         std::size_t got = 0;
         LzhStatus st = source.read(buffer.data(), want, got);
-        if (st != LzhStatus::Ok) return st;
-        if (got == 0) return LzhStatus::Truncated;
+        if (st != LzhStatus::Ok)
+            return st;
+        if (got == 0)
+            return LzhStatus::Truncated;
         sum = crc16Update(sum, buffer.data(), got);
         st = sink.write(buffer.data(), got);
-        if (st != LzhStatus::Ok) return st;
+        if (st != LzhStatus::Ok)
+            return st;
         originalSize -= got;
     }
     crc = sum;

@@ -16,20 +16,21 @@
 namespace lzh {
 namespace {
 
-constexpr int kGoodLength = 32;               // a pending match this long shortens the next search
-constexpr int kSecondLookGain = 2;           // how much longer the match two bytes on must be
+constexpr int kGoodLength = 32;     // a pending match this long shortens the next search
+constexpr int kSecondLookGain = 2;  // how much longer the match two bytes on must be
 
 }  // namespace
 
 LzhEncoder::LzhEncoder(Method method, std::uint64_t sizeHint) : LzhEncoder(method, Settings{}, sizeHint) {}
 
 LzhEncoder::LzhEncoder(Method method, Settings settings, std::uint64_t sizeHint)
-    : params_(paramsOf(method)),
-      settings_(settings),
-      matcher_(std::make_unique<LzssMatcher>(params_.dictionaryBits,
-                                             LzssMatcher::Settings{settings.maxChain, settings.niceLength, settings.farForShortMatch}, sizeHint)),
+    : params_(paramsOf(method)), settings_(settings),
+      matcher_(std::make_unique<LzssMatcher>(
+          params_.dictionaryBits,
+          LzssMatcher::Settings{settings.maxChain, settings.niceLength, settings.farForShortMatch}, sizeHint)),
       symbols_(static_cast<std::size_t>(std::clamp<std::uint64_t>(
-          sizeHint != 0 ? std::min<std::uint64_t>(sizeHint, static_cast<std::uint64_t>(settings.blockCodes)) : settings.blockCodes,
+          sizeHint != 0 ? std::min<std::uint64_t>(sizeHint, static_cast<std::uint64_t>(settings.blockCodes))
+                        : settings.blockCodes,
           1, 65535))),
       distances_(symbols_.size())
 {
@@ -59,7 +60,8 @@ void LzhEncoder::finish(std::vector<std::uint8_t>& out)
             emitLiteral(matcher_->data()[pos_ - 1], out);
         pending_ = false;
     }
-    if (tokens_ > 0) flushBlock(out);
+    if (tokens_ > 0)
+        flushBlock(out);
     bits_.flush();
     out.insert(out.end(), blockBytes_.begin(), blockBytes_.end());
     blockBytes_.clear();
@@ -78,7 +80,8 @@ void LzhEncoder::parse(int limit, std::vector<std::uint8_t>& out)
                 int chain = pendingLength_ >= kGoodLength ? settings_.maxChain / 4 : settings_.maxChain;
                 int floor = pending_ ? std::max(pendingLength_, kMinMatch - 1) : kMinMatch - 1;
                 length = m.insertAndFind(pos_, floor, chain, distance);
-                if (length == kMinMatch && distance >= settings_.farForShortMatch) length = 0;
+                if (length == kMinMatch && distance >= settings_.farForShortMatch)
+                    length = 0;
             } else {
                 m.insert(pos_);
             }
@@ -89,9 +92,11 @@ void LzhEncoder::parse(int limit, std::vector<std::uint8_t>& out)
             // now when that match is clearly longer.
             if (pendingLength_ < settings_.secondLookBelow && pos_ + 1 + kMinMatch <= end) {
                 unsigned nextDistance = 0;
-                int next = m.insertAndFind(pos_ + 1, pendingLength_ + kSecondLookGain, settings_.maxChain, nextDistance);
+                int next =
+                    m.insertAndFind(pos_ + 1, pendingLength_ + kSecondLookGain, settings_.maxChain, nextDistance);
                 inserted = pos_ + 1;
-                if (next == kMinMatch && nextDistance >= settings_.farForShortMatch) next = 0;
+                if (next == kMinMatch && nextDistance >= settings_.farForShortMatch)
+                    next = 0;
                 if (next > pendingLength_ + kSecondLookGain) {
                     emitLiteral(data[pos_ - 1], out);
                     emitLiteral(data[pos_], out);
@@ -104,13 +109,15 @@ void LzhEncoder::parse(int limit, std::vector<std::uint8_t>& out)
             emitMatch(pendingLength_, pendingDistance_, out);
             // Positions inside the match join the chains so later data can refer to them.
             int stop = std::min(pos_ + pendingLength_ - 1, end - kMinMatch + 1);
-            for (int q = inserted + 1; q < stop; ++q) m.insert(q);
+            for (int q = inserted + 1; q < stop; ++q)
+                m.insert(q);
             pos_ += pendingLength_ - 1;
             pending_ = false;
             pendingLength_ = 0;
             continue;
         }
-        if (pending_) emitLiteral(data[pos_ - 1], out);
+        if (pending_)
+            emitLiteral(data[pos_ - 1], out);
         pending_ = true;
         pendingLength_ = length;
         pendingDistance_ = distance;
@@ -121,14 +128,16 @@ void LzhEncoder::parse(int limit, std::vector<std::uint8_t>& out)
 void LzhEncoder::emitLiteral(std::uint8_t byte, std::vector<std::uint8_t>& out)
 {
     symbols_[static_cast<std::size_t>(tokens_++)] = byte;
-    if (tokens_ == static_cast<int>(symbols_.size())) flushBlock(out);
+    if (tokens_ == static_cast<int>(symbols_.size()))
+        flushBlock(out);
 }
 
 void LzhEncoder::emitMatch(int length, unsigned distance, std::vector<std::uint8_t>& out)
 {
     symbols_[static_cast<std::size_t>(tokens_)] = static_cast<std::uint16_t>(256 + length - kMinMatch);
     distances_[static_cast<std::size_t>(tokens_)] = static_cast<std::uint16_t>(distance);
-    if (++tokens_ == static_cast<int>(symbols_.size())) flushBlock(out);
+    if (++tokens_ == static_cast<int>(symbols_.size()))
+        flushBlock(out);
 }
 
 void LzhEncoder::flushBlock(std::vector<std::uint8_t>& out)

@@ -21,8 +21,8 @@ public:
     struct Settings {
         int maxChain = 128;
         int niceLength = 256;
-        int secondLookBelow = 16;  // pending matches shorter than this also look two bytes on
-        int blockCodes = 32768;  // codes per block (at most 65535)
+        int secondLookBelow = 16;         // pending matches shorter than this also look two bytes on
+        int blockCodes = 32768;           // codes per block (at most 65535)
         unsigned farForShortMatch = 256;  // a 3-byte match this far back costs more than literals
     };
 

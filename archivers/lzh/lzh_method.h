@@ -67,7 +67,8 @@ inline std::optional<Method> methodFor(std::string_view id)
 {
     for (Method m : {Method::Lh0, Method::Lh5, Method::Lh6, Method::Lh7, Method::Lhd, Method::Lh1, Method::Lh2,
                      Method::Lh3, Method::Lh4, Method::Lz4, Method::Lz5, Method::Lzs})
-        if (methodId(m) == id) return m;
+        if (methodId(m) == id)
+            return m;
     return std::nullopt;
 }
 

@@ -17,7 +17,7 @@ enum class LzhStatus {
     UnsupportedHeader,  // a header level we do not read
     ReadFailed,
     WriteFailed,
-    TooLarge,           // a size beyond what the format or this writer can carry
+    TooLarge,  // a size beyond what the format or this writer can carry
 };
 
 std::string_view lzhStatusName(LzhStatus status);

@@ -36,9 +36,11 @@ constexpr int kGoodLength = 32;  // a match this long makes a deep search unlike
 
 int hashBitsFor(std::uint64_t sizeHint)
 {
-    if (sizeHint == 0) return 16;
+    if (sizeHint == 0)
+        return 16;
     int bits = 10;
-    while (bits < 16 && (std::uint64_t{1} << bits) < sizeHint) ++bits;
+    while (bits < 16 && (std::uint64_t{1} << bits) < sizeHint)
+        ++bits;
     return bits;
 }
 
@@ -59,13 +61,11 @@ inline std::uint32_t load32(const std::uint8_t* p)
 }  // namespace
 
 LzssMatcher::LzssMatcher(int windowBits, Settings settings, std::uint64_t sizeHint)
-    : settings_(settings),
-      windowMask_((1 << windowBits) - 1),
+    : settings_(settings), windowMask_((1 << windowBits) - 1),
       capacity_(sizeHint != 0 && sizeHint + kMaxMatch < std::uint64_t{kSlideStep}
                     ? static_cast<int>(sizeHint) + 2 * kMaxMatch
                     : 2 * kSlideStep + (1 << windowBits)),
-      hashShift_(32 - hashBitsFor(sizeHint)),
-      hashSize_(std::size_t{1} << hashBitsFor(sizeHint)),
+      hashShift_(32 - hashBitsFor(sizeHint)), hashSize_(std::size_t{1} << hashBitsFor(sizeHint)),
       buffer_(std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(capacity_) + 16)),
       head_(std::make_unique_for_overwrite<std::int32_t[]>(hashSize_)),
       head3_(std::make_unique_for_overwrite<std::int32_t[]>(std::size_t{1} << kHash3Bits)),
@@ -95,8 +95,10 @@ std::size_t LzssMatcher::append(const std::uint8_t* data, std::size_t size)
 
 int LzssMatcher::slideIfNeeded(int codedPosition)
 {
-    if (codedPosition < kSlideStep + windowSize() || end_ < capacity_ - kMaxMatch * 2) return 0;
-    if (capacity_ < 2 * kSlideStep) return 0;  // sized for a small input that never slides
+    if (codedPosition < kSlideStep + windowSize() || end_ < capacity_ - kMaxMatch * 2)
+        return 0;
+    if (capacity_ < 2 * kSlideStep)
+        return 0;  // sized for a small input that never slides
     std::memmove(buffer_.get(), buffer_.get() + kSlideStep, static_cast<std::size_t>(end_ - kSlideStep));
     end_ -= kSlideStep;
     auto shift = [](std::int32_t& v) { v = v - kSlideStep < 0 ? kNil : v - kSlideStep; };
@@ -119,7 +121,8 @@ int LzssMatcher::insertAndFind(int p, int minLength, int chainLimit, unsigned& d
     const std::uint8_t* base = buffer_.get();
     const std::uint8_t* here = base + p;
     const int maxLength = std::min(kMaxMatch, end_ - p);
-    if (maxLength <= minLength) return 0;
+    if (maxLength <= minLength)
+        return 0;
     const int oldest = std::max(0, p - windowMask_);  // keeps distance - 1 below the window size
     const int nice = std::min(settings_.niceLength, maxLength);
     int best = minLength;
@@ -138,12 +141,14 @@ int LzssMatcher::insertAndFind(int p, int minLength, int chainLimit, unsigned& d
         const std::uint8_t* there = base + candidate;
         // Cheap rejection first: the two bytes that would make this candidate longer than the
         // best so far, then the first three bytes (a 4-byte hash may still collide).
-        if (load16(there + best - 1) == load16(here + best - 1) && (load32(there) & 0xFFFFFF) == (load32(here) & 0xFFFFFF)) {
+        if (load16(there + best - 1) == load16(here + best - 1) &&
+            (load32(there) & 0xFFFFFF) == (load32(here) & 0xFFFFFF)) {
             int length = commonLength(here, there, maxLength);
             if (length > best) {
                 best = length;
                 bestCandidate = candidate;
-                if (length >= nice) break;
+                if (length >= nice)
+                    break;
                 if (length >= kGoodLength && !shortened) {
                     chainLimit >>= 2;
                     shortened = true;
@@ -153,7 +158,8 @@ int LzssMatcher::insertAndFind(int p, int minLength, int chainLimit, unsigned& d
         older = candidate;
         candidate = prev_[candidate & windowMask_];
     }
-    if (bestCandidate < 0) return 0;
+    if (bestCandidate < 0)
+        return 0;
     distance = static_cast<unsigned>(p - bestCandidate - 1);
     return best;
 }

@@ -15,14 +15,14 @@ namespace lzh {
 // Chains: head_[hash of 4 bytes] is the newest position with that hash, prev_[p % window]
 // the next older one. Hashing four bytes keeps chains free of the many candidates that share
 // only three; three-byte matches pay off only close by, so a separate table remembers just
-// the newest position of each 3-byte hash and is consulted for short distances. A candidate is used only while it is strictly older than the one before
-// it and less than a window back, which also discards ring slots reused by newer positions.
-// So only slots written for this input are ever followed, and prev_ needs no clearing.
+// the newest position of each 3-byte hash and is consulted for short distances. A candidate is used only while it is
+// strictly older than the one before it and less than a window back, which also discards ring slots reused by newer
+// positions. So only slots written for this input are ever followed, and prev_ needs no clearing.
 class LzssMatcher {
 public:
     struct Settings {
-        int maxChain = 48;     // candidates examined per search
-        int niceLength = 128;  // stop searching at a match this long
+        int maxChain = 48;               // candidates examined per search
+        int niceLength = 128;            // stop searching at a match this long
         unsigned shortMatchReach = 256;  // distance - 1 limit for 3-byte matches
     };
 

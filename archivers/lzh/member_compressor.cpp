@@ -42,21 +42,25 @@ LzhEncoder::Settings settingsFor(std::uint64_t size, Method method)
     const bool large = size > kLargeMember;
     if (method == Method::Lh5) {
         settings.maxChain = large ? 32 : 64;
-        if (large) settings.secondLookBelow = 0;
+        if (large)
+            settings.secondLookBelow = 0;
     } else {
         settings.maxChain = large ? 128 : 512;
     }
-    if (large) settings.niceLength = 128;
+    if (large)
+        settings.niceLength = 128;
     return settings;
 }
 
 FileHandle openSpill(const std::string& directory)
 {
     int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) return FileHandle(fd);
+    if (fd >= 0)
+        return FileHandle(fd);
     std::string pattern = directory + "/.lzh-spill-XXXXXX";
     fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(pattern.c_str());
+    if (fd >= 0)
+        ::unlink(pattern.c_str());
     return FileHandle(fd);
 }
 
@@ -92,12 +96,15 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
     std::uint64_t consumed = 0;
     std::uint64_t produced = 0;
     auto drain = [&]() -> bool {
-        if (!out.spill.valid() && out.data.size() < kSpillThreshold) return true;
+        if (!out.spill.valid() && out.data.size() < kSpillThreshold)
+            return true;
         if (!out.spill.valid()) {
             out.spill = openSpill(spillDirectory);
-            if (!out.spill.valid()) return false;
+            if (!out.spill.valid())
+                return false;
         }
-        if (writeAll(out.spill.get(), out.data.data(), out.data.size()) != LzhStatus::Ok) return false;
+        if (writeAll(out.spill.get(), out.data.data(), out.data.size()) != LzhStatus::Ok)
+            return false;
         produced += out.data.size();
         out.data.clear();
         return true;
@@ -108,15 +115,18 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
             return;
         }
         ssize_t n = ::read(file.get(), input.data(), input.size());
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             out.result = failure(arc::ArcStatus::InputMissing, "cannot read", entry.diskPath);
             return;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         crc = crc16Update(crc, input.data(), static_cast<std::size_t>(n));
         consumed += static_cast<std::uint64_t>(n);
-        if (consumedBytes != nullptr) consumedBytes->store(consumed, std::memory_order_relaxed);
+        if (consumedBytes != nullptr)
+            consumedBytes->store(consumed, std::memory_order_relaxed);
         encoder.write(input.data(), static_cast<std::size_t>(n), out.data);
         if (consumed >= kGiveUpAfter && produced + out.data.size() + kEncoderLag >= consumed) {
             out = PreparedMember{};
@@ -149,21 +159,16 @@ void compressMember(const arc::SourceEntry& entry, Method method, const std::str
 ParallelCompressor::ParallelCompressor(const std::vector<arc::SourceEntry>& entries, Method method,
                                        std::string spillDirectory, int threads, std::size_t aheadMembers,
                                        std::uint64_t aheadBytes, const arc::Job* job)
-    : entries_(entries),
-      method_(method),
-      spillDirectory_(std::move(spillDirectory)),
-      job_(job),
-      aheadMembers_(aheadMembers < 1 ? 1 : aheadMembers),
-      aheadBytes_(aheadBytes),
-      slots_(entries.size()),
-      done_(entries.size(), false),
-      charged_(entries.size(), 0),
+    : entries_(entries), method_(method), spillDirectory_(std::move(spillDirectory)), job_(job),
+      aheadMembers_(aheadMembers < 1 ? 1 : aheadMembers), aheadBytes_(aheadBytes), slots_(entries.size()),
+      done_(entries.size(), false), charged_(entries.size(), 0),
       consumed_(std::make_unique<std::atomic<std::uint64_t>[]>(entries.size()))
 {
     const std::size_t useful = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 0)), entries.size());
     const bool oneLarge = entries.size() == 1 && !entries[0].isDirectory && entries[0].size > kLargeMember;
     const std::size_t workers = useful > 1 ? useful : (oneLarge ? 1 : 0);
-    for (std::size_t i = 0; i < workers; ++i) workers_.emplace_back([this] { work(); });
+    for (std::size_t i = 0; i < workers; ++i)
+        workers_.emplace_back([this] { work(); });
 }
 
 ParallelCompressor::~ParallelCompressor()
@@ -173,12 +178,14 @@ ParallelCompressor::~ParallelCompressor()
         stopping_ = true;
     }
     roomForWork_.notify_all();
-    for (std::thread& t : workers_) t.join();
+    for (std::thread& t : workers_)
+        t.join();
 }
 
 bool ParallelCompressor::mayStartNext() const
 {
-    if (nextToStart_ >= released_ + aheadMembers_) return false;
+    if (nextToStart_ >= released_ + aheadMembers_)
+        return false;
     // The member the writer needs next always starts, so one larger than the budget cannot stall.
     return nextToStart_ == released_ || bytesAhead_ + heldBytes(entries_[nextToStart_]) <= aheadBytes_;
 }
@@ -190,7 +197,8 @@ void ParallelCompressor::work()
         {
             std::unique_lock lock(mutex_);
             roomForWork_.wait(lock, [&] { return stopping_ || nextToStart_ >= entries_.size() || mayStartNext(); });
-            if (stopping_ || nextToStart_ >= entries_.size()) return;
+            if (stopping_ || nextToStart_ >= entries_.size())
+                return;
             index = nextToStart_++;
             charged_[index] = heldBytes(entries_[index]);
             bytesAhead_ += charged_[index];
@@ -211,8 +219,10 @@ void ParallelCompressor::work()
             bytesAhead_ = bytesAhead_ - charged_[index] + held;
             charged_[index] = held;
         }
-        if (writerWaits) memberReady_.notify_one();
-        if (freed) roomForWork_.notify_all();
+        if (writerWaits)
+            memberReady_.notify_one();
+        if (freed)
+            roomForWork_.notify_all();
     }
 }
 
@@ -226,7 +236,8 @@ PreparedMember& ParallelCompressor::waitFor(std::size_t index, const std::functi
     }
     std::unique_lock lock(mutex_);
     while (!memberReady_.wait_for(lock, std::chrono::milliseconds(100), [&] { return done_[index]; })) {
-        if (!whileWaiting) continue;
+        if (!whileWaiting)
+            continue;
         lock.unlock();
         whileWaiting(consumed_[index].load(std::memory_order_relaxed));
         lock.lock();

@@ -73,7 +73,7 @@ private:
     std::uint64_t aheadBytes_;
     std::vector<std::unique_ptr<PreparedMember>> slots_;
     std::vector<bool> done_;
-    std::vector<std::uint64_t> charged_;  // what each started member counts against aheadBytes
+    std::vector<std::uint64_t> charged_;                      // what each started member counts against aheadBytes
     std::unique_ptr<std::atomic<std::uint64_t>[]> consumed_;  // input read so far, per member
     std::size_t nextToStart_ = 0;
     std::size_t released_ = 0;

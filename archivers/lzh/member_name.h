@@ -18,7 +18,10 @@ namespace lzh {
 std::string decodeMemberPath(const MemberHeader& header);
 
 // Whether backslashes in the decoded path are separators (DOS-era levels 0 and 1).
-inline bool backslashSeparates(const MemberHeader& header) { return header.level <= 1; }
+inline bool backslashSeparates(const MemberHeader& header)
+{
+    return header.level <= 1;
+}
 
 // The stored forms of a member path ("/"-separated UTF-8, relative, no trailing "/").
 // Directory members keep their whole path in the directory header and have no name.

@@ -8,13 +8,13 @@ namespace lzh {
 namespace {
 
 // Collects the output; refuses more once `stop` says the result is no longer wanted.
-template <typename Stop>
-class VectorSink final : public ByteSink {
+template <typename Stop> class VectorSink final : public ByteSink {
 public:
     VectorSink(std::vector<std::uint8_t>& out, Stop stop) : out_(out), stop_(stop) {}
     LzhStatus write(const std::uint8_t* data, std::size_t size) override
     {
-        if (stop_()) return LzhStatus::WriteFailed;
+        if (stop_())
+            return LzhStatus::WriteFailed;
         out_.insert(out_.end(), data, data + size);
         return LzhStatus::Ok;
     }
@@ -32,15 +32,18 @@ public:
     // The member's bytes, or null when they are not all there (the caller then reads them itself).
     const std::uint8_t* get(std::uint64_t offset, std::uint64_t size)
     {
-        if (size > kSize / 4) return nullptr;
+        if (size > kSize / 4)
+            return nullptr;
         if (offset < start_ || offset + size > start_ + bytes_.size()) {
             bytes_.resize(kSize);
             std::size_t got = 0;
             FileAccess file(fd_);
-            if (file.readAt(offset, bytes_.data(), bytes_.size(), got) != LzhStatus::Ok) got = 0;
+            if (file.readAt(offset, bytes_.data(), bytes_.size(), got) != LzhStatus::Ok)
+                got = 0;
             bytes_.resize(got);
             start_ = offset;
-            if (size > got) return nullptr;
+            if (size > got)
+                return nullptr;
         }
         return bytes_.data() + (offset - start_);
     }
@@ -56,15 +59,11 @@ private:
 
 MemberPredecoder::MemberPredecoder(int archiveFd, const std::vector<MemberHeader>& members, int threads,
                                    std::size_t ahead, std::uint64_t maxMemberBytes, const arc::Job* job)
-    : fd_(archiveFd),
-      members_(members),
-      ahead_(ahead < 1 ? 1 : ahead),
-      maxMemberBytes_(maxMemberBytes),
-      job_(job),
-      slots_(members.size()),
-      done_(members.size(), false)
+    : fd_(archiveFd), members_(members), ahead_(ahead < 1 ? 1 : ahead), maxMemberBytes_(maxMemberBytes), job_(job),
+      slots_(members.size()), done_(members.size(), false)
 {
-    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+    for (int i = 0; i < threads; ++i)
+        workers_.emplace_back([this] { work(); });
 }
 
 MemberPredecoder::~MemberPredecoder()
@@ -75,7 +74,8 @@ MemberPredecoder::~MemberPredecoder()
         stopping_ = true;
     }
     changed_.notify_all();
-    for (std::thread& t : workers_) t.join();
+    for (std::thread& t : workers_)
+        t.join();
 }
 
 bool MemberPredecoder::eligible(const MemberHeader& h) const
@@ -98,13 +98,17 @@ void MemberPredecoder::work()
             // Once the window is full the worker waits for half of it to be free: waking it
             // for every member the extractor releases would cost two system calls a member.
             changed_.wait(lock, [&] {
-                if (stopping_ || nextToStart_ >= members_.size()) return true;
+                if (stopping_ || nextToStart_ >= members_.size())
+                    return true;
                 const std::size_t room = released_ + ahead_ - nextToStart_;
-                if (room == 0) waitingForRoom_ = true;
-                else if (!waitingForRoom_ || room >= resumeRoom()) waitingForRoom_ = false;
+                if (room == 0)
+                    waitingForRoom_ = true;
+                else if (!waitingForRoom_ || room >= resumeRoom())
+                    waitingForRoom_ = false;
                 return !waitingForRoom_;
             });
-            if (stopping_ || nextToStart_ >= members_.size()) return;
+            if (stopping_ || nextToStart_ >= members_.size())
+                return;
             index = nextToStart_++;
         }
         std::unique_ptr<DecodedMember> decoded;
@@ -136,7 +140,8 @@ void MemberPredecoder::work()
 
 const DecodedMember* MemberPredecoder::take(std::size_t index)
 {
-    if (workers_.empty()) return nullptr;
+    if (workers_.empty())
+        return nullptr;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return done_[index]; });
     return slots_[index].get();
@@ -151,7 +156,8 @@ void MemberPredecoder::release(std::size_t index)
         released_ = index + 1;
         wake = waitingForRoom_ && released_ + ahead_ - nextToStart_ >= resumeRoom();
     }
-    if (wake) changed_.notify_all();
+    if (wake)
+        changed_.notify_all();
 }
 
 }  // namespace lzh

@@ -47,10 +47,12 @@ public:
             if (back >= length) {
                 std::memcpy(ring + to, ring + from, length);
             } else {
-                for (std::uint32_t i = 0; i < length; ++i) ring[to + i] = ring[from + i];
+                for (std::uint32_t i = 0; i < length; ++i)
+                    ring[to + i] = ring[from + i];
             }
         } else {
-            for (std::uint32_t i = 0; i < length; ++i) ring[(to + i) & kMask] = ring[(from + i) & kMask];
+            for (std::uint32_t i = 0; i < length; ++i)
+                ring[(to + i) & kMask] = ring[(from + i) & kMask];
         }
         written_ += length;
     }
@@ -64,7 +66,8 @@ public:
             std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(written_ - flushed_, kSize - at));
             crc_ = crc16Update(crc_, ring_.get() + at, n);
             LzhStatus st = sink_.write(ring_.get() + at, n);
-            if (st != LzhStatus::Ok) return st;
+            if (st != LzhStatus::Ok)
+                return st;
             flushed_ += n;
         }
         return LzhStatus::Ok;
@@ -89,9 +92,12 @@ LzhStatus decodeStream(BitReader& bits, OutputWindow& out, DecodeAll&& decodeAll
 {
     bits.start();
     LzhStatus st = decodeAll();
-    if (st == LzhStatus::Ok) st = out.flush();
-    if (bits.sourceStatus() != LzhStatus::Ok) return bits.sourceStatus();
-    if (bits.overran()) return LzhStatus::Truncated;
+    if (st == LzhStatus::Ok)
+        st = out.flush();
+    if (bits.sourceStatus() != LzhStatus::Ok)
+        return bits.sourceStatus();
+    if (bits.overran())
+        return LzhStatus::Truncated;
     crc = out.crc();
     return st;
 }

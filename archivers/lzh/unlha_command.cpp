@@ -19,18 +19,25 @@
 namespace lzh {
 namespace {
 
-arc::ArcResult badCommand(std::string message) { return arc::ArcResult::failure(arc::ArcStatus::BadCommand, std::move(message)); }
+arc::ArcResult badCommand(std::string message)
+{
+    return arc::ArcResult::failure(arc::ArcStatus::BadCommand, std::move(message));
+}
 
 bool endsWith(const std::string& text, std::string_view suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool isEverything(const std::string& pattern) { return pattern == "*.*" || pattern == "*"; }
+bool isEverything(const std::string& pattern)
+{
+    return pattern == "*.*" || pattern == "*";
+}
 
 std::string joinPath(const std::string& base, const std::string& name)
 {
-    if (base.empty() || base.back() == '/') return base + name;
+    if (base.empty() || base.back() == '/')
+        return base + name;
     return base + "/" + name;
 }
 
@@ -38,8 +45,10 @@ std::string joinPath(const std::string& base, const std::string& name)
 std::string stripPattern(std::string item)
 {
     for (std::string_view suffix : {std::string_view("/*.*"), std::string_view("/*")})
-        if (endsWith(item, suffix)) return item.substr(0, item.size() - suffix.size());
-    while (item.size() > 1 && item.back() == '/') item.pop_back();
+        if (endsWith(item, suffix))
+            return item.substr(0, item.size() - suffix.size());
+    while (item.size() > 1 && item.back() == '/')
+        item.pop_back();
     return item;
 }
 
@@ -60,14 +69,21 @@ arc::ArcResult parse(std::string_view command, Request& request)
                 request.positional.push_back(word);
             continue;
         }
-        if (word == "-lh5" || word == "-lh5-") request.method = Method::Lh5;
-        else if (word == "-lh6" || word == "-lh6-") request.method = Method::Lh6;
-        else if (word == "-lh7" || word == "-lh7-") request.method = Method::Lh7;
-        else if (word == "-lh0" || word == "-lh0-" || word == "-z") request.method = Method::Lh0;
-        else if (std::find(kQuiet.begin(), kQuiet.end(), word) == kQuiet.end()) return badCommand("unknown switch " + word);
+        if (word == "-lh5" || word == "-lh5-")
+            request.method = Method::Lh5;
+        else if (word == "-lh6" || word == "-lh6-")
+            request.method = Method::Lh6;
+        else if (word == "-lh7" || word == "-lh7-")
+            request.method = Method::Lh7;
+        else if (word == "-lh0" || word == "-lh0-" || word == "-z")
+            request.method = Method::Lh0;
+        else if (std::find(kQuiet.begin(), kQuiet.end(), word) == kQuiet.end())
+            return badCommand("unknown switch " + word);
     }
-    if (request.verb.empty()) return badCommand("no command given (a, x or l)");
-    if (request.positional.empty()) return badCommand("no archive named");
+    if (request.verb.empty())
+        return badCommand("no command given (a, x or l)");
+    if (request.positional.empty())
+        return badCommand("no archive named");
     return arc::ArcResult::success();
 }
 
@@ -76,10 +92,13 @@ arc::ArcResult collectRelativeFile(const std::string& diskPath, const std::strin
 {
     std::vector<arc::SourceEntry> found;
     arc::ArcResult r = arc::collectFile(diskPath, found);
-    if (!r.ok()) return r;
+    if (!r.ok())
+        return r;
     const auto safeName = arc::safeRelativePath(memberName, false);
-    if (!safeName) return badCommand("cannot store " + diskPath + " as " + memberName);
-    for (arc::SourceEntry& e : found) e.memberName = *safeName;
+    if (!safeName)
+        return badCommand("cannot store " + diskPath + " as " + memberName);
+    for (arc::SourceEntry& e : found)
+        e.memberName = *safeName;
     out.insert(out.end(), found.begin(), found.end());
     return arc::ArcResult::success();
 }
@@ -88,22 +107,25 @@ arc::ArcResult collectEverything(const std::string& base, std::vector<arc::Sourc
 {
     DIR* directory = ::opendir(base.c_str());
     if (directory == nullptr)
-        return arc::ArcResult::failure(arc::ArcStatus::InputMissing, "cannot read folder " + base + ": " + std::strerror(errno),
-                                       base, errno);
+        return arc::ArcResult::failure(arc::ArcStatus::InputMissing,
+                                       "cannot read folder " + base + ": " + std::strerror(errno), base, errno);
     std::vector<std::string> names;
     while (const dirent* item = ::readdir(directory)) {
         std::string name = item->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..")
+            names.push_back(name);
     }
     ::closedir(directory);
     std::sort(names.begin(), names.end());
     arc::ArcResult total;
     for (const std::string& name : names) {
         struct stat info {};
-        if (::stat(joinPath(base, name).c_str(), &info) != 0) continue;  // a dangling link
+        if (::stat(joinPath(base, name).c_str(), &info) != 0)
+            continue;  // a dangling link
         arc::ArcResult r = S_ISDIR(info.st_mode) ? arc::collectFolder(base, name, out)
                                                  : collectRelativeFile(joinPath(base, name), name, out);
-        if (!arc::isSkipOnly(r)) return r;
+        if (!arc::isSkipOnly(r))
+            return r;
         arc::mergeInto(total, r);
     }
     return total;
@@ -114,16 +136,19 @@ arc::ArcResult collectItem(const std::optional<std::string>& base, const std::st
 {
     struct stat info {};
     if (base) {
-        if (isEverything(item)) return collectEverything(*base, out);
+        if (isEverything(item))
+            return collectEverything(*base, out);
         const std::string name = stripPattern(item);
         const std::string diskPath = joinPath(*base, name);
-        if (::stat(diskPath.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) return collectRelativeFile(diskPath, name, out);
+        if (::stat(diskPath.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+            return collectRelativeFile(diskPath, name, out);
         return arc::collectFolder(*base, item, out);
     }
     const std::string path = stripPattern(item);
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         const std::size_t slash = path.find_last_of('/');
-        if (slash == std::string::npos) return arc::collectFolder("./", path, out);
+        if (slash == std::string::npos)
+            return arc::collectFolder("./", path, out);
         return arc::collectFolder(path.substr(0, slash + 1), path.substr(slash + 1), out);
     }
     return arc::collectFile(path, out);
@@ -138,17 +163,20 @@ arc::ArcResult runAdd(const Request& request, arc::Job& job)
         base = request.positional[1];
         next = 2;
     }
-    if (next >= request.positional.size()) return badCommand("nothing to add to " + archive);
+    if (next >= request.positional.size())
+        return badCommand("nothing to add to " + archive);
     std::vector<arc::SourceEntry> entries;
     arc::ArcResult skipped;
     for (std::size_t i = next; i < request.positional.size(); ++i) {
         arc::ArcResult r = collectItem(base, request.positional[i], entries);
         // Nothing is written when a named item is missing; a FIFO or the like is only left out.
-        if (!arc::isSkipOnly(r)) return r;
+        if (!arc::isSkipOnly(r))
+            return r;
         arc::mergeInto(skipped, r);
     }
     arc::mergeInto(skipped, arc::excludeArchive(archive, entries));
-    if (entries.empty() && !skipped.ok()) return skipped;
+    if (entries.empty() && !skipped.ok())
+        return skipped;
     WriteOptions options;
     options.method = request.method;
     arc::ArcResult added = addMembers(archive, entries, options, job);
@@ -158,11 +186,14 @@ arc::ArcResult runAdd(const Request& request, arc::Job& job)
 
 arc::ArcResult runExtract(const Request& request, arc::Job& job)
 {
-    if (request.positional.size() < 2) return badCommand("no destination directory named");
+    if (request.positional.size() < 2)
+        return badCommand("no destination directory named");
     const std::string& destination = request.positional[1];
-    if (destination.empty()) return badCommand("the destination directory is empty");
+    if (destination.empty())
+        return badCommand("the destination directory is empty");
     for (std::size_t i = 2; i < request.positional.size(); ++i)
-        if (!isEverything(request.positional[i])) return badCommand("only \"*.*\" may follow the destination");
+        if (!isEverything(request.positional[i]))
+            return badCommand("only \"*.*\" may follow the destination");
     return extractArchive(request.positional[0], destination, job);
 }
 
@@ -170,8 +201,10 @@ arc::ArcResult runList(const Request& request)
 {
     std::vector<std::string> paths;
     arc::ArcResult r = listArchive(request.positional[0], paths);
-    if (!r.ok()) return r;
-    for (const std::string& p : paths) r.message += p + "\n";
+    if (!r.ok())
+        return r;
+    for (const std::string& p : paths)
+        r.message += p + "\n";
     return r;
 }
 
@@ -187,10 +220,14 @@ arc::ArcResult runUnlhaCommand(std::string_view command, arc::Job& job)
 {
     Request request;
     arc::ArcResult r = parse(command, request);
-    if (!r.ok()) return r;
-    if (request.verb == "a") return runAdd(request, job);
-    if (request.verb == "x") return runExtract(request, job);
-    if (request.verb == "l") return runList(request);
+    if (!r.ok())
+        return r;
+    if (request.verb == "a")
+        return runAdd(request, job);
+    if (request.verb == "x")
+        return runExtract(request, job);
+    if (request.verb == "l")
+        return runList(request);
     return badCommand("unknown command " + request.verb + " (a, x or l)");
 }
 

@@ -22,12 +22,13 @@ class CallbackListener final : public JobListener {
 public:
     explicit CallbackListener(const ArchiverCallbacks* callbacks)
         : user_(callbacks != nullptr ? callbacks->user : nullptr),
-          progress_(fieldOf(callbacks, &ArchiverCallbacks::progress,
-                            offsetof(ArchiverCallbacks, progress) + sizeof(void*))),
+          progress_(
+              fieldOf(callbacks, &ArchiverCallbacks::progress, offsetof(ArchiverCallbacks, progress) + sizeof(void*))),
           passphrase_(fieldOf(callbacks, &ArchiverCallbacks::passphrase,
                               offsetof(ArchiverCallbacks, passphrase) + sizeof(void*))),
           exists_(fieldOf(callbacks, &ArchiverCallbacks::exists, offsetof(ArchiverCallbacks, exists) + sizeof(void*))),
-          failure_(fieldOf(callbacks, &ArchiverCallbacks::failure, offsetof(ArchiverCallbacks, failure) + sizeof(void*)))
+          failure_(
+              fieldOf(callbacks, &ArchiverCallbacks::failure, offsetof(ArchiverCallbacks, failure) + sizeof(void*)))
     {
     }
 
@@ -36,8 +37,8 @@ public:
         if (progress_ == nullptr)
             return true;
         const std::string name(report.entryName);
-        const ArchiverProgress c{name.c_str(),         report.entryBytesDone, report.entryBytesTotal,
-                                 report.jobBytesDone,  report.jobBytesTotal,  report.entriesDone,
+        const ArchiverProgress c{name.c_str(),        report.entryBytesDone, report.entryBytesTotal,
+                                 report.jobBytesDone, report.jobBytesTotal,  report.entriesDone,
                                  report.entriesTotal};
         return progress_(user_, &c) == ARCHIVER_CONTINUE;
     }
@@ -89,8 +90,8 @@ private:
 
 }  // namespace
 
-int runPluginCommand(const EngineCommand& engine, const char* command, const ArchiverCallbacks* callbacks,
-                     char* output, std::uint32_t outputSize)
+int runPluginCommand(const EngineCommand& engine, const char* command, const ArchiverCallbacks* callbacks, char* output,
+                     std::uint32_t outputSize)
 {
     if (command == nullptr)
         return deliverResult(ArcResult::failure(ArcStatus::BadCommand, "no command"), output, outputSize);

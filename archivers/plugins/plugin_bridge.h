@@ -13,7 +13,7 @@ namespace arc {
 using EngineCommand = std::function<ArcResult(std::string_view command, Job& job)>;
 
 // Runs `engine` for `command` with the caller's callbacks (null for none) and delivers the result.
-int runPluginCommand(const EngineCommand& engine, const char* command, const ArchiverCallbacks* callbacks,
-                     char* output, std::uint32_t outputSize);
+int runPluginCommand(const EngineCommand& engine, const char* command, const ArchiverCallbacks* callbacks, char* output,
+                     std::uint32_t outputSize);
 
 }  // namespace arc

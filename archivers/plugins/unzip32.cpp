@@ -6,7 +6,10 @@
 namespace {
 constexpr int kUnZipVersion = 100;
 
-arc::ArcResult runEngine(std::string_view command, arc::Job& job) { return arc::zip::runUnzipCommand(command, job); }
+arc::ArcResult runEngine(std::string_view command, arc::Job& job)
+{
+    return arc::zip::runUnzipCommand(command, job);
+}
 }  // namespace
 
 extern "C" int UnZip(uintptr_t /*owner*/, const char* command, char* output, uint32_t outputSize)
@@ -19,4 +22,7 @@ extern "C" int UnZipRun(const char* command, const ArchiverCallbacks* callbacks,
     return arc::runPluginCommand(runEngine, command, callbacks, output, outputSize);
 }
 
-extern "C" int UnZipGetVersion(void) { return kUnZipVersion; }
+extern "C" int UnZipGetVersion(void)
+{
+    return kUnZipVersion;
+}

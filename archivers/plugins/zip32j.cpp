@@ -6,7 +6,10 @@
 namespace {
 constexpr int kZipVersion = 100;
 
-arc::ArcResult runEngine(std::string_view command, arc::Job& job) { return arc::zip::runZipCommand(command, job); }
+arc::ArcResult runEngine(std::string_view command, arc::Job& job)
+{
+    return arc::zip::runZipCommand(command, job);
+}
 }  // namespace
 
 extern "C" int Zip(uintptr_t /*owner*/, const char* command, char* output, uint32_t outputSize)
@@ -19,4 +22,7 @@ extern "C" int ZipRun(const char* command, const ArchiverCallbacks* callbacks, c
     return arc::runPluginCommand(runEngine, command, callbacks, output, outputSize);
 }
 
-extern "C" int ZipGetVersion(void) { return kZipVersion; }
+extern "C" int ZipGetVersion(void)
+{
+    return kZipVersion;
+}

@@ -52,19 +52,23 @@ constexpr std::uint64_t kMaxDescriptorSize = 24;
 constexpr std::uint64_t kStreamedMinimum = std::uint64_t{4} << 20;
 
 // libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
-bool isSpecialFile(const CentralRecord& record) {
-    if ((record.madeBy >> 8) != 3) return false;
+bool isSpecialFile(const CentralRecord& record)
+{
+    if ((record.madeBy >> 8) != 3)
+        return false;
     const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
     return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
 }
 
 // The modification time a record gives: the Unix time of an extended-timestamp field, else
 // the MS-DOS local time; -1 when neither is usable.
-std::int64_t recordedMtime(const CentralRecord& record) {
+std::int64_t recordedMtime(const CentralRecord& record)
+{
     std::string_view field;
     if (findExtraField(record.extra, kExtraExtendedTime, field) && field.size() >= 5 && (field[0] & 1) != 0)
         return static_cast<std::int32_t>(load32(bytesOf(field) + 1));
-    if (record.raw.size() < 16) return -1;
+    if (record.raw.size() < 16)
+        return -1;
     const std::uint16_t time = load16(bytesOf(record.raw) + 12);
     const std::uint16_t date = load16(bytesOf(record.raw) + 14);
     std::tm local{};
@@ -90,10 +94,13 @@ enum class Next {
 class Extraction {
 public:
     Extraction(const std::string& archivePath, const std::string& destination, Job& job)
-        : archivePath_(archivePath), job_(job), writer_(destination, &job), passphrases_(job, archivePath) {}
+        : archivePath_(archivePath), job_(job), writer_(destination, &job), passphrases_(job, archivePath)
+    {
+    }
 
-    ArcResult run() {
-        struct stat info{};
+    ArcResult run()
+    {
+        struct stat info {};
         if (::stat(archivePath_.c_str(), &info) != 0) {
             const int error = errno;
             return ArcResult::failure(ArcStatus::ArchiveUnreadable,
@@ -108,46 +115,59 @@ public:
         if (directory != DirectoryStatus::Ok && directory != DirectoryStatus::ReadFailed)
             report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory), {});
         mergeInto(total_, survey_.problems());
-        if (directory == DirectoryStatus::Ok) job_.setTotals(survey_.totalBytes(), survey_.entries().size());
+        if (directory == DirectoryStatus::Ok)
+            job_.setTotals(survey_.totalBytes(), survey_.entries().size());
         withoutEndRecord_ = directory == DirectoryStatus::NoEndRecord;
         sourceFd_ = ::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (sourceFd_ >= 0) source_.emplace(sourceFd_, static_cast<std::uint64_t>(info.st_size));
+        if (sourceFd_ >= 0)
+            source_.emplace(sourceFd_, static_cast<std::uint64_t>(info.st_size));
 
-        if (ArcResult opened = openReader(); !opened.ok()) return opened;
+        if (ArcResult opened = openReader(); !opened.ok())
+            return opened;
         ArcResult opened = writer_.open();
-        if (!opened.ok()) return opened;
-        if (source_) streamer_ = std::make_unique<MemberStreamer>(*source_, streamPlans(), job_);
+        if (!opened.ok())
+            return opened;
+        if (source_)
+            streamer_ = std::make_unique<MemberStreamer>(*source_, streamPlans(), job_);
         walk();
         streamer_.reset();
         mergeInto(total_, writer_.finish());
         return total_;
     }
 
-    ~Extraction() {
-        if (sourceFd_ >= 0) ::close(sourceFd_);
+    ~Extraction()
+    {
+        if (sourceFd_ >= 0)
+            ::close(sourceFd_);
     }
 
 private:
-    void report(ArcStatus status, std::string message, std::string path) {
+    void report(ArcStatus status, std::string message, std::string path)
+    {
         mergeInto(total_, ArcResult::failure(status, std::move(message), std::move(path)));
     }
 
     // A result of the disk writer, attributed to the current entry when it names nothing.
-    void mergeEntry(ArcResult result) {
-        if (!result.ok() && result.path.empty()) result.path = currentName_;
+    void mergeEntry(ArcResult result)
+    {
+        if (!result.ok() && result.path.empty())
+            result.path = currentName_;
         mergeInto(total_, result);
     }
 
-    Next cancel() {
+    Next cancel()
+    {
         writer_.abortFile();
-        if (total_.status != ArcStatus::Cancelled) mergeInto(total_, cancelledResult());
+        if (total_.status != ArcStatus::Cancelled)
+            mergeInto(total_, cancelledResult());
         return Next::Stop;
     }
 
     // Large stored and deflated members that are not encrypted and whose extent the survey
     // vouches for. Their decoding is only a head start: what does not come out whole with the
     // recorded CRC and size is read again through libarchive, whose verdict stands.
-    std::vector<StreamPlan> streamPlans() const {
+    std::vector<StreamPlan> streamPlans() const
+    {
         std::vector<StreamPlan> plans;
         const std::vector<SurveyedEntry>& entries = survey_.entries();
         for (std::size_t position = 0; position < entries.size(); ++position) {
@@ -164,30 +184,35 @@ private:
         return plans;
     }
 
-    ArcResult openReader() {
+    ArcResult openReader()
+    {
         return reader_.open(archivePath_, sourceFd_, withoutEndRecord_, &EntryPassphrases::callback, &passphrases_);
     }
 
     // A fresh reader placed before entry `position`; false when libarchive cannot get there
     // (reported when the survey cannot take over either).
-    bool reopenAt(std::size_t position) {
+    bool reopenAt(std::size_t position)
+    {
         const bool rawCanTakeOver = position < survey_.entries().size();
         if (ArcResult opened = openReader(); !opened.ok()) {
-            if (!rawCanTakeOver) mergeInto(total_, opened);
+            if (!rawCanTakeOver)
+                mergeInto(total_, opened);
             return false;
         }
         for (std::size_t i = 0; i < position; ++i) {
             archive_entry* entry = nullptr;
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF || status == ARCHIVE_FATAL) {
-                if (!rawCanTakeOver) report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
+                if (!rawCanTakeOver)
+                    report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return false;
             }
         }
         return true;
     }
 
-    void walk() {
+    void walk()
+    {
         for (std::size_t position = 0;;) {
             if (job_.cancelled()) {
                 cancel();
@@ -195,9 +220,11 @@ private:
             }
             archive_entry* entry = nullptr;
             const int status = archive_read_next_header(reader_.get(), &entry);
-            if (status == ARCHIVE_EOF) return;
+            if (status == ARCHIVE_EOF)
+                return;
             if (status == ARCHIVE_FATAL) {
-                if (position < survey_.entries().size()) return extractRest(position);
+                if (position < survey_.entries().size())
+                    return extractRest(position);
                 report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + reader_.errorText(), {});
                 return;
             }
@@ -214,10 +241,12 @@ private:
             case Next::Continue: ++position; break;
             case Next::Reopen:
                 ++position;
-                if (!reopenAt(position)) return extractRest(position);
+                if (!reopenAt(position))
+                    return extractRest(position);
                 break;
             case Next::Retry:
-                if (!reopenAt(position)) return extractRest(position);
+                if (!reopenAt(position))
+                    return extractRest(position);
                 break;
             }
         }
@@ -225,74 +254,91 @@ private:
 
     // The survey's entry at `position` when it is the one libarchive gives (same size, and the
     // same name bytes where libarchive kept them raw); else null, and libarchive's view is used.
-    const SurveyedEntry* pair(std::size_t position, archive_entry* entry) const {
+    const SurveyedEntry* pair(std::size_t position, archive_entry* entry) const
+    {
         const SurveyedEntry* surveyed = survey_.at(position);
-        if (surveyed == nullptr) return nullptr;
+        if (surveyed == nullptr)
+            return nullptr;
         const CentralRecord& record = *surveyed->record;
         if (archive_entry_size_is_set(entry) && archive_entry_filetype(entry) == AE_IFREG &&
             static_cast<std::uint64_t>(archive_entry_size(entry)) != record.uncompressedSize)
             return nullptr;
         const char* raw = archive_entry_pathname(entry);
-        const bool libarchiveConverted = (record.flags & 0x0800) != 0 || !unicodePathName(record.name, record.extra).empty();
+        const bool libarchiveConverted =
+            (record.flags & 0x0800) != 0 || !unicodePathName(record.name, record.extra).empty();
         const std::string_view stored = std::string_view(record.name).substr(0, record.name.find('\0'));
-        if (raw != nullptr && !libarchiveConverted && stored != raw) return nullptr;
+        if (raw != nullptr && !libarchiveConverted && stored != raw)
+            return nullptr;
         return surveyed;
     }
 
-    static std::string fallbackName(archive_entry* entry) {
-        if (const char* raw = archive_entry_pathname(entry)) return decodeLegacyName(raw, LastResort::Cp437);
-        if (const char* utf8 = archive_entry_pathname_utf8(entry)) return utf8;
+    static std::string fallbackName(archive_entry* entry)
+    {
+        if (const char* raw = archive_entry_pathname(entry))
+            return decodeLegacyName(raw, LastResort::Cp437);
+        if (const char* utf8 = archive_entry_pathname_utf8(entry))
+            return utf8;
         return {};
     }
 
-    Next extractEntry(archive_entry* entry, std::size_t position) {
+    Next extractEntry(archive_entry* entry, std::size_t position)
+    {
         const SurveyedEntry* surveyed = pair(position, entry);
         currentPosition_ = position;
         currentName_ = surveyed != nullptr ? surveyed->name : fallbackName(entry);
         passphrases_.beginEntry(position, currentName_);
         const bool regular = archive_entry_filetype(entry) == AE_IFREG;
         std::uint64_t size = 0;
-        if (regular && surveyed != nullptr) size = surveyed->record->uncompressedSize;
-        else if (regular && archive_entry_size_is_set(entry)) size = static_cast<std::uint64_t>(archive_entry_size(entry));
-        if (!job_.beginEntry(currentName_, size)) return cancel();
+        if (regular && surveyed != nullptr)
+            size = surveyed->record->uncompressedSize;
+        else if (regular && archive_entry_size_is_set(entry))
+            size = static_cast<std::uint64_t>(archive_entry_size(entry));
+        if (!job_.beginEntry(currentName_, size))
+            return cancel();
         const Next next = extractBody(entry, surveyed);
-        if (next == Next::Stop || next == Next::Retry) return next;
-        if (!job_.endEntry()) return cancel();
+        if (next == Next::Stop || next == Next::Retry)
+            return next;
+        if (!job_.endEntry())
+            return cancel();
         return next;
     }
 
-    Next extractBody(archive_entry* entry, const SurveyedEntry* surveyed) {
+    Next extractBody(archive_entry* entry, const SurveyedEntry* surveyed)
+    {
         const std::string& name = currentName_;
-        if (surveyed != nullptr && surveyed->overlaps) return Next::Continue;  // the survey reported it
+        if (surveyed != nullptr && surveyed->overlaps)
+            return Next::Continue;  // the survey reported it
         auto type = archive_entry_filetype(entry);
         const std::optional<std::string> path = safeRelativePath(name, true);
         if (!path) {
-            if (type == AE_IFDIR && namesDestinationItself(name, true)) return Next::Continue;
-            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination", name);
+            if (type == AE_IFDIR && namesDestinationItself(name, true))
+                return Next::Continue;
+            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination",
+                   name);
             return Next::Continue;
         }
-        if (surveyed != nullptr && isSpecialFile(*surveyed->record)) type = AE_IFIFO;
+        if (surveyed != nullptr && isSpecialFile(*surveyed->record))
+            type = AE_IFIFO;
         const auto mode = static_cast<std::uint32_t>(archive_entry_perm(entry) & 0777);
         const std::int64_t mtime = archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : -1;
         currentPath_ = *path;
         currentMode_ = mode;
         currentMtime_ = mtime;
         switch (type) {
-        case AE_IFDIR:
-            mergeEntry(writer_.writeDirectory(*path, mode, mtime));
-            return Next::Continue;
-        case AE_IFREG:
-            break;
-        case AE_IFLNK:
-            return extractSymlink(entry, surveyed, *path, mtime);
+        case AE_IFDIR: mergeEntry(writer_.writeDirectory(*path, mode, mtime)); return Next::Continue;
+        case AE_IFREG: break;
+        case AE_IFLNK: return extractSymlink(entry, surveyed, *path, mtime);
         default:
-            report(ArcStatus::SpecialEntry, "skipped \"" + name + "\": a device, FIFO or socket is never created", name);
+            report(ArcStatus::SpecialEntry, "skipped \"" + name + "\": a device, FIFO or socket is never created",
+                   name);
             return Next::Continue;
         }
         const bool encrypted = archive_entry_is_encrypted(entry) != 0;
         if (surveyed != nullptr && surveyed->method == kMethodDeflate64) {
-            if (!encrypted) return extractDeflate64(*surveyed);
-            report(ArcStatus::UnsupportedMethod, "skipped \"" + name + "\": encrypted Deflate64 is not supported", name);
+            if (!encrypted)
+                return extractDeflate64(*surveyed);
+            report(ArcStatus::UnsupportedMethod, "skipped \"" + name + "\": encrypted Deflate64 is not supported",
+                   name);
             return Next::Continue;
         }
         ArcResult begun = writer_.beginFile(*path, mode, mtime);
@@ -301,14 +347,16 @@ private:
             return Next::Continue;
         }
         if (!encrypted && surveyed != nullptr && streamer_) {
-            if (const std::optional<Next> streamed = copyStreamed(*surveyed)) return *streamed;
+            if (const std::optional<Next> streamed = copyStreamed(*surveyed))
+                return *streamed;
         }
         return copyData(surveyed, encrypted);
     }
 
     // The member's data as the streamer decoded it; null when it did not (or not whole): then
     // libarchive reads it, into a file begun afresh.
-    std::optional<Next> copyStreamed(const SurveyedEntry& surveyed) {
+    std::optional<Next> copyStreamed(const SurveyedEntry& surveyed)
+    {
         ArcResult failure;
         bool stopped = false;
         const auto consume = [&](const unsigned char* data, std::size_t size) {
@@ -317,22 +365,27 @@ private:
                 failure = std::move(written);
                 return false;
             }
-            if (job_.advance(size)) return true;
+            if (job_.advance(size))
+                return true;
             stopped = true;
             return false;
         };
         RawMemberResult result;
-        if (streamer_->take(currentPosition_, consume, result) == MemberStreamer::Taken::NotPlanned) return std::nullopt;
-        if (stopped || job_.cancelled()) return cancel();
+        if (streamer_->take(currentPosition_, consume, result) == MemberStreamer::Taken::NotPlanned)
+            return std::nullopt;
+        if (stopped || job_.cancelled())
+            return cancel();
         if (!failure.ok()) {
             writer_.abortFile();
             mergeEntry(std::move(failure));
             return Next::Continue;
         }
         const CentralRecord& record = *surveyed.record;
-        if (result.status == RawMemberStatus::Ok && result.crc32 == record.crc32 && result.size == record.uncompressedSize) {
+        if (result.status == RawMemberStatus::Ok && result.crc32 == record.crc32 &&
+            result.size == record.uncompressedSize) {
             mergeEntry(writer_.commitFile());
-            if (job_.cancelled()) return cancel();
+            if (job_.cancelled())
+                return cancel();
             return Next::Continue;
         }
         writer_.abortFile();
@@ -344,20 +397,22 @@ private:
         return std::nullopt;
     }
 
-    Next extractSymlink(archive_entry* entry, const SurveyedEntry* surveyed, const std::string& path, std::int64_t mtime) {
+    Next extractSymlink(archive_entry* entry, const SurveyedEntry* surveyed, const std::string& path,
+                        std::int64_t mtime)
+    {
         const char* rawTarget = archive_entry_symlink(entry);
         if (rawTarget == nullptr || *rawTarget == '\0') {
             report(ArcStatus::ArchiveCorrupt, "symbolic link \"" + currentName_ + "\" has no target", currentName_);
             return Next::Continue;
         }
-        const std::string target = surveyed != nullptr
-                                       ? decodeMemberName(rawTarget, surveyed->record->flags, {})
-                                       : decodeLegacyName(rawTarget, LastResort::Cp437);
+        const std::string target = surveyed != nullptr ? decodeMemberName(rawTarget, surveyed->record->flags, {})
+                                                       : decodeLegacyName(rawTarget, LastResort::Cp437);
         mergeEntry(writer_.writeSymlink(path, target, mtime));
         return Next::Continue;
     }
 
-    Next copyData(const SurveyedEntry* surveyed, bool encrypted) {
+    Next copyData(const SurveyedEntry* surveyed, bool encrypted)
+    {
         const CentralRecord* record = surveyed != nullptr ? surveyed->record : nullptr;
         std::uint32_t crc = 0;
         std::uint64_t written = 0;
@@ -366,13 +421,16 @@ private:
             size_t size = 0;
             la_int64_t offset = 0;
             const int status = archive_read_data_block(reader_.get(), &block, &size, &offset);
-            if (status == ARCHIVE_EOF) break;
-            if (status == ARCHIVE_OK && size == 0) continue;  // libarchive's empty end block (null pointer)
+            if (status == ARCHIVE_EOF)
+                break;
+            if (status == ARCHIVE_OK && size == 0)
+                continue;  // libarchive's empty end block (null pointer)
             if (status != ARCHIVE_OK) {
                 writer_.abortFile();
                 const std::string text = reader_.errorText();
                 if (!encrypted && surveyed != nullptr) {
-                    if (const std::optional<Next> redone = readOversized(*surveyed, status <= ARCHIVE_FATAL)) return *redone;
+                    if (const std::optional<Next> redone = readOversized(*surveyed, status <= ARCHIVE_FATAL))
+                        return *redone;
                 }
                 return dataFailure(text, encrypted, status <= ARCHIVE_FATAL);
             }
@@ -389,30 +447,36 @@ private:
             }
             crc = libdeflate_crc32(crc, block, size);
             written += size;
-            if (!job_.advance(size)) return cancel();
+            if (!job_.advance(size))
+                return cancel();
         }
         // AE-2 stores no CRC (0): its authentication code, which libarchive checked, stands for it.
         const bool crcStored = surveyed == nullptr || !surveyed->aesAuthenticated;
         if (record != nullptr && ((crcStored && crc != record->crc32) || written != record->uncompressedSize)) {
             writer_.abortFile();
             if (!encrypted) {
-                if (const std::optional<Next> redone = readOversized(*surveyed, false)) return *redone;
+                if (const std::optional<Next> redone = readOversized(*surveyed, false))
+                    return *redone;
             }
             return dataFailure("data does not match its CRC-32", encrypted, false);
         }
         mergeEntry(writer_.commitFile());
-        if (job_.cancelled()) return cancel();
+        if (job_.cancelled())
+            return cancel();
         return Next::Continue;
     }
 
     // The entry's data could not be read to a good end. On an encrypted entry that is most
     // likely a wrong passphrase that passed the quick check (see EntryPassphrases).
-    Next dataFailure(const std::string& text, bool encrypted, bool fatal) {
+    Next dataFailure(const std::string& text, bool encrypted, bool fatal)
+    {
         const Next after = fatal ? Next::Reopen : Next::Continue;
-        if (job_.cancelled()) return cancel();
+        if (job_.cancelled())
+            return cancel();
         ArcStatus status = classifyLibarchiveError(text);
         // A reader opened again asks from scratch, and says "required" though one was given.
-        if (status == ArcStatus::PasswordRequired && passphrases_.givenForEntry()) status = ArcStatus::WrongPassword;
+        if (status == ArcStatus::PasswordRequired && passphrases_.givenForEntry())
+            status = ArcStatus::WrongPassword;
         std::string message = "\"" + currentName_ + "\": " + text;
         if (encrypted && (status == ArcStatus::CrcMismatch || status == ArcStatus::ArchiveCorrupt)) {
             switch (passphrases_.afterDataFailure()) {
@@ -424,20 +488,25 @@ private:
             case EntryPassphrases::DataVerdict::Wrong: status = ArcStatus::WrongPassword; break;
             }
         }
-        if (status == ArcStatus::WrongPassword) message += " (wrong passphrase)";
+        if (status == ArcStatus::WrongPassword)
+            message += " (wrong passphrase)";
         report(status, message + "; not extracted", currentName_);
         return after;
     }
 
-    RawMemberPlan planFor(const SurveyedEntry& surveyed) const {
+    RawMemberPlan planFor(const SurveyedEntry& surveyed) const
+    {
         const CentralRecord& record = *surveyed.record;
-        return RawMemberPlan{currentName_,    currentPath_,           currentMode_, currentMtime_, surveyed.method,
-                             surveyed.dataOffset, record.compressedSize, record.crc32,  record.uncompressedSize, false};
+        return RawMemberPlan{
+            currentName_,        currentPath_,          currentMode_, currentMtime_,           surveyed.method,
+            surveyed.dataOffset, record.compressedSize, record.crc32, record.uncompressedSize, false};
     }
 
-    Next runRaw(const RawMemberPlan& plan, Next after) {
+    Next runRaw(const RawMemberPlan& plan, Next after)
+    {
         ArcResult failure;
-        if (extractRawMember(*source_, plan, writer_, job_, failure) == RawOutcome::Cancelled) return cancel();
+        if (extractRawMember(*source_, plan, writer_, job_, failure) == RawOutcome::Cancelled)
+            return cancel();
         mergeInto(total_, failure);
         return after;
     }
@@ -447,18 +516,23 @@ private:
     // from the room up to the next header (stored) or from the stream's own end (deflate), and
     // kept only when its CRC-32 and its size modulo 4 GiB prove it whole. Null when the member
     // cannot be one of those: its first failure stands.
-    std::optional<Next> readOversized(const SurveyedEntry& surveyed, bool fatal) {
+    std::optional<Next> readOversized(const SurveyedEntry& surveyed, bool fatal)
+    {
         const CentralRecord& record = *surveyed.record;
         const std::uint64_t room = surveyed.dataRoom;
-        if (!source_ || surveyed.dataOffset == 0 || (record.flags & 1) != 0) return std::nullopt;
+        if (!source_ || surveyed.dataOffset == 0 || (record.flags & 1) != 0)
+            return std::nullopt;
         RawMemberPlan plan = planFor(surveyed);
         plan.sizeModulo4GiB = true;
         plan.compressedSize = room;
         if (surveyed.method == kMethodStored) {
-            if (room < record.compressedSize + k4GiB) return std::nullopt;
+            if (room < record.compressedSize + k4GiB)
+                return std::nullopt;
             plan.compressedSize = record.compressedSize;
-            while (plan.compressedSize + k4GiB <= room) plan.compressedSize += k4GiB;
-            if (room - plan.compressedSize > kMaxDescriptorSize) return std::nullopt;
+            while (plan.compressedSize + k4GiB <= room)
+                plan.compressedSize += k4GiB;
+            if (room - plan.compressedSize > kMaxDescriptorSize)
+                return std::nullopt;
         } else if (surveyed.method != kMethodDeflate ||
                    (room < record.compressedSize + k4GiB && record.compressedSize < k4GiB / kDeflateMaxRatio)) {
             return std::nullopt;
@@ -466,9 +540,11 @@ private:
         return runRaw(plan, fatal ? Next::Reopen : Next::Continue);
     }
 
-    Next extractDeflate64(const SurveyedEntry& surveyed) {
+    Next extractDeflate64(const SurveyedEntry& surveyed)
+    {
         if (surveyed.dataOffset == 0 || !source_) {
-            report(ArcStatus::ArchiveCorrupt, "\"" + currentName_ + "\": its local header cannot be read", currentName_);
+            report(ArcStatus::ArchiveCorrupt, "\"" + currentName_ + "\": its local header cannot be read",
+                   currentName_);
             return Next::Continue;
         }
         return runRaw(planFor(surveyed), Next::Continue);
@@ -477,7 +553,8 @@ private:
     // libarchive cannot go past the header of the entry at `position` (it gives up on the
     // whole archive there): that entry and the ones after it are read from their raw bytes,
     // as far as their methods allow, so one damaged header does not lose the rest.
-    void extractRest(std::size_t position) {
+    void extractRest(std::size_t position)
+    {
         for (; position < survey_.entries().size(); ++position) {
             if (job_.cancelled()) {
                 cancel();
@@ -489,7 +566,8 @@ private:
                 cancel();
                 return;
             }
-            if (extractRaw(surveyed) == Next::Stop) return;
+            if (extractRaw(surveyed) == Next::Stop)
+                return;
             if (!job_.endEntry()) {
                 cancel();
                 return;
@@ -497,18 +575,22 @@ private:
         }
     }
 
-    Next extractRaw(const SurveyedEntry& surveyed) {
+    Next extractRaw(const SurveyedEntry& surveyed)
+    {
         const CentralRecord& record = *surveyed.record;
         const std::string& name = currentName_;
-        if (surveyed.overlaps) return Next::Continue;  // the survey reported it
+        if (surveyed.overlaps)
+            return Next::Continue;  // the survey reported it
         const std::optional<std::string> path = safeRelativePath(name, true);
         const bool unixMode = (record.madeBy >> 8) == 3;
         const std::uint32_t type = unixMode ? (record.externalAttributes >> 16) & S_IFMT : 0;
         const bool directory = type == S_IFDIR || (record.externalAttributes & 0x10) != 0 ||
                                (!name.empty() && (name.back() == '/' || name.back() == '\\'));
         if (!path) {
-            if (directory && namesDestinationItself(name, true)) return Next::Continue;
-            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination", name);
+            if (directory && namesDestinationItself(name, true))
+                return Next::Continue;
+            report(ArcStatus::UnsafeEntry, "skipped \"" + name + "\": it would be written outside the destination",
+                   name);
             return Next::Continue;
         }
         currentPath_ = *path;
@@ -554,12 +636,14 @@ private:
 
 }  // namespace
 
-ArcResult extractArchive(const std::string& archivePath, const std::string& destination) {
+ArcResult extractArchive(const std::string& archivePath, const std::string& destination)
+{
     Job job;
     return extractArchive(archivePath, destination, job);
 }
 
-ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job) {
+ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job)
+{
     try {
         Extraction extraction(archivePath, destination, job);
         return extraction.run();

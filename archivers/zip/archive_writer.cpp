@@ -25,7 +25,10 @@
 namespace arc::zip {
 namespace {
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText()
+{
+    return std::strerror(errno);
+}
 
 // Sequential writes from a known offset, gathered into large pwrite calls.
 class OutputFile {
@@ -34,26 +37,35 @@ public:
 
     std::uint64_t position() const { return position_ + buffer_.size(); }
 
-    bool write(std::string_view data) {
-        if (buffer_.size() + data.size() > kBufferSize && !flush()) return false;
-        if (data.size() >= kBufferSize) return writeAt(position_, data) && (position_ += data.size(), true);
+    bool write(std::string_view data)
+    {
+        if (buffer_.size() + data.size() > kBufferSize && !flush())
+            return false;
+        if (data.size() >= kBufferSize)
+            return writeAt(position_, data) && (position_ += data.size(), true);
         buffer_.append(data);
         return true;
     }
 
-    bool flush() {
-        if (buffer_.empty()) return true;
-        if (!writeAt(position_, buffer_)) return false;
+    bool flush()
+    {
+        if (buffer_.empty())
+            return true;
+        if (!writeAt(position_, buffer_))
+            return false;
         position_ += buffer_.size();
         buffer_.clear();
         return true;
     }
 
-    bool writeAt(std::uint64_t offset, std::string_view data) {
+    bool writeAt(std::uint64_t offset, std::string_view data)
+    {
         while (!data.empty()) {
             const ssize_t done = ::pwrite(fd_, data.data(), data.size(), static_cast<off_t>(offset));
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) return false;
+            if (done < 0 && errno == EINTR)
+                continue;
+            if (done <= 0)
+                return false;
             data.remove_prefix(static_cast<std::size_t>(done));
             offset += static_cast<std::uint64_t>(done);
         }
@@ -92,36 +104,48 @@ public:
 
     bool raced() const { return replacement_.raced(); }
 
-    ArcResult run(const std::string& archivePath, std::vector<SourceEntry> entries) {
+    ArcResult run(const std::string& archivePath, std::vector<SourceEntry> entries)
+    {
         ArcResult result = replacement_.begin(archivePath, options_.lockWait);
-        if (!result.ok()) return result;
+        if (!result.ok())
+            return result;
         path_ = replacement_.path();
         result = readOld();
-        if (!result.ok()) return result;
+        if (!result.ok())
+            return result;
         const ArcResult skipped = settleMemberNames(entries, existingMembers());
-        if (entries.empty() && !skipped.ok()) return skipped;  // nothing left to store: the archive stays as it is
+        if (entries.empty() && !skipped.ok())
+            return skipped;  // nothing left to store: the archive stays as it is
         std::uint64_t totalBytes = 0;
-        for (const SourceEntry& entry : entries) totalBytes += entry.isDirectory ? 0 : entry.size;
+        for (const SourceEntry& entry : entries)
+            totalBytes += entry.isDirectory ? 0 : entry.size;
         job_.setTotals(totalBytes, entries.size());
         result = copyKeptMembers(entries);
-        if (result.ok()) result = writeMembers(entries);
-        if (result.ok()) result = writeDirectory();
-        if (result.ok()) result = replacement_.commit(options_.checkpoint);
-        if (result.ok() && job_.cancelled()) result = cancelledResult();
+        if (result.ok())
+            result = writeMembers(entries);
+        if (result.ok())
+            result = writeDirectory();
+        if (result.ok())
+            result = replacement_.commit(options_.checkpoint);
+        if (result.ok() && job_.cancelled())
+            result = cancelledResult();
         mergeInto(result, skipped);
         return result;
     }
 
 private:
-    ArcResult readOld() {
-        if (!replacement_.hadArchive() || replacement_.oldSize() == 0) return ArcResult::success();
+    ArcResult readOld()
+    {
+        if (!replacement_.hadArchive() || replacement_.oldSize() == 0)
+            return ArcResult::success();
         const FileSource source(replacement_.oldFd(), replacement_.oldSize());
         const DirectoryStatus status = readCentralDirectory(source, old_);
         if (status == DirectoryStatus::ReadFailed)
-            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + path_ + ": " + errnoText(), path_, errno);
+            return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + path_ + ": " + errnoText(), path_,
+                                      errno);
         if (status != DirectoryStatus::Ok)
-            return ArcResult::failure(ArcStatus::ArchiveCorrupt, path_ + ": " + directoryStatusText(status) + "; not changed",
-                                      path_);
+            return ArcResult::failure(ArcStatus::ArchiveCorrupt,
+                                      path_ + ": " + directoryStatusText(status) + "; not changed", path_);
         std::vector<std::uint64_t> starts;
         for (const CentralRecord& record : old_.records) {
             oldMembers_.push_back({&record, decodeMemberName(record.name, record.flags, record.extra), 0});
@@ -134,13 +158,16 @@ private:
         return ArcResult::success();
     }
 
-    std::vector<ExistingMember> existingMembers() const {
+    std::vector<ExistingMember> existingMembers() const
+    {
         std::vector<ExistingMember> out;
         for (const OldMember& member : oldMembers_) {
             std::string name = member.decodedName;
             const bool directory = !name.empty() && name.back() == '/';
-            while (!name.empty() && name.back() == '/') name.pop_back();
-            if (!name.empty()) out.push_back({std::move(name), directory});
+            while (!name.empty() && name.back() == '/')
+                name.pop_back();
+            if (!name.empty())
+                out.push_back({std::move(name), directory});
         }
         return out;
     }
@@ -148,23 +175,30 @@ private:
     // What stays of the old archive goes into the new file first: everything before the
     // directory when no member is replaced (one copy, offsets unchanged), else the bytes before
     // the first member and each kept member's range, moved up over the replaced ones.
-    ArcResult copyKeptMembers(const std::vector<SourceEntry>& entries) {
+    ArcResult copyKeptMembers(const std::vector<SourceEntry>& entries)
+    {
         std::unordered_set<std::string> replaced;
-        for (const SourceEntry& entry : entries) replaced.insert(entry.isDirectory ? entry.memberName + "/" : entry.memberName);
+        for (const SourceEntry& entry : entries)
+            replaced.insert(entry.isDirectory ? entry.memberName + "/" : entry.memberName);
         std::vector<const OldMember*> kept;
         for (const OldMember& member : oldMembers_)
-            if (replaced.count(member.decodedName) == 0) kept.push_back(&member);
+            if (replaced.count(member.decodedName) == 0)
+                kept.push_back(&member);
         std::uint64_t position = 0;
         if (kept.size() == oldMembers_.size()) {
             ArcResult result = replacement_.copyFromOld(0, old_.directoryOffset, 0, job_);
-            if (!result.ok()) return result;
-            for (const OldMember* member : kept) keptRecords_.push_back(member->record->raw);
+            if (!result.ok())
+                return result;
+            for (const OldMember* member : kept)
+                keptRecords_.push_back(member->record->raw);
             position = old_.directoryOffset;
         } else {
             std::uint64_t firstMember = old_.directoryOffset;
-            for (const OldMember& member : oldMembers_) firstMember = std::min(firstMember, member.record->localHeaderOffset);
+            for (const OldMember& member : oldMembers_)
+                firstMember = std::min(firstMember, member.record->localHeaderOffset);
             ArcResult result = replacement_.copyFromOld(0, firstMember, 0, job_);
-            if (!result.ok()) return result;
+            if (!result.ok())
+                return result;
             position = firstMember;
             std::vector<const OldMember*> byOffset = kept;
             std::sort(byOffset.begin(), byOffset.end(), [](const OldMember* a, const OldMember* b) {
@@ -173,17 +207,20 @@ private:
             std::map<std::uint64_t, std::uint64_t> moved;  // old offset -> new offset
             for (const OldMember* member : byOffset) {
                 const std::uint64_t from = member->record->localHeaderOffset;
-                if (moved.count(from) != 0) continue;  // two records of one member: copied once
+                if (moved.count(from) != 0)
+                    continue;  // two records of one member: copied once
                 result = replacement_.copyFromOld(from, member->end - from, position, job_);
-                if (!result.ok()) return result;
+                if (!result.ok())
+                    return result;
                 moved[from] = position;
                 position += member->end - from;
             }
             for (const OldMember* member : kept) {
-                std::string record = relocatedCentralRecord(member->record->raw, moved[member->record->localHeaderOffset]);
+                std::string record =
+                    relocatedCentralRecord(member->record->raw, moved[member->record->localHeaderOffset]);
                 if (record.empty())
-                    return ArcResult::failure(ArcStatus::ArchiveCorrupt, path_ + ": a directory record cannot be moved; not changed",
-                                              path_);
+                    return ArcResult::failure(ArcStatus::ArchiveCorrupt,
+                                              path_ + ": a directory record cannot be moved; not changed", path_);
                 keptRecords_.push_back(std::move(record));
             }
         }
@@ -192,21 +229,25 @@ private:
         return ArcResult::success();
     }
 
-    ArcResult writeMembers(const std::vector<SourceEntry>& entries) {
+    ArcResult writeMembers(const std::vector<SourceEntry>& entries)
+    {
         entries_ = &entries;
         unsigned threads = options_.threads != 0 ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
         if (entries.size() == 1 && !entries[0].isDirectory && entries[0].size <= options_.wholeMemberLimit)
             threads = 0;  // one small file: nothing to overlap
         const int level = options_.level;
         const Job* job = &job_;
-        OrderedPool<WorkerContext, UnitResult> pool(threads, [level] { return std::make_unique<WorkerContext>(level); });
+        OrderedPool<WorkerContext, UnitResult> pool(threads,
+                                                    [level] { return std::make_unique<WorkerContext>(level); });
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (job_.cancelled()) return cancelledResult();
+            if (job_.cancelled())
+                return cancelledResult();
             const SourceEntry& entry = entries[i];
             if (entry.isDirectory) {
                 PlannedUnit unit{i, true, false, true, true, 0, 0};
                 ArcResult result = submit(pool, unit, [](WorkerContext&) { return UnitResult{}; });
-                if (!result.ok()) return result;
+                if (!result.ok())
+                    return result;
                 continue;
             }
             const int fd = ::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -214,7 +255,7 @@ private:
                 return ArcResult::failure(ArcStatus::InputMissing, "cannot open " + entry.diskPath + ": " + errnoText(),
                                           entry.diskPath, errno);
             auto file = std::make_shared<SourceFile>(fd);
-            struct stat info{};
+            struct stat info {};
             if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
                 return ArcResult::failure(ArcStatus::InputMissing, entry.diskPath + " is not a readable regular file",
                                           entry.diskPath);
@@ -223,42 +264,51 @@ private:
             if (size <= options_.wholeMemberLimit) {
                 PlannedUnit unit{i, false, false, true, true, size, size};
                 ArcResult result = submit(pool, unit, [file, size, display, level, job](WorkerContext& context) {
-                    if (job->cancelled()) return cancelledUnit();
+                    if (job->cancelled())
+                        return cancelledUnit();
                     return compressWholeFile(*file, size, display, level, context);
                 });
-                if (!result.ok()) return result;
+                if (!result.ok())
+                    return result;
                 continue;
             }
             for (std::uint64_t offset = 0; offset < size; offset += options_.chunkSize) {
-                const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(options_.chunkSize, size - offset));
+                const std::size_t length =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(options_.chunkSize, size - offset));
                 const bool last = offset + length == size;
                 PlannedUnit unit{i, false, true, offset == 0, last, size, length};
-                ArcResult result = submit(pool, unit, [file, offset, length, last, display, level, job](WorkerContext& context) {
-                    if (job->cancelled()) return cancelledUnit();
-                    return compressChunk(*file, offset, length, last, display, level, context);
-                });
-                if (!result.ok()) return result;
+                ArcResult result =
+                    submit(pool, unit, [file, offset, length, last, display, level, job](WorkerContext& context) {
+                        if (job->cancelled())
+                            return cancelledUnit();
+                        return compressChunk(*file, offset, length, last, display, level, context);
+                    });
+                if (!result.ok())
+                    return result;
             }
         }
         while (!planned_.empty()) {
             ArcResult result = consume(pool);
-            if (!result.ok()) return result;
+            if (!result.ok())
+                return result;
         }
         return ArcResult::success();
     }
 
-    static UnitResult cancelledUnit() {
+    static UnitResult cancelledUnit()
+    {
         UnitResult result;
         result.error = cancelledResult();
         return result;
     }
 
-    template <typename Pool, typename Work>
-    ArcResult submit(Pool& pool, const PlannedUnit& unit, Work work) {
+    template <typename Pool, typename Work> ArcResult submit(Pool& pool, const PlannedUnit& unit, Work work)
+    {
         while (!planned_.empty() &&
                (bytesInFlight_ + unit.inputBytes > options_.inFlightBytes || planned_.size() >= kMaxUnitsInFlight)) {
             ArcResult result = consume(pool);
-            if (!result.ok()) return result;
+            if (!result.ok())
+                return result;
         }
         planned_.push_back(unit);
         bytesInFlight_ += unit.inputBytes;
@@ -268,13 +318,14 @@ private:
 
     // Takes the oldest result and writes it: local header (patched afterwards for a chunked
     // member, whose sizes and CRC are known only at its end), then data.
-    template <typename Pool>
-    ArcResult consume(Pool& pool) {
+    template <typename Pool> ArcResult consume(Pool& pool)
+    {
         UnitResult result = pool.takeNext();
         const PlannedUnit unit = planned_.front();
         planned_.pop_front();
         bytesInFlight_ -= unit.inputBytes;
-        if (!result.error.ok()) return result.error;
+        if (!result.error.ok())
+            return result.error;
         const SourceEntry& entry = (*entries_)[unit.entryIndex];
         if (unit.firstChunk) {
             current_ = MemberRecord{};
@@ -287,33 +338,45 @@ private:
             current_.uncompressedSize = unit.memberSize;
             current_.compressedSize = unit.chunked ? 0 : result.data.size();
             current_.crc32 = result.crc32;
-            current_.zip64Local = !entry.isDirectory &&
-                (options_.forceZip64 || (unit.chunked ? unit.memberSize >= kZip64StreamThreshold
-                                                       : current_.compressedSize >= kMax32 || unit.memberSize >= kMax32));
-            if (!job_.beginEntry(current_.name, unit.memberSize)) return cancelledResult();
-            if (!output_->write(buildLocalHeader(current_))) return writeFailure();
+            current_.zip64Local =
+                !entry.isDirectory && (options_.forceZip64 ||
+                                       (unit.chunked ? unit.memberSize >= kZip64StreamThreshold
+                                                     : current_.compressedSize >= kMax32 || unit.memberSize >= kMax32));
+            if (!job_.beginEntry(current_.name, unit.memberSize))
+                return cancelledResult();
+            if (!output_->write(buildLocalHeader(current_)))
+                return writeFailure();
         } else {
-            current_.crc32 = static_cast<std::uint32_t>(crc32_combine(current_.crc32, result.crc32, static_cast<z_off_t>(result.inputSize)));
+            current_.crc32 = static_cast<std::uint32_t>(
+                crc32_combine(current_.crc32, result.crc32, static_cast<z_off_t>(result.inputSize)));
         }
-        if (unit.chunked) current_.compressedSize += result.data.size();
-        if (!output_->write(result.data)) return writeFailure();
-        if (!job_.advance(unit.inputBytes)) return cancelledResult();
-        if (!unit.lastChunk) return ArcResult::success();
+        if (unit.chunked)
+            current_.compressedSize += result.data.size();
+        if (!output_->write(result.data))
+            return writeFailure();
+        if (!job_.advance(unit.inputBytes))
+            return cancelledResult();
+        if (!unit.lastChunk)
+            return ArcResult::success();
         if (unit.chunked) {
             if (!current_.zip64Local && current_.compressedSize >= kMax32)
-                return ArcResult::failure(ArcStatus::Internal, entry.diskPath + ": compressed size overflowed its header");
+                return ArcResult::failure(ArcStatus::Internal,
+                                          entry.diskPath + ": compressed size overflowed its header");
             if (!output_->flush() || !output_->writeAt(current_.localHeaderOffset, buildLocalHeader(current_)))
                 return writeFailure();
         }
         written_.push_back(current_);
-        if (!job_.endEntry()) return cancelledResult();
+        if (!job_.endEntry())
+            return cancelledResult();
         reached("member written");
         if (options_.failAfterMembers && written_.size() == *options_.failAfterMembers)
-            return ArcResult::failure(ArcStatus::WriteFailed, "injected failure after " + std::to_string(written_.size()) + " members");
+            return ArcResult::failure(ArcStatus::WriteFailed,
+                                      "injected failure after " + std::to_string(written_.size()) + " members");
         return ArcResult::success();
     }
 
-    ArcResult writeDirectory() {
+    ArcResult writeDirectory()
+    {
         const std::uint64_t directoryOffset = output_->position();
         std::uint64_t entryCount = 0;
         std::uint64_t directorySize = 0;
@@ -323,18 +386,23 @@ private:
             return output_->write(record);
         };
         for (const std::string& record : keptRecords_)
-            if (!emit(record)) return writeFailure();
+            if (!emit(record))
+                return writeFailure();
         for (const MemberRecord& member : written_)
-            if (!emit(buildCentralRecord(member, options_.forceZip64))) return writeFailure();
-        if (!output_->write(buildEndRecords(entryCount, directoryOffset, directorySize, old_.comment, options_.forceZip64)) ||
+            if (!emit(buildCentralRecord(member, options_.forceZip64)))
+                return writeFailure();
+        if (!output_->write(
+                buildEndRecords(entryCount, directoryOffset, directorySize, old_.comment, options_.forceZip64)) ||
             !output_->flush())
             return writeFailure();
         reached("directory written");
         return ArcResult::success();
     }
 
-    void reached(std::string_view step) const {
-        if (options_.checkpoint) options_.checkpoint(step);
+    void reached(std::string_view step) const
+    {
+        if (options_.checkpoint)
+            options_.checkpoint(step);
     }
 
     ArcResult writeFailure() const { return replacement_.writeFailure(errno); }
@@ -362,20 +430,23 @@ private:
 }  // namespace
 
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
-                       const WriterOptions& options) {
+                       const WriterOptions& options)
+{
     Job job;
     return addToArchive(archivePath, entries, options, job);
 }
 
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
-                       const WriterOptions& options, Job& job) {
+                       const WriterOptions& options, Job& job)
+{
     try {
         // A new archive that another command created first is added to on a second pass.
         ArcResult result;
         for (int attempt = 0; attempt < 3; ++attempt) {
             ArchiveUpdate update(options, job);
             result = update.run(archivePath, entries);
-            if (!update.raced()) break;
+            if (!update.raced())
+                break;
         }
         return result;
     } catch (const std::bad_alloc&) {

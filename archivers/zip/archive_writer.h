@@ -15,12 +15,12 @@
 namespace arc::zip {
 
 struct WriterOptions {
-    int level = 6;                                  // 0 stores, 1..9 deflate
-    unsigned threads = 0;                           // 0: one per core
-    std::size_t wholeMemberLimit = 4u << 20;        // larger files are deflated in chunks
+    int level = 6;                            // 0 stores, 1..9 deflate
+    unsigned threads = 0;                     // 0: one per core
+    std::size_t wholeMemberLimit = 4u << 20;  // larger files are deflated in chunks
     std::size_t chunkSize = 1u << 20;
-    std::size_t inFlightBytes = 24u << 20;          // input bytes being compressed at once
-    std::chrono::milliseconds lockWait{10000};      // for another writer of the same archive
+    std::size_t inFlightBytes = 24u << 20;      // input bytes being compressed at once
+    std::chrono::milliseconds lockWait{10000};  // for another writer of the same archive
     // Test hooks: write zip64 records for every member and the end, whatever the sizes; fail
     // (as a write error would) after this many new members have been written; be told of each
     // step that changes what a crash would leave.

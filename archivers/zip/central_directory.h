@@ -10,11 +10,11 @@ namespace arc::zip {
 
 enum class DirectoryStatus {
     Ok,
-    NoEndRecord,    // no end-of-central-directory record: not a ZIP archive, or cut short
-    Truncated,      // a record points past the end of the data
-    Corrupt,        // signatures, counts or sizes contradict each other
-    MultiDisk,      // split archives are not supported
-    ReadFailed,     // the bytes could not be read (I/O)
+    NoEndRecord,  // no end-of-central-directory record: not a ZIP archive, or cut short
+    Truncated,    // a record points past the end of the data
+    Corrupt,      // signatures, counts or sizes contradict each other
+    MultiDisk,    // split archives are not supported
+    ReadFailed,   // the bytes could not be read (I/O)
 };
 
 const char* directoryStatusText(DirectoryStatus status);
@@ -67,7 +67,7 @@ struct CentralDirectory {
     std::vector<CentralRecord> records;
     std::uint64_t directoryOffset = 0;  // where the member data ends and the directory starts
     std::uint64_t directorySize = 0;
-    std::string comment;                // the archive comment, kept when the directory is rewritten
+    std::string comment;  // the archive comment, kept when the directory is rewritten
 };
 
 // Checks everything the directory claims against the data actually present: the directory

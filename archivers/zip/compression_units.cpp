@@ -15,10 +15,12 @@ namespace arc::zip {
 namespace {
 
 // Reads exactly `length` bytes; a short read means the file shrank while being archived.
-bool readExactly(int fd, std::uint64_t offset, char* out, std::size_t length, std::string& why) {
+bool readExactly(int fd, std::uint64_t offset, char* out, std::size_t length, std::string& why)
+{
     while (length > 0) {
         const ssize_t got = ::pread(fd, out, length, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0) {
             why = std::strerror(errno);
             return false;
@@ -36,14 +38,16 @@ bool readExactly(int fd, std::uint64_t offset, char* out, std::size_t length, st
 }
 
 // `errno` still holds the reason when the read itself failed; a short read leaves it 0.
-UnitResult readFailure(const std::string& displayName, const std::string& why) {
+UnitResult readFailure(const std::string& displayName, const std::string& why)
+{
     UnitResult result;
-    result.error = ArcResult::failure(ArcStatus::InputMissing, "cannot read " + displayName + ": " + why, displayName,
-                                      errno);
+    result.error =
+        ArcResult::failure(ArcStatus::InputMissing, "cannot read " + displayName + ": " + why, displayName, errno);
     return result;
 }
 
-UnitResult noMemory(const std::string& displayName) {
+UnitResult noMemory(const std::string& displayName)
+{
     UnitResult result;
     result.error = ArcResult::failure(ArcStatus::NoMemory, "out of memory while compressing " + displayName);
     return result;
@@ -51,22 +55,28 @@ UnitResult noMemory(const std::string& displayName) {
 
 }  // namespace
 
-SourceFile::~SourceFile() {
-    if (fd_ >= 0) ::close(fd_);
+SourceFile::~SourceFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
-UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName,
-                             int level, WorkerContext& context) {
+UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName, int level,
+                             WorkerContext& context)
+{
     try {
         std::string input(static_cast<std::size_t>(size), '\0');
         std::string why;
-        if (!readExactly(file.fd(), 0, input.data(), input.size(), why)) return readFailure(displayName, why);
+        if (!readExactly(file.fd(), 0, input.data(), input.size(), why))
+            return readFailure(displayName, why);
         UnitResult result;
         result.inputSize = size;
         result.crc32 = libdeflate_crc32(0, input.data(), input.size());
         result.method = level == 0 ? kMethodStored : context.whole.compress(input, result.data);
-        if (level == 0) result.data = std::move(input);
-        if (result.method == 0xFFFF) return noMemory(displayName);
+        if (level == 0)
+            result.data = std::move(input);
+        if (result.method == 0xFFFF)
+            return noMemory(displayName);
         return result;
     } catch (const std::bad_alloc&) {
         return noMemory(displayName);
@@ -74,10 +84,12 @@ UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const s
 }
 
 UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size_t length, bool lastChunk,
-                         const std::string& displayName, int level, WorkerContext& context) {
+                         const std::string& displayName, int level, WorkerContext& context)
+{
     try {
         const std::size_t dictionarySize =
-            level == 0 ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(offset, ChunkCompressor::kDictionarySize));
+            level == 0 ? 0
+                       : static_cast<std::size_t>(std::min<std::uint64_t>(offset, ChunkCompressor::kDictionarySize));
         std::string buffer(dictionarySize + length, '\0');
         std::string why;
         if (!readExactly(file.fd(), offset - dictionarySize, buffer.data(), buffer.size(), why))
@@ -94,7 +106,8 @@ UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size
         }
         result.method = kMethodDeflate;
         result.data.reserve(length + length / 64 + 64);
-        if (!context.chunk.compress(dictionary, input, lastChunk, result.data)) return noMemory(displayName);
+        if (!context.chunk.compress(dictionary, input, lastChunk, result.data))
+            return noMemory(displayName);
         return result;
     } catch (const std::bad_alloc&) {
         return noMemory(displayName);

@@ -38,8 +38,8 @@ struct UnitResult {
 };
 
 // Reads `size` bytes of the file and compresses them as one member.
-UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName,
-                             int level, WorkerContext& context);
+UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName, int level,
+                             WorkerContext& context);
 
 // Reads and compresses the chunk [offset, offset + length) as part of one deflate stream (or
 // copies it when `level` is 0, for a stored member).

@@ -15,22 +15,28 @@ namespace {
 class BitCursor {
 public:
     explicit BitCursor(const std::string& bytes)
-        : data_(reinterpret_cast<const std::uint8_t*>(bytes.data())), totalBits_(static_cast<std::uint64_t>(bytes.size()) * 8) {}
+        : data_(reinterpret_cast<const std::uint8_t*>(bytes.data())),
+          totalBits_(static_cast<std::uint64_t>(bytes.size()) * 8)
+    {
+    }
 
-    std::uint32_t peek(unsigned count) const {
+    std::uint32_t peek(unsigned count) const
+    {
         const std::uint64_t byte = position_ >> 3;
         std::uint64_t window = 0;
         const std::uint64_t size = totalBits_ >> 3;
         if (byte + 8 <= size) {
             std::memcpy(&window, data_ + byte, 8);
         } else {
-            for (std::uint64_t i = 0; byte + i < size && i < 8; ++i) window |= static_cast<std::uint64_t>(data_[byte + i]) << (8 * i);
+            for (std::uint64_t i = 0; byte + i < size && i < 8; ++i)
+                window |= static_cast<std::uint64_t>(data_[byte + i]) << (8 * i);
         }
         window >>= position_ & 7;
         return static_cast<std::uint32_t>(window & ((1ull << count) - 1));
     }
     void skip(unsigned count) { position_ += count; }
-    std::uint32_t take(unsigned count) {
+    std::uint32_t take(unsigned count)
+    {
         const std::uint32_t value = peek(count);
         skip(count);
         return value;
@@ -49,18 +55,21 @@ private:
 // codes, as deflate packs them). An entry holds symbol << 4 | code length; 0 means no code.
 class HuffmanTable {
 public:
-    bool build(const std::uint8_t* lengths, unsigned count) {
+    bool build(const std::uint8_t* lengths, unsigned count)
+    {
         std::array<unsigned, 16> perLength{};
         maxLength_ = 0;
         for (unsigned i = 0; i < count; ++i) {
             ++perLength[lengths[i]];
-            if (lengths[i] > maxLength_) maxLength_ = lengths[i];
+            if (lengths[i] > maxLength_)
+                maxLength_ = lengths[i];
         }
         perLength[0] = 0;
         int left = 1;
         for (unsigned length = 1; length < 16; ++length) {
             left = (left << 1) - static_cast<int>(perLength[length]);
-            if (left < 0) return false;  // over-subscribed
+            if (left < 0)
+                return false;  // over-subscribed
         }
         entries_.assign(std::size_t{1} << maxLength_, 0);
         std::array<unsigned, 16> next{};
@@ -70,9 +79,11 @@ public:
         }
         for (unsigned symbol = 0; symbol < count; ++symbol) {
             const unsigned length = lengths[symbol];
-            if (length == 0) continue;
+            if (length == 0)
+                continue;
             unsigned code = next[length]++, reversed = 0;
-            for (unsigned i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
+            for (unsigned i = 0; i < length; ++i, code >>= 1)
+                reversed = (reversed << 1) | (code & 1);
             for (std::size_t i = reversed; i < entries_.size(); i += std::size_t{1} << length)
                 entries_[i] = static_cast<std::uint16_t>(symbol << 4 | length);
         }
@@ -80,9 +91,11 @@ public:
     }
 
     // Returns the symbol, or -1 for a bit pattern that is no code.
-    int decode(BitCursor& bits) const {
+    int decode(BitCursor& bits) const
+    {
         const std::uint16_t entry = entries_[bits.peek(maxLength_)];
-        if ((entry & 15) == 0) return -1;
+        if ((entry & 15) == 0)
+            return -1;
         bits.skip(entry & 15);
         return entry >> 4;
     }
@@ -94,22 +107,26 @@ private:
 
 constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                            2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                              6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
-bool readDynamicTables(BitCursor& bits, HuffmanTable& literals, HuffmanTable& distances) {
+bool readDynamicTables(BitCursor& bits, HuffmanTable& literals, HuffmanTable& distances)
+{
     const unsigned literalCount = bits.take(5) + 257;
     const unsigned distanceCount = bits.take(5) + 1;
     const unsigned codeLengthCount = bits.take(4) + 4;
     std::uint8_t codeLengths[19] = {};
-    for (unsigned i = 0; i < codeLengthCount; ++i) codeLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(bits.take(3));
+    for (unsigned i = 0; i < codeLengthCount; ++i)
+        codeLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(bits.take(3));
     HuffmanTable codeLengthTable;
-    if (!codeLengthTable.build(codeLengths, 19)) return false;
+    if (!codeLengthTable.build(codeLengths, 19))
+        return false;
     std::uint8_t lengths[286 + 30] = {};
     for (unsigned i = 0; i < literalCount + distanceCount;) {
         const int symbol = codeLengthTable.decode(bits);
-        if (symbol < 0 || bits.overrun()) return false;
+        if (symbol < 0 || bits.overrun())
+            return false;
         if (symbol < 16) {
             lengths[i++] = static_cast<std::uint8_t>(symbol);
             continue;
@@ -117,7 +134,8 @@ bool readDynamicTables(BitCursor& bits, HuffmanTable& literals, HuffmanTable& di
         unsigned repeat = 0;
         std::uint8_t value = 0;
         if (symbol == 16) {
-            if (i == 0) return false;
+            if (i == 0)
+                return false;
             value = lengths[i - 1];
             repeat = 3 + bits.take(2);
         } else if (symbol == 17) {
@@ -125,37 +143,48 @@ bool readDynamicTables(BitCursor& bits, HuffmanTable& literals, HuffmanTable& di
         } else {
             repeat = 11 + bits.take(7);
         }
-        if (i + repeat > literalCount + distanceCount) return false;
-        while (repeat-- > 0) lengths[i++] = value;
+        if (i + repeat > literalCount + distanceCount)
+            return false;
+        while (repeat-- > 0)
+            lengths[i++] = value;
     }
-    if (lengths[256] == 0) return false;
+    if (lengths[256] == 0)
+        return false;
     return literals.build(lengths, literalCount) && distances.build(lengths + literalCount, distanceCount);
 }
 
-void buildFixedTables(HuffmanTable& literals, HuffmanTable& distances) {
+void buildFixedTables(HuffmanTable& literals, HuffmanTable& distances)
+{
     std::uint8_t lengths[288];
-    for (unsigned i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
+    for (unsigned i = 0; i < 288; ++i)
+        lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
     literals.build(lengths, 288);
     std::uint8_t distanceLengths[30];
     std::memset(distanceLengths, 5, sizeof distanceLengths);
     distances.build(distanceLengths, 30);
 }
 
-bool skipCompressedBlock(BitCursor& bits, const HuffmanTable& literals, const HuffmanTable& distances) {
+bool skipCompressedBlock(BitCursor& bits, const HuffmanTable& literals, const HuffmanTable& distances)
+{
     for (;;) {
         const int symbol = literals.decode(bits);
-        if (symbol < 0 || symbol > 285 || bits.overrun()) return false;
-        if (symbol < 256) continue;
-        if (symbol == 256) return true;
+        if (symbol < 0 || symbol > 285 || bits.overrun())
+            return false;
+        if (symbol < 256)
+            continue;
+        if (symbol == 256)
+            return true;
         bits.skip(kLengthExtra[symbol - 257]);
         const int distance = distances.decode(bits);
-        if (distance < 0 || distance > 29) return false;
+        if (distance < 0 || distance > 29)
+            return false;
         bits.skip(kDistanceExtra[distance]);
     }
 }
 
 // Walks to the end of the final block: sets where its header starts and where the stream ends.
-bool walkStream(const std::string& stream, std::uint64_t& lastHeaderBit, std::uint64_t& endBit) {
+bool walkStream(const std::string& stream, std::uint64_t& lastHeaderBit, std::uint64_t& endBit)
+{
     BitCursor bits(stream);
     HuffmanTable literals;
     HuffmanTable distances;
@@ -166,16 +195,21 @@ bool walkStream(const std::string& stream, std::uint64_t& lastHeaderBit, std::ui
         if (type == 0) {
             bits.alignToByte();
             const std::uint32_t length = bits.take(16);
-            if ((bits.take(16) ^ 0xFFFF) != length) return false;
+            if ((bits.take(16) ^ 0xFFFF) != length)
+                return false;
             bits.skip(length * 8);
         } else if (type == 1 || type == 2) {
-            if (type == 1) buildFixedTables(literals, distances);
-            else if (!readDynamicTables(bits, literals, distances)) return false;
-            if (!skipCompressedBlock(bits, literals, distances)) return false;
+            if (type == 1)
+                buildFixedTables(literals, distances);
+            else if (!readDynamicTables(bits, literals, distances))
+                return false;
+            if (!skipCompressedBlock(bits, literals, distances))
+                return false;
         } else {
             return false;
         }
-        if (bits.overrun()) return false;
+        if (bits.overrun())
+            return false;
         if (final) {
             lastHeaderBit = header;
             endBit = bits.position();
@@ -186,19 +220,23 @@ bool walkStream(const std::string& stream, std::uint64_t& lastHeaderBit, std::ui
 
 }  // namespace
 
-bool makeDeflateContinuable(std::string& stream) {
+bool makeDeflateContinuable(std::string& stream)
+{
     std::uint64_t lastHeaderBit = 0;
     std::uint64_t endBit = 0;
-    if (!walkStream(stream, lastHeaderBit, endBit)) return false;
+    if (!walkStream(stream, lastHeaderBit, endBit))
+        return false;
     stream.resize(static_cast<std::size_t>((endBit + 7) / 8));
     stream[lastHeaderBit / 8] = static_cast<char>(stream[lastHeaderBit / 8] & ~(1u << (lastHeaderBit % 8)));
     const unsigned usedInLastByte = static_cast<unsigned>(endBit % 8);
-    if (usedInLastByte != 0) stream.back() = static_cast<char>(stream.back() & ((1u << usedInLastByte) - 1));
+    if (usedInLastByte != 0)
+        stream.back() = static_cast<char>(stream.back() & ((1u << usedInLastByte) - 1));
     // The empty stored block: 3 header bits (not final, type 00), padding to the byte boundary,
     // then LEN = 0 and NLEN = 0xFFFF. The header fits in the last byte's spare bits when there
     // are at least three of them; otherwise it starts (or spills) into a new zero byte.
     const unsigned spareBits = (8 - usedInLastByte) % 8;
-    if (spareBits < 3) stream.push_back('\0');
+    if (spareBits < 3)
+        stream.push_back('\0');
     stream.append("\x00\x00\xFF\xFF", 4);
     return true;
 }

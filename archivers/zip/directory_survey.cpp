@@ -28,17 +28,21 @@ class WindowedSource final : public ByteSource {
 public:
     explicit WindowedSource(const ByteSource& source) : source_(source) {}
     std::uint64_t size() const override { return source_.size(); }
-    bool readAt(std::uint64_t offset, void* out, std::size_t length) const override {
-        if (length > kWindow / 4) return source_.readAt(offset, out, length);
+    bool readAt(std::uint64_t offset, void* out, std::size_t length) const override
+    {
+        if (length > kWindow / 4)
+            return source_.readAt(offset, out, length);
         if (offset < start_ || offset + length > start_ + window_.size()) {
-            if (offset >= source_.size()) return false;
+            if (offset >= source_.size())
+                return false;
             window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, source_.size() - offset)));
             if (!source_.readAt(offset, window_.data(), window_.size())) {
                 window_.clear();
                 return source_.readAt(offset, out, length);
             }
             start_ = offset;
-            if (offset + length > start_ + window_.size()) return false;
+            if (offset + length > start_ + window_.size())
+                return false;
         }
         std::memcpy(out, window_.data() + (offset - start_), length);
         return true;
@@ -53,23 +57,29 @@ private:
 
 }  // namespace
 
-std::string memberNameOf(const CentralRecord& record) {
+std::string memberNameOf(const CentralRecord& record)
+{
     std::string name = decodeMemberName(record.name, record.flags, record.extra);
     const std::size_t nul = name.find('\0');
-    if (nul != std::string::npos) name.resize(nul);
+    if (nul != std::string::npos)
+        name.resize(nul);
     return name;
 }
 
-DirectoryStatus DirectorySurvey::load(const std::string& archivePath) {
+DirectoryStatus DirectorySurvey::load(const std::string& archivePath)
+{
     DirectoryStatus status = DirectoryStatus::ReadFailed;
     const int fd = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return status;
-    struct stat info{};
+    if (fd < 0)
+        return status;
+    struct stat info {};
     if (::fstat(fd, &info) == 0) {
         FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
         status = readCentralDirectory(source, directory_);
-        if (status == DirectoryStatus::Corrupt) status = readMiscounted(source);
-        if (status != DirectoryStatus::Ok) directory_.records.clear();
+        if (status == DirectoryStatus::Corrupt)
+            status = readMiscounted(source);
+        if (status != DirectoryStatus::Ok)
+            directory_.records.clear();
         survey(WindowedSource(source));
     }
     ::close(fd);
@@ -79,7 +89,8 @@ DirectoryStatus DirectorySurvey::load(const std::string& archivePath) {
 // A directory whose end record declares another count than the records it holds: libarchive
 // goes by the records, and so do we, but the mismatch is reported, naming the records beyond
 // the declared count.
-DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source) {
+DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source)
+{
     std::uint64_t declared = 0;
     CentralDirectory found;
     if (readCentralDirectoryAsFound(source, found, declared) != DirectoryStatus::Ok || found.records.size() == declared)
@@ -87,7 +98,8 @@ DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source) {
     directory_ = std::move(found);
     const std::string counts = "the directory declares " + std::to_string(declared) + " entries but holds " +
                                std::to_string(directory_.records.size());
-    if (declared > directory_.records.size()) mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, counts));
+    if (declared > directory_.records.size())
+        mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, counts));
     for (std::size_t i = static_cast<std::size_t>(declared); i < directory_.records.size(); ++i) {
         const std::string name = memberNameOf(directory_.records[i]);
         mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt, "\"" + name + "\": " + counts, name));
@@ -98,12 +110,15 @@ DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source) {
 // Where the record's local header really is: where the record says, or, when no local header
 // of that name is there, a multiple of 4 GiB further on (writers without zip64 cut offsets past
 // 4 GiB to 32 bits). Returns the data offset (0 when no header is found) and sets `header`.
-std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header) const {
+std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record,
+                                      std::uint64_t& header) const
+{
     std::uint64_t offset = record.localHeaderOffset;
     for (int wraps = 0; wraps <= kMaxOffsetWraps && offset + kLocalHeaderSize <= directory_.directoryOffset;
          ++wraps, offset += k4GiB) {
         unsigned char fixed[kLocalHeaderSize];
-        if (!source.readAt(offset, fixed, sizeof fixed) || load32(fixed) != kLocalHeaderSignature) continue;
+        if (!source.readAt(offset, fixed, sizeof fixed) || load32(fixed) != kLocalHeaderSignature)
+            continue;
         const std::size_t nameSize = load16(fixed + 26);
         if (wraps > 0) {
             std::string name(nameSize, '\0');
@@ -117,9 +132,11 @@ std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRec
     return 0;
 }
 
-void DirectorySurvey::survey(const ByteSource& source) {
+void DirectorySurvey::survey(const ByteSource& source)
+{
     std::vector<std::size_t> order(directory_.records.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
     std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
         return directory_.records[a].localHeaderOffset < directory_.records[b].localHeaderOffset;
     });
@@ -139,7 +156,8 @@ void DirectorySurvey::survey(const ByteSource& source) {
         entry.name = name;
         entry.method = record.method;
         std::string_view aes;
-        if (record.method == kMethodWinZipAes && findExtraField(record.extra, kExtraWinZipAes, aes) && aes.size() >= 7) {
+        if (record.method == kMethodWinZipAes && findExtraField(record.extra, kExtraWinZipAes, aes) &&
+            aes.size() >= 7) {
             entry.method = load16(bytesOf(aes) + 5);
             entry.aesAuthenticated = load16(bytesOf(aes)) == 2;
         }
@@ -150,26 +168,29 @@ void DirectorySurvey::survey(const ByteSource& source) {
     // an overlap, and the room up to the next header bounds what a member may occupy.
     std::vector<SurveyedEntry*> placed;
     for (SurveyedEntry& entry : entries_)
-        if (entry.dataOffset != 0) placed.push_back(&entry);
+        if (entry.dataOffset != 0)
+            placed.push_back(&entry);
     std::stable_sort(placed.begin(), placed.end(),
                      [](const SurveyedEntry* a, const SurveyedEntry* b) { return a->headerOffset < b->headerOffset; });
     const SurveyedEntry* previous = nullptr;
     for (std::size_t i = 0; i < placed.size(); ++i) {
         SurveyedEntry& entry = *placed[i];
         const std::uint64_t next = i + 1 < placed.size() ? placed[i + 1]->headerOffset : directory_.directoryOffset;
-        if (next > entry.dataOffset) entry.dataRoom = next - entry.dataOffset;
+        if (next > entry.dataOffset)
+            entry.dataRoom = next - entry.dataOffset;
         if (previous != nullptr && entry.headerOffset < previous->dataOffset + previous->record->compressedSize) {
             entry.overlaps = true;
             mergeInto(problems_, ArcResult::failure(ArcStatus::ArchiveCorrupt,
-                                                    "\"" + entry.name + "\" lies inside the data of \"" + previous->name +
-                                                        "\"; not extracted",
+                                                    "\"" + entry.name + "\" lies inside the data of \"" +
+                                                        previous->name + "\"; not extracted",
                                                     entry.name));
             continue;
         }
         previous = &entry;
     }
     for (const SurveyedEntry& entry : entries_)
-        if (!entry.overlaps) totalBytes_ += entry.record->uncompressedSize;
+        if (!entry.overlaps)
+            totalBytes_ += entry.record->uncompressedSize;
 }
 
 }  // namespace arc::zip

@@ -15,13 +15,13 @@ namespace arc::zip {
 // visits the entries in that order, one per local header offset).
 struct SurveyedEntry {
     const CentralRecord* record = nullptr;
-    std::string name;             // decoded, cut at a NUL byte; never made safe here
+    std::string name;                // decoded, cut at a NUL byte; never made safe here
     std::uint64_t headerOffset = 0;  // where its local header really is (see DirectorySurvey::locate)
-    std::uint64_t dataOffset = 0;  // first byte of the member data; 0 when the local header is unreadable
-    std::uint64_t dataRoom = 0;    // bytes from dataOffset to the next local header or the directory
-    std::uint16_t method = 0;      // the compression method (the inner one for AES-encrypted entries)
-    bool aesAuthenticated = false;  // WinZip AE-2: the stored CRC is 0 and the HMAC stands for it
-    bool overlaps = false;         // its local header lies inside an earlier entry's data
+    std::uint64_t dataOffset = 0;    // first byte of the member data; 0 when the local header is unreadable
+    std::uint64_t dataRoom = 0;      // bytes from dataOffset to the next local header or the directory
+    std::uint16_t method = 0;        // the compression method (the inner one for AES-encrypted entries)
+    bool aesAuthenticated = false;   // WinZip AE-2: the stored CRC is 0 and the HMAC stands for it
+    bool overlaps = false;           // its local header lies inside an earlier entry's data
 };
 
 // The name of a central record as extraction uses it: decodeMemberName() of the full raw bytes,
@@ -36,7 +36,8 @@ public:
 
     const CentralDirectory& directory() const { return directory_; }
     const std::vector<SurveyedEntry>& entries() const { return entries_; }
-    const SurveyedEntry* at(std::size_t position) const {
+    const SurveyedEntry* at(std::size_t position) const
+    {
         return position < entries_.size() ? &entries_[position] : nullptr;
     }
     // Every ArchiveCorrupt failure the survey found, one per record left out.

@@ -6,7 +6,8 @@
 
 namespace arc::zip {
 
-const char* EntryPassphrases::callback(archive* /*handle*/, void* self) {
+const char* EntryPassphrases::callback(archive* /*handle*/, void* self)
+{
     try {
         return static_cast<EntryPassphrases*>(self)->next();
     } catch (...) {
@@ -14,8 +15,10 @@ const char* EntryPassphrases::callback(archive* /*handle*/, void* self) {
     }
 }
 
-const char* EntryPassphrases::next() {
-    if (job_.cancelled() || gaveUp_ || attempt_ >= kMaxAttempts) return nullptr;
+const char* EntryPassphrases::next()
+{
+    if (job_.cancelled() || gaveUp_ || attempt_ >= kMaxAttempts)
+        return nullptr;
     const std::optional<std::string> answer = job_.passphrase(archivePath_, name_, ++attempt_);
     if (!answer || answer->empty()) {
         gaveUp_ = true;
@@ -27,22 +30,27 @@ const char* EntryPassphrases::next() {
     return last_.c_str();
 }
 
-void EntryPassphrases::beginEntry(std::size_t position, const std::string& name) {
+void EntryPassphrases::beginEntry(std::size_t position, const std::string& name)
+{
     name_ = name;
     givenNow_ = false;
-    if (position == position_) return;
+    if (position == position_)
+        return;
     position_ = position;
     attempt_ = 0;
     givenForEntry_ = false;
     failed_.clear();
 }
 
-EntryPassphrases::DataVerdict EntryPassphrases::afterDataFailure() {
+EntryPassphrases::DataVerdict EntryPassphrases::afterDataFailure()
+{
     // When libarchive took a passphrase from its own list, which one is unknown; the next
     // reader asks afresh in any case.
-    if (givenNow_ && !failed_.insert(last_).second) return DataVerdict::Damaged;
+    if (givenNow_ && !failed_.insert(last_).second)
+        return DataVerdict::Damaged;
     attempt_ = std::max(attempt_, 1u);
-    if (job_.listening() && !job_.cancelled() && !gaveUp_ && attempt_ < kMaxAttempts) return DataVerdict::AskAgain;
+    if (job_.listening() && !job_.cancelled() && !gaveUp_ && attempt_ < kMaxAttempts)
+        return DataVerdict::AskAgain;
     return DataVerdict::Wrong;
 }
 

@@ -54,9 +54,9 @@ private:
     std::string archivePath_;
     std::string name_;
     std::size_t position_ = static_cast<std::size_t>(-1);
-    unsigned attempt_ = 0;       // answers asked for the current entry
-    std::string last_;           // libarchive copies it; kept alive until the next ask
-    bool givenNow_ = false;      // answered while reading the current entry this time
+    unsigned attempt_ = 0;   // answers asked for the current entry
+    std::string last_;       // libarchive copies it; kept alive until the next ask
+    bool givenNow_ = false;  // answered while reading the current entry this time
     bool givenForEntry_ = false;
     bool gaveUp_ = false;
     std::set<std::string> failed_;  // passed the quick check, failed on the data

@@ -11,22 +11,30 @@
 
 namespace arc::zip {
 
-WholeCompressor::WholeCompressor(int level) : level_(level) {
-    if (level_ > 0) compressor_ = libdeflate_alloc_compressor(std::clamp(level_, 1, 12));
+WholeCompressor::WholeCompressor(int level) : level_(level)
+{
+    if (level_ > 0)
+        compressor_ = libdeflate_alloc_compressor(std::clamp(level_, 1, 12));
 }
 
-WholeCompressor::~WholeCompressor() {
-    if (compressor_ != nullptr) libdeflate_free_compressor(compressor_);
+WholeCompressor::~WholeCompressor()
+{
+    if (compressor_ != nullptr)
+        libdeflate_free_compressor(compressor_);
 }
 
-std::uint16_t WholeCompressor::compress(std::string_view input, std::string& output) {
+std::uint16_t WholeCompressor::compress(std::string_view input, std::string& output)
+{
     if (level_ > 0 && !input.empty()) {
-        if (compressor_ == nullptr) return 0xFFFF;
+        if (compressor_ == nullptr)
+            return 0xFFFF;
         // Room for one byte less than the input: libdeflate gives up (returns 0) exactly when
         // deflate would not shrink the data, and then the member is stored.
         output.resize(input.size() - 1);
-        const std::size_t produced = output.empty()
-            ? 0 : libdeflate_deflate_compress(compressor_, input.data(), input.size(), output.data(), output.size());
+        const std::size_t produced =
+            output.empty()
+                ? 0
+                : libdeflate_deflate_compress(compressor_, input.data(), input.size(), output.data(), output.size());
         if (produced != 0) {
             output.resize(produced);
             return kMethodDeflate;
@@ -38,16 +46,20 @@ std::uint16_t WholeCompressor::compress(std::string_view input, std::string& out
 
 ChunkCompressor::ChunkCompressor(int level) : level_(std::clamp(level, 1, 9)) {}
 
-ChunkCompressor::~ChunkCompressor() {
-    if (probe_ != nullptr) libdeflate_free_compressor(probe_);
-    if (deflater_ != nullptr) libdeflate_free_compressor(deflater_);
+ChunkCompressor::~ChunkCompressor()
+{
+    if (probe_ != nullptr)
+        libdeflate_free_compressor(probe_);
+    if (deflater_ != nullptr)
+        libdeflate_free_compressor(deflater_);
     if (stream_ != nullptr) {
         deflateEnd(stream_);
         delete stream_;
     }
 }
 
-void appendStoredBlocks(std::string_view input, bool lastChunk, std::string& output) {
+void appendStoredBlocks(std::string_view input, bool lastChunk, std::string& output)
+{
     do {
         const std::size_t length = std::min<std::size_t>(input.size(), 0xFFFF);
         const bool final = lastChunk && length == input.size();
@@ -62,27 +74,34 @@ void appendStoredBlocks(std::string_view input, bool lastChunk, std::string& out
 // Random or already-compressed data is recognised from samples: if the fastest libdeflate
 // level cannot save 2 % on 64 KiB at the start, the middle and the end, the chunk is stored
 // without a full pass. Compressible data usually fails the first sample, so it pays for one.
-bool ChunkCompressor::looksIncompressible(std::string_view input) {
+bool ChunkCompressor::looksIncompressible(std::string_view input)
+{
     constexpr std::size_t kSampleSize = 64 * 1024;
-    if (input.size() < 4 * kSampleSize) return false;
-    if (probe_ == nullptr) probe_ = libdeflate_alloc_compressor(1);
-    if (probe_ == nullptr) return false;
+    if (input.size() < 4 * kSampleSize)
+        return false;
+    if (probe_ == nullptr)
+        probe_ = libdeflate_alloc_compressor(1);
+    if (probe_ == nullptr)
+        return false;
     probeOutput_.resize(kSampleSize - kSampleSize / 50);
     for (std::size_t at : {std::size_t{0}, input.size() / 2, input.size() - kSampleSize}) {
-        if (libdeflate_deflate_compress(probe_, input.data() + at, kSampleSize, probeOutput_.data(), probeOutput_.size()) != 0)
+        if (libdeflate_deflate_compress(probe_, input.data() + at, kSampleSize, probeOutput_.data(),
+                                        probeOutput_.size()) != 0)
             return false;
     }
     return true;
 }
 
-bool ChunkCompressor::compress(std::string_view dictionary, std::string_view input, bool lastChunk,
-                               std::string& output) {
+bool ChunkCompressor::compress(std::string_view dictionary, std::string_view input, bool lastChunk, std::string& output)
+{
     if (looksIncompressible(input)) {
         appendStoredBlocks(input, lastChunk, output);
         return true;
     }
-    if (deflater_ == nullptr) deflater_ = libdeflate_alloc_compressor(level_);
-    if (deflater_ == nullptr || input.empty()) return compressWithZlib(dictionary, input, lastChunk, output);
+    if (deflater_ == nullptr)
+        deflater_ = libdeflate_alloc_compressor(level_);
+    if (deflater_ == nullptr || input.empty())
+        return compressWithZlib(dictionary, input, lastChunk, output);
     chunkOutput_.resize(input.size());
     const std::size_t produced =
         libdeflate_deflate_compress(deflater_, input.data(), input.size(), chunkOutput_.data(), chunkOutput_.size());
@@ -91,16 +110,19 @@ bool ChunkCompressor::compress(std::string_view dictionary, std::string_view inp
         return true;
     }
     chunkOutput_.resize(produced);
-    if (!lastChunk && !makeDeflateContinuable(chunkOutput_)) return compressWithZlib(dictionary, input, lastChunk, output);
+    if (!lastChunk && !makeDeflateContinuable(chunkOutput_))
+        return compressWithZlib(dictionary, input, lastChunk, output);
     output += chunkOutput_;
     return true;
 }
 
 bool ChunkCompressor::compressWithZlib(std::string_view dictionary, std::string_view input, bool lastChunk,
-                                       std::string& output) {
+                                       std::string& output)
+{
     if (stream_ == nullptr) {
         stream_ = new (std::nothrow) z_stream{};
-        if (stream_ == nullptr) return false;
+        if (stream_ == nullptr)
+            return false;
         if (deflateInit2(stream_, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
             delete stream_;
             stream_ = nullptr;
@@ -124,7 +146,8 @@ bool ChunkCompressor::compressWithZlib(std::string_view dictionary, std::string_
     stream_->next_out = reinterpret_cast<Bytef*>(output.data() + start);
     stream_->avail_out = static_cast<uInt>(output.size() - start);
     const int result = deflate(stream_, lastChunk ? Z_FINISH : Z_SYNC_FLUSH);
-    if (result == Z_STREAM_ERROR || stream_->avail_in != 0 || (lastChunk && result != Z_STREAM_END)) return false;
+    if (result == Z_STREAM_ERROR || stream_->avail_in != 0 || (lastChunk && result != Z_STREAM_END))
+        return false;
     const std::size_t produced = output.size() - start - stream_->avail_out;
     if (produced >= limit) {
         output.resize(start);

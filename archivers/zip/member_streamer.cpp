@@ -6,31 +6,39 @@
 namespace arc::zip {
 
 MemberStreamer::MemberStreamer(const ByteSource& source, std::vector<StreamPlan> plans, const Job& job)
-    : source_(source), plans_(std::move(plans)), job_(job) {
-    if (!plans_.empty()) worker_ = std::thread([this] { work(); });
+    : source_(source), plans_(std::move(plans)), job_(job)
+{
+    if (!plans_.empty())
+        worker_ = std::thread([this] { work(); });
 }
 
-MemberStreamer::~MemberStreamer() {
+MemberStreamer::~MemberStreamer()
+{
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    if (worker_.joinable())
+        worker_.join();
 }
 
-std::vector<unsigned char> MemberStreamer::spare() {
+std::vector<unsigned char> MemberStreamer::spare()
+{
     std::lock_guard lock(mutex_);
-    if (spares_.empty()) return {};
+    if (spares_.empty())
+        return {};
     std::vector<unsigned char> bytes = std::move(spares_.back());
     spares_.pop_back();
     return bytes;
 }
 
-bool MemberStreamer::push(Block block) {
+bool MemberStreamer::push(Block block)
+{
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return stopping_ || queuedBytes_ < kQueueBytes || block.end; });
-    if (stopping_) return false;
+    if (stopping_)
+        return false;
     queuedBytes_ += block.bytes.size();
     queue_.push_back(std::move(block));
     lock.unlock();
@@ -38,7 +46,8 @@ bool MemberStreamer::push(Block block) {
     return true;
 }
 
-MemberStreamer::Block MemberStreamer::pop() {
+MemberStreamer::Block MemberStreamer::pop()
+{
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !queue_.empty(); });
     Block block = std::move(queue_.front());
@@ -49,12 +58,14 @@ MemberStreamer::Block MemberStreamer::pop() {
     return block;
 }
 
-void MemberStreamer::work() {
+void MemberStreamer::work()
+{
     for (std::size_t plan = 0; plan < plans_.size(); ++plan) {
         const StreamPlan& member = plans_[plan];
         bool stopped = false;
         const auto sink = [&](const unsigned char* data, std::size_t size) {
-            if (job_.cancelled()) return false;
+            if (job_.cancelled())
+                return false;
             Block block;
             block.plan = plan;
             block.bytes = spare();
@@ -65,19 +76,21 @@ void MemberStreamer::work() {
         Block end;
         end.plan = plan;
         end.end = true;
-        end.result = member.method == 0 ? copyStoredMember(source_, member.dataOffset, member.size, sink)
-                                        : inflateDeflateMember(source_, member.dataOffset, member.compressedSize,
-                                                               member.size, sink);
+        end.result = member.method == 0
+                         ? copyStoredMember(source_, member.dataOffset, member.size, sink)
+                         : inflateDeflateMember(source_, member.dataOffset, member.compressedSize, member.size, sink);
         // A stored member's extent is its compressed size: the two must agree.
         if (member.method == 0 && member.compressedSize != member.size && end.result.status == RawMemberStatus::Ok)
             end.result.status = RawMemberStatus::BadData;
-        if (stopped || !push(std::move(end))) return;
+        if (stopped || !push(std::move(end)))
+            return;
     }
 }
 
 MemberStreamer::Taken MemberStreamer::take(std::size_t position,
                                            const std::function<bool(const unsigned char*, std::size_t)>& consume,
-                                           RawMemberResult& result) {
+                                           RawMemberResult& result)
+{
     while (nextPlan_ < plans_.size() && plans_[nextPlan_].position <= position) {
         const std::size_t plan = nextPlan_++;
         const bool wanted = plans_[plan].position == position;
@@ -85,12 +98,15 @@ MemberStreamer::Taken MemberStreamer::take(std::size_t position,
         for (;;) {
             Block block = pop();
             if (block.end) {
-                if (!wanted) break;
+                if (!wanted)
+                    break;
                 result = block.result;
-                if (!consuming && result.status == RawMemberStatus::Ok) result.status = RawMemberStatus::Stopped;
+                if (!consuming && result.status == RawMemberStatus::Ok)
+                    result.status = RawMemberStatus::Stopped;
                 return Taken::Decoded;
             }
-            if (consuming) consuming = consume(block.bytes.data(), block.bytes.size());
+            if (consuming)
+                consuming = consume(block.bytes.data(), block.bytes.size());
             std::lock_guard lock(mutex_);
             spares_.push_back(std::move(block.bytes));
         }

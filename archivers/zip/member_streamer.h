@@ -18,11 +18,11 @@ namespace arc::zip {
 
 // One member the worker decodes from the archive's raw bytes.
 struct StreamPlan {
-    std::size_t position = 0;          // the entry's place in the walk
-    std::uint16_t method = 0;          // 0 stored, 8 deflate
+    std::size_t position = 0;  // the entry's place in the walk
+    std::uint16_t method = 0;  // 0 stored, 8 deflate
     std::uint64_t dataOffset = 0;
     std::uint64_t compressedSize = 0;
-    std::uint64_t size = 0;            // the recorded size: the most it may decode to
+    std::uint64_t size = 0;  // the recorded size: the most it may decode to
 };
 
 // Inflating a large member takes far longer than writing it, so a worker decodes the planned

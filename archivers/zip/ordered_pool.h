@@ -19,31 +19,35 @@ namespace arc::zip {
 // no threads at all).
 // The submitter bounds the work in flight itself (inFlight()), so memory stays bounded:
 // a result waits in the pool only until takeNext() hands it over.
-template <typename Context, typename Result>
-class OrderedPool {
+template <typename Context, typename Result> class OrderedPool {
 public:
     using Job = std::function<Result(Context&)>;
 
-    OrderedPool(unsigned threads, std::function<std::unique_ptr<Context>()> makeContext) {
-        if (threads == 0) inlineContext_ = makeContext();
+    OrderedPool(unsigned threads, std::function<std::unique_ptr<Context>()> makeContext)
+    {
+        if (threads == 0)
+            inlineContext_ = makeContext();
         for (unsigned i = 0; i < threads; ++i)
             workers_.emplace_back([this, makeContext] { run(makeContext()); });
     }
 
-    ~OrderedPool() {
+    ~OrderedPool()
+    {
         {
             std::lock_guard lock(mutex_);
             stopping_ = true;
             queue_.clear();  // abandoned work (after a failure) is not started
         }
         workAvailable_.notify_all();
-        for (auto& worker : workers_) worker.join();
+        for (auto& worker : workers_)
+            worker.join();
     }
 
     OrderedPool(const OrderedPool&) = delete;
     OrderedPool& operator=(const OrderedPool&) = delete;
 
-    void submit(Job job) {
+    void submit(Job job)
+    {
         if (inlineContext_) {
             std::lock_guard lock(mutex_);
             done_.emplace(nextSubmitted_++, job(*inlineContext_));
@@ -56,13 +60,15 @@ public:
         workAvailable_.notify_one();
     }
 
-    std::size_t inFlight() const {
+    std::size_t inFlight() const
+    {
         std::lock_guard lock(mutex_);
         return nextSubmitted_ - nextTaken_;
     }
 
     // Blocks until the oldest outstanding job is done and returns its result.
-    Result takeNext() {
+    Result takeNext()
+    {
         std::unique_lock lock(mutex_);
         resultReady_.wait(lock, [this] { return done_.count(nextTaken_) != 0; });
         auto node = done_.extract(nextTaken_++);
@@ -75,13 +81,15 @@ private:
         Job job;
     };
 
-    void run(std::unique_ptr<Context> context) {
+    void run(std::unique_ptr<Context> context)
+    {
         for (;;) {
             Queued item;
             {
                 std::unique_lock lock(mutex_);
                 workAvailable_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-                if (queue_.empty()) return;
+                if (queue_.empty())
+                    return;
                 item = std::move(queue_.front());
                 queue_.pop_front();
             }

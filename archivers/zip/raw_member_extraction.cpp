@@ -14,10 +14,14 @@ constexpr std::uint64_t kDeflateMaxRatio = 1032;
 
 }  // namespace
 
-bool rawMethodSupported(std::uint16_t method) { return method == 0 || method == 8 || method == 9; }
+bool rawMethodSupported(std::uint16_t method)
+{
+    return method == 0 || method == 8 || method == 9;
+}
 
 RawOutcome extractRawMember(const ByteSource& source, const RawMemberPlan& plan, SafeDiskWriter& writer, Job& job,
-                            ArcResult& failure) {
+                            ArcResult& failure)
+{
     const std::string prefix = "\"" + plan.name + "\": ";
     if (!rawMethodSupported(plan.method)) {
         failure = ArcResult::failure(ArcStatus::UnsupportedMethod,
@@ -26,21 +30,23 @@ RawOutcome extractRawMember(const ByteSource& source, const RawMemberPlan& plan,
     }
     failure = writer.beginFile(plan.path, plan.mode, plan.mtime);
     if (!failure.ok()) {
-        if (failure.path.empty()) failure.path = plan.name;
+        if (failure.path.empty())
+            failure.path = plan.name;
         return RawOutcome::Failed;
     }
     bool stopped = false;
     ArcResult writeFailure;
     const auto sink = [&](const unsigned char* data, std::size_t size) {
         writeFailure = writer.writeData(data, size);
-        if (!writeFailure.ok()) return false;
+        if (!writeFailure.ok())
+            return false;
         stopped = !job.advance(size);
         return !stopped;
     };
-    const std::uint64_t maxOutput = plan.sizeModulo4GiB
-                                        ? (plan.compressedSize > UINT64_MAX / kDeflateMaxRatio ? UINT64_MAX
-                                                                                               : plan.compressedSize * kDeflateMaxRatio)
-                                        : plan.size;
+    const std::uint64_t maxOutput = plan.sizeModulo4GiB ? (plan.compressedSize > UINT64_MAX / kDeflateMaxRatio
+                                                               ? UINT64_MAX
+                                                               : plan.compressedSize * kDeflateMaxRatio)
+                                                        : plan.size;
     RawMemberResult read;
     switch (plan.method) {
     case 0: read = copyStoredMember(source, plan.dataOffset, plan.compressedSize, sink); break;
@@ -51,16 +57,20 @@ RawOutcome extractRawMember(const ByteSource& source, const RawMemberPlan& plan,
     if (!stopped && read.status == RawMemberStatus::Ok && read.crc32 == plan.crc32 &&
         (read.size & sizeMask) == (plan.size & sizeMask)) {
         failure = writer.commitFile();
-        if (!failure.ok() && failure.path.empty()) failure.path = plan.name;
-        if (job.cancelled()) return RawOutcome::Cancelled;
+        if (!failure.ok() && failure.path.empty())
+            failure.path = plan.name;
+        if (job.cancelled())
+            return RawOutcome::Cancelled;
         return failure.ok() ? RawOutcome::Committed : RawOutcome::Failed;
     }
     writer.abortFile();
-    if (stopped) return RawOutcome::Cancelled;
+    if (stopped)
+        return RawOutcome::Cancelled;
     switch (read.status) {
     case RawMemberStatus::Stopped:
         failure = writeFailure;
-        if (failure.path.empty()) failure.path = plan.name;
+        if (failure.path.empty())
+            failure.path = plan.name;
         break;
     case RawMemberStatus::ReadFailed:
         failure = ArcResult::failure(ArcStatus::ArchiveUnreadable, prefix + "the archive could not be read", plan.name);
@@ -68,8 +78,8 @@ RawOutcome extractRawMember(const ByteSource& source, const RawMemberPlan& plan,
     case RawMemberStatus::BadData:
     case RawMemberStatus::Truncated:
     case RawMemberStatus::TooLong:
-        failure = ArcResult::failure(ArcStatus::ArchiveCorrupt, prefix + "the compressed data is damaged; not extracted",
-                                     plan.name);
+        failure = ArcResult::failure(ArcStatus::ArchiveCorrupt,
+                                     prefix + "the compressed data is damaged; not extracted", plan.name);
         break;
     case RawMemberStatus::Ok:
         failure = ArcResult::failure(ArcStatus::CrcMismatch, prefix + "data does not match its CRC-32; not extracted",

@@ -13,16 +13,16 @@
 namespace arc::zip {
 
 struct RawMemberPlan {
-    std::string name;   // for failures
-    std::string path;   // safe relative path
+    std::string name;  // for failures
+    std::string path;  // safe relative path
     std::uint32_t mode = 0;
     std::int64_t mtime = -1;
-    std::uint16_t method = 0;          // 0 stored, 8 deflate, 9 Deflate64
+    std::uint16_t method = 0;  // 0 stored, 8 deflate, 9 Deflate64
     std::uint64_t dataOffset = 0;
     std::uint64_t compressedSize = 0;  // stored: the bytes to copy; else the most the stream may use
     std::uint32_t crc32 = 0;
     std::uint64_t size = 0;
-    bool sizeModulo4GiB = false;       // `size` holds only the low 32 bits of the real size
+    bool sizeModulo4GiB = false;  // `size` holds only the low 32 bits of the real size
 };
 
 enum class RawOutcome { Committed, Failed, Cancelled };

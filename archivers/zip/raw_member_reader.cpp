@@ -14,7 +14,8 @@ namespace arc::zip {
 
 RawMemberResult inflateDeflate64Member(const ByteSource& source, std::uint64_t dataOffset, std::uint64_t compressedSize,
                                        std::uint64_t maxOutputSize,
-                                       const std::function<bool(const unsigned char*, std::size_t)>& sink) {
+                                       const std::function<bool(const unsigned char*, std::size_t)>& sink)
+{
     RawMemberResult result;
     std::uint64_t offset = dataOffset;
     std::uint64_t remaining = compressedSize;
@@ -22,7 +23,8 @@ RawMemberResult inflateDeflate64Member(const ByteSource& source, std::uint64_t d
     bool tooLong = false;
     const auto input = [&](unsigned char* buffer, std::size_t capacity) -> std::size_t {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, remaining));
-        if (size == 0) return 0;
+        if (size == 0)
+            return 0;
         if (!source.readAt(offset, buffer, size)) {
             readFailed = true;
             return 0;
@@ -44,7 +46,9 @@ RawMemberResult inflateDeflate64Member(const ByteSource& source, std::uint64_t d
     switch (inflater.inflate(input, output)) {
     case InflateStatus::Ok: result.status = RawMemberStatus::Ok; break;
     case InflateStatus::BadData: result.status = RawMemberStatus::BadData; break;
-    case InflateStatus::Truncated: result.status = readFailed ? RawMemberStatus::ReadFailed : RawMemberStatus::Truncated; break;
+    case InflateStatus::Truncated:
+        result.status = readFailed ? RawMemberStatus::ReadFailed : RawMemberStatus::Truncated;
+        break;
     case InflateStatus::Stopped: result.status = tooLong ? RawMemberStatus::TooLong : RawMemberStatus::Stopped; break;
     }
     return result;
@@ -55,7 +59,8 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 18;
 }
 
 RawMemberResult copyStoredMember(const ByteSource& source, std::uint64_t dataOffset, std::uint64_t size,
-                                 const std::function<bool(const unsigned char*, std::size_t)>& sink) {
+                                 const std::function<bool(const unsigned char*, std::size_t)>& sink)
+{
     RawMemberResult result;
     const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlockSize]);
     while (result.size < size) {
@@ -74,9 +79,10 @@ RawMemberResult copyStoredMember(const ByteSource& source, std::uint64_t dataOff
     return result;
 }
 
-RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dataOffset, std::uint64_t maxCompressedSize,
-                                     std::uint64_t maxOutputSize,
-                                     const std::function<bool(const unsigned char*, std::size_t)>& sink) {
+RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dataOffset,
+                                     std::uint64_t maxCompressedSize, std::uint64_t maxOutputSize,
+                                     const std::function<bool(const unsigned char*, std::size_t)>& sink)
+{
     RawMemberResult result;
     z_stream stream{};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
@@ -89,7 +95,8 @@ RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dat
     int status = Z_OK;
     while (status != Z_STREAM_END) {
         if (stream.avail_in == 0) {
-            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, maxCompressedSize - consumed));
+            const auto piece =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, maxCompressedSize - consumed));
             if (piece == 0) {
                 result.status = RawMemberStatus::Truncated;
                 break;

@@ -10,12 +10,12 @@
 namespace arc::zip {
 
 enum class RawMemberStatus {
-    Ok,         // decoded; `crc32` and `size` describe what the sink received
-    BadData,    // the compressed stream is malformed
-    Truncated,  // the stream needs more bytes than the member's compressed size holds
-    TooLong,    // the stream decodes to more than `maxOutputSize`
-    ReadFailed, // the archive could not be read
-    Stopped,    // the sink asked to stop
+    Ok,          // decoded; `crc32` and `size` describe what the sink received
+    BadData,     // the compressed stream is malformed
+    Truncated,   // the stream needs more bytes than the member's compressed size holds
+    TooLong,     // the stream decodes to more than `maxOutputSize`
+    ReadFailed,  // the archive could not be read
+    Stopped,     // the sink asked to stop
 };
 
 struct RawMemberResult {
@@ -39,8 +39,8 @@ RawMemberResult copyStoredMember(const ByteSource& source, std::uint64_t dataOff
 // Inflates the deflate stream at `dataOffset` up to its own end, reading at most
 // `maxCompressedSize` bytes and handing over at most `maxOutputSize`. For members whose
 // recorded sizes cannot be trusted: the stream itself says where it ends.
-RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dataOffset, std::uint64_t maxCompressedSize,
-                                     std::uint64_t maxOutputSize,
+RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dataOffset,
+                                     std::uint64_t maxCompressedSize, std::uint64_t maxOutputSize,
                                      const std::function<bool(const unsigned char*, std::size_t)>& sink);
 
 }  // namespace arc::zip

@@ -12,12 +12,16 @@
 namespace arc::zip {
 namespace {
 
-ArcResult badCommand(std::string message) { return ArcResult::failure(ArcStatus::BadCommand, std::move(message)); }
+ArcResult badCommand(std::string message)
+{
+    return ArcResult::failure(ArcStatus::BadCommand, std::move(message));
+}
 
 // The names as extraction decodes them (before it makes them safe), one per line. Only a sound
 // central directory is listed: a damaged archive gives no list rather than a partial one.
-ArcResult listArchive(const std::string& archivePath) {
-    struct stat info{};
+ArcResult listArchive(const std::string& archivePath)
+{
+    struct stat info {};
     if (::stat(archivePath.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath, archivePath);
     DirectorySurvey survey;
@@ -27,18 +31,21 @@ ArcResult listArchive(const std::string& archivePath) {
                                                                         : ArcStatus::ArchiveCorrupt,
                                   archivePath + ": " + directoryStatusText(status), archivePath);
     ArcResult result;
-    for (const SurveyedEntry& entry : survey.entries()) result.message += entry.name + "\n";
+    for (const SurveyedEntry& entry : survey.entries())
+        result.message += entry.name + "\n";
     return result;
 }
 
 }  // namespace
 
-ArcResult runUnzipCommand(std::string_view command) {
+ArcResult runUnzipCommand(std::string_view command)
+{
     Job job;
     return runUnzipCommand(command, job);
 }
 
-ArcResult runUnzipCommand(std::string_view command, Job& job) {
+ArcResult runUnzipCommand(std::string_view command, Job& job)
+{
     std::vector<std::string> positional;
     bool list = false;
     for (const std::string& word : splitCommand(command)) {
@@ -46,16 +53,21 @@ ArcResult runUnzipCommand(std::string_view command, Job& job) {
             positional.push_back(word);
             continue;
         }
-        if (word == "--i" || word == "-n1") continue;
-        if (word.find_first_not_of("xvqonl", 1) != std::string::npos) return badCommand("unknown switch " + word);
+        if (word == "--i" || word == "-n1")
+            continue;
+        if (word.find_first_not_of("xvqonl", 1) != std::string::npos)
+            return badCommand("unknown switch " + word);
         list = list || word.find('l') != std::string::npos;
     }
     if (list) {
-        if (positional.size() != 1) return badCommand("-l takes the archive alone");
+        if (positional.size() != 1)
+            return badCommand("-l takes the archive alone");
         return listArchive(positional[0]);
     }
-    if (positional.size() != 2) return badCommand("expected an archive and a destination directory");
-    if (positional[1].empty()) return badCommand("the destination directory is empty");
+    if (positional.size() != 2)
+        return badCommand("expected an archive and a destination directory");
+    if (positional[1].empty())
+        return badCommand("the destination directory is empty");
     return extractArchive(positional[0], positional[1], job);
 }
 

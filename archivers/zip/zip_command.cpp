@@ -19,26 +19,41 @@
 namespace arc::zip {
 namespace {
 
-ArcResult badCommand(std::string message) { return ArcResult::failure(ArcStatus::BadCommand, std::move(message)); }
+ArcResult badCommand(std::string message)
+{
+    return ArcResult::failure(ArcStatus::BadCommand, std::move(message));
+}
 
-bool isSwitch(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+bool isSwitch(const std::string& word)
+{
+    return word.size() > 1 && word[0] == '-';
+}
 
-bool endsWith(const std::string& text, std::string_view suffix) {
+bool endsWith(const std::string& text, std::string_view suffix)
+{
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool isEverything(const std::string& pattern) { return pattern == "*.*" || pattern == "*"; }
+bool isEverything(const std::string& pattern)
+{
+    return pattern == "*.*" || pattern == "*";
+}
 
-std::string joinPath(const std::string& base, const std::string& name) {
-    if (base.empty() || base.back() == '/') return base + name;
+std::string joinPath(const std::string& base, const std::string& name)
+{
+    if (base.empty() || base.back() == '/')
+        return base + name;
     return base + "/" + name;
 }
 
 // "N/*.*", "N/*", "N/" and "N" all name the folder (or file) N.
-std::string stripPattern(std::string item) {
+std::string stripPattern(std::string item)
+{
     for (std::string_view suffix : {std::string_view("/*.*"), std::string_view("/*")})
-        if (endsWith(item, suffix)) return item.substr(0, item.size() - suffix.size());
-    while (item.size() > 1 && item.back() == '/') item.pop_back();
+        if (endsWith(item, suffix))
+            return item.substr(0, item.size() - suffix.size());
+    while (item.size() > 1 && item.back() == '/')
+        item.pop_back();
     return item;
 }
 
@@ -50,22 +65,28 @@ struct ZipRequest {
     int level = 6;
 };
 
-ArcResult parseZip(std::string_view command, ZipRequest& request) {
+ArcResult parseZip(std::string_view command, ZipRequest& request)
+{
     std::vector<std::string> positional;
     for (const std::string& word : splitCommand(command)) {
         if (!isSwitch(word)) {
             positional.push_back(word);
             continue;
         }
-        if (word == "-n1" || word == "--i") continue;
+        if (word == "-n1" || word == "--i")
+            continue;
         for (std::size_t i = 1; i < word.size(); ++i) {
             const char c = word[i];
-            if (c >= '0' && c <= '9') request.level = c - '0';
-            else if (c == 'j') request.junkPaths = true;
-            else if (c != 'r' && c != 'q' && c != 'v' && c != 'n') return badCommand("unknown switch " + word);
+            if (c >= '0' && c <= '9')
+                request.level = c - '0';
+            else if (c == 'j')
+                request.junkPaths = true;
+            else if (c != 'r' && c != 'q' && c != 'v' && c != 'n')
+                return badCommand("unknown switch " + word);
         }
     }
-    if (positional.empty()) return badCommand("no archive named");
+    if (positional.empty())
+        return badCommand("no archive named");
     request.archive = positional[0];
     std::size_t next = 1;
     if (positional.size() > 1 && !positional[1].empty() && positional[1].back() == '/') {
@@ -73,61 +94,73 @@ ArcResult parseZip(std::string_view command, ZipRequest& request) {
         next = 2;
     }
     request.items.assign(positional.begin() + static_cast<std::ptrdiff_t>(next), positional.end());
-    if (request.items.empty()) return badCommand("nothing to add to " + request.archive);
+    if (request.items.empty())
+        return badCommand("nothing to add to " + request.archive);
     return ArcResult::success();
 }
 
 // A plain file named relative to the base directory keeps that relative name.
 ArcResult collectRelativeFile(const std::string& diskPath, const std::string& memberName, bool junkPaths,
-                              std::vector<SourceEntry>& out) {
+                              std::vector<SourceEntry>& out)
+{
     std::vector<SourceEntry> found;
     ArcResult result = collectFile(diskPath, found);
-    if (!result.ok()) return result;
+    if (!result.ok())
+        return result;
     if (!junkPaths) {
         const std::optional<std::string> safeName = safeRelativePath(memberName, false);
-        if (!safeName) return badCommand("cannot store " + diskPath + " as " + memberName);
-        for (SourceEntry& entry : found) entry.memberName = *safeName;
+        if (!safeName)
+            return badCommand("cannot store " + diskPath + " as " + memberName);
+        for (SourceEntry& entry : found)
+            entry.memberName = *safeName;
     }
     out.insert(out.end(), found.begin(), found.end());
     return ArcResult::success();
 }
 
-ArcResult collectEverything(const std::string& base, bool junkPaths, std::vector<SourceEntry>& out) {
+ArcResult collectEverything(const std::string& base, bool junkPaths, std::vector<SourceEntry>& out)
+{
     DIR* directory = ::opendir(base.c_str());
     if (directory == nullptr)
-        return ArcResult::failure(ArcStatus::InputMissing, "cannot read folder " + base + ": " + std::strerror(errno), base, errno);
+        return ArcResult::failure(ArcStatus::InputMissing, "cannot read folder " + base + ": " + std::strerror(errno),
+                                  base, errno);
     std::vector<std::string> names;
     while (const dirent* item = ::readdir(directory)) {
         const std::string name = item->d_name;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..")
+            names.push_back(name);
     }
     ::closedir(directory);
     std::sort(names.begin(), names.end());
     ArcResult total;
     for (const std::string& name : names) {
-        struct stat info{};
-        if (::stat(joinPath(base, name).c_str(), &info) != 0) continue;  // dangling link
+        struct stat info {};
+        if (::stat(joinPath(base, name).c_str(), &info) != 0)
+            continue;  // dangling link
         mergeInto(total, S_ISDIR(info.st_mode) ? collectFolder(base, name, out)
                                                : collectRelativeFile(joinPath(base, name), name, junkPaths, out));
     }
     return total;
 }
 
-ArcResult collectItem(const ZipRequest& request, const std::string& item, std::vector<SourceEntry>& out) {
+ArcResult collectItem(const ZipRequest& request, const std::string& item, std::vector<SourceEntry>& out)
+{
     if (request.base) {
-        if (isEverything(item)) return collectEverything(*request.base, request.junkPaths, out);
+        if (isEverything(item))
+            return collectEverything(*request.base, request.junkPaths, out);
         const std::string name = stripPattern(item);
         const std::string diskPath = joinPath(*request.base, name);
-        struct stat info{};
+        struct stat info {};
         if (::stat(diskPath.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
             return collectRelativeFile(diskPath, name, request.junkPaths, out);
         return collectFolder(*request.base, item, out);
     }
     const std::string path = stripPattern(item);
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         const std::size_t slash = path.find_last_of('/');
-        if (slash == std::string::npos) return collectFolder("./", path, out);
+        if (slash == std::string::npos)
+            return collectFolder("./", path, out);
         return collectFolder(path.substr(0, slash + 1), path.substr(slash + 1), out);
     }
     return collectRelativeFile(path, path, request.junkPaths, out);
@@ -135,25 +168,30 @@ ArcResult collectItem(const ZipRequest& request, const std::string& item, std::v
 
 }  // namespace
 
-ArcResult runZipCommand(std::string_view command) {
+ArcResult runZipCommand(std::string_view command)
+{
     Job job;
     return runZipCommand(command, job);
 }
 
-ArcResult runZipCommand(std::string_view command, Job& job) {
+ArcResult runZipCommand(std::string_view command, Job& job)
+{
     ZipRequest request;
     ArcResult result = parseZip(command, request);
-    if (!result.ok()) return result;
+    if (!result.ok())
+        return result;
     std::vector<SourceEntry> entries;
     ArcResult skipped;
     for (const std::string& item : request.items) {
         ArcResult collected = collectItem(request, item, entries);
         // Nothing is written when a named item is missing; a FIFO or the like is only left out.
-        if (!isSkipOnly(collected)) return collected;
+        if (!isSkipOnly(collected))
+            return collected;
         mergeInto(skipped, collected);
     }
     mergeInto(skipped, excludeArchive(request.archive, entries));
-    if (entries.empty() && !skipped.ok()) return skipped;
+    if (entries.empty() && !skipped.ok())
+        return skipped;
     WriterOptions options;
     options.level = request.level;
     ArcResult added = addToArchive(request.archive, entries, options, job);

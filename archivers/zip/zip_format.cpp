@@ -5,13 +5,15 @@
 
 namespace arc::zip {
 
-bool findExtraField(std::string_view extra, std::uint16_t id, std::string_view& found) {
+bool findExtraField(std::string_view extra, std::uint16_t id, std::string_view& found)
+{
     found = {};
     std::size_t pos = 0;
     while (pos + 4 <= extra.size()) {
         const std::uint16_t fieldId = load16(bytesOf(extra) + pos);
         const std::uint16_t fieldSize = load16(bytesOf(extra) + pos + 2);
-        if (pos + 4 + fieldSize > extra.size()) return false;
+        if (pos + 4 + fieldSize > extra.size())
+            return false;
         if (fieldId == id) {
             found = extra.substr(pos + 4, fieldSize);
             return true;
@@ -21,13 +23,16 @@ bool findExtraField(std::string_view extra, std::uint16_t id, std::string_view& 
     return true;
 }
 
-DosDateTime toDosDateTime(std::int64_t unixTime) {
+DosDateTime toDosDateTime(std::int64_t unixTime)
+{
     DosDateTime result;
     const std::time_t t = static_cast<std::time_t>(unixTime);
     std::tm local{};
-    if (localtime_r(&t, &local) == nullptr) return result;
+    if (localtime_r(&t, &local) == nullptr)
+        return result;
     const int year = local.tm_year + 1900;
-    if (year < 1980) return result;
+    if (year < 1980)
+        return result;
     if (year > 2107) {
         result.date = static_cast<std::uint16_t>((127u << 9) | (12u << 5) | 31u);
         result.time = static_cast<std::uint16_t>((23u << 11) | (59u << 5) | 29u);

@@ -41,34 +41,43 @@ inline constexpr std::uint16_t kVersionZip64 = 45;
 inline constexpr std::uint32_t kMax32 = 0xFFFFFFFFu;
 inline constexpr std::uint16_t kMax16 = 0xFFFFu;
 
-inline std::uint16_t load16(const unsigned char* p) {
+inline std::uint16_t load16(const unsigned char* p)
+{
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
-inline std::uint32_t load32(const unsigned char* p) {
+inline std::uint32_t load32(const unsigned char* p)
+{
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-inline std::uint64_t load64(const unsigned char* p) {
+inline std::uint64_t load64(const unsigned char* p)
+{
     return static_cast<std::uint64_t>(load32(p)) | (static_cast<std::uint64_t>(load32(p + 4)) << 32);
 }
 
-inline void append16(std::string& out, std::uint32_t value) {
+inline void append16(std::string& out, std::uint32_t value)
+{
     out.push_back(static_cast<char>(value & 0xFF));
     out.push_back(static_cast<char>((value >> 8) & 0xFF));
 }
-inline void append32(std::string& out, std::uint32_t value) {
+inline void append32(std::string& out, std::uint32_t value)
+{
     append16(out, value & 0xFFFF);
     append16(out, value >> 16);
 }
-inline void append64(std::string& out, std::uint64_t value) {
+inline void append64(std::string& out, std::uint64_t value)
+{
     append32(out, static_cast<std::uint32_t>(value));
     append32(out, static_cast<std::uint32_t>(value >> 32));
 }
-inline void store32(std::string& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+inline void store32(std::string& out, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-inline const unsigned char* bytesOf(std::string_view s) {
+inline const unsigned char* bytesOf(std::string_view s)
+{
     return reinterpret_cast<const unsigned char*>(s.data());
 }
 

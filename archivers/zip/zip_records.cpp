@@ -9,33 +9,41 @@
 namespace arc::zip {
 namespace {
 
-bool isAscii(std::string_view name) {
+bool isAscii(std::string_view name)
+{
     for (unsigned char c : name)
-        if (c >= 0x80) return false;
+        if (c >= 0x80)
+            return false;
     return true;
 }
 
-std::uint16_t flagsFor(const MemberRecord& member) {
+std::uint16_t flagsFor(const MemberRecord& member)
+{
     // Bit 11 only for non-ASCII names that really are UTF-8; other bytes are left unmarked so
     // that readers fall back to their legacy code page rather than to broken UTF-8.
     return !isAscii(member.name) && isValidUtf8(member.name) ? kFlagUtf8 : 0;
 }
 
-std::uint16_t versionNeeded(const MemberRecord& member, bool zip64) {
-    if (zip64) return kVersionZip64;
+std::uint16_t versionNeeded(const MemberRecord& member, bool zip64)
+{
+    if (zip64)
+        return kVersionZip64;
     return member.method == kMethodDeflate || member.isDirectory ? kVersionDeflate : kVersionStored;
 }
 
 // Extended timestamp: flags bit 0 = modification time follows (signed 32-bit Unix time).
-void appendTimestampExtra(std::string& extra, std::int64_t mtime) {
-    if (mtime < INT32_MIN || mtime > INT32_MAX) return;
+void appendTimestampExtra(std::string& extra, std::int64_t mtime)
+{
+    if (mtime < INT32_MIN || mtime > INT32_MAX)
+        return;
     append16(extra, kExtraTimestamp);
     append16(extra, 5);
     extra.push_back('\x01');
     append32(extra, static_cast<std::uint32_t>(static_cast<std::int32_t>(mtime)));
 }
 
-void appendCommonFields(std::string& out, const MemberRecord& member, bool zip64Needed) {
+void appendCommonFields(std::string& out, const MemberRecord& member, bool zip64Needed)
+{
     const DosDateTime dos = toDosDateTime(member.mtime);
     append16(out, versionNeeded(member, zip64Needed));
     append16(out, flagsFor(member));
@@ -47,7 +55,8 @@ void appendCommonFields(std::string& out, const MemberRecord& member, bool zip64
 
 }  // namespace
 
-std::string buildLocalHeader(const MemberRecord& member) {
+std::string buildLocalHeader(const MemberRecord& member)
+{
     std::string extra;
     if (member.zip64Local) {
         append16(extra, kExtraZip64);
@@ -69,7 +78,8 @@ std::string buildLocalHeader(const MemberRecord& member) {
     return out;
 }
 
-std::string buildCentralRecord(const MemberRecord& member, bool forceZip64) {
+std::string buildCentralRecord(const MemberRecord& member, bool forceZip64)
+{
     const bool bigUncompressed = forceZip64 || member.uncompressedSize >= kMax32;
     const bool bigCompressed = forceZip64 || member.compressedSize >= kMax32;
     const bool bigOffset = forceZip64 || member.localHeaderOffset >= kMax32;
@@ -78,9 +88,12 @@ std::string buildCentralRecord(const MemberRecord& member, bool forceZip64) {
     if (zip64) {
         append16(extra, kExtraZip64);
         append16(extra, 8u * (bigUncompressed + bigCompressed + bigOffset));
-        if (bigUncompressed) append64(extra, member.uncompressedSize);
-        if (bigCompressed) append64(extra, member.compressedSize);
-        if (bigOffset) append64(extra, member.localHeaderOffset);
+        if (bigUncompressed)
+            append64(extra, member.uncompressedSize);
+        if (bigCompressed)
+            append64(extra, member.compressedSize);
+        if (bigOffset)
+            append64(extra, member.localHeaderOffset);
     }
     appendTimestampExtra(extra, member.mtime);
 
@@ -106,7 +119,8 @@ std::string buildCentralRecord(const MemberRecord& member, bool forceZip64) {
 }
 
 std::string buildEndRecords(std::uint64_t entries, std::uint64_t directoryOffset, std::uint64_t directorySize,
-                            std::string_view comment, bool forceZip64) {
+                            std::string_view comment, bool forceZip64)
+{
     const bool zip64 = forceZip64 || entries >= kMax16 || directoryOffset >= kMax32 || directorySize >= kMax32;
     std::string out;
     if (zip64) {
@@ -143,27 +157,34 @@ std::string buildEndRecords(std::uint64_t entries, std::uint64_t directoryOffset
 
 namespace arc::zip {
 
-std::string relocatedCentralRecord(std::string_view raw, std::uint64_t newOffset) {
-    if (raw.size() < kCentralHeaderSize) return {};
+std::string relocatedCentralRecord(std::string_view raw, std::uint64_t newOffset)
+{
+    if (raw.size() < kCentralHeaderSize)
+        return {};
     std::string out(raw);
     const unsigned char* p = bytesOf(raw);
     const std::uint32_t offset32 = load32(p + 42);
     if (offset32 != kMax32) {
-        if (newOffset >= kMax32) return {};
+        if (newOffset >= kMax32)
+            return {};
         store32(out, 42, static_cast<std::uint32_t>(newOffset));
         return out;
     }
     // The zip64 extra holds, in this order, only the fields whose 32-bit slots are all ones.
     const std::size_t nameSize = load16(p + 28);
     const std::size_t extraSize = load16(p + 30);
-    if (kCentralHeaderSize + nameSize + extraSize > raw.size()) return {};
+    if (kCentralHeaderSize + nameSize + extraSize > raw.size())
+        return {};
     const std::string_view extra = raw.substr(kCentralHeaderSize + nameSize, extraSize);
     std::string_view field;
-    if (!findExtraField(extra, kExtraZip64, field) || field.data() == nullptr) return {};
+    if (!findExtraField(extra, kExtraZip64, field) || field.data() == nullptr)
+        return {};
     std::size_t at = (load32(p + 24) == kMax32 ? 8 : 0) + (load32(p + 20) == kMax32 ? 8 : 0);
-    if (at + 8 > field.size()) return {};
+    if (at + 8 > field.size())
+        return {};
     at += static_cast<std::size_t>(field.data() - raw.data());
-    for (int i = 0; i < 8; ++i) out[at + i] = static_cast<char>((newOffset >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 8; ++i)
+        out[at + i] = static_cast<char>((newOffset >> (8 * i)) & 0xFF);
     return out;
 }
 

@@ -8,7 +8,7 @@
 namespace arc::zip {
 
 struct MemberRecord {
-    std::string name;               // as stored: "/"-separated, directories end in "/"
+    std::string name;  // as stored: "/"-separated, directories end in "/"
     bool isDirectory = false;
     std::uint16_t method = 0;
     std::uint32_t crc32 = 0;

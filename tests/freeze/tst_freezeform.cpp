@@ -9,17 +9,17 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "FreezeKit.h"
 #include "freeze/freezeform.h"
 #include "melt/meltform.h"
-#include "shell/DropReception.h"
 #include "services/Session.h"
-#include "shell/Startup.h"
 #include "services/Twips.h"
+#include "shell/DropReception.h"
+#include "shell/Startup.h"
 #include "support/FakeDesktop.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
-#include "FreezeKit.h"
 
 namespace {
 
@@ -62,21 +62,51 @@ private slots:
         QTest::addColumn<QString>("container");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("twips");
-        QTest::newRow("Frame3") << "Frame3" << "client" << "圧縮" << QRect(0, 0, 6855, 2295);
-        QTest::newRow("Label4") << "Label4" << "Frame3" << "書庫  :" << QRect(840, 240, 615, 255);
-        QTest::newRow("Text1") << "Text1" << "Frame3" << "" << QRect(1440, 240, 4935, 270);
-        QTest::newRow("Label3") << "Label3" << "Frame3" << "圧縮先ﾃﾞｨﾚｸﾄﾘ :" << QRect(120, 600, 1335, 255);
-        QTest::newRow("Text2") << "Text2" << "Frame3" << "" << QRect(1440, 600, 4935, 300);
-        QTest::newRow("Command1") << "Command1" << "Frame3" << "..." << QRect(6480, 600, 255, 255);
-        QTest::newRow("Frame4") << "Frame4" << "Frame3" << "解凍ｵﾌﾟｼｮﾝ" << QRect(120, 960, 3375, 1215);
-        QTest::newRow("Check2") << "Check2" << "Frame4" << "圧縮後にﾌｫｰﾑを閉じる" << QRect(360, 240, 2055, 255);
-        QTest::newRow("Check1") << "Check1" << "Frame4" << "解凍後にﾒｯｾｰｼﾞを表示する" << QRect(360, 480, 2415, 255);
-        QTest::newRow("defbutton") << "defbutton" << "Frame4" << "現在の圧縮先をﾃﾞﾌｫﾙﾄに" << QRect(360, 840, 2655, 255);
-        QTest::newRow("omsgbox") << "omsgbox" << "Frame3" << "" << QRect(3600, 960, 3135, 855);
-        QTest::newRow("freezebutton") << "freezebutton" << "Frame3" << "圧縮" << QRect(3600, 1920, 975, 255);
-        QTest::newRow("tofreeze") << "tofreeze" << "Frame3" << "解凍..." << QRect(4680, 1920, 975, 255);
-        QTest::newRow("endbutton") << "endbutton" << "Frame3" << "閉じる" << QRect(5760, 1920, 975, 255);
-        QTest::newRow("Text") << "Text" << "client" << "Text3" << QRect(6600, 2880, 150, 270);
+        QTest::newRow("Frame3") << "Frame3"
+                                << "client"
+                                << "圧縮" << QRect(0, 0, 6855, 2295);
+        QTest::newRow("Label4") << "Label4"
+                                << "Frame3"
+                                << "書庫  :" << QRect(840, 240, 615, 255);
+        QTest::newRow("Text1") << "Text1"
+                               << "Frame3"
+                               << "" << QRect(1440, 240, 4935, 270);
+        QTest::newRow("Label3") << "Label3"
+                                << "Frame3"
+                                << "圧縮先ﾃﾞｨﾚｸﾄﾘ :" << QRect(120, 600, 1335, 255);
+        QTest::newRow("Text2") << "Text2"
+                               << "Frame3"
+                               << "" << QRect(1440, 600, 4935, 300);
+        QTest::newRow("Command1") << "Command1"
+                                  << "Frame3"
+                                  << "..." << QRect(6480, 600, 255, 255);
+        QTest::newRow("Frame4") << "Frame4"
+                                << "Frame3"
+                                << "解凍ｵﾌﾟｼｮﾝ" << QRect(120, 960, 3375, 1215);
+        QTest::newRow("Check2") << "Check2"
+                                << "Frame4"
+                                << "圧縮後にﾌｫｰﾑを閉じる" << QRect(360, 240, 2055, 255);
+        QTest::newRow("Check1") << "Check1"
+                                << "Frame4"
+                                << "解凍後にﾒｯｾｰｼﾞを表示する" << QRect(360, 480, 2415, 255);
+        QTest::newRow("defbutton") << "defbutton"
+                                   << "Frame4"
+                                   << "現在の圧縮先をﾃﾞﾌｫﾙﾄに" << QRect(360, 840, 2655, 255);
+        QTest::newRow("omsgbox") << "omsgbox"
+                                 << "Frame3"
+                                 << "" << QRect(3600, 960, 3135, 855);
+        QTest::newRow("freezebutton") << "freezebutton"
+                                      << "Frame3"
+                                      << "圧縮" << QRect(3600, 1920, 975, 255);
+        QTest::newRow("tofreeze") << "tofreeze"
+                                  << "Frame3"
+                                  << "解凍..." << QRect(4680, 1920, 975, 255);
+        QTest::newRow("endbutton") << "endbutton"
+                                   << "Frame3"
+                                   << "閉じる" << QRect(5760, 1920, 975, 255);
+        QTest::newRow("Text") << "Text"
+                              << "client"
+                              << "Text3" << QRect(6600, 2880, 150, 270);
     }
     void controlsStandWhereTheTableSays()
     {
@@ -135,8 +165,8 @@ private slots:
             visited << QApplication::focusWidget()->objectName();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(visited, (QStringList{"freezebutton", "Text1", "endbutton", "Check2", "tofreeze", "Text2",
-                                       "defbutton", "Command1", "Check1"}));
+        QCOMPARE(visited, (QStringList{"freezebutton", "Text1", "endbutton", "Check2", "tofreeze", "Text2", "defbutton",
+                                       "Command1", "Check1"}));
         QCOMPARE(QApplication::focusWidget(), window->freezebutton);  // round again, never the scratch field
     }
 
@@ -155,7 +185,8 @@ private slots:
         QCOMPARE(window->freezebutton->isEnabled(), !earlier.isEmpty());
         QCOMPARE(window->mfreeze->isEnabled(), !earlier.isEmpty());
         QCOMPARE(window->omsgbox->text(), earlier.isEmpty() ? kDropHint : kPressHint);
-        QCOMPARE(window->focusWidget(), earlier.isEmpty() ? static_cast<QWidget*>(window->Text1) : window->freezebutton);
+        QCOMPARE(window->focusWidget(),
+                 earlier.isEmpty() ? static_cast<QWidget*>(window->Text1) : window->freezebutton);
     }
 
     void firstUseShowsFiveEmptyRowsAndClearOptions()
@@ -237,14 +268,16 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("hint");
-        QTest::newRow("freezebutton")
-            << "freezebutton" << "ﾌｧｲﾙを圧縮します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。";
+        QTest::newRow("freezebutton") << "freezebutton"
+                                      << "ﾌｧｲﾙを圧縮します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。";
         QTest::newRow("defbutton") << "defbutton"
                                    << "現在入力されているﾃﾞｨﾚｸﾄﾘをﾃﾞﾌｫﾙﾄに設定します。設定すると、次回から設定した"
                                       "ﾃﾞｨﾚｸﾄﾘがあらかじめ表示されます。";
-        QTest::newRow("Text1") << "Text1" << "作成する書庫ﾌｧｲﾙ名を入力してください。\r\n拡張子は省略できます。";
+        QTest::newRow("Text1") << "Text1"
+                               << "作成する書庫ﾌｧｲﾙ名を入力してください。\r\n拡張子は省略できます。";
         QTest::newRow("background") << "Frame3" << kPressHint + "。";
-        QTest::newRow("Text2 focused") << "Text2" << "書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。";
+        QTest::newRow("Text2 focused") << "Text2"
+                                       << "書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。";
     }
     void hintsFollowTheMouseAndTheFocus()
     {

@@ -110,7 +110,9 @@ private slots:
 
     void aCancelledJobSaysSoAndStaysOpen()
     {
-        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) { return RunUntilCancelled(listener); };
+        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) {
+            return RunUntilCancelled(listener);
+        };
         freezeform* window = openWith({dir_.path() + "/src/a.txt"}, "c");
         window->Check1->setChecked(true);
         window->freezebutton->click();

@@ -10,7 +10,6 @@
 #include "FreezeKit.h"
 #include "freeze/FreezeRun.h"
 #include "freeze/freezeform.h"
-#include "services/Session.h"
 #include "services/Pack.h"
 #include "services/Session.h"
 #include "shell/Startup.h"
@@ -81,15 +80,24 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("command");
-        QTest::newRow("lzh file") << 0 << "notes.txt" << "a -n1 \"/o/A.x\" \"S/notes.txt\"";
-        QTest::newRow("lzh file without dot") << 0 << "README" << "a -n1 \"/o/A.x\" \"S/README\"";
-        QTest::newRow("lzh folder with dot") << 0 << "work.old" << "a \"/o/A.x\" \"S/\" work.old/*.* -x -n1 -r2";
-        QTest::newRow("lzh folder with blank") << 0 << "My Files" << "a \"/o/A.x\" \"S/\" \"My Files/*.*\" -x -n1 -r2";
-        QTest::newRow("zip folder with blank") << 1 << "My Files" << "-r -q \"/o/A.x\" \"S/\" \"My Files/*.*\"";
-        QTest::newRow("zip file") << 1 << "notes.txt" << "-r -j -q \"/o/A.x\" \"S/notes.txt\"";
-        QTest::newRow("zip folder") << 1 << "plain" << "-r -q \"/o/A.x\" \"S/\" plain/*.*";
-        QTest::newRow("zip missing entry: file form") << 1 << "gone" << "-r -j -q \"/o/A.x\" \"S/gone\"";
-        QTest::newRow("zip root: empty name") << 1 << "/" << "-r -q \"/o/A.x\" \"/\" /*.*";
+        QTest::newRow("lzh file") << 0 << "notes.txt"
+                                  << "a -n1 \"/o/A.x\" \"S/notes.txt\"";
+        QTest::newRow("lzh file without dot") << 0 << "README"
+                                              << "a -n1 \"/o/A.x\" \"S/README\"";
+        QTest::newRow("lzh folder with dot") << 0 << "work.old"
+                                             << "a \"/o/A.x\" \"S/\" work.old/*.* -x -n1 -r2";
+        QTest::newRow("lzh folder with blank") << 0 << "My Files"
+                                               << "a \"/o/A.x\" \"S/\" \"My Files/*.*\" -x -n1 -r2";
+        QTest::newRow("zip folder with blank") << 1 << "My Files"
+                                               << "-r -q \"/o/A.x\" \"S/\" \"My Files/*.*\"";
+        QTest::newRow("zip file") << 1 << "notes.txt"
+                                  << "-r -j -q \"/o/A.x\" \"S/notes.txt\"";
+        QTest::newRow("zip folder") << 1 << "plain"
+                                    << "-r -q \"/o/A.x\" \"S/\" plain/*.*";
+        QTest::newRow("zip missing entry: file form") << 1 << "gone"
+                                                      << "-r -j -q \"/o/A.x\" \"S/gone\"";
+        QTest::newRow("zip root: empty name") << 1 << "/"
+                                              << "-r -q \"/o/A.x\" \"/\" /*.*";
     }
     void commandStringsPerFormAndPlugin()
     {
@@ -108,10 +116,14 @@ private slots:
         QTest::addColumn<int>("defaultType");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("format");
-        QTest::newRow("report, LZH default") << "report" << 0 << "report.lzh" << "LZH";
-        QTest::newRow("report, ZIP default") << "report" << 1 << "report.zip" << "ZIP";
-        QTest::newRow("case kept, LZH by extension") << "Backup.LZH" << 1 << "Backup.LZH" << "LZH";
-        QTest::newRow("other extension counts as none") << "data.tar" << 1 << "data.tar.zip" << "ZIP";
+        QTest::newRow("report, LZH default") << "report" << 0 << "report.lzh"
+                                             << "LZH";
+        QTest::newRow("report, ZIP default") << "report" << 1 << "report.zip"
+                                             << "ZIP";
+        QTest::newRow("case kept, LZH by extension") << "Backup.LZH" << 1 << "Backup.LZH"
+                                                     << "LZH";
+        QTest::newRow("other extension counts as none") << "data.tar" << 1 << "data.tar.zip"
+                                                        << "ZIP";
     }
     void extensionAndDirectoryRules()
     {
@@ -169,7 +181,8 @@ private slots:
         // A missing entry is a failure that is reported, while the entries around it (a folder
         // with a blank in its name among them) are packed.
         WriteTree(src(), {{"My Files/inner.txt", "x"}});
-        freezeform* window = openWith({src() + "/notes.txt", src() + "/My Files", src() + "/missing.txt", src() + "/README"});
+        freezeform* window =
+            openWith({src() + "/notes.txt", src() + "/My Files", src() + "/missing.txt", src() + "/README"});
         window->Check1->setChecked(true);
         window->Text1->setText("part");
         window->Text2->setEditText(out());
@@ -185,7 +198,8 @@ private slots:
         QVERIFY2(!text.contains(src() + "/My Files") && text.contains(src() + "/missing.txt\n"), qPrintable(text));
         // The cause and its remedy in Japanese; the plug-in's English line only under 詳細.
         QVERIFY2(text.contains("ﾌｧｲﾙが見つからないか読めません") && !text.contains("cannot find"), qPrintable(text));
-        QVERIFY2(desktop_->fake.messages[0].detail.contains("cannot find"), qPrintable(desktop_->fake.messages[0].detail));
+        QVERIFY2(desktop_->fake.messages[0].detail.contains("cannot find"),
+                 qPrintable(desktop_->fake.messages[0].detail));
         QVERIFY(!text.contains(src() + "/notes.txt") && !text.contains(kDone));
         QCOMPARE(desktop_->fake.beeps, 1);
     }
@@ -238,8 +252,10 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("file");
-        QTest::newRow("directory part") << "sub/in.lzh" << "sub/in.lzh";
-        QTest::newRow("empty name") << "" << ".lzh";
+        QTest::newRow("directory part") << "sub/in.lzh"
+                                        << "sub/in.lzh";
+        QTest::newRow("empty name") << ""
+                                    << ".lzh";
     }
     void aNameWithADirectoryPartOrAHiddenNameAddsToTheOldArchive()
     {

@@ -1,24 +1,23 @@
 // The extraction window: its layout, its settings, choosers, hints, and the close and switch paths.
-#include <QDir>
 #include <QAction>
 #include <QCheckBox>
-#include <QDialog>
-#include <QTimer>
 #include <QComboBox>
+#include <QDialog>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "freeze/freezeform.h"
 #include "melt/meltform.h"
 #include "services/Session.h"
-#include "shell/DropReception.h"
-#include "services/Session.h"
-#include "shell/Startup.h"
 #include "services/Twips.h"
+#include "shell/DropReception.h"
+#include "shell/Startup.h"
 #include "shell/iconform.h"
 #include "support/Drops.h"
 #include "support/FakeDesktop.h"
@@ -64,10 +63,7 @@ class MeltFormTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        StartFreshProgram();
-    }
+    void init() { StartFreshProgram(); }
     void cleanup() { ResetProgram(); }
 
     void controlsStandWhereTheLayoutPutsThem_data()
@@ -76,28 +72,72 @@ private slots:
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("place");
-        QTest::newRow("Label2") << "Label2" << "Frame2" << "書庫  :" << twips(840, 240, 615, 255);
-        QTest::newRow("Text1") << "Text1" << "Frame2" << "" << twips(1440, 240, 4935, 270);
-        QTest::newRow("refbutton") << "refbutton" << "Frame2" << "..." << twips(6480, 240, 255, 255);
-        QTest::newRow("Label1") << "Label1" << "Frame2" << "解凍先ﾃﾞｨﾚｸﾄﾘ :" << twips(120, 600, 1335, 255);
-        QTest::newRow("Text2") << "Text2" << "Frame2" << "" << twips(1440, 600, 4935, 300);
-        QTest::newRow("Command1") << "Command1" << "Frame2" << "..." << twips(6480, 600, 255, 255);
-        QTest::newRow("Frame3") << "Frame3" << "Frame2" << "解凍後の書庫ﾌｧｲﾙ" << twips(120, 960, 6615, 855);
-        QTest::newRow("Option1(0)") << "Option1(0)" << "Frame3" << "そのまま" << twips(240, 240, 975, 255);
-        QTest::newRow("Option1(1)") << "Option1(1)" << "Frame3" << "削除" << twips(1560, 240, 735, 255);
-        QTest::newRow("Option1(2)") << "Option1(2)" << "Frame3" << "ごみ箱へ" << twips(2640, 240, 1095, 255);
-        QTest::newRow("Option1(3)") << "Option1(3)" << "Frame3" << "指定したﾃﾞｨﾚｸﾄﾘへ" << twips(240, 480, 1815, 255);
-        QTest::newRow("Text3") << "Text3" << "Frame3" << "" << twips(2040, 480, 4095, 270);
-        QTest::newRow("Command2") << "Command2" << "Frame3" << "..." << twips(6240, 480, 255, 255);
-        QTest::newRow("Frame1") << "Frame1" << "Frame2" << "解凍ｵﾌﾟｼｮﾝ" << twips(120, 1810, 3375, 1455);
-        QTest::newRow("Check1") << "Check1" << "Frame1" << "書庫名でﾃﾞｨﾚｸﾄﾘ作成" << twips(240, 240, 2055, 255);
-        QTest::newRow("Check3") << "Check3" << "Frame1" << "解凍後にﾌｫｰﾑを閉じる" << twips(240, 480, 2055, 255);
-        QTest::newRow("Check2") << "Check2" << "Frame1" << "解凍後にﾒｯｾｰｼﾞを表示する" << twips(240, 720, 2415, 255);
-        QTest::newRow("defbutton") << "defbutton" << "Frame1" << "現在の解凍先をﾃﾞﾌｫﾙﾄに" << twips(240, 1080, 2895, 255);
-        QTest::newRow("omsgbox") << "omsgbox" << "Frame2" << "" << twips(3600, 1920, 3135, 975);
-        QTest::newRow("meltbutton") << "meltbutton" << "Frame2" << "解凍" << twips(3600, 3000, 975, 255);
-        QTest::newRow("tomelt") << "tomelt" << "Frame2" << "圧縮..." << twips(4680, 3000, 975, 255);
-        QTest::newRow("endbutton") << "endbutton" << "Frame2" << "閉じる" << twips(5760, 3000, 975, 255);
+        QTest::newRow("Label2") << "Label2"
+                                << "Frame2"
+                                << "書庫  :" << twips(840, 240, 615, 255);
+        QTest::newRow("Text1") << "Text1"
+                               << "Frame2"
+                               << "" << twips(1440, 240, 4935, 270);
+        QTest::newRow("refbutton") << "refbutton"
+                                   << "Frame2"
+                                   << "..." << twips(6480, 240, 255, 255);
+        QTest::newRow("Label1") << "Label1"
+                                << "Frame2"
+                                << "解凍先ﾃﾞｨﾚｸﾄﾘ :" << twips(120, 600, 1335, 255);
+        QTest::newRow("Text2") << "Text2"
+                               << "Frame2"
+                               << "" << twips(1440, 600, 4935, 300);
+        QTest::newRow("Command1") << "Command1"
+                                  << "Frame2"
+                                  << "..." << twips(6480, 600, 255, 255);
+        QTest::newRow("Frame3") << "Frame3"
+                                << "Frame2"
+                                << "解凍後の書庫ﾌｧｲﾙ" << twips(120, 960, 6615, 855);
+        QTest::newRow("Option1(0)") << "Option1(0)"
+                                    << "Frame3"
+                                    << "そのまま" << twips(240, 240, 975, 255);
+        QTest::newRow("Option1(1)") << "Option1(1)"
+                                    << "Frame3"
+                                    << "削除" << twips(1560, 240, 735, 255);
+        QTest::newRow("Option1(2)") << "Option1(2)"
+                                    << "Frame3"
+                                    << "ごみ箱へ" << twips(2640, 240, 1095, 255);
+        QTest::newRow("Option1(3)") << "Option1(3)"
+                                    << "Frame3"
+                                    << "指定したﾃﾞｨﾚｸﾄﾘへ" << twips(240, 480, 1815, 255);
+        QTest::newRow("Text3") << "Text3"
+                               << "Frame3"
+                               << "" << twips(2040, 480, 4095, 270);
+        QTest::newRow("Command2") << "Command2"
+                                  << "Frame3"
+                                  << "..." << twips(6240, 480, 255, 255);
+        QTest::newRow("Frame1") << "Frame1"
+                                << "Frame2"
+                                << "解凍ｵﾌﾟｼｮﾝ" << twips(120, 1810, 3375, 1455);
+        QTest::newRow("Check1") << "Check1"
+                                << "Frame1"
+                                << "書庫名でﾃﾞｨﾚｸﾄﾘ作成" << twips(240, 240, 2055, 255);
+        QTest::newRow("Check3") << "Check3"
+                                << "Frame1"
+                                << "解凍後にﾌｫｰﾑを閉じる" << twips(240, 480, 2055, 255);
+        QTest::newRow("Check2") << "Check2"
+                                << "Frame1"
+                                << "解凍後にﾒｯｾｰｼﾞを表示する" << twips(240, 720, 2415, 255);
+        QTest::newRow("defbutton") << "defbutton"
+                                   << "Frame1"
+                                   << "現在の解凍先をﾃﾞﾌｫﾙﾄに" << twips(240, 1080, 2895, 255);
+        QTest::newRow("omsgbox") << "omsgbox"
+                                 << "Frame2"
+                                 << "" << twips(3600, 1920, 3135, 975);
+        QTest::newRow("meltbutton") << "meltbutton"
+                                    << "Frame2"
+                                    << "解凍" << twips(3600, 3000, 975, 255);
+        QTest::newRow("tomelt") << "tomelt"
+                                << "Frame2"
+                                << "圧縮..." << twips(4680, 3000, 975, 255);
+        QTest::newRow("endbutton") << "endbutton"
+                                   << "Frame2"
+                                   << "閉じる" << twips(5760, 3000, 975, 255);
     }
     void controlsStandWhereTheLayoutPutsThem()
     {
@@ -144,8 +184,7 @@ private slots:
         do {
             chain << widget->objectName();
             widget = widget->nextInFocusChain();
-            while (widget->focusPolicy() == Qt::NoFocus || !widget->parentWidget() ||
-                   widget->objectName().isEmpty())
+            while (widget->focusPolicy() == Qt::NoFocus || !widget->parentWidget() || widget->objectName().isEmpty())
                 widget = widget->nextInFocusChain();
         } while (widget != melt->Text1 && chain.size() < 30);
         QCOMPARE(chain, (QStringList{"Text1", "refbutton", "Text2", "Command1", "Option1(0)", "Option1(1)",
@@ -246,9 +285,8 @@ private slots:
         melt->Command2->click();
         QCOMPARE(melt->Text2->currentText(), QString("/srv/out"));
         QCOMPARE(melt->Text3->text(), QString("/srv/keep"));
-        QCOMPARE(scoped.fake.folderRequests,
-                 (QStringList{"解凍先ディレクトリの指定", "移動先ﾃﾞｨﾚｸﾄﾘの指定", "解凍先ディレクトリの指定",
-                              "移動先ﾃﾞｨﾚｸﾄﾘの指定"}));
+        QCOMPARE(scoped.fake.folderRequests, (QStringList{"解凍先ディレクトリの指定", "移動先ﾃﾞｨﾚｸﾄﾘの指定",
+                                                          "解凍先ディレクトリの指定", "移動先ﾃﾞｨﾚｸﾄﾘの指定"}));
     }
 
     void hintsFollowTheMouseAndStay()

@@ -33,7 +33,10 @@ struct ScriptedContext final : JobContext {
     bool startCancelled = false;
     int reports = 0;
     QStringList archives;
-    bool cancelled() const override { return startCancelled || (cancelAfterReports >= 0 && reports >= cancelAfterReports); }
+    bool cancelled() const override
+    {
+        return startCancelled || (cancelAfterReports >= 0 && reports >= cancelAfterReports);
+    }
     void beginArchive(const QString& archive, const QString&) override { archives << archive; }
     void beginStep(const QString&, int) override {}
     bool archiveDeclined() const override { return false; }
@@ -125,9 +128,10 @@ private slots:
             return command.contains("c.zip") ? FailedWith(Pack::CrcMismatch, "x.txt") : Pack::CommandResult{};
         };
         const MeltOutcome outcome = RunMeltJob(job, *engine_, context);
-        QCOMPARE(statesOf(outcome), (QList<int>{int(State::NotArchive), int(State::PluginMissing), int(State::Extracted),
-                                                 int(State::Failed)}));
-        QCOMPARE(engine_->commands(), (QStringList{"-xv --i \"/in/b.zip\" \"/out/b/\"", "-xv --i \"/in/c.zip\" \"/out/c/\""}));
+        QCOMPARE(statesOf(outcome), (QList<int>{int(State::NotArchive), int(State::PluginMissing),
+                                                int(State::Extracted), int(State::Failed)}));
+        QCOMPARE(engine_->commands(),
+                 (QStringList{"-xv --i \"/in/b.zip\" \"/out/b/\"", "-xv --i \"/in/c.zip\" \"/out/c/\""}));
         QCOMPARE(outcome.destination, QString("/out/"));
         QCOMPARE(outcome.slashFrom, 2);
         QVERIFY(!outcome.cancelled);
@@ -222,12 +226,12 @@ private slots:
         QTest::addColumn<int>("afterReports");
         QTest::addColumn<QList<int>>("states");
         QTest::addColumn<int>("commands");
-        QTest::newRow("before the first archive") << true << -1
-            << QList<int>{int(State::NotReached), int(State::NotReached), int(State::NotReached)} << 0;
-        QTest::newRow("inside the first") << false << 1
-            << QList<int>{int(State::Cancelled), int(State::NotReached), int(State::NotReached)} << 1;
-        QTest::newRow("inside the second") << false << 3
-            << QList<int>{int(State::Extracted), int(State::Cancelled), int(State::NotReached)} << 2;
+        QTest::newRow("before the first archive")
+            << true << -1 << QList<int>{int(State::NotReached), int(State::NotReached), int(State::NotReached)} << 0;
+        QTest::newRow("inside the first")
+            << false << 1 << QList<int>{int(State::Cancelled), int(State::NotReached), int(State::NotReached)} << 1;
+        QTest::newRow("inside the second")
+            << false << 3 << QList<int>{int(State::Extracted), int(State::Cancelled), int(State::NotReached)} << 2;
     }
     void cancellingStopsAtThatPoint()
     {
@@ -246,7 +250,8 @@ private slots:
             }
             return Pack::CommandResult{};
         };
-        const MeltOutcome outcome = RunMeltJob({{"/in/1.zip", "/in/2.zip", "/in/3.zip"}, "/out/", false}, *engine_, context);
+        const MeltOutcome outcome =
+            RunMeltJob({{"/in/1.zip", "/in/2.zip", "/in/3.zip"}, "/out/", false}, *engine_, context);
         QCOMPARE(statesOf(outcome), states);
         QCOMPARE(engine_->commands().size(), commands);
         QVERIFY(outcome.cancelled);
@@ -335,8 +340,8 @@ private slots:
         melt->meltbutton->click();
         WAIT_FOR_JOB();
         QCOMPARE(engine_->commands().size(), 2);
-        QVERIFY(QFile::exists(secret));   // not deleted: it was not extracted
-        QVERIFY(!QFile::exists(plain));   // extracted, then deleted as asked
+        QVERIFY(QFile::exists(secret));  // not deleted: it was not extracted
+        QVERIFY(!QFile::exists(plain));  // extracted, then deleted as asked
         QCOMPARE(desktop_->fake.messages.size(), 1);
         const QString text = desktop_->fake.messages[0].text;
         QVERIFY2(text.contains(secret) && text.contains("パスワード") && !text.contains(plain), qPrintable(text));
@@ -360,7 +365,7 @@ private slots:
         openWith({dir_.path() + "/in/a.zip"})->meltbutton->click();
         WAIT_FOR_JOB();
         QCOMPARE(seen, (QList<Pack::Overwrite>{Pack::Overwrite::Skip, Pack::Overwrite::OverwriteAll,
-                                                Pack::Overwrite::Overwrite}));
+                                               Pack::Overwrite::Overwrite}));
         QCOMPARE(desktop_->fake.overwritePrompts.size(), 2);
         QCOMPARE(desktop_->fake.overwritePrompts[1].path, QString("f1.txt"));
     }
@@ -405,7 +410,9 @@ private slots:
     // message; saying no lets the job go on.
     void closingDuringAJobAsksAndClosesAfterIt()
     {
-        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) { return RunUntilCancelled(listener); };
+        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) {
+            return RunUntilCancelled(listener);
+        };
         meltform* melt = openWith({dir_.path() + "/in/a.zip"});
         melt->meltbutton->click();
         desktop_->fake.answerYes = false;
@@ -425,7 +432,9 @@ private slots:
     // 終了 from the icon's menu during a job asks once, stops it and ends the program.
     void endingTheProgramDuringAJob()
     {
-        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) { return RunUntilCancelled(listener); };
+        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) {
+            return RunUntilCancelled(listener);
+        };
         openWith({dir_.path() + "/in/a.zip"})->meltbutton->click();
         PopupIconMenu(IconWindow()->mapToGlobal(QPoint(30, 40)));
         ExistingMenuForm()->mmelt->trigger();  // a second job window is refused

@@ -14,10 +14,9 @@
 
 #include "melt/MeltRun.h"
 #include "melt/meltform.h"
-#include "services/Session.h"
 #include "services/Pack.h"
-#include "shell/DropReception.h"
 #include "services/Session.h"
+#include "shell/DropReception.h"
 #include "shell/Startup.h"
 #include "shell/iconform.h"
 #include "support/FakeDesktop.h"
@@ -29,9 +28,8 @@ namespace {
 
 using Tree = QMap<QString, QByteArray>;  // relative path -> contents
 
-const Tree kTree{{"readme.txt", "first archive\n"},
-                 {"sub/deep.txt", QByteArray(5000, 'x') + "tail"},
-                 {"日本語/名前.txt", "かな"}};
+const Tree kTree{
+    {"readme.txt", "first archive\n"}, {"sub/deep.txt", QByteArray(5000, 'x') + "tail"}, {"日本語/名前.txt", "かな"}};
 const QString kDone = QStringLiteral("解凍が終了しました");
 
 void writeFile(const QString& path, const QByteArray& contents)
@@ -86,25 +84,53 @@ void writeStoredZip(const QString& path, const QList<QPair<QByteArray, QByteArra
 {
     QByteArray out, directory;
     auto put16 = [](QByteArray& to, quint16 v) { to.append(char(v & 0xFF)).append(char(v >> 8)); };
-    auto put32 = [&](QByteArray& to, quint32 v) { put16(to, quint16(v & 0xFFFF)); put16(to, quint16(v >> 16)); };
+    auto put32 = [&](QByteArray& to, quint32 v) {
+        put16(to, quint16(v & 0xFFFF));
+        put16(to, quint16(v >> 16));
+    };
     for (const auto& [name, data] : members) {
         const quint32 offset = quint32(out.size());
         const quint32 crc = crc32(data);
-        put32(out, 0x04034b50); put16(out, 20); put16(out, 0); put16(out, 0); put16(out, 0); put16(out, 0x21);
-        put32(out, crc); put32(out, quint32(data.size())); put32(out, quint32(data.size()));
-        put16(out, quint16(name.size())); put16(out, 0);
+        put32(out, 0x04034b50);
+        put16(out, 20);
+        put16(out, 0);
+        put16(out, 0);
+        put16(out, 0);
+        put16(out, 0x21);
+        put32(out, crc);
+        put32(out, quint32(data.size()));
+        put32(out, quint32(data.size()));
+        put16(out, quint16(name.size()));
+        put16(out, 0);
         out += name + data;
-        put32(directory, 0x02014b50); put16(directory, 20); put16(directory, 20); put16(directory, 0);
-        put16(directory, 0); put16(directory, 0); put16(directory, 0x21); put32(directory, crc);
-        put32(directory, quint32(data.size())); put32(directory, quint32(data.size()));
-        put16(directory, quint16(name.size())); put16(directory, 0); put16(directory, 0); put16(directory, 0);
-        put16(directory, 0); put32(directory, 0); put32(directory, offset);
+        put32(directory, 0x02014b50);
+        put16(directory, 20);
+        put16(directory, 20);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0x21);
+        put32(directory, crc);
+        put32(directory, quint32(data.size()));
+        put32(directory, quint32(data.size()));
+        put16(directory, quint16(name.size()));
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put16(directory, 0);
+        put32(directory, 0);
+        put32(directory, offset);
         directory += name;
     }
     const quint32 directoryOffset = quint32(out.size());
     out += directory;
-    put32(out, 0x06054b50); put16(out, 0); put16(out, 0); put16(out, quint16(members.size()));
-    put16(out, quint16(members.size())); put32(out, quint32(directory.size())); put32(out, directoryOffset);
+    put32(out, 0x06054b50);
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, quint16(members.size()));
+    put16(out, quint16(members.size()));
+    put32(out, quint32(directory.size()));
+    put32(out, directoryOffset);
     put16(out, 0);
     writeFile(path, out);
 }
@@ -229,7 +255,9 @@ private slots:
         for (auto it = kTree.begin(); it != kTree.end(); ++it)
             writeFile(in_ + "/tree/" + it.key(), it.value());
         const QString archive = in_ + "/Peer.ZIP";
-        QCOMPARE(QProcess::execute(bsdtar, {"--format", "zip", "-cf", archive, "-C", in_ + "/tree", "readme.txt", "sub", "日本語"}), 0);
+        QCOMPARE(QProcess::execute(
+                     bsdtar, {"--format", "zip", "-cf", archive, "-C", in_ + "/tree", "readme.txt", "sub", "日本語"}),
+                 0);
         meltform* melt = openMelt(archive, out_ + "/");
         melt->mmelt->trigger();
         WAIT_FOR_JOB();

@@ -1,6 +1,6 @@
 // The options window: what it shows, what OK and CANCEL keep, its choosers and re-association.
-#include <QDir>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -11,8 +11,8 @@
 
 #include "options/Form1.h"
 #include "services/Session.h"
-#include "shell/Windows.h"
 #include "shell/Startup.h"
+#include "shell/Windows.h"
 #include "shell/iconform.h"
 #include "support/FakeDesktop.h"
 #include "support/Run.h"
@@ -85,7 +85,7 @@ private slots:
     {
         for (bool titleBar : {false, true}) {
             std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
+            Form1& window = *windowOwner;
             window.Intoform();
             window.Check1->setChecked(false);
             window.Option2[0]->setChecked(true);

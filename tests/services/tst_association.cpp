@@ -11,10 +11,22 @@
 
 namespace {
 
-QString dataHome() { return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation); }
-QString configHome() { return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation); }
-QString entryPath() { return dataHome() + "/applications/pellum-file.desktop"; }
-QString mimeappsPath() { return configHome() + "/mimeapps.list"; }
+QString dataHome()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+QString configHome()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+QString entryPath()
+{
+    return dataHome() + "/applications/pellum-file.desktop";
+}
+QString mimeappsPath()
+{
+    return configHome() + "/mimeapps.list";
+}
 
 QByteArray readAll(const QString& path)
 {

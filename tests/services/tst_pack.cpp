@@ -77,7 +77,8 @@ private slots:
         QVERIFY(loader.version(Pack::Plugin::Unlha) > 0);
         QVERIFY(loader.version(Pack::Plugin::Zip) > 0);
         QVERIFY(loader.version(Pack::Plugin::UnZip) > 0);
-        const Pack::CommandResult result = loader.run(Pack::Plugin::UnZip, "-xv --i \"/nonexistent/a.zip\" \"/tmp/x/\"");
+        const Pack::CommandResult result =
+            loader.run(Pack::Plugin::UnZip, "-xv --i \"/nonexistent/a.zip\" \"/tmp/x/\"");
         QVERIFY(!result.ok());
         QVERIFY(!result.message.isEmpty());
     }
@@ -100,7 +101,8 @@ private slots:
         Pack::PluginLoader loader(TEMBREL_BIN_DIR);
         Recorder recorder;
         const QString archive = dir.path() + "/a.zip";
-        const auto done = loader.run(Pack::Plugin::Zip, "-r -j -q \"" + archive + "\" \"" + file.fileName() + "\"", &recorder);
+        const auto done =
+            loader.run(Pack::Plugin::Zip, "-r -j -q \"" + archive + "\" \"" + file.fileName() + "\"", &recorder);
         QVERIFY2(done.ok(), qPrintable(done.message));
         if (recorder.reports == 0)
             QSKIP("the ZIP plug-in reports no progress yet");

@@ -71,13 +71,20 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<int>("expected");
-        QTest::newRow("number not a number") << "moption4" << "yes" << 1;
-        QTest::newRow("number out of 16 bits") << "moption5" << "70000" << 0;
-        QTest::newRow("number with a fraction") << "Option1" << "1.5" << 0;
-        QTest::newRow("number with blanks") << "Option2" << " 1 " << 1;
-        QTest::newRow("position not a number") << "iconleft" << "left" << 0;
-        QTest::newRow("position out of 16 bits") << "icontop" << "40000" << 0;
-        QTest::newRow("position with a fraction") << "iconleft" << "1200.4" << 1200;
+        QTest::newRow("number not a number") << "moption4"
+                                             << "yes" << 1;
+        QTest::newRow("number out of 16 bits") << "moption5"
+                                               << "70000" << 0;
+        QTest::newRow("number with a fraction") << "Option1"
+                                                << "1.5" << 0;
+        QTest::newRow("number with blanks") << "Option2"
+                                            << " 1 " << 1;
+        QTest::newRow("position not a number") << "iconleft"
+                                               << "left" << 0;
+        QTest::newRow("position out of 16 bits") << "icontop"
+                                                 << "40000" << 0;
+        QTest::newRow("position with a fraction") << "iconleft"
+                                                  << "1200.4" << 1200;
     }
     void badValuesReadAsTheDefault()
     {

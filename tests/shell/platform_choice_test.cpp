@@ -33,11 +33,19 @@ INSTANTIATE_TEST_SUITE_P(
     Sessions, PlatformChoice,
     ::testing::Values(
         PlatformCase{"GNOME or KDE on Wayland", kGnome, {}, "xcb"},
-        PlatformCase{"Wayland display without the session type", {{"WAYLAND_DISPLAY", "w"}, {"DISPLAY", ":1"}}, {}, "xcb"},
+        PlatformCase{
+            "Wayland display without the session type", {{"WAYLAND_DISPLAY", "w"}, {"DISPLAY", ":1"}}, {}, "xcb"},
         PlatformCase{"X11 session", {{"XDG_SESSION_TYPE", "x11"}, {"DISPLAY", ":0"}}, {}, std::nullopt},
-        PlatformCase{"Wayland without XWayland", {{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "w"}}, {}, std::nullopt},
-        PlatformCase{"user's QT_QPA_PLATFORM", {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "w"}, {"DISPLAY", ":0"}}, {}, std::nullopt},
-        PlatformCase{"empty QT_QPA_PLATFORM is no choice", {{"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", "w"}, {"DISPLAY", ":0"}}, {}, "xcb"},
+        PlatformCase{
+            "Wayland without XWayland", {{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "w"}}, {}, std::nullopt},
+        PlatformCase{"user's QT_QPA_PLATFORM",
+                     {{"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", "w"}, {"DISPLAY", ":0"}},
+                     {},
+                     std::nullopt},
+        PlatformCase{"empty QT_QPA_PLATFORM is no choice",
+                     {{"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", "w"}, {"DISPLAY", ":0"}},
+                     {},
+                     "xcb"},
         PlatformCase{"-platform on the command line", kGnome, {"-platform", "wayland"}, std::nullopt},
         PlatformCase{"nothing at all", {}, {}, std::nullopt}),
     [](const auto& info) { return std::to_string(info.index); });

@@ -26,10 +26,7 @@ class DropsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        StartFreshProgram();
-    }
+    void init() { StartFreshProgram(); }
     void cleanup() { ResetProgram(); }
 
     void aDropOnTheIconIsRecordedAndHandedOnAtTheNextTick()

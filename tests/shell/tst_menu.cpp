@@ -30,10 +30,7 @@ class MenuTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        StartFreshProgram();
-    }
+    void init() { StartFreshProgram(); }
     void cleanup() { ResetProgram(); }
 
     void itemsInOrder()
@@ -41,7 +38,8 @@ private slots:
         QStringList captions;
         for (QAction* action : openedMenu()->omenu->actions())
             captions << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(captions, (QStringList{"解凍(&M)", "圧縮(&F)", "-", "設定(&O)", "-", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "-", "終了(&X)"}));
+        QCOMPARE(captions,
+                 (QStringList{"解凍(&M)", "圧縮(&F)", "-", "設定(&O)", "-", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "-", "終了(&X)"}));
     }
 
     void meltWithoutAnyDropOpensAnEmptyField()

@@ -1,6 +1,6 @@
 // The command-line scanner and the rules on names: quoted list and archive test.
-#include "shell/CommandLine.h"
 #include "services/Session.h"
+#include "shell/CommandLine.h"
 #include "support/Run.h"
 #include "support/TestMain.h"
 
@@ -17,8 +17,7 @@ private slots:
         QTest::newRow("quote inside a word") << R"("a"b)" << QStringList{"", "ab"};
         QTest::newRow("tabs and runs of blanks") << "\t a  \t b " << QStringList{"", "a", "b"};
         QTest::newRow("empty") << "" << QStringList{""};
-        QTest::newRow("quoted blank before any argument goes to slot 0")
-            << "\" \"x" << QStringList{" ", "x"};
+        QTest::newRow("quoted blank before any argument goes to slot 0") << "\" \"x" << QStringList{" ", "x"};
         QTest::newRow("quoted blank after an argument joins it") << "a \" b\"" << QStringList{"", "a ", "b"};
         QTest::newRow("empty quotes are nothing") << "\"\" a" << QStringList{"", "a"};
         QTest::newRow("Japanese") << "\"/データ/表 示.lzh\"" << QStringList{"", "/データ/表 示.lzh"};

@@ -12,7 +12,8 @@
 
 class FakeArchivers final : public Pack::Archivers {
 public:
-    using Script = std::function<Pack::CommandResult(Pack::Plugin plugin, const QString& command, Pack::Listener& listener)>;
+    using Script =
+        std::function<Pack::CommandResult(Pack::Plugin plugin, const QString& command, Pack::Listener& listener)>;
 
     Script script = [](Pack::Plugin, const QString&, Pack::Listener&) { return Pack::CommandResult{}; };
     QList<Pack::Plugin> missing;  // plug-ins whose probe fails
@@ -54,7 +55,8 @@ private:
 };
 
 // A result with the given code and one structured failure.
-inline Pack::CommandResult FailedWith(int code, const QString& path, int systemError = 0, const QString& english = "failed")
+inline Pack::CommandResult FailedWith(int code, const QString& path, int systemError = 0,
+                                      const QString& english = "failed")
 {
     Pack::CommandResult result;
     result.code = code;

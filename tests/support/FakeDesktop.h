@@ -32,9 +32,9 @@ public:
     QString nextFile;    // answer of the next pickFile ("" = cancelled)
     QString nextFolder;  // answer of the next pickFolder
 
-    QStringList questions;           // askYesNo texts
+    QStringList questions;  // askYesNo texts
     bool answerYes = true;
-    QList<bool> passwordPrompts;     // askPassword calls: whether each was a retry
+    QList<bool> passwordPrompts;  // askPassword calls: whether each was a retry
     QStringList passwordArchives;
     QList<std::optional<QString>> passwords;  // answers, in order; none left: give up
     QList<Pack::ExistingFile> overwritePrompts;

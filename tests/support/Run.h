@@ -13,7 +13,10 @@
 #include "shell/menuform.h"
 
 // The state of the program under test.
-inline Session& session() { return ProgramSession(); }
+inline Session& session()
+{
+    return ProgramSession();
+}
 
 // Ends whatever the previous test started and lets the unloaded windows really go.
 inline void ResetProgram()

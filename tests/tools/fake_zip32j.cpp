@@ -44,15 +44,15 @@ extern "C" TEMBREL_EXPORT int ZipRun(const char* command, const ArchiverCallback
 {
     if (std::strcmp(command, "pass") == 0) {
         char passphrase[256] = {};
-        if (callbacks->passphrase(callbacks->user, "A.zip", "a.txt", 1, passphrase, sizeof passphrase) != ARCHIVER_CONTINUE)
+        if (callbacks->passphrase(callbacks->user, "A.zip", "a.txt", 1, passphrase, sizeof passphrase) !=
+            ARCHIVER_CONTINUE)
             return answer("a.txt: a password is required", 11, output, outputSize);
         return answer(passphrase, 0, output, outputSize);
     }
     if (std::strncmp(command, "spin:", 5) == 0) {
         std::fclose(std::fopen(command + 5, "w"));
         ArchiverProgress progress{"a.txt", 0, 100, 0, 100, 0, 1};
-        while (callbacks->progress(callbacks->user, &progress) == ARCHIVER_CONTINUE) {
-        }
+        while (callbacks->progress(callbacks->user, &progress) == ARCHIVER_CONTINUE) {}
         return answer("cancelled", 10, output, outputSize);
     }
     return Zip(0, command, output, outputSize);

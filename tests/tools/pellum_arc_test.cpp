@@ -81,7 +81,10 @@ protected:
         return result;
     }
 
-    ProcessRun run(const fs::path& program, const std::vector<std::string>& args) { return finish(start(program, args)); }
+    ProcessRun run(const fs::path& program, const std::vector<std::string>& args)
+    {
+        return finish(start(program, args));
+    }
     ProcessRun pellum(const std::vector<std::string>& args) { return run(kBinDir / "pellum-arc", args); }
 
     // A copy of pellum-arc in an empty folder, so nothing is found beside it but what a test puts there.
@@ -108,8 +111,7 @@ TEST_F(PellumArc, HelpNamesEveryPlugin)
 
 TEST_F(PellumArc, WrongArgumentCountShowsUsageAndFails)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"zip32j"}, {"zip32j", "a", "b"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"zip32j"}, {"zip32j", "a", "b"}}) {
         const ProcessRun r = pellum(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
@@ -222,11 +224,11 @@ TEST_P(RealPlugin, LoadsAndReportsAFailure)
     EXPECT_EQ(r.err.find("cannot load"), std::string::npos) << r.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Plugins, RealPlugin,
-    ::testing::Values(std::pair<std::string, std::string>{"unlha32", "x -n \"@A.lzh\" \"@D/\""},
-                      std::pair<std::string, std::string>{"unzip32", "-xv --i \"@A.zip\" \"@D/\""},
-                      std::pair<std::string, std::string>{"zip32j", "-r -j -q \"@A.zip\" \"@D/no-such-file\""}),
-    [](const auto& info) { return info.param.first; });
+INSTANTIATE_TEST_SUITE_P(Plugins, RealPlugin,
+                         ::testing::Values(std::pair<std::string, std::string>{"unlha32", "x -n \"@A.lzh\" \"@D/\""},
+                                           std::pair<std::string, std::string>{"unzip32", "-xv --i \"@A.zip\" \"@D/\""},
+                                           std::pair<std::string, std::string>{
+                                               "zip32j", "-r -j -q \"@A.zip\" \"@D/no-such-file\""}),
+                         [](const auto& info) { return info.param.first; });
 
 }  // namespace

@@ -21,10 +21,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
-using testing::treeOf;
-using testing::writeWhole;
 using testing::TempDir;
+using testing::treeOf;
 using testing::writeFile;
+using testing::writeWhole;
 
 class DiskWriterTest : public ::testing::Test {
 protected:
@@ -60,8 +60,8 @@ TEST_F(DiskWriterTest, WritesFilesAndFoldersWithTimes)
     EXPECT_EQ(info.st_mtim.tv_sec, 1700000000);
     ASSERT_EQ(stat((dest() / "表").c_str(), &info), 0);
     EXPECT_EQ(info.st_mtim.tv_sec, 1600000000) << "folder time is applied after its files";
-    EXPECT_EQ(treeOf(dest()), (std::vector<std::string>{"empty", "new", "new/deep", "new/deep/file.bin", "表",
-                                                        "表/ソ.txt"}));
+    EXPECT_EQ(treeOf(dest()),
+              (std::vector<std::string>{"empty", "new", "new/deep", "new/deep/file.bin", "表", "表/ソ.txt"}));
 }
 
 TEST_F(DiskWriterTest, AbortLeavesNothingUnderTheFinalName)

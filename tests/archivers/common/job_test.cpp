@@ -62,7 +62,8 @@ TEST_P(JobOverwrite, AllAnswersHoldForTheRestOfTheJob)
 
 INSTANTIATE_TEST_SUITE_P(Answers, JobOverwrite,
                          ::testing::Values(OverwriteCase{OverwriteAnswer::Overwrite, OverwriteAnswer::Skip, 4, false},
-                                           OverwriteCase{OverwriteAnswer::OverwriteAll, OverwriteAnswer::Overwrite, 1, false},
+                                           OverwriteCase{OverwriteAnswer::OverwriteAll, OverwriteAnswer::Overwrite, 1,
+                                                         false},
                                            OverwriteCase{OverwriteAnswer::SkipAll, OverwriteAnswer::Skip, 1, false},
                                            OverwriteCase{OverwriteAnswer::Cancel, OverwriteAnswer::Cancel, 1, true}));
 

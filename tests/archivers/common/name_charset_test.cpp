@@ -26,13 +26,13 @@ TEST_P(Cp932RoundTrip, EncodesAndDecodesExactly)
 
 // 表, ソ and 能 end in byte 0x5C, the ASCII backslash; ～ is FULLWIDTH TILDE (0x81 0x60);
 // ① and 髙 are Microsoft extensions; ｱ is half-width katakana (one byte).
-INSTANTIATE_TEST_SUITE_P(
-    Names, Cp932RoundTrip,
-    ::testing::Values(Cp932Case{"plain.txt", "plain.txt"}, Cp932Case{"表", "\x95\x5C"},
-                      Cp932Case{"ソ", "\x83\x5C"}, Cp932Case{"能", "\x94\x5C"},
-                      Cp932Case{"表示/ソフト\\能力.txt", "\x95\x5C\x8E\xA6/\x83\x5C\x83t\x83g\\\x94\x5C\x97\xCD.txt"},
-                      Cp932Case{"～", "\x81\x60"}, Cp932Case{"①", "\x87\x40"}, Cp932Case{"髙", "\xFB\xFC"},
-                      Cp932Case{"ｱ", "\xB1"}, Cp932Case{"", ""}));
+INSTANTIATE_TEST_SUITE_P(Names, Cp932RoundTrip,
+                         ::testing::Values(Cp932Case{"plain.txt", "plain.txt"}, Cp932Case{"表", "\x95\x5C"},
+                                           Cp932Case{"ソ", "\x83\x5C"}, Cp932Case{"能", "\x94\x5C"},
+                                           Cp932Case{"表示/ソフト\\能力.txt",
+                                                     "\x95\x5C\x8E\xA6/\x83\x5C\x83t\x83g\\\x94\x5C\x97\xCD.txt"},
+                                           Cp932Case{"～", "\x81\x60"}, Cp932Case{"①", "\x87\x40"},
+                                           Cp932Case{"髙", "\xFB\xFC"}, Cp932Case{"ｱ", "\xB1"}, Cp932Case{"", ""}));
 
 TEST(Cp932, SecondByte5CStaysInsideTheCharacter)
 {
@@ -93,10 +93,16 @@ TEST(Utf16le, RoundTripsIncludingSurrogatePairs)
 
 TEST(Utf16le, BrokenInputBecomesReplacementCharacters)
 {
-    EXPECT_EQ(utf16leToUtf8("a\0\x00\xD8"s), "a\uFFFD");           // lone high surrogate at the end
-    EXPECT_EQ(utf16leToUtf8("\x00\xDC" "b\0"s), "\uFFFD" "b");     // lone low surrogate
-    EXPECT_EQ(utf16leToUtf8("\x00\xD8" "b\0"s), "\uFFFD" "b");     // high surrogate, no low one
-    EXPECT_EQ(utf16leToUtf8("a\0b"s), "a\uFFFD");                  // odd trailing byte
+    EXPECT_EQ(utf16leToUtf8("a\0\x00\xD8"s), "a\uFFFD");  // lone high surrogate at the end
+    EXPECT_EQ(utf16leToUtf8("\x00\xDC"
+                            "b\0"s),
+              "\uFFFD"
+              "b");  // lone low surrogate
+    EXPECT_EQ(utf16leToUtf8("\x00\xD8"
+                            "b\0"s),
+              "\uFFFD"
+              "b");                                // high surrogate, no low one
+    EXPECT_EQ(utf16leToUtf8("a\0b"s), "a\uFFFD");  // odd trailing byte
 }
 
 TEST(LegacyName, Utf8ThenCp932ThenLastResort)

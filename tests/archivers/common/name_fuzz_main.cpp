@@ -1,6 +1,6 @@
 // libFuzzer entry for the name routines (built with TEMBREL_FUZZ=ON).
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 #include "name_fuzz_target.h"
 

@@ -24,30 +24,31 @@ const std::optional<std::string> kRefused;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SafeRelativePath,
-    ::testing::Values(
-        PathCase{"a.txt", false, "a.txt"}, PathCase{"dir/a.txt", false, "dir/a.txt"},
-        PathCase{"dir/", false, "dir"}, PathCase{"./a//b/./c", false, "a/b/c"},
-        PathCase{"表/ソ/能.txt", false, "表/ソ/能.txt"}, PathCase{"a..b/..c", false, "a..b/..c"},
-        PathCase{"...", false, "..."}, PathCase{".hidden/.x", false, ".hidden/.x"},
-        // escapes
-        PathCase{"..", false, kRefused}, PathCase{"../x", false, kRefused}, PathCase{"a/../../x", false, kRefused},
-        PathCase{"a/..", false, kRefused}, PathCase{"/../x", false, kRefused}, PathCase{"C:../x", false, kRefused},
-        // absolute and drive names land below the destination
-        PathCase{"/etc/passwd", false, "etc/passwd"}, PathCase{"//x", false, "x"}, PathCase{"c:/x", false, "x"},
-        PathCase{"C:x", true, "x"}, PathCase{"./C:/x", false, "x"}, PathCase{"/C:D:x", false, "x"},
-        PathCase{"a:b/c", false, "b/c"},
-        // cut at the first NUL
-        PathCase{std::string("a\0b", 3), false, "a"}, PathCase{std::string("d/e\0/../..", 10), false, "d/e"},
-        // nothing left
-        PathCase{std::string("\0x", 2), false, kRefused}, PathCase{"", false, kRefused},
-        PathCase{".", false, kRefused}, PathCase{"./", false, kRefused}, PathCase{"//", false, kRefused},
-        PathCase{"C:", false, kRefused}, PathCase{"C:\\", true, kRefused},
-        // backslashes
-        PathCase{"a\\b", false, "a\\b"}, PathCase{"a\\b", true, "a/b"}, PathCase{"..\\x", false, "..\\x"},
-        PathCase{"..\\x", true, kRefused}, PathCase{"a\\..\\..\\x", true, kRefused},
-        PathCase{"\\x", true, "x"}, PathCase{"\\x", false, "\\x"}, PathCase{"\\\\server\\s", true, "server/s"},
-        PathCase{"C:\\Windows", true, "Windows"}, PathCase{"C:\\Windows", false, "\\Windows"},
-        PathCase{"dir/c:x", false, "dir/c:x"}));
+    ::testing::Values(PathCase{"a.txt", false, "a.txt"}, PathCase{"dir/a.txt", false, "dir/a.txt"},
+                      PathCase{"dir/", false, "dir"}, PathCase{"./a//b/./c", false, "a/b/c"},
+                      PathCase{"表/ソ/能.txt", false, "表/ソ/能.txt"}, PathCase{"a..b/..c", false, "a..b/..c"},
+                      PathCase{"...", false, "..."}, PathCase{".hidden/.x", false, ".hidden/.x"},
+                      // escapes
+                      PathCase{"..", false, kRefused}, PathCase{"../x", false, kRefused},
+                      PathCase{"a/../../x", false, kRefused}, PathCase{"a/..", false, kRefused},
+                      PathCase{"/../x", false, kRefused}, PathCase{"C:../x", false, kRefused},
+                      // absolute and drive names land below the destination
+                      PathCase{"/etc/passwd", false, "etc/passwd"}, PathCase{"//x", false, "x"},
+                      PathCase{"c:/x", false, "x"}, PathCase{"C:x", true, "x"}, PathCase{"./C:/x", false, "x"},
+                      PathCase{"/C:D:x", false, "x"}, PathCase{"a:b/c", false, "b/c"},
+                      // cut at the first NUL
+                      PathCase{std::string("a\0b", 3), false, "a"},
+                      PathCase{std::string("d/e\0/../..", 10), false, "d/e"},
+                      // nothing left
+                      PathCase{std::string("\0x", 2), false, kRefused}, PathCase{"", false, kRefused},
+                      PathCase{".", false, kRefused}, PathCase{"./", false, kRefused}, PathCase{"//", false, kRefused},
+                      PathCase{"C:", false, kRefused}, PathCase{"C:\\", true, kRefused},
+                      // backslashes
+                      PathCase{"a\\b", false, "a\\b"}, PathCase{"a\\b", true, "a/b"}, PathCase{"..\\x", false, "..\\x"},
+                      PathCase{"..\\x", true, kRefused}, PathCase{"a\\..\\..\\x", true, kRefused},
+                      PathCase{"\\x", true, "x"}, PathCase{"\\x", false, "\\x"},
+                      PathCase{"\\\\server\\s", true, "server/s"}, PathCase{"C:\\Windows", true, "Windows"},
+                      PathCase{"C:\\Windows", false, "\\Windows"}, PathCase{"dir/c:x", false, "dir/c:x"}));
 
 }  // namespace
 }  // namespace arc
@@ -85,15 +86,16 @@ TEST_P(LinkTarget, StaysInsideOnlyWhenRelativeAndClimbingFirst)
         << GetParam().link << " -> " << GetParam().target;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LinkTarget,
-    ::testing::Values(LinkCase{"a", "b", true}, LinkCase{"a", "./b/./c", true}, LinkCase{"a", ".", true},
-                      LinkCase{"d/a", "..", true}, LinkCase{"d/e/a", "../../x/y", true},
-                      LinkCase{"a", "", false}, LinkCase{"a", "..", false}, LinkCase{"d/a", "../../x", false},
-                      LinkCase{"a", "/etc", false}, LinkCase{"a", "C:x", false}, LinkCase{"a", "c:\\x", false},
-                      LinkCase{"a", std::string("b\0/../..", 8), false},
-                      // a ".." after a name may climb out through a link of that name
-                      LinkCase{"d/a", "x/..", false}, LinkCase{"d/e/a", "x/../../..", false}));
+INSTANTIATE_TEST_SUITE_P(Cases, LinkTarget,
+                         ::testing::Values(LinkCase{"a", "b", true}, LinkCase{"a", "./b/./c", true},
+                                           LinkCase{"a", ".", true}, LinkCase{"d/a", "..", true},
+                                           LinkCase{"d/e/a", "../../x/y", true}, LinkCase{"a", "", false},
+                                           LinkCase{"a", "..", false}, LinkCase{"d/a", "../../x", false},
+                                           LinkCase{"a", "/etc", false}, LinkCase{"a", "C:x", false},
+                                           LinkCase{"a", "c:\\x", false},
+                                           LinkCase{"a", std::string("b\0/../..", 8), false},
+                                           // a ".." after a name may climb out through a link of that name
+                                           LinkCase{"d/a", "x/..", false}, LinkCase{"d/e/a", "x/../../..", false}));
 
 }  // namespace
 }  // namespace arc

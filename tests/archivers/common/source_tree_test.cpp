@@ -103,10 +103,9 @@ TEST_F(CollectFolder, LinksAreFollowedLoopsAreNotDescendedDanglingSkipped)
 
     std::vector<SourceEntry> entries;
     ASSERT_TRUE(collectFolder(base().string() + "/", "N/*.*", entries).ok());
-    EXPECT_EQ(membersOf(entries),
-              (std::vector<std::string>{"N/", "N/a.txt", "N/b.txt", "N/empty/", "N/ext/", "N/ext/x.txt",
-                                        "N/link-to-file", "N/sub/", "N/sub/deeper-empty/", "N/sub/loop/",
-                                        "N/sub/z.txt"}));
+    EXPECT_EQ(membersOf(entries), (std::vector<std::string>{"N/", "N/a.txt", "N/b.txt", "N/empty/", "N/ext/",
+                                                            "N/ext/x.txt", "N/link-to-file", "N/sub/",
+                                                            "N/sub/deeper-empty/", "N/sub/loop/", "N/sub/z.txt"}));
     const auto linked = std::find_if(entries.begin(), entries.end(),
                                      [](const SourceEntry& e) { return e.memberName == "N/link-to-file"; });
     EXPECT_EQ(linked->size, 1u) << "a link is stored as what it points to";

@@ -11,12 +11,24 @@ namespace {
 
 TEST(StatusName, EveryCodeHasItsOwnName)
 {
-    const ArcStatus all[] = {ArcStatus::Ok, ArcStatus::BadCommand, ArcStatus::InputMissing,
-                             ArcStatus::ArchiveUnreadable, ArcStatus::ArchiveCorrupt, ArcStatus::WriteFailed,
-                             ArcStatus::UnsafeEntry, ArcStatus::CrcMismatch, ArcStatus::UnsupportedMethod,
-                             ArcStatus::NoMemory, ArcStatus::Cancelled, ArcStatus::PasswordRequired,
-                             ArcStatus::WrongPassword, ArcStatus::ArchiveInUse, ArcStatus::NameClash,
-                             ArcStatus::SpecialEntry, ArcStatus::ArchiveItself, ArcStatus::Internal};
+    const ArcStatus all[] = {ArcStatus::Ok,
+                             ArcStatus::BadCommand,
+                             ArcStatus::InputMissing,
+                             ArcStatus::ArchiveUnreadable,
+                             ArcStatus::ArchiveCorrupt,
+                             ArcStatus::WriteFailed,
+                             ArcStatus::UnsafeEntry,
+                             ArcStatus::CrcMismatch,
+                             ArcStatus::UnsupportedMethod,
+                             ArcStatus::NoMemory,
+                             ArcStatus::Cancelled,
+                             ArcStatus::PasswordRequired,
+                             ArcStatus::WrongPassword,
+                             ArcStatus::ArchiveInUse,
+                             ArcStatus::NameClash,
+                             ArcStatus::SpecialEntry,
+                             ArcStatus::ArchiveItself,
+                             ArcStatus::Internal};
     std::set<std::string_view> names;
     for (const ArcStatus status : all) {
         EXPECT_NE(statusName(status), "unknown");

@@ -33,7 +33,10 @@ std::vector<MemberHeader> headersOf(const fs::path& archive)
     return scanned.members;
 }
 
-TEST(Plugin, ReportsItsVersion) { EXPECT_EQ(unlhaVersion(), 100); }
+TEST(Plugin, ReportsItsVersion)
+{
+    EXPECT_EQ(unlhaVersion(), 100);
+}
 
 TEST(Plugin, FolderFormRoundTripsThroughOurOwnReader)
 {
@@ -71,10 +74,12 @@ TEST(Plugin, ManySmallMembersAroundLargeOnesComeOutWholeAndOnce)
         writeFile(src / "N" / name, std::string(bytes.begin(), bytes.end()));
         names.push_back(name);
     };
-    for (int i = 0; i < 300; ++i) add("a" + std::to_string(1000 + i), textBytes(200 + 37 * i, static_cast<std::uint32_t>(i)));
+    for (int i = 0; i < 300; ++i)
+        add("a" + std::to_string(1000 + i), textBytes(200 + 37 * i, static_cast<std::uint32_t>(i)));
     add("b-noise", randomBytes(5u << 20, 7));
     add("c-text", textBytes(9u << 20, 8));
-    for (int i = 0; i < 300; ++i) add("d" + std::to_string(1000 + i), textBytes(100 + 53 * i, static_cast<std::uint32_t>(i + 500)));
+    for (int i = 0; i < 300; ++i)
+        add("d" + std::to_string(1000 + i), textBytes(100 + 53 * i, static_cast<std::uint32_t>(i + 500)));
     const fs::path archive = dir.path() / "M.lzh";
     PluginResult r = unlha(addFolder(archive, src));
     ASSERT_EQ(r.code, 0) << r.message;
@@ -84,7 +89,8 @@ TEST(Plugin, ManySmallMembersAroundLargeOnesComeOutWholeAndOnce)
 
     std::vector<std::string> stored;
     for (const MemberHeader& h : headersOf(archive)) {
-        if (h.isDirectory()) continue;
+        if (h.isDirectory())
+            continue;
         const std::string path = decodeMemberPath(h);
         stored.push_back(path.substr(path.rfind('/') + 1));
         EXPECT_EQ(h.method, path.find("noise") != std::string::npos ? Method::Lh0 : Method::Lh5) << path;
@@ -102,7 +108,8 @@ TEST(Plugin, MethodSwitchesChooseTheMethod)
         const fs::path archive = dir.path() / "A.lzh";
         ASSERT_EQ(unlha(addFolder(archive, dir.path() / "src", word)).code, 0);
         bool found = false;
-        for (const MemberHeader& h : headersOf(archive)) found |= h.method == method;
+        for (const MemberHeader& h : headersOf(archive))
+            found |= h.method == method;
         EXPECT_TRUE(found) << word;
     }
 }
@@ -126,7 +133,8 @@ TEST(Plugin, FileFormStoresTheBareName)
     TempDir dir;
     writeFile(dir.path() / "deep" / "down" / "file.txt", "content");
     const fs::path archive = dir.path() / "A.lzh";
-    PluginResult r = unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "deep/down/file.txt").string() + "\"");
+    PluginResult r =
+        unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "deep/down/file.txt").string() + "\"");
     ASSERT_EQ(r.code, 0) << r.message;
     std::vector<std::string> paths;
     ASSERT_TRUE(listArchive(archive.string(), paths).ok());
@@ -141,7 +149,8 @@ TEST(Plugin, BadCommandsAreRefused)
     EXPECT_EQ(unlha("q \"" + archive + "\"").code, static_cast<int>(arc::ArcStatus::BadCommand));
     EXPECT_EQ(unlha("a -bogus \"" + archive + "\" x").code, static_cast<int>(arc::ArcStatus::BadCommand));
     EXPECT_EQ(unlha("x -n \"" + archive + "\" \"\"").code, static_cast<int>(arc::ArcStatus::BadCommand));
-    EXPECT_EQ(unlha("a \"" + archive + "\" \"" + dir.str() + "/missing\"").code, static_cast<int>(arc::ArcStatus::InputMissing));
+    EXPECT_EQ(unlha("a \"" + archive + "\" \"" + dir.str() + "/missing\"").code,
+              static_cast<int>(arc::ArcStatus::InputMissing));
     EXPECT_FALSE(fs::exists(archive));
 }
 
@@ -173,7 +182,8 @@ TEST(Append, ASamePathMemberIsReplacedAndTheOthersCopiedAsTheyWere)
         ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / name).string() + "\"").code, 0);
     const std::vector<MemberHeader> old = headersOf(archive);
     const std::string oldBytes = readFile(archive);
-    const std::string twoRaw = oldBytes.substr(old[1].headerOffset, old[1].dataOffset + old[1].compressedSize - old[1].headerOffset);
+    const std::string twoRaw =
+        oldBytes.substr(old[1].headerOffset, old[1].dataOffset + old[1].compressedSize - old[1].headerOffset);
 
     writeFile(dir.path() / "one.txt", "NEW");
     ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"").code, 0);
@@ -192,7 +202,9 @@ TEST(Append, AFailureRestoresTheExactPreviousBytes)
     const fs::path archive = dir.path() / "A.lzh";
     ASSERT_EQ(unlha("a -n1 \"" + archive.string() + "\" \"" + (dir.path() / "one.txt").string() + "\"").code, 0);
     // Trailing bytes after the end marker must survive a failed append too.
-    { std::ofstream(archive, std::ios::binary | std::ios::app) << "TRAILER"; }
+    {
+        std::ofstream(archive, std::ios::binary | std::ios::app) << "TRAILER";
+    }
     const std::string before = readFile(archive);
 
     std::vector<arc::SourceEntry> entries(2);
@@ -216,7 +228,8 @@ TEST(Append, AFailureRestoresTheExactPreviousBytes)
 TEST(Append, AnArchiveChangedBehindOurBackIsScannedAfresh)
 {
     TempDir dir;
-    for (const char* name : {"one.txt", "two.txt", "three.txt"}) writeFile(dir.path() / name, name);
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        writeFile(dir.path() / name, name);
     const fs::path archive = dir.path() / "A.lzh";
     const fs::path other = dir.path() / "B.lzh";
     auto add = [&](const fs::path& to, const char* name) {
@@ -319,11 +332,14 @@ TEST(Extract, EveryTruncationOfAnArchiveIsANamedFailure)
     // A cut exactly between members reads as an archive without its end marker, which is
     // allowed; every other cut is damage.
     std::set<std::size_t> boundaries;
-    for (const MemberHeader& h : headersOf(archive)) boundaries.insert(h.dataOffset + h.compressedSize);
+    for (const MemberHeader& h : headersOf(archive))
+        boundaries.insert(h.dataOffset + h.compressedSize);
     for (std::size_t length = 1; length + 1 < whole.size(); ++length) {
-        if (boundaries.count(length)) continue;
+        if (boundaries.count(length))
+            continue;
         writeFile(dir.path() / "cut.lzh", whole.substr(0, length));
-        PluginResult r = unlha("x -n \"" + (dir.path() / "cut.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+        PluginResult r =
+            unlha("x -n \"" + (dir.path() / "cut.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
         ASSERT_NE(r.code, 0) << "length " << length;
         ASSERT_NE(r.code, static_cast<int>(arc::ArcStatus::Internal)) << "length " << length;
     }
@@ -333,12 +349,14 @@ TEST(Extract, ArchivesOfManyMembersAreReadInBatchesToTheEnd)
 {
     TempDir dir;
     std::vector<ForgedMember> members;
-    for (int i = 0; i < 4200; ++i) members.push_back({"m" + std::to_string(i), std::to_string(i)});
+    for (int i = 0; i < 4200; ++i)
+        members.push_back({"m" + std::to_string(i), std::to_string(i)});
     members[4150].path = "../escape";
     std::string bytes = forgeArchive(members);
     bytes.back() = 'X';  // a damaged header where the end marker was
     writeFile(dir.path() / "many.lzh", bytes);
-    PluginResult r = unlha("x -n \"" + (dir.path() / "many.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    PluginResult r =
+        unlha("x -n \"" + (dir.path() / "many.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsafeEntry)) << r.message;
     EXPECT_NE(r.message.find("damaged after member 4200"), std::string::npos) << r.message;
     EXPECT_EQ(snapshot(dir.path() / "out").size(), 4199u);
@@ -368,7 +386,8 @@ TEST(Extract, HugeClaimedSizesEndAsNamedFailures)
         patchFirstHeader(bytes, 11, "\xF0\xFF\xFF\xFF");  // original size: almost 4 GiB
         writeFile(dir.path() / "h.lzh", bytes);
         fs::remove_all(dir.path() / "out");
-        PluginResult r = unlha("x -n \"" + (dir.path() / "h.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+        PluginResult r =
+            unlha("x -n \"" + (dir.path() / "h.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
         EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::ArchiveCorrupt)) << method << ": " << r.message;
         EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"next.txt", "next"}})) << method;
     }
@@ -380,7 +399,8 @@ TEST(Extract, ASelfExtractorsStubBeforeTheFirstHeaderIsSkipped)
     const std::string archive = forgeArchive({{"a.txt", "alpha"}, {"b.txt", "beta"}});
     std::string stub = "MZ" + std::string(5000, '\x90') + "-lh5- is not a header here";
     writeFile(dir.path() / "sfx.exe", stub + archive);
-    PluginResult r = unlha("x -n \"" + (dir.path() / "sfx.exe").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    PluginResult r =
+        unlha("x -n \"" + (dir.path() / "sfx.exe").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     ASSERT_EQ(r.code, 0) << r.message;
     EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"a.txt", "alpha"}, {"b.txt", "beta"}}));
 
@@ -398,7 +418,8 @@ TEST(Extract, UnknownMethodsAreReportedAndSkipped)
     std::string bytes = forgeArchive({{"old.txt", "data"}, {"new.txt", "more"}});
     patchFirstHeader(bytes, 2, "-lhx-");
     writeFile(dir.path() / "m.lzh", bytes);
-    PluginResult r = unlha("x -n \"" + (dir.path() / "m.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
+    PluginResult r =
+        unlha("x -n \"" + (dir.path() / "m.lzh").string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     EXPECT_EQ(r.code, static_cast<int>(arc::ArcStatus::UnsupportedMethod)) << r.message;
     EXPECT_EQ(readFile(dir.path() / "out" / "new.txt"), "more");
 }

@@ -15,7 +15,10 @@
 namespace lzh::testing {
 namespace {
 
-std::uint16_t crcOf(const Bytes& bytes) { return crc16Update(0, bytes.data(), bytes.size()); }
+std::uint16_t crcOf(const Bytes& bytes)
+{
+    return crc16Update(0, bytes.data(), bytes.size());
+}
 
 TEST(Crc16, MatchesTheArcCheckValueAndAnyChunking)
 {
@@ -35,10 +38,12 @@ TEST(HuffmanBuilder, CodesAreCompleteAndWithinSixteenBits)
     for (int round = 0; round < 200; ++round) {
         std::vector<std::uint32_t> freq(kNC, 0);
         const int used = 2 + static_cast<int>(rng() % (kNC - 1));
-        for (int i = 0; i < used; ++i) freq[rng() % kNC] = 1 + rng() % 1000;
+        for (int i = 0; i < used; ++i)
+            freq[rng() % kNC] = 1 + rng() % 1000;
         if (round % 4 == 0) {  // Fibonacci weights force unlimited lengths far past 16
             std::uint32_t a = 1, b = 1;
-            for (int i = 0; i < 30; ++i, std::swap(a, b), b += a) freq[static_cast<std::size_t>(i)] = a;
+            for (int i = 0; i < 30; ++i, std::swap(a, b), b += a)
+                freq[static_cast<std::size_t>(i)] = a;
         }
         std::vector<std::uint8_t> lengths(kNC);
         buildCodeLengths(freq.data(), kNC, kMaxCodeBits, lengths.data());
@@ -47,7 +52,8 @@ TEST(HuffmanBuilder, CodesAreCompleteAndWithinSixteenBits)
         for (int s = 0; s < kNC; ++s) {
             ASSERT_LE(lengths[s], kMaxCodeBits);
             ASSERT_EQ(lengths[s] != 0, freq[s] != 0) << "symbol " << s;
-            if (lengths[s] != 0) kraft += std::uint64_t{1} << (kMaxCodeBits - lengths[s]);
+            if (lengths[s] != 0)
+                kraft += std::uint64_t{1} << (kMaxCodeBits - lengths[s]);
             nonzero += freq[s] != 0;
         }
         if (nonzero >= 2) {
@@ -65,8 +71,8 @@ struct CodecCase {
 
 std::string shapeName(Shape s)
 {
-    static const char* names[] = {"Empty", "OneByte", "WindowMinusOne", "Window", "WindowPlusOne",
-                                  "BlockBoundaryRun", "Random", "Text", "Zeros"};
+    static const char* names[] = {"Empty",  "OneByte", "WindowMinusOne", "Window", "WindowPlusOne", "BlockBoundaryRun",
+                                  "Random", "Text",    "Zeros"};
     return names[static_cast<int>(s)];
 }
 
@@ -116,7 +122,8 @@ TEST_P(CodecRoundTrip, DecodesToTheInputWithItsCrc)
     // Feeding the encoder a byte at a time gives a stream that decodes the same.
     if (input.size() <= 20000) {
         Bytes piecewise;
-        ASSERT_EQ(decode(GetParam().method, encode(GetParam().method, input, 1), input.size(), piecewise, crc), LzhStatus::Ok);
+        ASSERT_EQ(decode(GetParam().method, encode(GetParam().method, input, 1), input.size(), piecewise, crc),
+                  LzhStatus::Ok);
         EXPECT_TRUE(piecewise == input);
     }
 }
@@ -125,13 +132,15 @@ std::vector<CodecCase> allCodecCases()
 {
     std::vector<CodecCase> cases;
     for (Method m : {Method::Lh5, Method::Lh6, Method::Lh7})
-        for (int s = 0; s <= static_cast<int>(Shape::Zeros); ++s) cases.push_back({m, static_cast<Shape>(s)});
+        for (int s = 0; s <= static_cast<int>(Shape::Zeros); ++s)
+            cases.push_back({m, static_cast<Shape>(s)});
     return cases;
 }
 
 INSTANTIATE_TEST_SUITE_P(MethodsAndShapes, CodecRoundTrip, ::testing::ValuesIn(allCodecCases()),
                          [](const ::testing::TestParamInfo<CodecCase>& info) {
-                             return std::string(methodId(info.param.method).substr(1, 3)) + "_" + shapeName(info.param.shape);
+                             return std::string(methodId(info.param.method).substr(1, 3)) + "_" +
+                                    shapeName(info.param.shape);
                          });
 
 class CodecTruncation : public ::testing::TestWithParam<Method> {};
@@ -174,10 +183,10 @@ LzhStatus decodeForged(ForgedStream& s, std::uint64_t size, Bytes& out)
 TEST(ForgedStream, SingleSymbolFormsDecodeWithoutBits)
 {
     ForgedStream s;
-    s.bits.put(16, 5);                                 // five codes
-    s.bits.put(kTBit, 0), s.bits.put(kTBit, 0);        // T: one symbol
-    s.bits.put(kCBit, 0), s.bits.put(kCBit, 'A');      // C: only 'A'
-    s.bits.put(4, 0), s.bits.put(4, 0);                // P: one symbol
+    s.bits.put(16, 5);                             // five codes
+    s.bits.put(kTBit, 0), s.bits.put(kTBit, 0);    // T: one symbol
+    s.bits.put(kCBit, 0), s.bits.put(kCBit, 'A');  // C: only 'A'
+    s.bits.put(4, 0), s.bits.put(4, 0);            // P: one symbol
     Bytes out;
     ASSERT_EQ(decodeForged(s, 5, out), LzhStatus::Ok);
     EXPECT_EQ(std::string(out.begin(), out.end()), "AAAAA");
@@ -192,26 +201,30 @@ struct BadTableCase {
 const BadTableCase kBadTables[] = {
     {"ZeroBlockSize", [](BitWriter& b) { b.put(16, 0); }, LzhStatus::BadBlockSize},
     {"TCountAboveNineteen", [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 20); }, LzhStatus::BadCodeTable},
-    {"TSingleSymbolOutOfRange", [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 25); }, LzhStatus::BadCodeTable},
+    {"TSingleSymbolOutOfRange", [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 25); },
+     LzhStatus::BadCodeTable},
     {"TIncompleteCode",  // lengths 1 and 2 only: half a code space left unassigned
      [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 2), b.put(3, 1), b.put(3, 2); }, LzhStatus::BadCodeTable},
     {"TOversubscribedCode",  // three codes of length 1
      [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 3), b.put(3, 1), b.put(3, 1), b.put(3, 1), b.put(2, 0); },
      LzhStatus::BadCodeTable},
     {"TLengthAboveSixteen",  // "111" and ten more ones: 17
-     [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 2), b.put(3, 7), b.put(10, 0x3FF), b.put(1, 0); }, LzhStatus::BadCodeTable},
+     [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 2), b.put(3, 7), b.put(10, 0x3FF), b.put(1, 0); },
+     LzhStatus::BadCodeTable},
     {"TZeroRunPastCount",  // three lengths, then a run of three zeros beyond them
      [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 4), b.put(3, 1), b.put(3, 1), b.put(3, 0), b.put(2, 3); },
      LzhStatus::BadCodeTable},
-    {"CCountAboveNc",
-     [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 3), b.put(kCBit, 511); }, LzhStatus::BadCodeTable},
+    {"CCountAboveNc", [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 3), b.put(kCBit, 511); },
+     LzhStatus::BadCodeTable},
     {"CSingleSymbolOutOfRange",
      [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 3), b.put(kCBit, 0), b.put(kCBit, 510); },
      LzhStatus::BadCodeTable},
     {"CIncompleteCode",  // T says every C length is 1 (symbol 3); a single length-1 code is incomplete
      [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 3), b.put(kCBit, 1); }, LzhStatus::BadCodeTable},
     {"PCountAboveNp",
-     [](BitWriter& b) { b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 0), b.put(kCBit, 0), b.put(kCBit, 'A'), b.put(4, 15); },
+     [](BitWriter& b) {
+         b.put(16, 1), b.put(kTBit, 0), b.put(kTBit, 0), b.put(kCBit, 0), b.put(kCBit, 'A'), b.put(4, 15);
+     },
      LzhStatus::BadCodeTable},
     {"PSingleSymbolOutOfRange",
      [](BitWriter& b) {
@@ -231,7 +244,9 @@ TEST_P(ForgedBadTable, GivesItsOwnStatus)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, ForgedBadTable, ::testing::ValuesIn(kBadTables),
-                         [](const ::testing::TestParamInfo<BadTableCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<BadTableCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(SizeHint, AnInputLargerThanPromisedStillRoundTrips)
 {

@@ -20,8 +20,14 @@ void replay(const std::string& target, void (*run)(const std::uint8_t*, std::siz
     EXPECT_GT(count, 5u) << "corpus " << corpus << " is missing";
 }
 
-TEST(FuzzCorpus, HeaderParserSurvivesItsCorpus) { replay("header_parser", fuzz::headerParserTarget); }
-TEST(FuzzCorpus, DecoderSurvivesItsCorpus) { replay("decoder", fuzz::decoderTarget); }
+TEST(FuzzCorpus, HeaderParserSurvivesItsCorpus)
+{
+    replay("header_parser", fuzz::headerParserTarget);
+}
+TEST(FuzzCorpus, DecoderSurvivesItsCorpus)
+{
+    replay("decoder", fuzz::decoderTarget);
+}
 
 }  // namespace
 }  // namespace lzh::testing

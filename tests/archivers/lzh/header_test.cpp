@@ -50,7 +50,8 @@ Bytes level0(const std::string& rawName, const std::string& method = "-lh0-", st
     h[21] = static_cast<std::uint8_t>(rawName.size());
     std::memcpy(&h[22], rawName.data(), rawName.size());
     std::uint8_t sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<std::uint8_t>(sum + h[i]);
+    for (std::size_t i = 2; i < h.size(); ++i)
+        sum = static_cast<std::uint8_t>(sum + h[i]);
     h[1] = sum;
     return h;
 }
@@ -177,7 +178,10 @@ const Level0NameCase kLevel0Names[] = {
     {"BackslashSeparates", "dir\\sub\\a.txt", "dir/sub/a.txt"},
     {"TrailByteOfHyouStaysInside", "dir\\\x95\x5C\x8E\xA6.txt", "dir/表示.txt"},
     {"TrailByteOfSoStaysInside", "\x83\x5C\x83\x74\x83\x67\\\x94\x5C.txt", "ソフト/能.txt"},
-    {"FfSeparates", "a\xFF" "b.txt", "a/b.txt"},
+    {"FfSeparates",
+     "a\xFF"
+     "b.txt",
+     "a/b.txt"},
     {"Utf8Kept", "フォルダ\\x.txt", "フォルダ/x.txt"},
     {"Latin1LastResort", "d\\caf\xFD.txt", "d/cafý.txt"},  // 0xFD leads no CP932 character
 };
@@ -194,7 +198,9 @@ TEST_P(Level0Names, DecodeBeforeSplitting)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, Level0Names, ::testing::ValuesIn(kLevel0Names),
-                         [](const ::testing::TestParamInfo<Level0NameCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Level0NameCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(Level0Header, ChecksumMismatchAndEscapesAreCaught)
 {
@@ -227,7 +233,8 @@ TEST(Level1Header, ExtendedHeadersAreCountedOutOfTheDataSize)
     h[24 + name.size()] = 'U';
     h[25 + name.size()] = static_cast<std::uint8_t>(dirExt.size() + 2);
     std::uint8_t sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i) sum = static_cast<std::uint8_t>(sum + h[i]);
+    for (std::size_t i = 2; i < h.size(); ++i)
+        sum = static_cast<std::uint8_t>(sum + h[i]);
     h[1] = sum;
     h.insert(h.end(), dirExt.begin(), dirExt.end());
     h.push_back(0), h.push_back(0);

@@ -37,7 +37,10 @@ const arc::testing::Plugin& unlhaPlugin()
 
 }  // namespace
 
-PluginResult unlha(const std::string& command) { return unlhaPlugin()(command); }
+PluginResult unlha(const std::string& command)
+{
+    return unlhaPlugin()(command);
+}
 
 int unlhaVersion()
 {

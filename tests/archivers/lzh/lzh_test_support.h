@@ -12,17 +12,17 @@
 
 #include <gtest/gtest.h>
 
+#include "lzh/byte_io.h"
+#include "lzh/lzh_method.h"
 #include "peer_tools.h"
 #include "plugin_call.h"
 #include "temp_dir.h"
-#include "lzh/byte_io.h"
-#include "lzh/lzh_method.h"
 
 namespace lzh::testing {
 
 namespace fs = std::filesystem;
-using arc::testing::PluginResult;
 using arc::testing::peerInstalled;
+using arc::testing::PluginResult;
 using arc::testing::readFile;
 using arc::testing::runShell;
 using arc::testing::shellQuote;
@@ -34,15 +34,16 @@ inline Bytes randomBytes(std::size_t size, std::uint32_t seed)
 {
     std::mt19937 rng(seed);
     Bytes out(size);
-    for (auto& b : out) b = static_cast<std::uint8_t>(rng());
+    for (auto& b : out)
+        b = static_cast<std::uint8_t>(rng());
     return out;
 }
 
 // Word salad: compressible like prose, with matches at every distance.
 inline Bytes textBytes(std::size_t size, std::uint32_t seed)
 {
-    static const char* words[] = {"archive ", "member ", "header ", "window ", "length ", "the ", "of ",
-                                  "compressed ", "data\n", "position ", "table ", "code ", "圧縮 ", "解凍 "};
+    static const char* words[] = {"archive ",    "member ", "header ",   "window ", "length ", "the ",  "of ",
+                                  "compressed ", "data\n",  "position ", "table ",  "code ",   "圧縮 ", "解凍 "};
     std::mt19937 rng(seed);
     Bytes out;
     while (out.size() < size) {
@@ -64,8 +65,7 @@ public:
 };
 
 Bytes encode(Method method, const Bytes& input, std::size_t pieceSize = 100000);
-LzhStatus decode(Method method, const Bytes& compressed, std::uint64_t originalSize, Bytes& output,
-                 std::uint16_t& crc);
+LzhStatus decode(Method method, const Bytes& compressed, std::uint64_t originalSize, Bytes& output, std::uint16_t& crc);
 
 // libunlha32.so from the build's bin directory, called through its C entry point.
 PluginResult unlha(const std::string& command);

@@ -16,13 +16,19 @@ struct Peer {
 
 const Peer kPeers[] = {
     {"lhasa", "lhasa", false,
-     [](const std::string& a, const std::string& d) { return "cd " + shellQuote(d) + " && lhasa xq " + shellQuote(a); }},
+     [](const std::string& a, const std::string& d) {
+         return "cd " + shellQuote(d) + " && lhasa xq " + shellQuote(a);
+     }},
     {"bsdtar", "bsdtar", true,
      [](const std::string& a, const std::string& d) {
          return "bsdtar --options hdrcharset=CP932 -xf " + shellQuote(a) + " -C " + shellQuote(d);
      }},
-    {"sevenzip", "7zz", false, [](const std::string& a, const std::string& d) { return "7zz x -y -o" + shellQuote(d) + " " + shellQuote(a); }},
-    {"jlha", "jlha", true, [](const std::string& a, const std::string& d) { return "cd " + shellQuote(d) + " && jlha xyfq " + shellQuote(a); }},
+    {"sevenzip", "7zz", false,
+     [](const std::string& a, const std::string& d) { return "7zz x -y -o" + shellQuote(d) + " " + shellQuote(a); }},
+    {"jlha", "jlha", true,
+     [](const std::string& a, const std::string& d) {
+         return "cd " + shellQuote(d) + " && jlha xyfq " + shellQuote(a);
+     }},
 };
 
 struct OursCase {
@@ -51,7 +57,8 @@ std::vector<OursCase> oursCases()
 {
     std::vector<OursCase> cases;
     for (const Peer& p : kPeers)
-        for (const char* m : {"-lh5", "-lh6", "-lh7"}) cases.push_back({p, m});
+        for (const char* m : {"-lh5", "-lh6", "-lh7"})
+            cases.push_back({p, m});
     return cases;
 }
 
@@ -76,7 +83,9 @@ TEST_P(TheirsReadByUs, ExtractsAnIdenticalTree)
     // jlha's letters: a = add, a digit = header level, o5..o7 / z = method, y = CP932 names,
     // q last (a digit after q would be taken as its quiet level).
     const std::string flags = "a" + std::to_string(GetParam().level) + GetParam().method + "yq";
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "src").string()) + " && jlha " + flags + " " + shellQuote(archive.string()) + " N"), 0);
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "src").string()) + " && jlha " + flags + " " +
+                       shellQuote(archive.string()) + " N"),
+              0);
     PluginResult r = unlha("x -n \"" + archive.string() + "\" \"" + (dir.path() / "out").string() + "/\"");
     ASSERT_EQ(r.code, 0) << r.message;
     EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
@@ -86,7 +95,8 @@ std::vector<TheirsCase> theirsCases()
 {
     std::vector<TheirsCase> cases;
     for (int level : {0, 1, 2})
-        for (const char* m : {"o5", "o6", "o7", "z"}) cases.push_back({level, m});
+        for (const char* m : {"o5", "o6", "o7", "z"})
+            cases.push_back({level, m});
     return cases;
 }
 
@@ -105,7 +115,8 @@ TEST(Utf16Names, BsdtarReadsNamesThatHaveNoCp932Form)
     ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*").code, 0);
     fs::create_directories(dir.path() / "out");
     ASSERT_EQ(runShell("bsdtar --options hdrcharset=CP932 -xf " + shellQuote(archive.string()) + " -C " +
-                       shellQuote((dir.path() / "out").string())), 0);
+                       shellQuote((dir.path() / "out").string())),
+              0);
     EXPECT_EQ(snapshot(dir.path() / "out"), snapshot(dir.path() / "src"));
 }
 
@@ -122,8 +133,12 @@ TEST(AppendedArchive, PeersReadEveryMemberAfterManySingleFileAdds)
     }
     fs::create_directories(dir.path() / "bsd");
     fs::create_directories(dir.path() / "lhasa");
-    ASSERT_EQ(runShell("bsdtar -xf " + shellQuote((dir.path() / "A.lzh").string()) + " -C " + shellQuote((dir.path() / "bsd").string())), 0);
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " + shellQuote((dir.path() / "A.lzh").string())), 0);
+    ASSERT_EQ(runShell("bsdtar -xf " + shellQuote((dir.path() / "A.lzh").string()) + " -C " +
+                       shellQuote((dir.path() / "bsd").string())),
+              0);
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "lhasa").string()) + " && lhasa xq " +
+                       shellQuote((dir.path() / "A.lzh").string())),
+              0);
     EXPECT_EQ(snapshot(dir.path() / "bsd"), snapshot(dir.path() / "src"));
     EXPECT_EQ(snapshot(dir.path() / "lhasa"), snapshot(dir.path() / "src"));
 }

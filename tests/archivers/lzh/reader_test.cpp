@@ -42,7 +42,10 @@ std::string expectedListing(const fs::path& file)
     return captureShell("tr A-Z a-z < " + shellQuote(file.string()) + " | sort");
 }
 
-bool writerStripsRoots() { return arc::safeRelativePath("/a", false).has_value(); }
+bool writerStripsRoots()
+{
+    return arc::safeRelativePath("/a", false).has_value();
+}
 
 struct SampleCase {
     const char* name;
@@ -50,7 +53,7 @@ struct SampleCase {
 };
 
 const SampleCase kSampleCases[] = {
-    {"lharc113_lh1", false},       {"lha_amiga_122_lh4", false},         {"lharc_atari_313a_lz5", false},
+    {"lharc113_lh1", false},       {"lha_amiga_122_lh4", false},      {"lharc_atari_313a_lz5", false},
     {"lha_osk_201_h2_lh5", false}, {"tascal_lha_051h_abspath", true},
 };
 
@@ -86,7 +89,8 @@ TEST(Os9Header, OnlyTheKnownShortfallIsForgiven)
     TempDir dir;
     for (const std::string& bytes : {otherOs, longerChain, shorterSize}) {
         writeFile(dir.path() / "k.lzh", bytes);
-        EXPECT_EQ(extract(dir.path() / "k.lzh", dir.path() / "out").code, static_cast<int>(arc::ArcStatus::ArchiveCorrupt));
+        EXPECT_EQ(extract(dir.path() / "k.lzh", dir.path() / "out").code,
+                  static_cast<int>(arc::ArcStatus::ArchiveCorrupt));
         EXPECT_FALSE(fs::exists(dir.path() / "out" / "gpl-2"));
     }
 }
@@ -125,7 +129,8 @@ TEST_P(PeerMethod, JlhaArchivesReadAsLhasaReadsThem)
     for (const char* f : {"text.txt", "noise.bin", "runs.bin", "one.txt"})
         files += " " + shellQuote((dir.path() / "src" / f).string());
     ASSERT_EQ(runShell("java -cp /usr/share/java/jlha.jar:" + shellQuote(jlhaPackClasses().string()) + " JlhaPack " +
-                       GetParam().method + " " + std::to_string(GetParam().level) + " " + shellQuote(archive.string()) + files),
+                       GetParam().method + " " + std::to_string(GetParam().level) + " " + shellQuote(archive.string()) +
+                       files),
               0);
     const std::string method = GetParam().method;
     if (method != "-lh2-" && method != "-lh3-") {  // lhasa does not read these two
@@ -168,7 +173,8 @@ std::string forge(const std::vector<Forged>& members)
         f.unixMode = m.mode;
         const std::size_t slash = m.name.find('/');
         f.name = slash == std::string::npos || (m.mode & S_IFMT) != S_IFLNK ? m.name : m.name.substr(slash + 1);
-        if (f.name.size() != m.name.size()) f.directory = m.name.substr(0, slash) + '\xFF';
+        if (f.name.size() != m.name.size())
+            f.directory = m.name.substr(0, slash) + '\xFF';
         Bytes header;
         EXPECT_EQ(writeLevel2Header(f, header), LzhStatus::Ok);
         out.append(header.begin(), header.end());
@@ -177,7 +183,10 @@ std::string forge(const std::vector<Forged>& members)
     return out + '\0';
 }
 
-Bytes asBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes asBytes(const std::string& s)
+{
+    return Bytes(s.begin(), s.end());
+}
 
 struct Lh1Case {
     const char* name;
@@ -225,8 +234,10 @@ TEST(HostileStreams, OlderMethodsReportCutsAndSurviveGarbage)
     ASSERT_EQ(decode(Method::Lh1, lh1, text.size(), output, crc), LzhStatus::Ok);
     EXPECT_TRUE(output == text);
     for (std::size_t cut = 0; cut < lh1.size(); ++cut)
-        ASSERT_EQ(decode(Method::Lh1, Bytes(lh1.begin(), lh1.begin() + static_cast<long>(cut)), text.size(), output, crc),
-                  LzhStatus::Truncated) << cut;
+        ASSERT_EQ(
+            decode(Method::Lh1, Bytes(lh1.begin(), lh1.begin() + static_cast<long>(cut)), text.size(), output, crc),
+            LzhStatus::Truncated)
+            << cut;
     for (Method m : {Method::Lh1, Method::Lh2, Method::Lh3, Method::Lh4, Method::Lz5, Method::Lzs}) {
         for (std::uint32_t seed = 0; seed < 40; ++seed) {
             const Bytes garbage = randomBytes(seed * 97, seed);
@@ -242,7 +253,8 @@ std::string level0(const std::string& method, const std::string& name, const std
     std::string h(2, '\0');
     h += method;
     for (std::uint32_t v : {static_cast<std::uint32_t>(data.size()), static_cast<std::uint32_t>(data.size())})
-        for (int i = 0; i < 4; ++i) h += static_cast<char>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            h += static_cast<char>(v >> (8 * i));
     h += std::string("\x00\x60\x21\x3c\x20\x00", 6);  // DOS time and date, attribute, level 0
     h += static_cast<char>(name.size());
     h += name;
@@ -251,7 +263,8 @@ std::string level0(const std::string& method, const std::string& name, const std
     h += static_cast<char>(crc >> 8);
     h[0] = static_cast<char>(h.size() - 2);
     unsigned sum = 0;
-    for (std::size_t i = 2; i < h.size(); ++i) sum += static_cast<unsigned char>(h[i]);
+    for (std::size_t i = 2; i < h.size(); ++i)
+        sum += static_cast<unsigned char>(h[i]);
     h[1] = static_cast<char>(sum);
     return h + data;
 }
@@ -266,9 +279,11 @@ TEST(Names, Level0FormsFromOtherTools)
     writeFile(dir.path() / "z.lzh", archive);
     PluginResult r = extract(dir.path() / "z.lzh", dir.path() / "out");
     ASSERT_EQ(r.code, 0) << r.message;
-    EXPECT_EQ(snapshot(dir.path() / "out"),
-              (TreeSnapshot{{"NOTE.TXT", "note"}, {"DIR/", ""}, {"DIR/SUB/", ""}, {"DIR/SUB/FILE.TXT", "file"},
-                            {"LZ4.TXT", "stored by LArc"}}));
+    EXPECT_EQ(snapshot(dir.path() / "out"), (TreeSnapshot{{"NOTE.TXT", "note"},
+                                                          {"DIR/", ""},
+                                                          {"DIR/SUB/", ""},
+                                                          {"DIR/SUB/FILE.TXT", "file"},
+                                                          {"LZ4.TXT", "stored by LArc"}}));
 }
 
 // The disk writer creates links only where they stay inside the destination; until it can,
@@ -277,7 +292,8 @@ bool writerMakesLinks()
 {
     TempDir dir;
     arc::SafeDiskWriter writer(dir.str());
-    return writer.open().ok() && writer.writeSymlink("probe", "target", -1).ok() && fs::is_symlink(dir.path() / "probe");
+    return writer.open().ok() && writer.writeSymlink("probe", "target", -1).ok() &&
+           fs::is_symlink(dir.path() / "probe");
 }
 
 TEST(Links, StoredAsNameBarTargetAndKeptInside)
@@ -299,7 +315,8 @@ TEST(Links, StoredAsNameBarTargetAndKeptInside)
     EXPECT_FALSE(fs::is_symlink(dir.path() / "out" / "absolute"));
     EXPECT_FALSE(fs::exists(dir.path() / "out" / "sub" / "x"));
     EXPECT_EQ(readFile(dir.path() / "out" / "last.txt"), "last");
-    if (!writerMakesLinks()) GTEST_SKIP() << "the disk writer does not create links yet";
+    if (!writerMakesLinks())
+        GTEST_SKIP() << "the disk writer does not create links yet";
     ASSERT_TRUE(fs::is_symlink(dir.path() / "out" / "dir" / "rel"));
     EXPECT_EQ(fs::read_symlink(dir.path() / "out" / "dir" / "rel"), "../file.txt");
     EXPECT_EQ(readFile(dir.path() / "out" / "dir" / "rel"), "content");
@@ -308,8 +325,9 @@ TEST(Links, StoredAsNameBarTargetAndKeptInside)
 TEST(SpecialMembers, AreSkippedAndNamed)
 {
     TempDir dir;
-    writeFile(dir.path() / "s.lzh", forge({{"pipe", {}, 0010644}, {"disk", {}, 0060600}, {"sock", {}, 0140755},
-                                            {"plain.txt", asBytes("plain")}}));
+    writeFile(
+        dir.path() / "s.lzh",
+        forge({{"pipe", {}, 0010644}, {"disk", {}, 0060600}, {"sock", {}, 0140755}, {"plain.txt", asBytes("plain")}}));
     arc::Job job;
     arc::ArcResult r = extractArchive((dir.path() / "s.lzh").string(), (dir.path() / "out").string(), job);
     EXPECT_EQ(r.status, arc::ArcStatus::SpecialEntry) << r.message;
@@ -328,8 +346,10 @@ public:
     StopAt(std::string entry, std::uint64_t bytes) : entry_(std::move(entry)), bytes_(bytes) {}
     bool progress(const arc::ProgressReport& report) override
     {
-        const bool stop = (!entry_.empty() && report.entryName == entry_) || (bytes_ != 0 && report.jobBytesDone >= bytes_);
-        if (stop && stoppedIn.empty()) stoppedIn = report.entryName;
+        const bool stop =
+            (!entry_.empty() && report.entryName == entry_) || (bytes_ != 0 && report.jobBytesDone >= bytes_);
+        if (stop && stoppedIn.empty())
+            stoppedIn = report.entryName;
         return !stop;
     }
     std::string stoppedIn;
@@ -358,7 +378,8 @@ TEST_P(Cancel, LeavesOnlyWholeFilesOfTheMembersBefore)
     const Bytes big = textBytes(3u << 20, 99);
     writeFile(src / "t-big.txt", std::string(big.begin(), big.end()));
     const fs::path archive = dir.path() / "C.lzh";
-    ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.* -x -n1 -r2").code, 0);
+    ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.* -x -n1 -r2").code,
+              0);
 
     StopAt listener(GetParam().entry, GetParam().bytes);
     arc::Job job(&listener);
@@ -366,8 +387,10 @@ TEST_P(Cancel, LeavesOnlyWholeFilesOfTheMembersBefore)
     EXPECT_EQ(r.status, arc::ArcStatus::Cancelled) << r.message;
     ASSERT_FALSE(listener.stoppedIn.empty());
     std::size_t files = 0;
-    for (auto it = fs::recursive_directory_iterator(dir.path() / "out"); it != fs::recursive_directory_iterator(); ++it) {
-        if (it->is_directory()) continue;
+    for (auto it = fs::recursive_directory_iterator(dir.path() / "out"); it != fs::recursive_directory_iterator();
+         ++it) {
+        if (it->is_directory())
+            continue;
         ++files;
         const fs::path relative = fs::relative(it->path(), dir.path() / "out");
         ASSERT_TRUE(fs::exists(dir.path() / "src" / relative)) << "a stray file: " << relative;
@@ -402,12 +425,14 @@ TEST(Progress, CountsEveryMemberAndEveryByte)
     TempDir dir;
     makeSampleTree(dir.path() / "src", false);
     const fs::path archive = dir.path() / "P.lzh";
-    ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.* -x -n1 -r2").code, 0);
+    ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + (dir.path() / "src").string() + "/\" N/*.* -x -n1 -r2").code,
+              0);
     arc::Job job(&counter);
     ASSERT_TRUE(extractArchive(archive.string(), (dir.path() / "out").string(), job).ok());
     std::uint64_t bytes = 0, files = 0, steps = 0;  // a report at least every 64 KiB of a member
     for (const auto& [path, content] : snapshot(dir.path() / "src"))
-        if (path.back() != '/') bytes += content.size(), ++files, steps += content.size() / (64 * 1024);
+        if (path.back() != '/')
+            bytes += content.size(), ++files, steps += content.size() / (64 * 1024);
     EXPECT_EQ(counter.last.jobBytesDone, bytes);
     EXPECT_EQ(counter.last.jobBytesTotal, bytes);
     EXPECT_EQ(counter.last.entriesDone, files);

@@ -22,10 +22,12 @@ inline std::string captureShell(const std::string& command)
 {
     std::string out;
     FILE* pipe = popen(("export LC_ALL=C.UTF-8; { " + command + "\n} 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return out;
+    if (pipe == nullptr)
+        return out;
     char buffer[4096];
     std::size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, got);
     pclose(pipe);
     return out;
 }
@@ -34,19 +36,24 @@ inline std::string captureShell(const std::string& command)
 inline std::string shellQuote(const std::string& text)
 {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
-inline bool peerInstalled(const std::string& tool) { return runShell("command -v " + tool) == 0; }
+inline bool peerInstalled(const std::string& tool)
+{
+    return runShell("command -v " + tool) == 0;
+}
 
 }  // namespace arc::testing
 
 // A missing peer skips the test on a developer's machine; under CI it is a failure.
-#define REQUIRE_PEER(tool)                                                                  \
-    do {                                                                                    \
-        if (!::arc::testing::peerInstalled(tool)) {                                         \
-            if (std::getenv("CI") != nullptr) FAIL() << "peer tool missing: " << tool;      \
-            GTEST_SKIP() << "peer tool missing: " << tool;                                  \
-        }                                                                                   \
+#define REQUIRE_PEER(tool)                                                                                             \
+    do {                                                                                                               \
+        if (!::arc::testing::peerInstalled(tool)) {                                                                    \
+            if (std::getenv("CI") != nullptr)                                                                          \
+                FAIL() << "peer tool missing: " << tool;                                                               \
+            GTEST_SKIP() << "peer tool missing: " << tool;                                                             \
+        }                                                                                                              \
     } while (0)

@@ -26,11 +26,13 @@ public:
         : library_(library), outputSize_(outputSize)
     {
         handle_ = dlopen((std::string(TEMBREL_BIN_DIR) + "/" + library).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ != nullptr) function_ = reinterpret_cast<Function>(dlsym(handle_, entry));
+        if (handle_ != nullptr)
+            function_ = reinterpret_cast<Function>(dlsym(handle_, entry));
     }
     ~Plugin()
     {
-        if (handle_ != nullptr) dlclose(handle_);
+        if (handle_ != nullptr)
+            dlclose(handle_);
     }
     Plugin(const Plugin&) = delete;
     Plugin& operator=(const Plugin&) = delete;
@@ -51,8 +53,7 @@ public:
     }
 
     // Another exported function of the same library (a version query, say); null if absent.
-    template <typename Fn>
-    Fn symbol(const char* name) const
+    template <typename Fn> Fn symbol(const char* name) const
     {
         return handle_ != nullptr ? reinterpret_cast<Fn>(dlsym(handle_, name)) : nullptr;
     }

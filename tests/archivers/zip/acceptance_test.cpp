@@ -39,29 +39,32 @@ const CorpusArchive kCorpus[] = {
 
 class AcceptanceCorpus : public ::testing::TestWithParam<CorpusArchive> {};
 
-TEST_P(AcceptanceCorpus, PellumArcGivesTheExpectedResult) {
+TEST_P(AcceptanceCorpus, PellumArcGivesTheExpectedResult)
+{
     const CorpusArchive& row = GetParam();
     REQUIRE_PEER(row.tool);
     const fs::path pellumArc = fs::path(TEMBREL_BIN_DIR) / "pellum-arc";
-    if (!fs::exists(pellumArc)) GTEST_SKIP() << "pellum-arc is not built";
+    if (!fs::exists(pellumArc))
+        GTEST_SKIP() << "pellum-arc is not built";
     TempDir dir;
     const fs::path work = dir.path() / "work";
     makeSampleTree(work / "N");
-    writeFile(work / "J" / "\x95\x5c\x8e\xa6.txt", "hyouji");                 // 表示.txt
+    writeFile(work / "J" / "\x95\x5c\x8e\xa6.txt", "hyouji");                    // 表示.txt
     writeFile(work / "J" / "\x83\x5c\x83\x74\x83\x67" / "\x94\x5c.txt", "nou");  // ソフト/能.txt
     writeFile(work / "L" / "real.txt", "real");
     fs::create_symlink("/etc/hostname", work / "L" / "link");
     writeFile(work / "plain.txt", "plain");
     const std::string archive = (dir.path() / "corpus.zip").string();
     std::string script = row.script;
-    for (std::size_t at; (at = script.find(" A")) != std::string::npos && (at + 2 == script.size() || script[at + 2] == ' ');)
+    for (std::size_t at;
+         (at = script.find(" A")) != std::string::npos && (at + 2 == script.size() || script[at + 2] == ' ');)
         script.replace(at + 1, 1, shellQuote(archive));
     ASSERT_EQ(runShell("cd " + shellQuote(work.string()) + " && " + script), 0) << script;
 
     const fs::path destination = dir.path() / "dest";
     const std::string command = "-xv --i \"" + archive + "\" \"" + destination.string() + "/\"";
-    const std::string output = captureShell(shellQuote(pellumArc.string()) + " unzip32 " + shellQuote(command) +
-                                            " 2>&1; echo \"exit=$?\"");
+    const std::string output =
+        captureShell(shellQuote(pellumArc.string()) + " unzip32 " + shellQuote(command) + " 2>&1; echo \"exit=$?\"");
     const bool success = row.expected == ArcStatus::Ok;
     EXPECT_NE(output.find(success ? "exit=0" : "exit=1"), std::string::npos) << output;
 
@@ -81,7 +84,8 @@ TEST_P(AcceptanceCorpus, PellumArcGivesTheExpectedResult) {
         EXPECT_EQ(treeDifference(expectedRoot, again), "");
     }
     EXPECT_FALSE(fs::exists(dir.path() / "plain.txt"));
-    for (const std::string& name : listTree(again)) EXPECT_EQ(name.find("link"), std::string::npos) << name;
+    for (const std::string& name : listTree(again))
+        EXPECT_EQ(name.find("link"), std::string::npos) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(ByMaker, AcceptanceCorpus, ::testing::ValuesIn(kCorpus),

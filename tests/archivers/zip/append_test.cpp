@@ -11,11 +11,13 @@
 namespace arc::testing {
 namespace {
 
-std::string fileCommand(const std::string& archive, const fs::path& file) {
+std::string fileCommand(const std::string& archive, const fs::path& file)
+{
     return "-r -j -q \"" + archive + "\" \"" + file.string() + "\"";
 }
 
-TEST(Append, AThousandSingleFileCommandsGiveOneWholeArchive) {
+TEST(Append, AThousandSingleFileCommandsGiveOneWholeArchive)
+{
     REQUIRE_PEER("unzip");
     REQUIRE_PEER("7zz");
     TempDir dir;
@@ -33,7 +35,8 @@ TEST(Append, AThousandSingleFileCommandsGiveOneWholeArchive) {
     EXPECT_EQ(treeDifference(dir.path() / "src", dir.path() / "out"), "");
 }
 
-TEST(Append, AMemberOfTheSameNameIsReplacedAndOthersKept) {
+TEST(Append, AMemberOfTheSameNameIsReplacedAndOthersKept)
+{
     TempDir dir;
     const std::string archive = (dir.path() / "a.zip").string();
     writeFile(dir.path() / "v1" / "same.txt", "first version, longer than the second one\n");
@@ -56,12 +59,14 @@ TEST(Append, AMemberOfTheSameNameIsReplacedAndOthersKept) {
 // A failure after some new members were already written over the old directory.
 class FailedAppend : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         archive = (dir.path() / "a.zip").string();
         makeSampleTree(dir.path() / "src" / "N");
         ASSERT_EQ(zipPlugin()("-r -q \"" + archive + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*").code, 0);
         before = readFile(archive);
-        for (int i = 0; i < 5; ++i) writeFile(dir.path() / "more" / ("m" + std::to_string(i)), textBytes(200000 + i));
+        for (int i = 0; i < 5; ++i)
+            writeFile(dir.path() / "more" / ("m" + std::to_string(i)), textBytes(200000 + i));
         ASSERT_TRUE(collectFolder(dir.path().string(), "more", entries).ok());
     }
     TempDir dir;
@@ -70,7 +75,8 @@ protected:
     std::vector<SourceEntry> entries;
 };
 
-TEST_F(FailedAppend, AnInjectedFailureLeavesTheArchiveByteIdentical) {
+TEST_F(FailedAppend, AnInjectedFailureLeavesTheArchiveByteIdentical)
+{
     for (std::size_t failAfter : {1u, 3u, 6u}) {
         zip::WriterOptions options;
         options.failAfterMembers = failAfter;
@@ -80,14 +86,16 @@ TEST_F(FailedAppend, AnInjectedFailureLeavesTheArchiveByteIdentical) {
     }
 }
 
-TEST_F(FailedAppend, ASourceThatVanishesMidwayLeavesTheArchiveByteIdentical) {
+TEST_F(FailedAppend, ASourceThatVanishesMidwayLeavesTheArchiveByteIdentical)
+{
     fs::remove(entries.back().diskPath);
     const ArcResult result = zip::addToArchive(archive, entries, {});
     EXPECT_EQ(result.status, ArcStatus::InputMissing);
     EXPECT_TRUE(readFile(archive) == before);
 }
 
-TEST_F(FailedAppend, AFailedNewArchiveIsRemoved) {
+TEST_F(FailedAppend, AFailedNewArchiveIsRemoved)
+{
     const std::string fresh = (dir.path() / "fresh.zip").string();
     zip::WriterOptions options;
     options.failAfterMembers = 2;
@@ -95,12 +103,13 @@ TEST_F(FailedAppend, AFailedNewArchiveIsRemoved) {
     EXPECT_FALSE(fs::exists(fresh));
 }
 
-TEST_F(FailedAppend, ACorruptArchiveIsRefusedAndUntouched) {
+TEST_F(FailedAppend, ACorruptArchiveIsRefusedAndUntouched)
+{
     const std::vector<std::string> corrupt = {
-        randomBytes(5000, 3),                        // not a ZIP at all
-        before.substr(0, before.size() - 10),        // end record cut
-        before.substr(0, before.size() / 2),         // directory gone
-        before + "trailing bytes",                   // the end record no longer ends the file
+        randomBytes(5000, 3),                  // not a ZIP at all
+        before.substr(0, before.size() - 10),  // end record cut
+        before.substr(0, before.size() / 2),   // directory gone
+        before + "trailing bytes",             // the end record no longer ends the file
     };
     for (std::size_t i = 0; i < corrupt.size(); ++i) {
         writeFile(archive, corrupt[i]);
@@ -110,7 +119,8 @@ TEST_F(FailedAppend, ACorruptArchiveIsRefusedAndUntouched) {
     }
 }
 
-TEST(Append, TheArchiveIsNeverAddedToItself) {
+TEST(Append, TheArchiveIsNeverAddedToItself)
+{
     TempDir dir;
     writeFile(dir.path() / "N" / "a.txt", "a\n");
     const std::string archive = (dir.path() / "N" / "inside.zip").string();
@@ -121,7 +131,8 @@ TEST(Append, TheArchiveIsNeverAddedToItself) {
     zip::CentralDirectory directory;
     const std::string bytes = readFile(archive);
     ASSERT_EQ(zip::readCentralDirectory(zip::MemorySource(bytes), directory), zip::DirectoryStatus::Ok);
-    for (const auto& record : directory.records) EXPECT_EQ(record.name.find("inside.zip"), std::string::npos);
+    for (const auto& record : directory.records)
+        EXPECT_EQ(record.name.find("inside.zip"), std::string::npos);
     EXPECT_EQ(directory.records.size(), 2u);  // N/ and N/a.txt
 }
 

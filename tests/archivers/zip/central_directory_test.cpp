@@ -12,7 +12,8 @@ namespace {
 
 using zip::DirectoryStatus;
 
-std::string smallArchive(const TempDir& dir, bool zip64) {
+std::string smallArchive(const TempDir& dir, bool zip64)
+{
     writeFile(dir.path() / "N" / "a.txt", "alpha\n");
     writeFile(dir.path() / "N" / "表.txt", textBytes(3000));
     std::vector<SourceEntry> entries;
@@ -24,15 +25,19 @@ std::string smallArchive(const TempDir& dir, bool zip64) {
     return readFile(archive);
 }
 
-DirectoryStatus read(const std::string& bytes, zip::CentralDirectory& directory) {
+DirectoryStatus read(const std::string& bytes, zip::CentralDirectory& directory)
+{
     return zip::readCentralDirectory(zip::MemorySource(bytes), directory);
 }
 
-void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+void put32(std::string& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-TEST(CentralDirectory, OurRecordsReadBackWithZip64AndWithout) {
+TEST(CentralDirectory, OurRecordsReadBackWithZip64AndWithout)
+{
     for (bool zip64 : {false, true}) {
         TempDir dir;
         const std::string bytes = smallArchive(dir, zip64);
@@ -49,7 +54,8 @@ TEST(CentralDirectory, OurRecordsReadBackWithZip64AndWithout) {
     }
 }
 
-TEST(CentralDirectory, EveryTruncationIsANamedFailure) {
+TEST(CentralDirectory, EveryTruncationIsANamedFailure)
+{
     TempDir dir;
     const std::string bytes = smallArchive(dir, true);
     for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
@@ -93,7 +99,8 @@ const Forgery kForgeries[] = {
 
 class ForgedDirectory : public ::testing::TestWithParam<Forgery> {};
 
-TEST_P(ForgedDirectory, GivesItsNamedStatus) {
+TEST_P(ForgedDirectory, GivesItsNamedStatus)
+{
     TempDir dir;
     std::string bytes = smallArchive(dir, false);
     GetParam().forge(bytes, bytes.size() - 22);
@@ -104,7 +111,8 @@ TEST_P(ForgedDirectory, GivesItsNamedStatus) {
 INSTANTIATE_TEST_SUITE_P(Fields, ForgedDirectory, ::testing::ValuesIn(kForgeries),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST(CentralDirectory, TheArchiveCommentIsKeptAcrossAnAppend) {
+TEST(CentralDirectory, TheArchiveCommentIsKeptAcrossAnAppend)
+{
     TempDir dir;
     std::string bytes = smallArchive(dir, false);
     bytes[bytes.size() - 2] = 7;
@@ -123,7 +131,8 @@ TEST(CentralDirectory, TheArchiveCommentIsKeptAcrossAnAppend) {
 
 // The committed fuzz corpus (and every cut of each file) replays without a crash; the named
 // archives read cleanly.
-TEST(FuzzCorpus, ReplaysWithoutACrash) {
+TEST(FuzzCorpus, ReplaysWithoutACrash)
+{
     const fs::path corpus = fs::path(TEMBREL_SOURCE_DIR) / "tests/archivers/zip/fuzz-corpus";
     ASSERT_TRUE(fs::is_directory(corpus));
     int files = 0;

@@ -13,7 +13,8 @@ namespace {
 using zip::Deflate64Inflater;
 using zip::InflateStatus;
 
-InflateStatus inflate(const std::string& packed, std::string& out) {
+InflateStatus inflate(const std::string& packed, std::string& out)
+{
     std::size_t at = 0;
     out.clear();
     return Deflate64Inflater().inflate(
@@ -29,7 +30,8 @@ InflateStatus inflate(const std::string& packed, std::string& out) {
         });
 }
 
-TEST(Deflate64Inflater, WholeCutAndDamagedStreams) {
+TEST(Deflate64Inflater, WholeCutAndDamagedStreams)
+{
     REQUIRE_PEER("7zz");
     TempDir dir;
     const std::string block = randomBytes(70000, 11);
@@ -40,7 +42,9 @@ TEST(Deflate64Inflater, WholeCutAndDamagedStreams) {
                        " in.bin"),
               0);
     const std::string zip = readFile(archive);
-    const auto u16 = [&](std::size_t at) { return static_cast<unsigned char>(zip[at]) | static_cast<unsigned char>(zip[at + 1]) << 8; };
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned char>(zip[at]) | static_cast<unsigned char>(zip[at + 1]) << 8;
+    };
     const std::size_t dataOffset = 30 + u16(26) + u16(28);
     const std::size_t packedSize = u16(18) | static_cast<std::size_t>(u16(20)) << 16;
     const std::string packed = zip.substr(dataOffset, packedSize);
@@ -58,7 +62,8 @@ TEST(Deflate64Inflater, WholeCutAndDamagedStreams) {
     std::mt19937 random(5);
     for (int round = 0; round < 300; ++round) {
         std::string damaged = packed;
-        for (int flips = 0; flips < 3; ++flips) damaged[random() % damaged.size()] ^= static_cast<char>(1 + random() % 255);
+        for (int flips = 0; flips < 3; ++flips)
+            damaged[random() % damaged.size()] ^= static_cast<char>(1 + random() % 255);
         inflate(damaged, out);  // any status; it must return
     }
 }

@@ -24,35 +24,43 @@ public:
     std::optional<std::uint64_t> stopAfterBytes;
     std::uint64_t finalBytes = 0, finalEntries = 0, totalBytes = 0, totalEntries = 0;
 
-    bool progress(const ProgressReport& report) override {
+    bool progress(const ProgressReport& report) override
+    {
         finalBytes = report.jobBytesDone;
         finalEntries = report.entriesDone;
         totalBytes = report.jobBytesTotal;
         totalEntries = report.entriesTotal;
-        if (stopAtEntry && report.entriesDone == *stopAtEntry && report.entryBytesDone == 0) return false;
+        if (stopAtEntry && report.entriesDone == *stopAtEntry && report.entryBytesDone == 0)
+            return false;
         return !(stopAfterBytes && report.jobBytesDone >= *stopAfterBytes);
     }
-    std::optional<std::string> passphrase(std::string_view, std::string_view, unsigned attempt) override {
+    std::optional<std::string> passphrase(std::string_view, std::string_view, unsigned attempt) override
+    {
         attempts.push_back(attempt);
-        if (attempts.size() > answers.size()) return std::nullopt;
+        if (attempts.size() > answers.size())
+            return std::nullopt;
         return answers[attempts.size() - 1];
     }
 };
 
-std::string le(std::uint64_t value, int bytes) {
+std::string le(std::uint64_t value, int bytes)
+{
     std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
     return out;
 }
 
-ArcResult extractWith(const std::string& archive, const fs::path& destination, JobListener* listener) {
+ArcResult extractWith(const std::string& archive, const fs::path& destination, JobListener* listener)
+{
     Job job(listener);
     return zip::extractArchive(archive, destination.string(), job);
 }
 
 // Files the peers pack: text, incompressible, long repeats, empty, and a 200 KiB file whose
 // repeats lie more than 64 KiB apart (Deflate64's long distances and lengths).
-void makePeerInputs(const fs::path& folder) {
+void makePeerInputs(const fs::path& folder)
+{
     writeFile(folder / "text.txt", textBytes(70000));
     writeFile(folder / "random.bin", randomBytes(150000, 3));
     writeFile(folder / "empty", "");
@@ -68,7 +76,8 @@ struct MethodCase {
 
 class PeerMethod : public ::testing::TestWithParam<MethodCase> {};
 
-TEST_P(PeerMethod, ReadsBackByteExact) {
+TEST_P(PeerMethod, ReadsBackByteExact)
+{
     REQUIRE_PEER("7zz");
     TempDir dir;
     makePeerInputs(dir.path() / "in");
@@ -88,7 +97,8 @@ TEST_P(PeerMethod, ReadsBackByteExact) {
     }
     EXPECT_EQ(listener.finalEntries, 5u);
     std::uint64_t inputBytes = 0;
-    for (const auto& file : fs::directory_iterator(dir.path() / "in")) inputBytes += file.file_size();
+    for (const auto& file : fs::directory_iterator(dir.path() / "in"))
+        inputBytes += file.file_size();
     EXPECT_EQ(listener.finalBytes, inputBytes);
 }
 
@@ -111,7 +121,8 @@ struct PasswordCase {
 
 class Passphrase : public ::testing::TestWithParam<PasswordCase> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         REQUIRE_PEER("7zz");
         REQUIRE_PEER("zip");
         writeFile(dir_.path() / "in" / "one.txt", textBytes(90000));
@@ -119,13 +130,15 @@ protected:
         archive_ = (dir_.path() / "p.zip").string();
         std::string command = GetParam().command;
         command.replace(command.find("@ZIP@"), 5, shellQuote(archive_));
-        ASSERT_EQ(runShell("cd " + shellQuote((dir_.path() / "in").string()) + " && " + command + " one.txt two.txt"), 0);
+        ASSERT_EQ(runShell("cd " + shellQuote((dir_.path() / "in").string()) + " && " + command + " one.txt two.txt"),
+                  0);
     }
     TempDir dir_;
     std::string archive_;
 };
 
-TEST_P(Passphrase, AskedOnceForTheArchive) {
+TEST_P(Passphrase, AskedOnceForTheArchive)
+{
     ScriptedListener listener;
     listener.answers = {"secret"};
     const ArcResult result = extractWith(archive_, dir_.path() / "out", &listener);
@@ -134,7 +147,8 @@ TEST_P(Passphrase, AskedOnceForTheArchive) {
     EXPECT_EQ(listener.attempts, std::vector<unsigned>{1});
 }
 
-TEST_P(Passphrase, WrongOnesAreAskedAgainWithTheNextAttempt) {
+TEST_P(Passphrase, WrongOnesAreAskedAgainWithTheNextAttempt)
+{
     ScriptedListener listener;
     listener.answers = {"wrong", "Secret", "secret"};
     const ArcResult result = extractWith(archive_, dir_.path() / "out", &listener);
@@ -146,7 +160,8 @@ TEST_P(Passphrase, WrongOnesAreAskedAgainWithTheNextAttempt) {
     EXPECT_EQ(listener.attempts.back(), 3u);
 }
 
-TEST_P(Passphrase, GivingUpFailsEachEntryAndLeavesNoFile) {
+TEST_P(Passphrase, GivingUpFailsEachEntryAndLeavesNoFile)
+{
     ScriptedListener listener;
     listener.answers = {"wrong"};
     const ArcResult wrong = extractWith(archive_, dir_.path() / "wrong", &listener);
@@ -163,7 +178,8 @@ TEST_P(Passphrase, GivingUpFailsEachEntryAndLeavesNoFile) {
 
 // The last of the twelve ZipCrypto header bytes decrypted with `passphrase`: the one byte a
 // reader checks before it trusts a passphrase.
-unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::string& header) {
+unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::string& header)
+{
     const auto* table = get_crc_table();
     std::uint32_t keys[3] = {0x12345678, 0x23456789, 0x34567890};
     const auto update = [&](unsigned char c) {
@@ -171,7 +187,8 @@ unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::strin
         keys[1] = (keys[1] + (keys[0] & 0xFF)) * 134775813u + 1;
         keys[2] = static_cast<std::uint32_t>(table[(keys[2] ^ (keys[1] >> 24)) & 0xFF]) ^ (keys[2] >> 8);
     };
-    for (char c : passphrase) update(static_cast<unsigned char>(c));
+    for (char c : passphrase)
+        update(static_cast<unsigned char>(c));
     unsigned char plain = 0;
     for (char c : header) {
         const std::uint32_t temp = (keys[2] | 2) & 0xFFFF;
@@ -183,18 +200,23 @@ unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::strin
 
 // A wrong passphrase that passes the one-byte check is caught by the CRC (or the broken
 // stream) and asked again; nothing of the garbage stays.
-std::uint32_t load32At(const std::string& bytes, std::size_t at) {
+std::uint32_t load32At(const std::string& bytes, std::size_t at)
+{
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
     return value;
 }
-std::uint16_t load16At(const std::string& bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+std::uint16_t load16At(const std::string& bytes, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                                  << 8);
 }
 
 // Turns 7-Zip's AE-2 entries (CRC 0, the HMAC alone checks the data) into AE-1 ones, which
 // carry the CRC of `contents` (by entry name) as well.
-std::string asAe1(std::string bytes, const std::map<std::string, std::string>& contents) {
+std::string asAe1(std::string bytes, const std::map<std::string, std::string>& contents)
+{
     std::size_t at = load32At(bytes, bytes.size() - 6);
     for (int entries = load16At(bytes, bytes.size() - 12); entries-- > 0;) {
         const std::size_t nameSize = load16At(bytes, at + 28), extraSize = load16At(bytes, at + 30);
@@ -214,9 +236,11 @@ std::string asAe1(std::string bytes, const std::map<std::string, std::string>& c
 
 // ZipCrypto: a wrong passphrase that passes the one-byte check is caught by the CRC (or the
 // broken stream) and asked again; nothing of the garbage stays.
-TEST_P(Passphrase, AnImpostorThatPassesTheQuickCheckIsAskedAgain) {
+TEST_P(Passphrase, AnImpostorThatPassesTheQuickCheckIsAskedAgain)
+{
     const std::string bytes = readFile(archive_);
-    if (load16At(bytes, 8) == 99) GTEST_SKIP() << "AES checks two bytes";
+    if (load16At(bytes, 8) == 99)
+        GTEST_SKIP() << "AES checks two bytes";
     const std::string header = bytes.substr(30 + load16At(bytes, 26) + load16At(bytes, 28), 12);
     std::string impostor;
     for (int i = 0; impostor.empty(); ++i)
@@ -232,9 +256,11 @@ TEST_P(Passphrase, AnImpostorThatPassesTheQuickCheckIsAskedAgain) {
 
 // AES: AE-1 made from 7-Zip's AE-2, and damaged data, which the same passphrase accepted
 // twice shows to be damaged (not a wrong passphrase).
-TEST_P(Passphrase, AesVersionOneAndDamagedAesData) {
+TEST_P(Passphrase, AesVersionOneAndDamagedAesData)
+{
     const std::string ae2 = readFile(archive_);
-    if (load16At(ae2, 8) != 99) GTEST_SKIP() << "not AES";
+    if (load16At(ae2, 8) != 99)
+        GTEST_SKIP() << "not AES";
     const std::map<std::string, std::string> contents = {{"one.txt", readFile(dir_.path() / "in" / "one.txt")},
                                                          {"two.txt", readFile(dir_.path() / "in" / "two.txt")}};
     writeFile(archive_, asAe1(ae2, contents));
@@ -256,17 +282,19 @@ TEST_P(Passphrase, AesVersionOneAndDamagedAesData) {
               (std::map<std::string, std::string>{{"two.txt", "f:" + contents.at("two.txt")}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, Passphrase,
-                         ::testing::Values(PasswordCase{"InfoZip", "zip -q -P secret @ZIP@"},
-                                           PasswordCase{"SevenZipZipCrypto", "7zz a -tzip -psecret -mem=ZipCrypto @ZIP@"},
-                                           PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
-                                           PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
-                                           PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
-                                           PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(
+    Tools, Passphrase,
+    ::testing::Values(PasswordCase{"InfoZip", "zip -q -P secret @ZIP@"},
+                      PasswordCase{"SevenZipZipCrypto", "7zz a -tzip -psecret -mem=ZipCrypto @ZIP@"},
+                      PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
+                      PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
+                      PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
+                      PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // Only the files finished before the stop remain; no temporary and no partial file.
-TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles) {
+TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles)
+{
     TempDir dir;
     makeSampleTree(dir.path() / "src" / "N");
     const std::string archive = (dir.path() / "c.zip").string();
@@ -298,7 +326,8 @@ TEST(Cancel, StopsAtEntryOrByteAndLeavesOnlyWholeFiles) {
 
 // Members from 4 MiB on are decoded ahead on a worker: whole when not stopped, and a stop
 // midway (or at the start) leaves nothing of them.
-TEST(Cancel, ALargeMemberDecodedAheadIsWholeOrAbsent) {
+TEST(Cancel, ALargeMemberDecodedAheadIsWholeOrAbsent)
+{
     TempDir dir;
     writeFile(dir.path() / "src" / "large.log", textBytes(6000000));
     writeFile(dir.path() / "src" / "stored.bin", randomBytes(4500000, 5));
@@ -306,9 +335,11 @@ TEST(Cancel, ALargeMemberDecodedAheadIsWholeOrAbsent) {
     ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "src").string()) + " && zip -q -6 " + shellQuote(archive) +
                        " large.log && zip -q -0 " + shellQuote(archive) + " stored.bin"),
               0);
-    for (const std::uint64_t stop : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{3000000}, std::uint64_t{8000000}}) {
+    for (const std::uint64_t stop :
+         {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{3000000}, std::uint64_t{8000000}}) {
         ScriptedListener listener;
-        if (stop != 0) listener.stopAfterBytes = stop;
+        if (stop != 0)
+            listener.stopAfterBytes = stop;
         const fs::path out = dir.path() / ("out" + std::to_string(stop));
         const ArcResult result = extractWith(archive, out, &listener);
         if (stop == 0) {
@@ -337,18 +368,22 @@ struct Member {
     bool brokenHeader = false;  // a local header signature no reader accepts
 };
 
-Member stored(std::string name, const std::string& data, std::optional<std::uint32_t> at = std::nullopt) {
+Member stored(std::string name, const std::string& data, std::optional<std::uint32_t> at = std::nullopt)
+{
     return Member{std::move(name), data, 0, crcOf(data), static_cast<std::uint32_t>(data.size()), at};
 }
 
-std::string buildZip(const std::vector<Member>& members) {
+std::string buildZip(const std::vector<Member>& members)
+{
     std::string body;
     std::string directory;
     for (const Member& m : members) {
-        const std::string fields = le(m.method, 2) + le(0, 4) + le(m.crc, 4) + le(m.packed.size(), 4) + le(m.size, 4) +
-                                   le(m.name.size(), 2);
+        const std::string fields =
+            le(m.method, 2) + le(0, 4) + le(m.crc, 4) + le(m.packed.size(), 4) + le(m.size, 4) + le(m.name.size(), 2);
         const std::uint32_t offset = m.at.value_or(static_cast<std::uint32_t>(body.size()));
-        if (!m.at) body += le(m.brokenHeader ? 0x04034b57 : 0x04034b50, 4) + le(20, 2) + le(0, 2) + fields + le(0, 2) + m.name + m.packed;
+        if (!m.at)
+            body += le(m.brokenHeader ? 0x04034b57 : 0x04034b50, 4) + le(20, 2) + le(0, 2) + fields + le(0, 2) +
+                    m.name + m.packed;
         directory += le(0x02014b50, 4) + le(0x031e, 2) + le(20, 2) + le(0, 2) + fields + le(0, 8) +
                      le(std::uint64_t{0100644} << 16, 4) + le(offset, 4) + m.name;
     }
@@ -365,47 +400,82 @@ struct DamagedCase {
     std::map<std::string, std::string> expectedFiles;
 };
 
-std::vector<DamagedCase> damagedCases() {
+std::vector<DamagedCase> damagedCases()
+{
     using Files = std::map<std::string, std::string>;
     // A stored member whose data is a whole local header and data of another member.
     const std::string inner = buildZip({stored("in.txt", "hidden")}).substr(0, 30 + 6 + 6);
     return {
-        {"RecordsSharingData", {stored("a.txt", "AAA"), stored("dup.txt", "AAA", 0), stored("b.txt", "B")}, -1,
-         ArcStatus::ArchiveCorrupt, {"dup.txt"}, Files{{"a.txt", "f:AAA"}, {"b.txt", "f:B"}}},
-        {"RecordInsideAnotherRecordsData", {stored("outer", inner), stored("in.txt", "hidden", 30 + 5)}, -1,
-         ArcStatus::ArchiveCorrupt, {"in.txt"}, Files{{"outer", "f:" + inner}}},
-        {"UnknownMethod", {Member{"odd.bin", "xxxx", 97, 0, 4, {}}, stored("ok.txt", "ok")}, -1, ArcStatus::UnsupportedMethod,
-         {"odd.bin"}, Files{{"ok.txt", "f:ok"}}},
-        {"BrokenDeflate64", {Member{"d64.bin", "\xff\xff\xff", 9, 0, 10, {}}, stored("ok.txt", "ok")}, -1,
-         ArcStatus::ArchiveCorrupt, {"d64.bin"}, Files{{"ok.txt", "f:ok"}}},
+        {"RecordsSharingData",
+         {stored("a.txt", "AAA"), stored("dup.txt", "AAA", 0), stored("b.txt", "B")},
+         -1,
+         ArcStatus::ArchiveCorrupt,
+         {"dup.txt"},
+         Files{{"a.txt", "f:AAA"}, {"b.txt", "f:B"}}},
+        {"RecordInsideAnotherRecordsData",
+         {stored("outer", inner), stored("in.txt", "hidden", 30 + 5)},
+         -1,
+         ArcStatus::ArchiveCorrupt,
+         {"in.txt"},
+         Files{{"outer", "f:" + inner}}},
+        {"UnknownMethod",
+         {Member{"odd.bin", "xxxx", 97, 0, 4, {}}, stored("ok.txt", "ok")},
+         -1,
+         ArcStatus::UnsupportedMethod,
+         {"odd.bin"},
+         Files{{"ok.txt", "f:ok"}}},
+        {"BrokenDeflate64",
+         {Member{"d64.bin", "\xff\xff\xff", 9, 0, 10, {}}, stored("ok.txt", "ok")},
+         -1,
+         ArcStatus::ArchiveCorrupt,
+         {"d64.bin"},
+         Files{{"ok.txt", "f:ok"}}},
         // libarchive gives up on its reader after a broken deflate stream; the entries after it are
         // still read through a reader opened again.
-        {"BrokenDeflateThenGood", {Member{"bad.txt", "\xff\xff\xff\xff", 8, 0, 10, {}}, stored("ok.txt", "ok")}, -1,
-         ArcStatus::ArchiveCorrupt, {"bad.txt"}, Files{{"ok.txt", "f:ok"}}},
+        {"BrokenDeflateThenGood",
+         {Member{"bad.txt", "\xff\xff\xff\xff", 8, 0, 10, {}}, stored("ok.txt", "ok")},
+         -1,
+         ArcStatus::ArchiveCorrupt,
+         {"bad.txt"},
+         Files{{"ok.txt", "f:ok"}}},
         // libarchive gives up on the whole archive at a broken local header; the entries after
         // it are read from their raw bytes.
         {"BrokenLocalHeaderThenGood",
-         {stored("a.txt", "A"), Member{"b.txt", "B", 0, crcOf("B"), 1, {}, true}, stored("c.txt", "C")}, -1,
-         ArcStatus::ArchiveCorrupt, {"b.txt"}, Files{{"a.txt", "f:A"}, {"c.txt", "f:C"}}},
-        {"FewerEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B"), stored("c.txt", "C")}, 1,
-         ArcStatus::ArchiveCorrupt, {"b.txt", "c.txt"}, Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}, {"c.txt", "f:C"}}},
-        {"MoreEntriesDeclared", {stored("a.txt", "A"), stored("b.txt", "B")}, 3, ArcStatus::ArchiveCorrupt, {""},
+         {stored("a.txt", "A"), Member{"b.txt", "B", 0, crcOf("B"), 1, {}, true}, stored("c.txt", "C")},
+         -1,
+         ArcStatus::ArchiveCorrupt,
+         {"b.txt"},
+         Files{{"a.txt", "f:A"}, {"c.txt", "f:C"}}},
+        {"FewerEntriesDeclared",
+         {stored("a.txt", "A"), stored("b.txt", "B"), stored("c.txt", "C")},
+         1,
+         ArcStatus::ArchiveCorrupt,
+         {"b.txt", "c.txt"},
+         Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}, {"c.txt", "f:C"}}},
+        {"MoreEntriesDeclared",
+         {stored("a.txt", "A"), stored("b.txt", "B")},
+         3,
+         ArcStatus::ArchiveCorrupt,
+         {""},
          Files{{"a.txt", "f:A"}, {"b.txt", "f:B"}}},
     };
 }
 
 class DamagedArchive : public ::testing::TestWithParam<DamagedCase> {};
 
-TEST_P(DamagedArchive, NamesTheBadEntriesAndExtractsTheRest) {
+TEST_P(DamagedArchive, NamesTheBadEntriesAndExtractsTheRest)
+{
     TempDir dir;
     const std::string archive = (dir.path() / "d.zip").string();
     std::string bytes = buildZip(GetParam().members);
-    if (GetParam().declaredCount >= 0) bytes.replace(bytes.size() - 14, 4, le(GetParam().declaredCount * 0x10001u, 4));
+    if (GetParam().declaredCount >= 0)
+        bytes.replace(bytes.size() - 14, 4, le(GetParam().declaredCount * 0x10001u, 4));
     writeFile(archive, bytes);
     const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
     EXPECT_EQ(result.status, GetParam().expected) << result.message;
     std::vector<std::string> named;
-    for (const EntryFailure& failure : result.allFailures()) named.push_back(failure.path);
+    for (const EntryFailure& failure : result.allFailures())
+        named.push_back(failure.path);
     EXPECT_EQ(named, GetParam().failedEntries) << result.message;
     EXPECT_EQ(describeTree(dir.path() / "out"), GetParam().expectedFiles);
 }
@@ -413,7 +483,8 @@ TEST_P(DamagedArchive, NamesTheBadEntriesAndExtractsTheRest) {
 INSTANTIATE_TEST_SUITE_P(Cases, DamagedArchive, ::testing::ValuesIn(damagedCases()),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST(DamagedArchive, ZstandardMembersAreRead) {
+TEST(DamagedArchive, ZstandardMembersAreRead)
+{
     REQUIRE_PEER("zstd");
     TempDir dir;
     const std::string data = textBytes(200000);
@@ -421,7 +492,8 @@ TEST(DamagedArchive, ZstandardMembersAreRead) {
     const std::string packed = captureShell("zstd -q -c " + shellQuote((dir.path() / "plain").string()));
     ASSERT_FALSE(packed.empty());
     const std::string archive = (dir.path() / "z.zip").string();
-    writeFile(archive, buildZip({Member{"z.txt", packed, 93, crcOf(data), static_cast<std::uint32_t>(data.size()), {}}}));
+    writeFile(archive,
+              buildZip({Member{"z.txt", packed, 93, crcOf(data), static_cast<std::uint32_t>(data.size()), {}}}));
     const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
     EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
     EXPECT_EQ(readFile(dir.path() / "out" / "z.txt"), data);
@@ -429,7 +501,8 @@ TEST(DamagedArchive, ZstandardMembersAreRead) {
 
 // A ZIP written to a pipe (data descriptors) whose directory was cut off: each entry whose
 // CRC holds is extracted, a damaged one is not, and the run says the archive is damaged.
-TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
+TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory)
+{
     REQUIRE_PEER("zip");
     TempDir dir;
     writeFile(dir.path() / "in" / "first.txt", textBytes(40000));
@@ -460,8 +533,10 @@ TEST(DamagedArchive, StreamedArchiveWithoutItsDirectory) {
 // A member of 4 GiB + 5000 bytes whose records say 5000, and a member after it whose offset is
 // cut to 32 bits, as writers that half knew zip64 left them (zip64 end records, 32-bit member
 // fields). Writes 4 GiB, so it runs only on request.
-TEST(DamagedArchive, SizesCutTo32BitsAreRecoveredWhenTheCrcHolds) {
-    if (std::getenv("TEMBREL_LARGE_TESTS") == nullptr) GTEST_SKIP() << "set TEMBREL_LARGE_TESTS=1 to run";
+TEST(DamagedArchive, SizesCutTo32BitsAreRecoveredWhenTheCrcHolds)
+{
+    if (std::getenv("TEMBREL_LARGE_TESTS") == nullptr)
+        GTEST_SKIP() << "set TEMBREL_LARGE_TESTS=1 to run";
     TempDir dir;
     const std::uint64_t bigSize = (std::uint64_t{1} << 32) + 5000;
     const std::string tail = textBytes(5000);
@@ -488,10 +563,10 @@ TEST(DamagedArchive, SizesCutTo32BitsAreRecoveredWhenTheCrcHolds) {
                                   central("big.bin", static_cast<std::uint32_t>(crc), 5000, first.size()) +
                                   central("after.txt", crcOf("after"), 5, static_cast<std::uint32_t>(afterOffset));
     const std::uint64_t zip64End = directoryOffset + directory.size();
-    const std::string ends = le(0x06064b50, 4) + le(44, 8) + le(0x031e, 2) + le(45, 2) + le(0, 8) + le(3, 8) + le(3, 8) +
-                             le(directory.size(), 8) + le(directoryOffset, 8) + le(0x07064b50, 4) + le(0, 4) +
-                             le(zip64End, 8) + le(1, 4) + le(0x06054b50, 4) + le(0, 4) + le(3, 2) + le(3, 2) +
-                             le(directory.size(), 4) + le(0xFFFFFFFF, 4) + le(0, 2);
+    const std::string ends = le(0x06064b50, 4) + le(44, 8) + le(0x031e, 2) + le(45, 2) + le(0, 8) + le(3, 8) +
+                             le(3, 8) + le(directory.size(), 8) + le(directoryOffset, 8) + le(0x07064b50, 4) +
+                             le(0, 4) + le(zip64End, 8) + le(1, 4) + le(0x06054b50, 4) + le(0, 4) + le(3, 2) +
+                             le(3, 2) + le(directory.size(), 4) + le(0xFFFFFFFF, 4) + le(0, 2);
     const std::string archive = (dir.path() / "big.zip").string();
     {
         std::ofstream out(archive, std::ios::binary);

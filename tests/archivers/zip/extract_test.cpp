@@ -19,62 +19,87 @@ struct HostileCase {
     std::map<std::string, std::string> expectedFiles;  // what the destination must hold exactly
 };
 
-std::string unicodePathExtra(const std::string& rawName, const std::string& utf8) {
+std::string unicodePathExtra(const std::string& rawName, const std::string& utf8)
+{
     std::string extra = "\x75\x70";
     const std::uint16_t size = static_cast<std::uint16_t>(5 + utf8.size());
     extra += static_cast<char>(size & 0xFF);
     extra += static_cast<char>(size >> 8);
     extra += '\x01';
     const std::uint32_t crc = crcOf(rawName);
-    for (int i = 0; i < 4; ++i) extra += static_cast<char>((crc >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        extra += static_cast<char>((crc >> (8 * i)) & 0xFF);
     return extra + utf8;
 }
 
 RawMember raw(std::string name, std::string data, std::uint16_t flags = 0, std::uint32_t mode = 0100644,
-              std::optional<std::uint32_t> crc = std::nullopt, std::string centralExtra = {}) {
+              std::optional<std::uint32_t> crc = std::nullopt, std::string centralExtra = {})
+{
     return RawMember{std::move(name), std::move(data), flags, mode, crc, std::move(centralExtra)};
 }
 
-std::vector<HostileCase> hostileCases() {
+std::vector<HostileCase> hostileCases()
+{
     const std::string cp932Name = "\x95\x5c\x8e\xa6\\\x83\x5c.txt";  // 表示\ソ.txt
     using Files = std::map<std::string, std::string>;
     return {
         {"DotDot", {raw("../evil.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
-        {"DeepDotDot", {raw("a/../../evil.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::UnsafeEntry,
+        {"DeepDotDot",
+         {raw("a/../../evil.txt", "x"), raw("ok.txt", "ok")},
+         ArcStatus::UnsafeEntry,
          Files{{"ok.txt", "f:ok"}}},
-        {"AbsoluteLandsBelow", {raw("/abs.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::Ok,
+        {"AbsoluteLandsBelow",
+         {raw("/abs.txt", "x"), raw("ok.txt", "ok")},
+         ArcStatus::Ok,
          Files{{"abs.txt", "f:x"}, {"ok.txt", "f:ok"}}},
         {"BackslashDotDot", {raw("..\\..\\evil.txt", "x")}, ArcStatus::UnsafeEntry, Files{}},
         {"DriveLetterLandsBelow", {raw("C:\\drive.txt", "x")}, ArcStatus::Ok, Files{{"drive.txt", "f:x"}}},
-        {"SymlinkThenFileThroughIt", {raw("lnk", "@OUT@", 0, 0120777), raw("lnk/f.txt", "through")},
-         ArcStatus::UnsafeEntry, Files{{"lnk", "d"}, {"lnk/f.txt", "f:through"}}},
-        {"CrcMismatch", {raw("bad.txt", "payload", 0, 0100644, 1234u), raw("good.txt", "good")}, ArcStatus::CrcMismatch,
+        {"SymlinkThenFileThroughIt",
+         {raw("lnk", "@OUT@", 0, 0120777), raw("lnk/f.txt", "through")},
+         ArcStatus::UnsafeEntry,
+         Files{{"lnk", "d"}, {"lnk/f.txt", "f:through"}}},
+        {"CrcMismatch",
+         {raw("bad.txt", "payload", 0, 0100644, 1234u), raw("good.txt", "good")},
+         ArcStatus::CrcMismatch,
          Files{{"good.txt", "f:good"}}},
         // Large enough to be decoded ahead on a worker, which must catch the mismatch too.
         {"LargeMemberCrcMismatch",
          {raw("big.bin", std::string(std::size_t{5} << 20, 'z'), 0, 0100644, 1234u), raw("good.txt", "good")},
-         ArcStatus::CrcMismatch, Files{{"good.txt", "f:good"}}},
-        {"RelativeLinkLeavingTheDestination", {raw("up", "../../escape", 0, 0120777), raw("ok.txt", "ok")},
-         ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
-        {"SpecialEntriesAreSkipped", {raw("fifo", "", 0, 0010644), raw("dev", "", 0, 0020644), raw("ok.txt", "ok")},
-         ArcStatus::SpecialEntry, Files{{"ok.txt", "f:ok"}}},
+         ArcStatus::CrcMismatch,
+         Files{{"good.txt", "f:good"}}},
+        {"RelativeLinkLeavingTheDestination",
+         {raw("up", "../../escape", 0, 0120777), raw("ok.txt", "ok")},
+         ArcStatus::UnsafeEntry,
+         Files{{"ok.txt", "f:ok"}}},
+        {"SpecialEntriesAreSkipped",
+         {raw("fifo", "", 0, 0010644), raw("dev", "", 0, 0020644), raw("ok.txt", "ok")},
+         ArcStatus::SpecialEntry,
+         Files{{"ok.txt", "f:ok"}}},
         {"NameCutAtNul", {raw(std::string("cut.txt\0/../../x", 16), "n")}, ArcStatus::Ok, Files{{"cut.txt", "f:n"}}},
-        {"BackslashIsASeparator", {raw("dir\\file.txt", "x")}, ArcStatus::Ok,
+        {"BackslashIsASeparator",
+         {raw("dir\\file.txt", "x")},
+         ArcStatus::Ok,
          Files{{"dir", "d"}, {"dir/file.txt", "f:x"}}},
-        {"Cp932With5cSecondBytes", {raw(cp932Name, "sjis")}, ArcStatus::Ok,
+        {"Cp932With5cSecondBytes",
+         {raw(cp932Name, "sjis")},
+         ArcStatus::Ok,
          Files{{"表示", "d"}, {"表示/ソ.txt", "f:sjis"}}},
         {"Utf8Flag", {raw("日本.txt", "u", 0x0800)}, ArcStatus::Ok, Files{{"日本.txt", "f:u"}}},
-        {"UnicodePathField", {raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt"))},
-         ArcStatus::Ok, Files{{"ユニ.txt", "f:p"}}},
+        {"UnicodePathField",
+         {raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt"))},
+         ArcStatus::Ok,
+         Files{{"ユニ.txt", "f:p"}}},
         {"StaleUnicodePathFieldIsIgnored",
-         {raw("kept.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("other", "ユニ.txt"))}, ArcStatus::Ok,
+         {raw("kept.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("other", "ユニ.txt"))},
+         ArcStatus::Ok,
          Files{{"kept.txt", "f:p"}}},
     };
 }
 
 class HostileArchive : public ::testing::TestWithParam<HostileCase> {};
 
-TEST_P(HostileArchive, OnlySafeEntriesLandInsideTheDestination) {
+TEST_P(HostileArchive, OnlySafeEntriesLandInsideTheDestination)
+{
     TempDir dir;
     const fs::path outside = dir.path() / "outside";
     fs::create_directories(outside);
@@ -82,7 +107,8 @@ TEST_P(HostileArchive, OnlySafeEntriesLandInsideTheDestination) {
     for (RawMember& member : members) {
         for (std::string* text : {&member.name, &member.data}) {
             const auto at = text->find("@OUT@");
-            if (at != std::string::npos) text->replace(at, 5, outside.string());
+            if (at != std::string::npos)
+                text->replace(at, 5, outside.string());
         }
     }
     const std::string archive = (dir.path() / "hostile.zip").string();
@@ -101,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, HostileArchive, ::testing::ValuesIn(hostileCases
 
 // Every cut of a valid archive fails with a named code, and every file that does appear is
 // complete and correct.
-TEST(TruncatedArchive, EveryCutFailsAndLeavesOnlyWholeFiles) {
+TEST(TruncatedArchive, EveryCutFailsAndLeavesOnlyWholeFiles)
+{
     TempDir dir;
     makeSampleTree(dir.path() / "src" / "N");
     const std::string archive = (dir.path() / "whole.zip").string();
@@ -128,12 +155,13 @@ TEST(TruncatedArchive, EveryCutFailsAndLeavesOnlyWholeFiles) {
 
 // Names and CRCs come from the central directory; its order need not be the data's order, and
 // equal sizes with converted (UTF-8) names must not let entries swap names.
-TEST(Extract, ADirectoryInAnotherOrderThanTheDataPairsEachEntryRight) {
+TEST(Extract, ADirectoryInAnotherOrderThanTheDataPairsEachEntryRight)
+{
     TempDir dir;
     const std::string archive = (dir.path() / "reordered.zip").string();
-    writeFile(archive, buildStoredZip({raw("あ.txt", "AAAA", 0x0800), raw("い.txt", "BBBB", 0x0800),
-                                       raw("う.txt", "CCCC", 0x0800)},
-                                      true));
+    writeFile(archive,
+              buildStoredZip(
+                  {raw("あ.txt", "AAAA", 0x0800), raw("い.txt", "BBBB", 0x0800), raw("う.txt", "CCCC", 0x0800)}, true));
     const auto result = unzipPlugin()("-xv --i \"" + archive + "\" \"" + (dir.path() / "out").string() + "/\"");
     ASSERT_EQ(result.code, 0) << result.message;
     EXPECT_EQ(describeTree(dir.path() / "out"),
@@ -141,12 +169,14 @@ TEST(Extract, ADirectoryInAnotherOrderThanTheDataPairsEachEntryRight) {
 }
 
 // The list gives the names extraction starts from, decoded the same way, in the archive's order.
-TEST(Extract, TheListNamesEveryMemberAsExtractionDecodesIt) {
+TEST(Extract, TheListNamesEveryMemberAsExtractionDecodesIt)
+{
     TempDir dir;
     const std::string archive = (dir.path() / "names.zip").string();
-    writeFile(archive, buildStoredZip({raw("\x95\x5c\x8e\xa6\\\x83\x5c.txt", "s"), raw("日本.txt", "u", 0x0800),
-                                       raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt")),
-                                       raw(std::string("cut.txt\0/x", 10), "n"), raw("/abs/", "", 0, 040755)}));
+    writeFile(archive,
+              buildStoredZip({raw("\x95\x5c\x8e\xa6\\\x83\x5c.txt", "s"), raw("日本.txt", "u", 0x0800),
+                              raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt")),
+                              raw(std::string("cut.txt\0/x", 10), "n"), raw("/abs/", "", 0, 040755)}));
     for (const char* command : {"-l", "--i -l", "-lq"}) {
         const auto listed = unzipPlugin()(std::string(command) + " \"" + archive + "\"");
         EXPECT_EQ(listed.code, 0) << command;
@@ -155,16 +185,19 @@ TEST(Extract, TheListNamesEveryMemberAsExtractionDecodesIt) {
     writeFile(dir.str() + "/cut.zip", readFile(archive).substr(0, 60));
     EXPECT_EQ(unzipPlugin()("-l \"" + dir.str() + "/cut.zip\"").code, static_cast<int>(ArcStatus::ArchiveCorrupt));
     EXPECT_EQ(unzipPlugin()("-l \"" + dir.str() + "/none.zip\"").code, static_cast<int>(ArcStatus::ArchiveUnreadable));
-    EXPECT_EQ(unzipPlugin()("-l \"" + archive + "\" \"" + dir.str() + "/\"").code, static_cast<int>(ArcStatus::BadCommand));
+    EXPECT_EQ(unzipPlugin()("-l \"" + archive + "\" \"" + dir.str() + "/\"").code,
+              static_cast<int>(ArcStatus::BadCommand));
     EXPECT_TRUE(listTree(dir.path()).size() == 2);  // the list writes nothing
 }
 
-TEST(Extract, MissingArchiveAndBadCommandsHaveTheirCodes) {
+TEST(Extract, MissingArchiveAndBadCommandsHaveTheirCodes)
+{
     TempDir dir;
     EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"" + dir.str() + "/out/\"").code,
               static_cast<int>(ArcStatus::ArchiveUnreadable));
     EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\"").code, static_cast<int>(ArcStatus::BadCommand));
-    EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"\"").code, static_cast<int>(ArcStatus::BadCommand));
+    EXPECT_EQ(unzipPlugin()("-xv --i \"" + dir.str() + "/none.zip\" \"\"").code,
+              static_cast<int>(ArcStatus::BadCommand));
     EXPECT_EQ(unzipPlugin()("-Z \"a.zip\" \"" + dir.str() + "/\"").code, static_cast<int>(ArcStatus::BadCommand));
     EXPECT_FALSE(fs::exists(dir.path() / "out"));
 }

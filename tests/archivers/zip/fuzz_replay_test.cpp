@@ -5,7 +5,8 @@
 namespace arc::testing {
 namespace {
 
-void replay(void (*run)(const std::uint8_t*, std::size_t)) {
+void replay(void (*run)(const std::uint8_t*, std::size_t))
+{
     const fs::path corpus = fs::path(TEMBREL_SOURCE_DIR) / "tests/archivers/zip/fuzz-corpus";
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(corpus)) {
@@ -19,8 +20,14 @@ void replay(void (*run)(const std::uint8_t*, std::size_t)) {
     EXPECT_GT(count, 5u) << "corpus " << corpus << " is missing";
 }
 
-TEST(ZipFuzzCorpus, CentralDirectoryTargetSurvivesItsCorpus) { replay(zip::fuzz::centralDirectoryTarget); }
-TEST(ZipFuzzCorpus, DirectoryRebuildTargetSurvivesItsCorpus) { replay(zip::fuzz::directoryRebuildTarget); }
+TEST(ZipFuzzCorpus, CentralDirectoryTargetSurvivesItsCorpus)
+{
+    replay(zip::fuzz::centralDirectoryTarget);
+}
+TEST(ZipFuzzCorpus, DirectoryRebuildTargetSurvivesItsCorpus)
+{
+    replay(zip::fuzz::directoryRebuildTarget);
+}
 
 }  // namespace
 }  // namespace arc::testing

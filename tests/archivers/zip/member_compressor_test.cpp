@@ -11,9 +11,11 @@
 namespace arc::testing {
 namespace {
 
-std::string inflateRaw(const std::string& compressed, std::size_t expectedSize) {
+std::string inflateRaw(const std::string& compressed, std::size_t expectedSize)
+{
     z_stream stream{};
-    if (inflateInit2(&stream, -15) != Z_OK) return "inflateInit failed";
+    if (inflateInit2(&stream, -15) != Z_OK)
+        return "inflateInit failed";
     std::string out(expectedSize + 1, '\0');
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
     stream.avail_in = static_cast<uInt>(compressed.size());
@@ -41,7 +43,8 @@ const Shape kShapes[] = {
 
 class ChunkChain : public ::testing::TestWithParam<std::tuple<Shape, std::size_t, int>> {};
 
-TEST_P(ChunkChain, JoinedChunksInflateToTheInput) {
+TEST_P(ChunkChain, JoinedChunksInflateToTheInput)
+{
     const auto& [shape, chunkSize, level] = GetParam();
     const std::string input = shape.make();
     zip::ChunkCompressor compressor(level);
@@ -57,15 +60,19 @@ TEST_P(ChunkChain, JoinedChunksInflateToTheInput) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, ChunkChain,
                          ::testing::Combine(::testing::ValuesIn(kShapes),
-                                            ::testing::Values(std::size_t{1000}, std::size_t{65536 + 7}, std::size_t{1} << 20),
+                                            ::testing::Values(std::size_t{1000}, std::size_t{65536 + 7},
+                                                              std::size_t{1} << 20),
                                             ::testing::Values(1, 6, 9)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).label) + "_" +
-                                    std::to_string(std::get<1>(info.param)) + "_L" + std::to_string(std::get<2>(info.param));
+                                    std::to_string(std::get<1>(info.param)) + "_L" +
+                                    std::to_string(std::get<2>(info.param));
                          });
 
-TEST(DeflateJoiner, AStreamThatDoesNotParseIsLeftAlone) {
-    for (std::string bad : {std::string(), std::string("\x07", 1), std::string("\x00\x05\x00\x00\x00", 5), randomBytes(64, 4)}) {
+TEST(DeflateJoiner, AStreamThatDoesNotParseIsLeftAlone)
+{
+    for (std::string bad :
+         {std::string(), std::string("\x07", 1), std::string("\x00\x05\x00\x00\x00", 5), randomBytes(64, 4)}) {
         const std::string before = bad;
         if (!zip::makeDeflateContinuable(bad)) {
             EXPECT_EQ(bad, before);
@@ -73,7 +80,8 @@ TEST(DeflateJoiner, AStreamThatDoesNotParseIsLeftAlone) {
     }
 }
 
-TEST(WholeCompressor, StoresWhatDeflateCannotShrink) {
+TEST(WholeCompressor, StoresWhatDeflateCannotShrink)
+{
     zip::WholeCompressor compressor(6);
     std::string output;
     const std::string random = randomBytes(10000, 5);

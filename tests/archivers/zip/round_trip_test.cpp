@@ -12,7 +12,7 @@ namespace {
 
 struct Peer {
     const char* name;
-    const char* tool;      // the binary that must be installed
+    const char* tool;  // the binary that must be installed
     std::string (*create)(const std::string& base, const std::string& folder, const std::string& archive);
     std::string (*extract)(const std::string& archive, const std::string& destination);
 };
@@ -34,7 +34,8 @@ const Peer kPeers[] = {
      }},
     {"Bsdtar", "bsdtar",
      [](const std::string& base, const std::string& folder, const std::string& archive) {
-         return "cd " + shellQuote(base) + " && bsdtar --format zip -cf " + shellQuote(archive) + " " + shellQuote(folder);
+         return "cd " + shellQuote(base) + " && bsdtar --format zip -cf " + shellQuote(archive) + " " +
+                shellQuote(folder);
      },
      [](const std::string& archive, const std::string& destination) {
          return "mkdir -p " + shellQuote(destination) + " && bsdtar -xf " + shellQuote(archive) + " -C " +
@@ -44,16 +45,19 @@ const Peer kPeers[] = {
 
 class PeerRoundTrip : public ::testing::TestWithParam<Peer> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         REQUIRE_PEER(GetParam().tool);
-        if (std::string(GetParam().tool) == "unzip") REQUIRE_PEER("zip");  // Info-ZIP's creating half
+        if (std::string(GetParam().tool) == "unzip")
+            REQUIRE_PEER("zip");  // Info-ZIP's creating half
         ASSERT_TRUE(zipPlugin().loaded() && unzipPlugin().loaded()) << "plug-ins not built in " TEMBREL_BIN_DIR;
         makeSampleTree(dir.path() / "src" / "N");
     }
     TempDir dir;
 };
 
-TEST_P(PeerRoundTrip, OurFolderAndFileFormsAreReadByThePeer) {
+TEST_P(PeerRoundTrip, OurFolderAndFileFormsAreReadByThePeer)
+{
     writeFile(dir.path() / "single" / "単体 表.txt", textBytes(3000));
     const std::string archive = (dir.path() / "ours.zip").string();
     auto result = zipPlugin()("-r -q \"" + archive + "\" \"" + (dir.path() / "src").string() + "/\" N/*.*");
@@ -67,7 +71,8 @@ TEST_P(PeerRoundTrip, OurFolderAndFileFormsAreReadByThePeer) {
     EXPECT_EQ(treeDifference(dir.path() / "src", out), "");
 }
 
-TEST_P(PeerRoundTrip, OurZip64RecordsAreReadByThePeer) {
+TEST_P(PeerRoundTrip, OurZip64RecordsAreReadByThePeer)
+{
     auto entries = std::vector<SourceEntry>{};
     ASSERT_TRUE(collectFolder((dir.path() / "src").string(), "N", entries).ok());
     zip::WriterOptions options;
@@ -82,7 +87,8 @@ TEST_P(PeerRoundTrip, OurZip64RecordsAreReadByThePeer) {
     EXPECT_EQ(treeDifference(dir.path() / "src", out), "");
 }
 
-TEST_P(PeerRoundTrip, ThePeersArchiveIsReadByUs) {
+TEST_P(PeerRoundTrip, ThePeersArchiveIsReadByUs)
+{
     const std::string archive = (dir.path() / "theirs.zip").string();
     ASSERT_EQ(runShell(GetParam().create((dir.path() / "src").string(), "N", archive)), 0);
     const fs::path out = dir.path() / "out";
@@ -98,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Peers, PeerRoundTrip, ::testing::ValuesIn(kPeers),
 // we read back identically.
 class LevelRoundTrip : public ::testing::TestWithParam<int> {};
 
-TEST_P(LevelRoundTrip, OurArchiveTestsCleanAndComesBack) {
+TEST_P(LevelRoundTrip, OurArchiveTestsCleanAndComesBack)
+{
     REQUIRE_PEER("unzip");
     TempDir dir;
     makeSampleTree(dir.path() / "src" / "N");
@@ -119,7 +126,8 @@ TEST_P(LevelRoundTrip, OurArchiveTestsCleanAndComesBack) {
 INSTANTIATE_TEST_SUITE_P(Levels, LevelRoundTrip, ::testing::Values(0, 1, 6, 9));
 
 // More than 65535 members need the zip64 end records; directories need no source files.
-TEST(ManyMembers, Over65535EntriesAreCountedByThePeers) {
+TEST(ManyMembers, Over65535EntriesAreCountedByThePeers)
+{
     REQUIRE_PEER("unzip");
     REQUIRE_PEER("bsdtar");
     TempDir dir;
@@ -144,7 +152,8 @@ namespace arc::testing {
 namespace {
 
 // Unix modes and modification times survive both ways.
-TEST(Metadata, ModesAndTimesSurviveBothWays) {
+TEST(Metadata, ModesAndTimesSurviveBothWays)
+{
     REQUIRE_PEER("unzip");
     TempDir dir;
     const fs::path script = dir.path() / "src" / "N" / "run.sh";
@@ -159,13 +168,15 @@ TEST(Metadata, ModesAndTimesSurviveBothWays) {
     for (const char* side : {"peer", "ours"}) {
         const fs::path extracted = dir.path() / side / "N" / "run.sh";
         EXPECT_EQ(fs::status(extracted).permissions() & fs::perms::all, fs::perms(0750)) << side;
-        const auto drift = std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(extracted) - stamp).count();
+        const auto drift =
+            std::chrono::duration_cast<std::chrono::seconds>(fs::last_write_time(extracted) - stamp).count();
         EXPECT_LE(std::abs(drift), 1) << side;
     }
 }
 
 // An existing file is replaced only by data that checked out.
-TEST(Metadata, AnExistingFileSurvivesABadReplacement) {
+TEST(Metadata, AnExistingFileSurvivesABadReplacement)
+{
     TempDir dir;
     writeFile(dir.path() / "dest" / "a.txt", "keep me");
     const std::string archive = (dir.path() / "bad.zip").string();

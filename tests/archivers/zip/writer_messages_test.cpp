@@ -13,7 +13,8 @@
 namespace arc::testing {
 namespace {
 
-const Plugin& lhaPlugin() {
+const Plugin& lhaPlugin()
+{
     static Plugin plugin("libunlha32.so", "Unlha");
     return plugin;
 }
@@ -27,12 +28,18 @@ struct MessageCase {
     const char* stillStored;  // a member that is stored all the same ("" when none)
 };
 
-std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+std::string quoted(const fs::path& path)
+{
+    return "\"" + path.string() + "\"";
+}
 
 // An archive that the system refuses to change: immutable for root, who ignores permissions.
-void makeReadOnly(const fs::path& archive) {
-    if (geteuid() == 0) ASSERT_EQ(runShell("chattr +i " + shellQuote(archive.string())), 0);
-    else fs::permissions(archive, fs::perms::owner_read);
+void makeReadOnly(const fs::path& archive)
+{
+    if (geteuid() == 0)
+        ASSERT_EQ(runShell("chattr +i " + shellQuote(archive.string())), 0);
+    else
+        fs::permissions(archive, fs::perms::owner_read);
 }
 
 const MessageCase kCases[] = {
@@ -79,7 +86,8 @@ const MessageCase kCases[] = {
 
 class WriterMessages : public ::testing::TestWithParam<std::tuple<bool, MessageCase>> {};
 
-TEST_P(WriterMessages, EachFailureNamesItsCause) {
+TEST_P(WriterMessages, EachFailureNamesItsCause)
+{
     const auto& [zip, row] = GetParam();
     TempDir dir;
     const fs::path archive = dir.path() / (zip ? "m.zip" : "m.lzh");
@@ -91,10 +99,12 @@ TEST_P(WriterMessages, EachFailureNamesItsCause) {
         ASSERT_EQ(plugin(prefix + quoted(archive) + " " + quoted(dir.path() / "seed.txt")).code, 0);
     }
     const std::string items = row.prepare(dir.path(), archive);
-    if (readOnly) makeReadOnly(archive);
+    if (readOnly)
+        makeReadOnly(archive);
     const std::string before = readFile(archive);
     const auto result = plugin(prefix + quoted(archive) + " " + items);
-    if (readOnly && geteuid() == 0) runShell("chattr -i " + shellQuote(archive.string()));
+    if (readOnly && geteuid() == 0)
+        runShell("chattr -i " + shellQuote(archive.string()));
     EXPECT_EQ(result.code, static_cast<int>(row.status)) << result.message;
     EXPECT_NE(result.message.find(row.words), std::string::npos) << result.message;
     if (*row.stillStored != '\0')
@@ -105,7 +115,8 @@ TEST_P(WriterMessages, EachFailureNamesItsCause) {
 
 INSTANTIATE_TEST_SUITE_P(Writers, WriterMessages, ::testing::Combine(::testing::Bool(), ::testing::ValuesIn(kCases)),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) ? "Zip" : "Lzh") + std::get<1>(info.param).label;
+                             return std::string(std::get<0>(info.param) ? "Zip" : "Lzh") +
+                                    std::get<1>(info.param).label;
                          });
 
 }  // namespace

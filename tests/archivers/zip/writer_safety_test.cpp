@@ -27,9 +27,11 @@ struct Hooks {
     std::chrono::milliseconds lockWait{10000};
 };
 
-ArcResult addFiles(Format format, const fs::path& archive, const std::vector<fs::path>& files, const Hooks& hooks = {}) {
+ArcResult addFiles(Format format, const fs::path& archive, const std::vector<fs::path>& files, const Hooks& hooks = {})
+{
     std::vector<SourceEntry> entries;
-    for (const fs::path& file : files) EXPECT_TRUE(collectFile(file.string(), entries).ok()) << file;
+    for (const fs::path& file : files)
+        EXPECT_TRUE(collectFile(file.string(), entries).ok()) << file;
     Job localJob;
     Job& job = hooks.job != nullptr ? *hooks.job : localJob;
     if (format == Format::Zip) {
@@ -46,38 +48,48 @@ ArcResult addFiles(Format format, const fs::path& archive, const std::vector<fs:
 }
 
 // Every member each peer extracts, by name; a peer that fails to read the archive gives nothing.
-std::map<std::string, std::string> extractedBy(const std::string& peer, const fs::path& archive) {
+std::map<std::string, std::string> extractedBy(const std::string& peer, const fs::path& archive)
+{
     const fs::path out = archive.parent_path() / ("out-" + peer);
     fs::remove_all(out);
     fs::create_directories(out);
     const std::string a = shellQuote(archive.string());
     const std::string o = shellQuote(out.string());
     std::string command;
-    if (peer == "unzip") command = "unzip -tq " + a + " && unzip -q " + a + " -d " + o;
+    if (peer == "unzip")
+        command = "unzip -tq " + a + " && unzip -q " + a + " -d " + o;
     if (peer == "python3")
         command = "python3 -c 'import sys,zipfile; z=zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; "
-                  "z.extractall(sys.argv[2])' " + a + " " + o;
-    if (peer == "bsdtar") command = "bsdtar -xf " + a + " -C " + o;
-    if (peer == "lhasa") command = "cd " + o + " && lhasa tq " + a + " && lhasa xq " + a;
+                  "z.extractall(sys.argv[2])' " +
+                  a + " " + o;
+    if (peer == "bsdtar")
+        command = "bsdtar -xf " + a + " -C " + o;
+    if (peer == "lhasa")
+        command = "cd " + o + " && lhasa tq " + a + " && lhasa xq " + a;
     std::map<std::string, std::string> members;
-    if (runShell(command) != 0) return members;
+    if (runShell(command) != 0)
+        return members;
     for (const auto& [name, value] : describeTree(out))
-        if (value.rfind("f:", 0) == 0) members[name] = value.substr(2);
+        if (value.rfind("f:", 0) == 0)
+            members[name] = value.substr(2);
     fs::remove_all(out);
     return members;
 }
 
-std::vector<std::string> peersFor(Format format) {
+std::vector<std::string> peersFor(Format format)
+{
     return format == Format::Zip ? std::vector<std::string>{"unzip", "python3", "bsdtar"}
                                  : std::vector<std::string>{"lhasa", "bsdtar"};
 }
 
 // Names in the folder that are not `keep` and not a source: leftovers of a writer.
-std::vector<std::string> leftovers(const fs::path& folder, const std::string& keep) {
+std::vector<std::string> leftovers(const fs::path& folder, const std::string& keep)
+{
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
-        if (name != keep && name != "src") found.push_back(name);
+        if (name != keep && name != "src")
+            found.push_back(name);
     }
     return found;
 }
@@ -90,17 +102,20 @@ struct WriterCase {
 
 class WriterSafety : public ::testing::TestWithParam<WriterCase> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         archive = dir.path() / (GetParam().format == Format::Zip ? "a.zip" : "a.lzh");
         oldMembers = {{"old1.txt", textBytes(40000)}, {"old2.bin", randomBytes(600000, 2)}, {"same.txt", "old same\n"}};
-        for (const auto& [name, content] : oldMembers) writeFile(dir.path() / "src" / "v1" / name, content);
+        for (const auto& [name, content] : oldMembers)
+            writeFile(dir.path() / "src" / "v1" / name, content);
         ASSERT_TRUE(addFiles(format(), archive, {src("v1/old1.txt"), src("v1/old2.bin"), src("v1/same.txt")}).ok());
         before = readFile(archive);
         writeFile(src("v2/new1.bin"), randomBytes(1200000, 5));
         writeFile(src("v2/new2.txt"), textBytes(70000));
         writeFile(src("v2/same.txt"), "new same\n");
         newFiles = {src("v2/new1.bin"), src("v2/new2.txt")};
-        if (GetParam().replace) newFiles.push_back(src("v2/same.txt"));
+        if (GetParam().replace)
+            newFiles.push_back(src("v2/same.txt"));
     }
     Format format() const { return GetParam().format; }
     fs::path src(const std::string& name) const { return dir.path() / "src" / name; }
@@ -114,8 +129,10 @@ protected:
 
 // A kill at each step where the disk state changes: the archive is then the old one, byte for
 // byte, or the complete new one, and every peer reads every member it should hold.
-TEST_P(WriterSafety, AKillAtAnyStepLeavesTheOldOrTheNewArchive) {
-    for (const std::string& peer : peersFor(format())) REQUIRE_PEER(peer);
+TEST_P(WriterSafety, AKillAtAnyStepLeavesTheOldOrTheNewArchive)
+{
+    for (const std::string& peer : peersFor(format()))
+        REQUIRE_PEER(peer);
     std::vector<std::string> steps;
     {
         const fs::path trial = dir.path() / ("trial" + archive.extension().string());
@@ -137,7 +154,8 @@ TEST_P(WriterSafety, AKillAtAnyStepLeavesTheOldOrTheNewArchive) {
             std::size_t reached = 0;
             Hooks hooks;
             hooks.checkpoint = [&](std::string_view) {
-                if (reached++ == killAt) raise(SIGKILL);
+                if (reached++ == killAt)
+                    raise(SIGKILL);
             };
             addFiles(format(), archive, newFiles, hooks);
             _exit(0);
@@ -151,7 +169,8 @@ TEST_P(WriterSafety, AKillAtAnyStepLeavesTheOldOrTheNewArchive) {
         sawNew |= !unchanged;
         std::map<std::string, std::string> expected = oldMembers;
         if (!unchanged) {
-            for (const fs::path& file : newFiles) expected[file.filename().string()] = readFile(file);
+            for (const fs::path& file : newFiles)
+                expected[file.filename().string()] = readFile(file);
         }
         for (const std::string& peer : peersFor(format()))
             EXPECT_EQ(extractedBy(peer, archive), expected) << peer;
@@ -165,16 +184,19 @@ TEST_P(WriterSafety, AKillAtAnyStepLeavesTheOldOrTheNewArchive) {
     EXPECT_TRUE(sawOld && sawNew);
 }
 
-TEST_P(WriterSafety, TwoWritersAtOnceBothLand) {
+TEST_P(WriterSafety, TwoWritersAtOnceBothLand)
+{
     std::thread other([&] { EXPECT_TRUE(addFiles(format(), archive, {newFiles[0]}).ok()); });
     EXPECT_TRUE(addFiles(format(), archive, {newFiles[1]}).ok());
     other.join();
     std::map<std::string, std::string> expected = oldMembers;
-    for (int i : {0, 1}) expected[newFiles[i].filename().string()] = readFile(newFiles[i]);
+    for (int i : {0, 1})
+        expected[newFiles[i].filename().string()] = readFile(newFiles[i]);
     EXPECT_EQ(extractedBy("bsdtar", archive), expected);
 }
 
-TEST_P(WriterSafety, AWriterThatCannotGetTheLockSaysInUseAndChangesNothing) {
+TEST_P(WriterSafety, AWriterThatCannotGetTheLockSaysInUseAndChangesNothing)
+{
     const int held = open(archive.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
     Hooks hooks;
@@ -190,9 +212,11 @@ TEST_P(WriterSafety, AWriterThatCannotGetTheLockSaysInUseAndChangesNothing) {
 // archive byte-identical (and a new archive is not created).
 class Recorder final : public JobListener {
 public:
-    bool progress(const ProgressReport& report) override {
+    bool progress(const ProgressReport& report) override
+    {
         last = report;
-        if (!report.entryName.empty()) names.emplace_back(report.entryName);
+        if (!report.entryName.empty())
+            names.emplace_back(report.entryName);
         return !cancelOnFirst;
     }
     bool cancelOnFirst = false;
@@ -200,7 +224,8 @@ public:
     std::vector<std::string> names;
 };
 
-TEST_P(WriterSafety, ProgressCountsTheNewMembersAndCancelChangesNothing) {
+TEST_P(WriterSafety, ProgressCountsTheNewMembersAndCancelChangesNothing)
+{
     Recorder recorder;
     Job job(&recorder);
     Hooks hooks;
@@ -227,14 +252,18 @@ TEST_P(WriterSafety, ProgressCountsTheNewMembersAndCancelChangesNothing) {
 
 // One large member reports progress while it is being compressed, and a cancel half way
 // through it stops the command with nothing changed.
-TEST_P(WriterSafety, ALargeMemberReportsProgressAndStopsHalfWay) {
+TEST_P(WriterSafety, ALargeMemberReportsProgressAndStopsHalfWay)
+{
     std::string text;
-    for (std::uint64_t i = 0; text.size() < (24u << 20); ++i) text += "line " + std::to_string(i * 7919 % 100003) + " of a large text\n";
+    for (std::uint64_t i = 0; text.size() < (24u << 20); ++i)
+        text += "line " + std::to_string(i * 7919 % 100003) + " of a large text\n";
     writeFile(src("v3/large.txt"), text);
     struct HalfWay final : JobListener {
         int reportsInsideTheMember = 0;
-        bool progress(const ProgressReport& report) override {
-            if (report.jobBytesDone > 0 && report.jobBytesDone < report.jobBytesTotal) ++reportsInsideTheMember;
+        bool progress(const ProgressReport& report) override
+        {
+            if (report.jobBytesDone > 0 && report.jobBytesDone < report.jobBytesTotal)
+                ++reportsInsideTheMember;
             return report.jobBytesDone < report.jobBytesTotal / 2;
         }
     } listener;
@@ -248,8 +277,10 @@ TEST_P(WriterSafety, ALargeMemberReportsProgressAndStopsHalfWay) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, WriterSafety,
-                         ::testing::Values(WriterCase{Format::Zip, false, "ZipAppend"}, WriterCase{Format::Zip, true, "ZipReplace"},
-                                           WriterCase{Format::Lzh, false, "LzhAppend"}, WriterCase{Format::Lzh, true, "LzhReplace"}),
+                         ::testing::Values(WriterCase{Format::Zip, false, "ZipAppend"},
+                                           WriterCase{Format::Zip, true, "ZipReplace"},
+                                           WriterCase{Format::Lzh, false, "LzhAppend"},
+                                           WriterCase{Format::Lzh, true, "LzhReplace"}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 class Replacement : public ::testing::TestWithParam<Format> {
@@ -260,14 +291,18 @@ protected:
 
 // Re-adding a file replaces it for good: the archive does not grow with each version, an old
 // version's bytes are nowhere in the file, and the archive keeps its permissions.
-TEST_P(Replacement, FourReAddsLeaveOneCopyAndNoOldBytes) {
+TEST_P(Replacement, FourReAddsLeaveOneCopyAndNoOldBytes)
+{
     const fs::path file = dir.path() / "src" / "big.bin";
     for (int version = 0; version < 4; ++version) {
-        writeFile(file, randomBytes(1 << 20, version) + "SECRET-MARKER-" + std::to_string(version) + randomBytes(1 << 20, 9 + version));
+        writeFile(file, randomBytes(1 << 20, version) + "SECRET-MARKER-" + std::to_string(version) +
+                            randomBytes(1 << 20, 9 + version));
         ASSERT_TRUE(addFiles(GetParam(), archive(), {file}).ok());
-        if (version == 0) fs::permissions(archive(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        if (version == 0)
+            fs::permissions(archive(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     }
-    EXPECT_EQ(fs::status(archive()).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+    EXPECT_EQ(fs::status(archive()).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
         << "the new archive keeps the old one's permissions";
     const std::string bytes = readFile(archive());
     EXPECT_LT(bytes.size(), (2u << 20) + 64 * 1024);
@@ -278,7 +313,8 @@ TEST_P(Replacement, FourReAddsLeaveOneCopyAndNoOldBytes) {
 
 // The archive named through a symbolic link stays a link to the updated archive; one with two
 // hard links stays one file that both names show updated.
-TEST_P(Replacement, LinksToTheArchiveSeeTheUpdate) {
+TEST_P(Replacement, LinksToTheArchiveSeeTheUpdate)
+{
     writeFile(dir.path() / "src" / "a.txt", "a\n");
     writeFile(dir.path() / "src" / "b.txt", "b\n");
     writeFile(dir.path() / "src" / "c.txt", "c\n");
@@ -300,7 +336,8 @@ TEST_P(Replacement, LinksToTheArchiveSeeTheUpdate) {
 
 // Two commands both creating the archive: the one that finishes second finds the name taken,
 // and adds to the archive the first one made instead of replacing it.
-TEST_P(Replacement, TwoCommandsCreatingOneArchiveBothLand) {
+TEST_P(Replacement, TwoCommandsCreatingOneArchiveBothLand)
+{
     writeFile(dir.path() / "src" / "a.txt", "a\n");
     writeFile(dir.path() / "src" / "b.txt", "b\n");
     std::promise<void> firstReady;
@@ -308,7 +345,8 @@ TEST_P(Replacement, TwoCommandsCreatingOneArchiveBothLand) {
     bool paused = false;
     Hooks hooks;
     hooks.checkpoint = [&](std::string_view step) {
-        if (step != "synced" || paused) return;
+        if (step != "synced" || paused)
+            return;
         paused = true;
         firstReady.set_value();
         secondDone.get_future().wait();

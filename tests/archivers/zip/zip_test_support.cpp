@@ -9,22 +9,27 @@
 namespace arc::testing {
 namespace {
 
-void put16(std::string& out, std::uint32_t v) {
+void put16(std::string& out, std::uint32_t v)
+{
     out.push_back(static_cast<char>(v & 0xFF));
     out.push_back(static_cast<char>((v >> 8) & 0xFF));
 }
-void put32(std::string& out, std::uint32_t v) {
+void put32(std::string& out, std::uint32_t v)
+{
     put16(out, v & 0xFFFF);
     put16(out, v >> 16);
 }
 
 }  // namespace
 
-std::uint32_t crcOf(const std::string& data) {
-    return static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+std::uint32_t crcOf(const std::string& data)
+{
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-std::string buildStoredZip(const std::vector<RawMember>& members, bool reverseDirectory) {
+std::string buildStoredZip(const std::vector<RawMember>& members, bool reverseDirectory)
+{
     std::string body;
     std::string directory;
     std::vector<std::string> records;
@@ -64,8 +69,10 @@ std::string buildStoredZip(const std::vector<RawMember>& members, bool reverseDi
         put32(record, offset);
         record += member.name + member.centralExtra;
     }
-    if (reverseDirectory) std::reverse(records.begin(), records.end());
-    for (const std::string& record : records) directory += record;
+    if (reverseDirectory)
+        std::reverse(records.begin(), records.end());
+    for (const std::string& record : records)
+        directory += record;
     std::string out = body + directory;
     put32(out, 0x06054b50);
     put16(out, 0);

@@ -41,8 +41,10 @@ void headerParserTarget(const std::uint8_t* data, std::size_t size)
     for (const MemberHeader& h : scanned.members) {
         const std::string path = decodeMemberPath(h);
         arc::safeRelativePath(path, backslashSeparates(h));
-        if (!h.method || h.dataOffset > size) continue;
-        const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(h.compressedSize, size - h.dataOffset));
+        if (!h.method || h.dataOffset > size)
+            continue;
+        const std::size_t available =
+            static_cast<std::size_t>(std::min<std::uint64_t>(h.compressedSize, size - h.dataOffset));
         MemoryRange source(data + h.dataOffset, available);
         DiscardSink sink;
         std::uint16_t crc = 0;
@@ -52,7 +54,8 @@ void headerParserTarget(const std::uint8_t* data, std::size_t size)
 
 void decoderTarget(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 3) return;
+    if (size < 3)
+        return;
     // A first byte below 0x80 picks one of the corpus's original methods as it always did.
     static const Method methods[] = {Method::Lh5, Method::Lh6, Method::Lh7};
     static const Method older[] = {Method::Lh1, Method::Lh2, Method::Lh3, Method::Lh4, Method::Lz5, Method::Lzs};

@@ -5,7 +5,8 @@
 
 #include "zip/deflate64_inflater.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     std::size_t at = 0;
     std::uint64_t produced = 0;
     arc::zip::Deflate64Inflater().inflate(
