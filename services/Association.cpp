@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
@@ -11,8 +12,23 @@
 namespace {
 
 constexpr char kEntryName[] = "pellum-file.desktop";
-// The names shared-mime-info gives LZH and ZIP archives, with the LZH alias some tools use.
-const QStringList kMimeTypes = {"application/x-lha", "application/x-lzh-compressed", "application/zip"};
+constexpr char kInstalledEntryName[] = "io.github.tembrel.Tembrel.desktop";
+constexpr char kDefaultsGroup[] = "[Default Applications]";
+
+// Each archive type under every name a mimeapps.list may give it: shared-mime-info's own name
+// first, then its aliases, which the desktop reads as the same type.
+const QList<QStringList> kArchiveTypes = {
+    {"application/x-lha", "application/x-lzh-compressed"},
+    {"application/zip", "application/x-zip-compressed", "application/x-zip"},
+};
+
+QStringList allTypeNames()
+{
+    QStringList names;
+    for (const QStringList& type : kArchiveTypes)
+        names << type;
+    return names;
+}
 
 QString programPath()
 {
@@ -37,8 +53,7 @@ QString desktopEntry(const QString& exec)
 {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
-                          "Name=Pellum file\n"
-                          "Name[ja]=Pellum file\n"
+                          "Name=Tembrel\n"
                           "Comment=LZH/ZIP archive\n"
                           "Exec=%1\n"
                           "Icon=tembrel\n"
@@ -50,7 +65,7 @@ QString desktopEntry(const QString& exec)
                           "[Desktop Action melt]\n"
                           "Name=解凍\n"
                           "Exec=%1\n")
-        .arg(exec, kMimeTypes.join(QLatin1Char(';')));
+        .arg(exec, allTypeNames().join(QLatin1Char(';')));
 }
 
 bool writeWhole(const QString& path, const QString& text)
@@ -71,20 +86,29 @@ QString readWhole(const QString& path)
     return QString::fromUtf8(file.readAll());
 }
 
-}  // namespace
-
-QString AssociationExec(const QString& path)
+QString userMimeapps()
 {
-    return quoteArgument(path) + QStringLiteral(" %f");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/mimeapps.list");
 }
 
-QString WithOurDefaults(const QString& mimeapps)
+bool isGroupHeader(const QString& line)
+{
+    return line.trimmed().startsWith(QLatin1Char('['));
+}
+
+QString keyOf(const QString& line)
+{
+    return line.section(QLatin1Char('='), 0, 0).trimmed();
+}
+
+// `mimeapps` with `entry` as the default for each of `types` in [Default Applications].
+QString withDefaults(const QString& mimeapps, const QString& entry, const QStringList& types)
 {
     QStringList lines = mimeapps.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
 
-    const QString group = QStringLiteral("[Default Applications]");
+    const QString group = QLatin1String(kDefaultsGroup);
     qsizetype start = lines.indexOf(group);
     if (start < 0) {
         if (!lines.isEmpty() && !lines.constLast().trimmed().isEmpty())
@@ -93,14 +117,14 @@ QString WithOurDefaults(const QString& mimeapps)
         start = lines.size() - 1;
     }
     qsizetype end = start + 1;
-    while (end < lines.size() && !lines[end].trimmed().startsWith(QLatin1Char('[')))
+    while (end < lines.size() && !isGroupHeader(lines[end]))
         ++end;
 
-    for (const QString& type : kMimeTypes) {
-        const QString line = type + QLatin1Char('=') + QLatin1String(kEntryName) + QLatin1Char(';');
+    for (const QString& type : types) {
+        const QString line = type + QLatin1Char('=') + entry + QLatin1Char(';');
         bool replaced = false;
         for (qsizetype i = start + 1; i < end; ++i) {
-            if (lines[i].section(QLatin1Char('='), 0, 0).trimmed() == type) {
+            if (keyOf(lines[i]) == type) {
                 lines[i] = line;
                 replaced = true;
                 break;
@@ -112,12 +136,109 @@ QString WithOurDefaults(const QString& mimeapps)
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-void AssociateArchives()
+// The entries that `mimeapps` names as defaults for any of `names`.
+QStringList defaultsNamed(const QString& mimeapps, const QStringList& names)
 {
+    QStringList entries;
+    bool inDefaults = false;
+    for (const QString& line : mimeapps.split(QLatin1Char('\n'))) {
+        if (isGroupHeader(line))
+            inDefaults = line.trimmed() == QLatin1String(kDefaultsGroup);
+        else if (inDefaults && names.contains(keyOf(line)))
+            entries << line.section(QLatin1Char('='), 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    }
+    return entries;
+}
+
+// Every file the desktop reads defaults from, in its order: in each configuration folder, then
+// each applications folder, the current desktops' own lists before the general one; last the
+// older defaults.list that GLib still reads.
+QStringList mimeappsFiles()
+{
+    const QStringList desktops =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList applicationFolders = QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    QStringList files;
+    for (const QString& folder :
+         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation) + applicationFolders) {
+        for (const QString& desktop : desktops)
+            files << folder + QLatin1Char('/') + desktop + QStringLiteral("-mimeapps.list");
+        files << folder + QStringLiteral("/mimeapps.list");
+    }
+    for (const QString& folder : applicationFolders)
+        files << folder + QStringLiteral("/defaults.list");
+    return files;
+}
+
+bool isInstalled(const QString& entry)
+{
+    return !QStandardPaths::locate(QStandardPaths::ApplicationsLocation, entry.trimmed()).isEmpty();
+}
+
+// A default that names an entry no longer installed is skipped by the desktop, and so here.
+bool hasDefault(const QStringList& typeNames)
+{
+    for (const QString& file : mimeappsFiles()) {
+        for (const QString& entry : defaultsNamed(readWhole(file), typeNames)) {
+            if (isInstalled(entry))
+                return true;
+        }
+    }
+    return false;
+}
+
+// The installed entry runs `pellum` from PATH; it is ours only when that is this program, not
+// another copy of it.
+bool installedEntryStartsThisProgram()
+{
+    if (!isInstalled(QLatin1String(kInstalledEntryName)))
+        return false;
+    const QString command = QStandardPaths::findExecutable(QStringLiteral("pellum"));
+    return !command.isEmpty() && QFileInfo(command).canonicalFilePath() ==
+                                     QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+}
+
+// The entry that opens archives with this program; our own is written afresh each time, so it
+// names the program's current place.
+QString handlerEntry()
+{
+    if (installedEntryStartsThisProgram())
+        return QLatin1String(kInstalledEntryName);
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    const QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     writeWhole(dataHome + QStringLiteral("/applications/") + QLatin1String(kEntryName),
                desktopEntry(AssociationExec(programPath())));
-    const QString mimeapps = configHome + QStringLiteral("/mimeapps.list");
-    writeWhole(mimeapps, WithOurDefaults(readWhole(mimeapps)));
+    return QLatin1String(kEntryName);
+}
+
+}  // namespace
+
+QString AssociationExec(const QString& path)
+{
+    return quoteArgument(path) + QStringLiteral(" %f");
+}
+
+QString WithOurDefaults(const QString& mimeapps)
+{
+    return withDefaults(mimeapps, QLatin1String(kEntryName), allTypeNames());
+}
+
+void AssociateArchives()
+{
+    const QString entry = handlerEntry();
+    const QString mimeapps = userMimeapps();
+    writeWhole(mimeapps, withDefaults(readWhole(mimeapps), entry, allTypeNames()));
+}
+
+void RegisterArchiveHandler()
+{
+    const QString entry = handlerEntry();
+    QStringList types;
+    for (const QStringList& type : kArchiveTypes) {
+        if (!hasDefault(type))
+            types << type;
+    }
+    if (types.isEmpty())
+        return;
+    const QString mimeapps = userMimeapps();
+    writeWhole(mimeapps, withDefaults(readWhole(mimeapps), entry, types));
 }

@@ -3,15 +3,27 @@
 
 #include <QString>
 
-// Writes the desktop entry "pellum-file.desktop" (class "Pellum file", action "解凍", starting
-// this program with the archive's path) under $XDG_DATA_HOME/applications and makes it the
-// default for the LZH and ZIP types in $XDG_CONFIG_HOME/mimeapps.list, keeping every other line
-// of that file. Running it again leaves the same files. Failures are silent: the association is
-// a convenience and the program works without it.
+// The handler is a desktop entry that starts this program with the archive's path: the entry
+// installed with the program ("io.github.tembrel.Tembrel.desktop") when the command it runs is
+// this very program, else "pellum-file.desktop" (class "Pellum file", shown as "Tembrel", action
+// "解凍"), written under $XDG_DATA_HOME/applications. Defaults go to
+// $XDG_CONFIG_HOME/mimeapps.list, every other line of that file kept. Running either function
+// again leaves the same files. Failures are silent: the association is a convenience and the
+// program works without it.
+
+// On purpose (the options window's button): the handler becomes the default for LZH and ZIP,
+// replacing whatever was the default before.
 void AssociateArchives();
+
+// On the first start: the handler is registered for LZH and ZIP, and becomes the default only
+// for a type that has no default yet, so the archive manager the user had keeps its types.
+// A type has a default when some mimeapps.list the desktop reads names, for any of the type's
+// names, a desktop entry that is installed.
+void RegisterArchiveHandler();
 
 // The command that the association runs: this program's path, quoted for a desktop entry.
 QString AssociationExec(const QString& programPath);
 
-// `mimeapps` with our defaults set in [Default Applications], every other line kept.
+// `mimeapps` with "pellum-file.desktop" as the default for LZH and ZIP in
+// [Default Applications], every other line kept.
 QString WithOurDefaults(const QString& mimeapps);
