@@ -188,41 +188,29 @@ class FakeFileInfo:
 
 class FakeMenuItem:
     def __init__(self, name, label, tip, icon):
-        self.label, self.handlers = label, []
+        self.label, self.handlers = label, {}
 
     def connect(self, signal, handler):
-        self.handlers.append((signal, handler))
+        self.handlers[signal] = handler
 
     def activate(self):
-        for signal, handler in self.handlers:
-            if signal == "activate":
-                handler(self)
+        self.handlers["activate"](self)
 
 
 def load_nautilus_extension(path, launched):
-    """The extension loaded over stand-ins of Nautilus and GObject; what it starts is recorded
-    in `launched`."""
+    """The extension loaded over stand-ins of Nautilus, GObject and Gio; what it starts is
+    recorded in `launched`."""
     repository = types.ModuleType("gi.repository")
     repository.Nautilus = types.SimpleNamespace(MenuItem=FakeMenuItem, MenuProvider=type("MenuProvider", (), {}))
     repository.GObject = types.SimpleNamespace(GObject=type("GObject", (), {}))
     repository.Gio = types.SimpleNamespace(Subprocess=types.SimpleNamespace(new=lambda argv, flags: launched.append(argv)),
                                            SubprocessFlags=types.SimpleNamespace(NONE=0))
-    gi = types.ModuleType("gi")
-    gi.require_version = lambda name, version: None
-    gi.repository = repository
-    saved = {name: sys.modules.get(name) for name in ("gi", "gi.repository")}
-    sys.modules.update({"gi": gi, "gi.repository": repository})
-    try:
-        spec = importlib.util.spec_from_file_location("tembrel_nautilus", path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
-        return module
-    finally:
-        for name, module_ in saved.items():
-            if module_ is None:
-                sys.modules.pop(name, None)
-            else:
-                sys.modules[name] = module_
+    sys.modules["gi"] = types.SimpleNamespace(require_version=lambda name, version: None, repository=repository)
+    sys.modules["gi.repository"] = repository
+    spec = importlib.util.spec_from_file_location("tembrel_nautilus", path)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
 
 
 if __name__ == "__main__":
