@@ -55,7 +55,7 @@ class InstalledTree(unittest.TestCase):
     def tearDownClass(cls):
         cls.work.cleanup()
 
-    # (where, label, command, offered for) of every menu entry, file manager by file manager.
+    # Every menu entry as (label, command, offered for), file manager by file manager.
     def entries(self):
         found = {"desktop entry": [], "Dolphin": [], "Nemo": [], "file-manager actions": [], "libfm": []}
         for action in self.app["Desktop Entry"]["Actions"].split(";"):
