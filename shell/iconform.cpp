@@ -2,14 +2,13 @@
 #include "shell/iconform.h"
 
 #include <QCloseEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
+#include "services/ArchiveKind.h"
+#include "services/JobWindow.h"
 #include "services/Session.h"
 #include "services/Settings.h"
 #include "shell/DropReception.h"
@@ -38,6 +37,7 @@ iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt:
     setToolTip(QStringLiteral("ﾌｧｲﾙやﾌｫﾙﾀﾞをﾄﾞﾛｯﾌﾟすると圧縮、書庫をﾄﾞﾛｯﾌﾟすると解凍します。右ｸﾘｯｸでﾒﾆｭｰ"));
 
     Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(100);
     connect(Timer2, &QTimer::timeout, this, &iconform::onTimer2);
     Timer2->start();
@@ -69,8 +69,7 @@ void iconform::setform()
     move(left / kTwipsPerPixel, top / kTwipsPerPixel);
     ProgramSession().IconDropPending = kClear;
     ProgramSession().FreezeDropPending = kClear;
-    AcceptFileDrops(this);
-    HookDropWindow(this);
+    GiveDropsToIcon();
 }
 
 void iconform::applyStacking(bool onTop)
@@ -92,8 +91,7 @@ void iconform::applyStacking(bool onTop)
 void iconform::unload()
 {
     clearMask();
-    UnloadWindow(ExistingFreezeWindow());
-    UnloadWindow(ExistingMeltWindow());
+    UnloadJobWindows();
     UnloadMenuForm();
     UnhookDropWindow(this);
     UnloadWindow(this);
@@ -104,7 +102,7 @@ void iconform::closeEvent(QCloseEvent* event)
     // A close from the window manager (Alt+F4 on the icon) ends the program as an unload does;
     // merely hiding the icon would leave a running program that nobody can reach.
     event->ignore();
-    RequestEndProgram(this);
+    RequestEndProgram(false);
 }
 
 void iconform::paintEvent(QPaintEvent*)
@@ -154,25 +152,19 @@ void iconform::onTimer2()
     if (session.IconDropPending == kClear)
         return;
     session.IconDropPending = kClear;
-    if (RefusedWhileJobRuns(this))
+    if (RefusedWhileJobRuns(session, this))
         return;
-    UnhookDropWindow(this);
 
+    // The names alone decide: one name that is no archive sends the whole drop to compression.
     bool allArchives = true;
     QStringList names;
     for (int i = 0; i < session.DroppedCount; ++i) {
-        if (!IsArchiveName(session.DroppedFiles[i]))
+        if (ArchiveKindOf(session.DroppedFiles[i]) == ArchiveKind::None)
             allArchives = false;
         names << session.DroppedFiles[i];
     }
-    if (allArchives) {
-        meltform* melt = MeltWindow();
-        melt->Text1->setText(QuotedList(names));
-        melt->loaddata();
-        ShowJobWindow(melt);
-    } else {
-        freezeform* freeze = FreezeWindow();
-        freeze->loaddata();
-        ShowJobWindow(freeze);
-    }
+    if (allArchives)
+        OpenMeltWindow(QuotedList(names));
+    else
+        OpenFreezeWindow();
 }

@@ -31,11 +31,6 @@ public:
     int leftTwips() const { return x() * kTwipsPerPixel; }
     int topTwips() const { return y() * kTwipsPerPixel; }
 
-    QImage Picture1;
-    QVector<IconRun> IconRuns;
-    QRegion IconRegion;
-    QTimer* Timer2 = nullptr;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -45,6 +40,11 @@ protected:
 
 private:
     void onTimer2();
+
+    QImage Picture1;
+    QVector<IconRun> IconRuns;
+    QRegion IconRegion;
+    QTimer* Timer2 = nullptr;  // hands a drop on the icon to a job window
 
     QImage shown_;  // Picture1 with the key colour transparent
     QPoint grabOffset_;

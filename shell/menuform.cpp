@@ -1,19 +1,13 @@
 // The popup menu's handlers.
 #include "shell/menuform.h"
 
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
-#include "options/Form1.h"
 #include "services/Desktop.h"
+#include "services/JobWindow.h"
 #include "services/Session.h"
-#include "services/Settings.h"
-#include "shell/DropReception.h"
 #include "shell/Windows.h"
-#include "shell/iconform.h"
 
 namespace {
 
@@ -25,6 +19,7 @@ menuform::menuform()
 {
     setObjectName(QStringLiteral("menuform"));
     omenu = new QMenu(QStringLiteral("FILE(&F)"), this);
+    omenu->setObjectName(QStringLiteral("omenu"));
     mmelt = omenu->addAction(QStringLiteral("解凍(&M)"), this, &menuform::openMelt);
     mfreeze = omenu->addAction(QStringLiteral("圧縮(&F)"), this, &menuform::openFreeze);
     omenu->addSeparator()->setObjectName(QStringLiteral("sep0"));
@@ -40,27 +35,33 @@ menuform::menuform()
     mend->setObjectName(QStringLiteral("mend"));
 }
 
+void menuform::popup(const QPoint& globalPosition)
+{
+    omenu->popup(globalPosition);
+}
+
+void menuform::closeMenu()
+{
+    omenu->close();
+}
+
 void menuform::openMelt()
 {
-    if (RefusedWhileJobRuns(nullptr))
-        return;
-    UnhookDropWindow(IconWindow());
-    meltform* melt = MeltWindow();
     const Session& session = ProgramSession();
+    if (RefusedWhileJobRuns(session, nullptr))
+        return;
+    // With two or more names of the latest drop the field keeps what it has.
     if (session.DroppedCount == 0 || session.DroppedCount == 1)
-        melt->Text1->setText(session.DroppedFiles.value(0));
-    melt->loaddata();
-    ShowJobWindow(melt);
+        OpenMeltWindow(session.DroppedFiles.value(0));
+    else
+        OpenMeltWindow();
 }
 
 void menuform::openFreeze()
 {
-    if (RefusedWhileJobRuns(nullptr))
+    if (RefusedWhileJobRuns(ProgramSession(), nullptr))
         return;
-    UnhookDropWindow(IconWindow());
-    freezeform* freeze = FreezeWindow();
-    freeze->loaddata();
-    ShowJobWindow(freeze);
+    OpenFreezeWindow();
 }
 
 void menuform::openOptions()
@@ -76,24 +77,15 @@ void menuform::showVersion()
 
 void menuform::endProgram()
 {
-    // While a job runs the program ends once the job stopped, if the user wants it stopped.
-    const bool jobRuns = ProgramSession().jobRunning;
-    if (jobRuns && !RequestEndProgram(nullptr))
-        return;
-    if (iconform* icon = IconWindow()) {
-        SavePositionSetting(QStringLiteral("iconleft"), icon->leftTwips());
-        SavePositionSetting(QStringLiteral("icontop"), icon->topTwips());
-    }
-    UnloadMenuForm();
-    if (!jobRuns)
-        EndProgram();
+    // While a job runs the program ends once the job stopped or ended.
+    RequestEndProgram(true);
 }
 
 void PopupIconMenu(const QPoint& globalPosition)
 {
     if (!theMenuForm)
         theMenuForm = new menuform;
-    theMenuForm->omenu->popup(globalPosition);
+    theMenuForm->popup(globalPosition);
 }
 
 menuform* ExistingMenuForm()
@@ -105,7 +97,7 @@ void UnloadMenuForm()
 {
     if (menuform* form = theMenuForm) {
         theMenuForm = nullptr;
-        form->omenu->close();
+        form->closeMenu();
         form->deleteLater();
     }
 }

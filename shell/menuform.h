@@ -13,18 +13,23 @@ class menuform final : public QWidget {
 public:
     menuform();
 
-    QMenu* omenu = nullptr;
-    QAction* mmelt = nullptr;
-    QAction* mfreeze = nullptr;
-    QAction* moption = nullptr;
-    QAction* mabout = nullptr;
-    QAction* mend = nullptr;
+    // Pops the menu up at `globalPosition`, or closes it.
+    void popup(const QPoint& globalPosition);
+    void closeMenu();
 
     void openMelt();
     void openFreeze();
     void openOptions();
     void showVersion();
     void endProgram();
+
+private:
+    QMenu* omenu = nullptr;
+    QAction* mmelt = nullptr;
+    QAction* mfreeze = nullptr;
+    QAction* moption = nullptr;
+    QAction* mabout = nullptr;
+    QAction* mend = nullptr;
 };
 
 // Creates the menu window on first use and pops its menu up at `globalPosition`.
