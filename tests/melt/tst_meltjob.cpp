@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -202,6 +203,36 @@ private slots:
         WAIT_FOR_JOB();
         QCOMPARE(engine_->commands().size(), runs ? 1 : 0);
         QCOMPARE(ExistingMeltWindow() != nullptr, runs);
+    }
+
+    // One Enter with the history list or the completion open picks the row and runs the job,
+    // once.
+    void oneEnterFromAPopupRunsTheJob_data()
+    {
+        QTest::addColumn<bool>("completion");
+        QTest::newRow("history list") << false;
+        QTest::newRow("completion") << true;
+    }
+    void oneEnterFromAPopupRunsTheJob()
+    {
+        QFETCH(bool, completion);
+        WriteRaw("mdir1", out() + "/h1/");
+        MeltDriver melt = openWith({dir_.path() + "/in/a.zip"});
+        auto* combo = melt.control<QComboBox>("Text2");
+        QAbstractItemView* popup = completion ? combo->completer()->popup() : combo->view();
+        if (completion) {
+            melt.typeDestination("");
+            QTest::keyClicks(combo->lineEdit(), out() + "/h");
+        } else {
+            combo->showPopup();
+        }
+        QTRY_VERIFY(popup->isVisible());
+        popup->setCurrentIndex(popup->model()->index(0, 0));
+        QTest::keyClick(popup, Qt::Key_Return);
+        QTRY_COMPARE(desktop_->fake.messages.size(), 1);
+        QCOMPARE(desktop_->fake.messages[0].text, QString("解凍が終了しました"));
+        QCOMPARE(engine_->commands().size(), 1);
+        QVERIFY2(engine_->commands()[0].endsWith("\"" + out() + "/h1/\""), qPrintable(engine_->commands()[0]));
     }
 
     // What is typed into the destination is what the job gets, whatever the history holds.

@@ -529,6 +529,21 @@ private slots:
         QCOMPARE(scoped.fake.beeps, 1);
     }
 
+    // A name the file system cannot hold is said as such, readably.
+    void aNameTooLongIsSaidReadably()
+    {
+        ScopedFakeDesktop scoped;
+        const QString name = QString(100, u'表') + ".txt";  // 304 bytes
+        writeStoredZip(in_ + "/long.zip", {{name.toUtf8(), "x"}, {"short.txt", "y"}});
+        MeltDriver melt = openMelt(in_ + "/long.zip", out_);
+        melt.pressMelt();
+        WAIT_FOR_JOB();
+        QCOMPARE(scoped.fake.messages.size(), 1);
+        const QString text = scoped.fake.messages[0].text;
+        QVERIFY2(text.contains("名前が長すぎて") && text.contains(name), qPrintable(text));
+        QCOMPARE(readTree(out_).keys(), QStringList{"short.txt"});
+    }
+
     void aMissingPluginIsNamed()
     {
         ScopedFakeDesktop scoped;

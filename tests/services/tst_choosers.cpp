@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <optional>
 
 #include "services/Choosers.h"
 #include "support/FakeDesktop.h"
@@ -146,6 +147,40 @@ private slots:
         QCOMPARE(desktop().pickFolder(&owner, "t", QDir::tempPath()), QString());
         QCOMPARE(modality, Qt::WindowModal);
         QCOMPARE(parent, &owner);
+    }
+
+    // Esc closes every message box, as its only or its "cancel" button.
+    void escClosesEveryMessageBox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("message") << "message";
+        QTest::newRow("finished") << "finished";
+        QTest::newRow("question") << "question";
+        QTest::newRow("go on") << "go on";
+    }
+    void escClosesEveryMessageBox()
+    {
+        QFETCH(QString, box);
+        const auto pressEsc = [] {
+            QTRY_VERIFY(QApplication::activeModalWidget());
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+        };
+        std::optional<bool> answer;
+        if (box == "question") {
+            desktop().ask(nullptr, "t", "t", [&](bool yes) { answer = yes; });
+            pressEsc();
+            QTRY_VERIFY(answer.has_value());
+        } else {
+            QTimer::singleShot(0, pressEsc);
+            if (box == "message")
+                desktop().showMessage(nullptr, "t", "t");
+            else if (box == "finished")
+                desktop().showFinished(nullptr, "t", "t", QDir::tempPath());
+            else
+                answer = desktop().askContinue(nullptr, "t", "t");
+        }
+        QCOMPARE(answer.value_or(false), false);
+        QVERIFY(!QApplication::activeModalWidget());
     }
 
     // ﾌｫﾙﾀﾞを開く that opens nothing says so.
