@@ -43,8 +43,7 @@ void StartProgram(const QStringList& names, const QString& pluginDirectory)
 {
     StartSession();
     ProgramSession().plugins.setDirectory(pluginDirectory);
-    auto* icon = new iconform;
-    SetIconWindow(icon);
+    iconform* icon = CreateIconWindow();
     initialise();
 
     const QStringList limited = names.mid(0, 10);

@@ -23,6 +23,7 @@ struct Program {
     QPointer<iconform> icon;
     QPointer<meltform> melt;
     QPointer<freezeform> freeze;
+    QPointer<menuform> menu;
     bool endSavesPlace = false;
 };
 
@@ -131,13 +132,49 @@ void StartSession()
     };
 }
 
+iconform* CreateIconWindow()
+{
+    auto* icon = new iconform(*program().session);
+    QObject::connect(icon, &iconform::dropReceptionWanted, icon, &GiveDropsToIcon);
+    QObject::connect(icon, &iconform::meltWanted, icon, [](const QString& archives) { OpenMeltWindow(archives); });
+    QObject::connect(icon, &iconform::freezeWanted, icon, &OpenFreezeWindow);
+    QObject::connect(icon, &iconform::menuWanted, icon, &PopupIconMenu);
+    QObject::connect(icon, &iconform::endWanted, icon, [] { RequestEndProgram(false); });
+    program().icon = icon;
+    return icon;
+}
+
 iconform* IconWindow()
 {
     return program().icon;
 }
-void SetIconWindow(iconform* window)
+
+void PopupIconMenu(const QPoint& globalPosition)
 {
-    program().icon = window;
+    menuform* menu = program().menu;
+    if (!menu) {
+        menu = new menuform(*program().session);
+        QObject::connect(menu, &menuform::meltWanted, menu, &OpenMeltWindow);
+        QObject::connect(menu, &menuform::freezeWanted, menu, &OpenFreezeWindow);
+        QObject::connect(menu, &menuform::optionsWanted, menu, [] { OpenOptionsWindow(nullptr); });
+        QObject::connect(menu, &menuform::endWanted, menu, [] { RequestEndProgram(true); });
+        program().menu = menu;
+    }
+    menu->popup(globalPosition);
+}
+
+menuform* ExistingMenuForm()
+{
+    return program().menu;
+}
+
+void UnloadMenuForm()
+{
+    if (menuform* menu = program().menu) {
+        program().menu = nullptr;
+        menu->closeMenu();
+        menu->deleteLater();
+    }
 }
 
 meltform* ExistingMeltWindow()
@@ -189,12 +226,6 @@ void GiveDropsToIcon()
     });
 }
 
-void UnloadJobWindows()
-{
-    UnloadWindow(program().freeze);
-    UnloadWindow(program().melt);
-}
-
 void UnloadWindow(QWidget* window)
 {
     if (!window)
@@ -212,8 +243,14 @@ void UnloadWindow(QWidget* window)
 
 void EndProgram()
 {
-    if (iconform* window = program().icon)
-        window->unload();
+    if (iconform* icon = program().icon) {
+        icon->removeShape();
+        UnloadWindow(program().freeze);
+        UnloadWindow(program().melt);
+        UnloadMenuForm();
+        UnhookDropWindow(icon);
+        UnloadWindow(icon);
+    }
     QCoreApplication::quit();
 }
 

@@ -7,20 +7,23 @@
 #include <QString>
 #include <optional>
 
+class QPoint;
 class QWidget;
 class Form1;
 class Session;
 class iconform;
 class meltform;
 class freezeform;
+class menuform;
 
 // The state of the running program (a fresh one before start-up).
 Session& ProgramSession();
 // Starts the state of a new run of the program, forgetting the old one's windows' state.
 void StartSession();
 
+// Creates the icon window of this run, connected to the program.
+iconform* CreateIconWindow();
 iconform* IconWindow();  // the icon window of this run, or nullptr before start-up / after exit
-void SetIconWindow(iconform* window);
 meltform* ExistingMeltWindow();
 freezeform* ExistingFreezeWindow();
 
@@ -32,13 +35,16 @@ freezeform* OpenFreezeWindow();
 // The icon takes drops again: its drop procedure is back.
 void GiveDropsToIcon();
 
-// Unloads the compression window, then the extraction window, without their closing steps.
-void UnloadJobWindows();
+// Creates the menu window on first use and pops its menu up at `globalPosition`.
+void PopupIconMenu(const QPoint& globalPosition);
+menuform* ExistingMenuForm();
+void UnloadMenuForm();
 // Unloads a window: it disappears at once, is forgotten by its owner (the next use creates
 // it afresh) and is deleted when control returns to the event loop. Does nothing for nullptr.
 void UnloadWindow(QWidget* window);
 
-// Unloads the icon window, which unloads every other window, and ends the program.
+// Unloads the icon window, which removes its shape and unloads the compression window, the
+// extraction window and the menu window without their own closing steps; the program ends.
 void EndProgram();
 // The user or the system asked to end the program: 終了 (which also saves the icon's place,
 // `savePlace`), closing the icon, or a termination signal. While a job runs, its window asks

@@ -11,9 +11,6 @@
 #include "services/JobWindow.h"
 #include "services/Session.h"
 #include "services/Settings.h"
-#include "shell/DropReception.h"
-#include "shell/Windows.h"
-#include "shell/menuform.h"
 
 QImage IconPicture()
 {
@@ -22,7 +19,8 @@ QImage IconPicture()
     return QImage(QStringLiteral(":/assets/tembrel-icon.bmp")).convertToFormat(QImage::Format_RGB32);
 }
 
-iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint)
+iconform::iconform(Session& session)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint), session_(session)
 {
     setObjectName(QStringLiteral("iconform"));
     setWindowTitle(QStringLiteral("tembrel"));
@@ -45,7 +43,7 @@ iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt:
 
 void iconform::load()
 {
-    applyStacking(ProgramSession().options.AlwaysOnTop == 1);
+    applyStacking(session_.options.AlwaysOnTop == 1);
     const QRgb key = Picture1.pixel(0, 0);
     ScanBitmapRuns(IconRuns, key, Picture1);
     IconRegion = BuildIconRegion();
@@ -67,9 +65,9 @@ void iconform::setform()
     const qint16 left = GetPositionSetting(QStringLiteral("iconleft"), 0);
     const qint16 top = GetPositionSetting(QStringLiteral("icontop"), 0);
     move(left / kTwipsPerPixel, top / kTwipsPerPixel);
-    ProgramSession().IconDropPending = kClear;
-    ProgramSession().FreezeDropPending = kClear;
-    GiveDropsToIcon();
+    session_.IconDropPending = kClear;
+    session_.FreezeDropPending = kClear;
+    emit dropReceptionWanted();
 }
 
 void iconform::applyStacking(bool onTop)
@@ -88,13 +86,9 @@ void iconform::applyStacking(bool onTop)
     }
 }
 
-void iconform::unload()
+void iconform::removeShape()
 {
     clearMask();
-    UnloadJobWindows();
-    UnloadMenuForm();
-    UnhookDropWindow(this);
-    UnloadWindow(this);
 }
 
 void iconform::closeEvent(QCloseEvent* event)
@@ -102,7 +96,7 @@ void iconform::closeEvent(QCloseEvent* event)
     // A close from the window manager (Alt+F4 on the icon) ends the program as an unload does;
     // merely hiding the icon would leave a running program that nobody can reach.
     event->ignore();
-    RequestEndProgram(false);
+    emit endWanted();
 }
 
 void iconform::paintEvent(QPaintEvent*)
@@ -115,7 +109,7 @@ void iconform::paintEvent(QPaintEvent*)
 void iconform::mousePressEvent(QMouseEvent* event)
 {
     if (event->buttons() == Qt::RightButton) {
-        PopupIconMenu(event->globalPosition().toPoint());
+        emit menuWanted(event->globalPosition().toPoint());
         return;
     }
     if (event->button() == Qt::LeftButton) {
@@ -148,7 +142,7 @@ void iconform::mouseReleaseEvent(QMouseEvent*)
 
 void iconform::onTimer2()
 {
-    Session& session = ProgramSession();
+    Session& session = session_;
     if (session.IconDropPending == kClear)
         return;
     session.IconDropPending = kClear;
@@ -164,7 +158,7 @@ void iconform::onTimer2()
         names << session.DroppedFiles[i];
     }
     if (allArchives)
-        OpenMeltWindow(QuotedList(names));
+        emit meltWanted(QuotedList(names));
     else
-        OpenFreezeWindow();
+        emit freezeWanted();
 }

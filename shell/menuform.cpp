@@ -2,20 +2,12 @@
 #include "shell/menuform.h"
 
 #include <QMenu>
-#include <QPointer>
 
 #include "services/Desktop.h"
 #include "services/JobWindow.h"
 #include "services/Session.h"
-#include "shell/Windows.h"
 
-namespace {
-
-QPointer<menuform> theMenuForm;
-
-}  // namespace
-
-menuform::menuform()
+menuform::menuform(const Session& session) : session_(session)
 {
     setObjectName(QStringLiteral("menuform"));
     omenu = new QMenu(QStringLiteral("FILE(&F)"), this);
@@ -47,26 +39,25 @@ void menuform::closeMenu()
 
 void menuform::openMelt()
 {
-    const Session& session = ProgramSession();
-    if (RefusedWhileJobRuns(session, nullptr))
+    if (RefusedWhileJobRuns(session_, nullptr))
         return;
     // With two or more names of the latest drop the field keeps what it has.
-    if (session.DroppedCount == 0 || session.DroppedCount == 1)
-        OpenMeltWindow(session.DroppedFiles.value(0));
+    if (session_.DroppedCount == 0 || session_.DroppedCount == 1)
+        emit meltWanted(session_.DroppedFiles.value(0));
     else
-        OpenMeltWindow();
+        emit meltWanted(std::nullopt);
 }
 
 void menuform::openFreeze()
 {
-    if (RefusedWhileJobRuns(ProgramSession(), nullptr))
+    if (RefusedWhileJobRuns(session_, nullptr))
         return;
-    OpenFreezeWindow();
+    emit freezeWanted();
 }
 
 void menuform::openOptions()
 {
-    OpenOptionsWindow(nullptr);
+    emit optionsWanted();
 }
 
 void menuform::showVersion()
@@ -77,29 +68,7 @@ void menuform::showVersion()
 
 void menuform::endProgram()
 {
-    // While a job runs the program ends once the job stopped or ended.
-    RequestEndProgram(true);
-}
-
-void PopupIconMenu(const QPoint& globalPosition)
-{
-    if (!theMenuForm)
-        theMenuForm = new menuform;
-    theMenuForm->popup(globalPosition);
-}
-
-menuform* ExistingMenuForm()
-{
-    return theMenuForm;
-}
-
-void UnloadMenuForm()
-{
-    if (menuform* form = theMenuForm) {
-        theMenuForm = nullptr;
-        form->closeMenu();
-        form->deleteLater();
-    }
+    emit endWanted();
 }
 
 QString VersionText(int major, int minor, int revision)

@@ -1,6 +1,7 @@
 // Run scanning and the icon's shape, on synthetic pictures and on the real asset.
 #include <QRegion>
 
+#include "services/Session.h"
 #include "shell/Region.h"
 #include "shell/iconform.h"
 #include "support/TestMain.h"
@@ -91,7 +92,8 @@ private slots:
 
     void theIconRegionIsExactlyTheOpaquePixels()
     {
-        iconform icon;
+        Session session;
+        iconform icon(session);
         icon.load();
         const QRegion region = icon.mask();
         const QImage picture = IconPicture();
