@@ -508,17 +508,6 @@ private slots:
         }
     }
 
-    // 終了 with an answer that comes only after the job ended ends the program at once.
-    void aLateYesStillEnds()
-    {
-        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener&) { return Pack::CommandResult{}; };
-        MeltDriver melt = openWith({dir_.path() + "/in/a.zip"});
-        melt.pressMelt();
-        WAIT_FOR_JOB();
-        IconDriver().chooseFromMenu("mend");
-        QVERIFY(!IconWindow());
-    }
-
     // SIGTERM stops a running job as キャンセル does, without a question, and the program ends
     // as 終了 ends it, keeping the icon's place.
     void aTerminationSignalStopsTheJobAndEnds()
