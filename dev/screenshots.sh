@@ -1,10 +1,12 @@
 #!/bin/bash
 # Takes the README's screenshots under Xvfb with openbox and a CJK font: the icon on a desktop,
-# its tooltip, its menu, both job windows and the options window. Usage: dev/screenshots.sh [BUILD_DIR]
+# its tooltip, its menu, both job windows (the compression window also with one and with several
+# files waiting) and the options window. Usage: dev/screenshots.sh [BUILD_DIR]
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
 BIN=$BUILD/bin
+HELPER=$BUILD/tests/e2e-helper
 . "$ROOT/tests/e2e/xsession.sh"
 need import display
 start_x
@@ -57,4 +59,20 @@ xdotool mousemove 130 140 click 3; sleep 0.5; xdotool key o; sleep 1
 id=$(wait_window '^設定$') || fail "the options window did not open"
 sleep 0.5
 import -frame -window "$id" "$OUT/options.png"
+xdotool key Escape; sleep 0.5
+
+# The compression window opened by a drop on the icon shows what 圧縮 will pack.
+echo "報告" >"$WORK/files/報告書.docx"; echo "集計" >"$WORK/files/集計表.xlsx"
+drop_and_shoot() {
+    local file=$1
+    shift
+    drag_to 130 140 "$@"
+    local id
+    id=$(wait_window 'TEMBREL\(圧縮') || fail "the compression window did not open"
+    sleep 0.7
+    import -frame -window "$id" "$OUT/$file"
+    xdotool windowactivate --sync "$id" key Escape; sleep 0.5
+}
+drop_and_shoot freeze-one.png "$WORK/files/報告書.docx"
+drop_and_shoot freeze-several.png "$WORK/files/報告書.docx" "$WORK/files/集計表.xlsx" "$WORK/files/写真 2024"
 echo "screenshots written to $OUT"

@@ -4,11 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <exception>
 #include <optional>
 
 #include "services/FailureText.h"
+#include "services/Folders.h"
 #include "services/JobRunner.h"
 
 namespace {
@@ -87,27 +89,21 @@ std::optional<SetAside> moveAside(const QString& archivePath, const QStringList&
 
 Pack::Plugin pluginOf(ArchiveKind kind)
 {
-    return kind == ArchiveKind::Lzh ? Pack::Plugin::Unlha : Pack::Plugin::Zip;
+    return CreatorOf(kind).value_or(Pack::Plugin::Zip);
 }
 
 }  // namespace
 
 QString WithArchiveExtension(const QString& name, qint16 defaultArchiveType)
 {
-    const QString tail = name.right(4).toLower();
-    if (tail == QLatin1String(".lzh") || tail == QLatin1String(".zip"))
+    if (CreatorOf(ArchiveKindOf(name)))
         return name;
-    return name + (defaultArchiveType != 0 ? QStringLiteral(".zip") : QStringLiteral(".lzh"));
+    return name + ExtensionOf(defaultArchiveType != 0 ? ArchiveKind::Zip : ArchiveKind::Lzh);
 }
 
 QString WithTrailingSlash(const QString& directory)
 {
     return directory.endsWith(QLatin1Char('/')) ? directory : directory + QLatin1Char('/');
-}
-
-ArchiveKind KindOfArchive(const QString& name)
-{
-    return name.right(4).toLower() == QLatin1String(".lzh") ? ArchiveKind::Lzh : ArchiveKind::Zip;
 }
 
 QString EntryCommand(ArchiveKind kind, const QString& archivePath, const QString& entry)
@@ -164,8 +160,10 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
         return outcome;
     const QString directory = QFileInfo(archivePath).absolutePath();
     // A target directory that is not there yet is made, parents and all, as the extraction
-    // destination is.
+    // destination is; what a job that made nothing made goes again.
+    const QStringList madeFolders = MissingFolders(directory);
     if (!QFileInfo(directory).isDir() && !QDir().mkpath(directory)) {
+        RemoveEmptyFolders(madeFolders);
         outcome.setupFailure =
             QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘ %1 "
                            "を作れませんでした。書き込みできる場所を選ぶか、同じ名前のﾌｧｲﾙがないか確かめてください。")
@@ -173,6 +171,7 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
         return outcome;
     }
 
+    outcome.usedDirectory = true;
     const bool existedBefore = QFileInfo(archivePath).exists();
     std::optional<SetAside> aside;
     if (job.replaceOld && QFileInfo(archivePath).isFile()) {
@@ -186,6 +185,10 @@ FreezeOutcome RunFreezeJob(const FreezeJob& job, Pack::Archivers& archivers, Job
             return outcome;
         }
     }
+    const auto tidy = qScopeGuard([&] {
+        if (!QFileInfo::exists(archivePath))
+            RemoveEmptyFolders(madeFolders);
+    });
 
     context.beginArchive(archivePath, directory);
     const QString archiveItself = absoluteClean(archivePath);

@@ -17,8 +17,6 @@ class JobContext;
 QString WithArchiveExtension(const QString& name, qint16 defaultArchiveType);
 // The directory with "/" appended unless it already ends in one.
 QString WithTrailingSlash(const QString& directory);
-// The plug-in for a name that ends in ".lzh" or ".zip" in any case (anything else: ZIP).
-ArchiveKind KindOfArchive(const QString& name);
 
 // The plug-in command that adds `entry` to `archivePath`: the folder form when the entry is a
 // directory on disk (its name after the last "/" unquoted, as "N/*.*", below its parent), the
@@ -52,6 +50,7 @@ struct FreezeOutcome {
     std::optional<SetAside> replacedOld;  // the new archive is complete: the old one waits here to go
     bool restoredOld = false;             // the new archive failed and the old one is back in its place
     QString oldKeptAt;                    // where the old archive was left when it could not be put back
+    bool usedDirectory = false;           // the target directory was there, or made, for the entries
 
     bool succeeded() const { return setupFailure.isEmpty() && failures.isEmpty() && !cancelled; }
 };

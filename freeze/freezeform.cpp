@@ -1,29 +1,25 @@
-// The compression window: its controls, settings, hints, menu, close and switch paths, and the
-// run that packs the dropped files.
+// The compression window: its controls, settings, hints, menu, and the run that packs the
+// dropped files.
 #include "freeze/freezeform.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
-#include "freeze/FreezeRun.h"
+#include "services/ArchiveKind.h"
 #include "services/Choosers.h"
 #include "services/ComboText.h"
 #include "services/Desktop.h"
-#include "services/JobRunner.h"
 #include "services/Session.h"
 #include "services/Settings.h"
 #include "services/Twips.h"
@@ -31,8 +27,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("tembrel");
-const QString kOneJobAtATime =
-    QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。");
 
 // Shown on opening; the hover forms end in "。".
 const QString kPressHint = QStringLiteral("書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、圧縮ボタンを押してください");
@@ -47,23 +41,42 @@ const QString kDefButtonHint = QStringLiteral(
 const QString kNameHint = QStringLiteral("作成する書庫ﾌｧｲﾙ名を入力してください。\r\n拡張子は省略できます。");
 const QString kDirectoryHint = QStringLiteral("書庫ﾌｧｲﾙを作成するﾃﾞｨﾚｸﾄﾘを、ﾘｽﾄから選択してください。");
 
+// The client area grows by one line below the frame for the files waiting to be packed.
+constexpr int kClientHeightTwips = 2295 + 330;
+
 QString historyKey(int entry)
 {
     return QStringLiteral("fdir") + QString::number(entry + 1);
 }
 
+QString shownName(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
 }  // namespace
 
-freezeform::freezeform(Session& session) : session_(session)
+QString PendingFilesText(const QStringList& files)
+{
+    if (files.isEmpty())
+        return QStringLiteral("なし");
+    if (files.size() == 1)
+        return shownName(files.first());
+    return QStringLiteral("%1 ほか %2 個").arg(shownName(files.first())).arg(files.size() - 1);
+}
+
+freezeform::freezeform(Session& session) : JobWindow(session)
 {
     setObjectName(QStringLiteral("freezeform"));
     setWindowTitle(QStringLiteral("TEMBREL(圧縮)"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);  // a fixed-size window
     createControls();
     createMenus();
-    setTabOrderByIndex();
+    setTabOrderByScreen();
     connectSignals();
     Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &freezeform::onTimer1);
     Timer1->start();
@@ -74,7 +87,7 @@ void freezeform::createControls()
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
-    client->setFixedSize(TwipsToPixels(6855), TwipsToPixels(2295));
+    client->setFixedSize(TwipsToPixels(6855), TwipsToPixels(kClientHeightTwips));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     Frame3 = Placed(new QGroupBox(QStringLiteral("圧縮"), client), "Frame3", 0, 0, 6855, 2295);
@@ -85,6 +98,7 @@ void freezeform::createControls()
     Text2->setEditable(true);
     Text2->setInsertPolicy(QComboBox::NoInsert);
     KeepTypedText(Text2);
+    runOnEnterInPopups(Text2);
     Command1 = Placed(new QPushButton(QStringLiteral("..."), Frame3), "Command1", 6480, 600, 255, 255);
     Command1->setToolTip(QStringLiteral("参照"));
 
@@ -105,6 +119,10 @@ void freezeform::createControls()
     for (QPushButton* button : Frame3->findChildren<QPushButton*>())
         button->setAutoDefault(true);
     freezebutton->setDefault(true);
+
+    Label5 = Placed(new QLabel(QStringLiteral("圧縮するﾌｧｲﾙ :"), client), "Label5", 120, 2340, 1335, 255);
+    pendingFiles = Placed(new QLabel(client), "pendingFiles", 1440, 2340, 5295, 255);
+    pendingFiles->setTextFormat(Qt::PlainText);
 
     // Below the client area, out of sight; it takes no focus, so Tab never lands on it.
     Text = Placed(new QLineEdit(QStringLiteral("Text3"), client), "Text", 6600, 2880, 150, 270);
@@ -133,25 +151,35 @@ void freezeform::createMenus()
     moption->setObjectName(QStringLiteral("moption"));
 }
 
-void freezeform::setTabOrderByIndex()
+void freezeform::setTabOrderByScreen()
 {
-    // Tab indexes 1, 3, 7, 9, 10, 11, 12, 13, 14; the frames and labels take no focus.
-    QWidget* const order[] = {freezebutton, Text1, endbutton, Check2, tofreeze, Text2, defbutton, Command1, Check1};
+    // Top to bottom, left to right; 圧縮 still holds the focus on opening when files wait.
+    QWidget* const order[] = {Text1, Text2, Command1, Check2, Check1, defbutton, freezebutton, tofreeze, endbutton};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
 void freezeform::connectSignals()
 {
-    connect(freezebutton, &QPushButton::clicked, this, &freezeform::freezeFiles);
-    connect(mfreeze, &QAction::triggered, this, &freezeform::freezeFiles);
-    connect(tofreeze, &QPushButton::clicked, this, &freezeform::switchToMelt);
-    connect(mmelt, &QAction::triggered, this, &freezeform::switchToMelt);
+    connect(freezebutton, &QPushButton::clicked, this, &freezeform::startJob);
+    connect(mfreeze, &QAction::triggered, this, &freezeform::startJob);
+    connect(tofreeze, &QPushButton::clicked, this, &freezeform::switchWindow);
+    connect(mmelt, &QAction::triggered, this, &freezeform::switchWindow);
     connect(endbutton, &QPushButton::clicked, this, &freezeform::closeWindow);
     connect(mend, &QAction::triggered, this, &freezeform::closeWindow);
     connect(Command1, &QPushButton::clicked, this, &freezeform::pickDirectory);
     connect(defbutton, &QPushButton::clicked, this, &freezeform::storeDefaultDirectory);
-    connect(moption, &QAction::triggered, this, &freezeform::openOptions);
+    connect(moption, &QAction::triggered, this, &freezeform::optionsRequested);
+}
+
+QList<QWidget*> freezeform::jobInputs() const
+{
+    return {Text1, Text2, Command1, Frame4};
+}
+
+QPushButton* freezeform::mainButton() const
+{
+    return freezebutton;
 }
 
 QString freezeform::backgroundHint() const
@@ -165,6 +193,7 @@ void freezeform::loaddata()
     omsgbox->setText(filesWaiting ? kPressHint : kDropHint);
     freezebutton->setEnabled(filesWaiting);
     mfreeze->setEnabled(filesWaiting);
+    showPendingFiles();
 
     Check1->setChecked(GetNumberSetting(QStringLiteral("foption1"), 0) == 1);
     Check2->setChecked(GetNumberSetting(QStringLiteral("foption2"), 0) == 1);
@@ -177,6 +206,22 @@ void freezeform::loaddata()
     Text2->setEditText(GetPathSetting(QStringLiteral("freezepath")));
 
     (filesWaiting ? static_cast<QWidget*>(freezebutton) : static_cast<QWidget*>(Text1))->setFocus();
+}
+
+void freezeform::showPendingFiles()
+{
+    const QStringList files = session_.DroppedFiles.mid(0, session_.DroppedCount);
+    QString text = PendingFilesText(files);
+    if (files.size() > 1) {
+        // The count must stay in sight: a long first name gives way in its middle.
+        const QString rest = text.mid(shownName(files.first()).size());
+        const int room = pendingFiles->width() - pendingFiles->fontMetrics().horizontalAdvance(rest);
+        text = pendingFiles->fontMetrics().elidedText(shownName(files.first()), Qt::ElideMiddle, room) + rest;
+    } else {
+        text = pendingFiles->fontMetrics().elidedText(text, Qt::ElideMiddle, pendingFiles->width());
+    }
+    pendingFiles->setText(text);
+    pendingFiles->setToolTip(files.join(QLatin1Char('\n')));
 }
 
 void freezeform::listHistory()
@@ -197,7 +242,8 @@ void freezeform::savedata()
 
 void freezeform::pickDirectory()
 {
-    const QString chosen = PickFolder(QStringLiteral("圧縮先ディレクトリの指定"), session_.options.DefaultBrowseDir);
+    const QString chosen =
+        PickFolder(this, QStringLiteral("圧縮先ディレクトリの指定"), session_.options.DefaultBrowseDir);
     if (!chosen.isEmpty())
         Text2->setEditText(chosen);
 }
@@ -205,57 +251,6 @@ void freezeform::pickDirectory()
 void freezeform::storeDefaultDirectory()
 {
     SavePathSetting(QStringLiteral("freezepath"), Text2->currentText());
-}
-
-void freezeform::openOptions()
-{
-    emit optionsRequested();
-}
-
-void freezeform::closeWindow()
-{
-    if (jobRunning()) {
-        // Asked once: a second close while the job stops changes nothing.
-        if (!closeAfterJob_ && desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
-            stopJob(true);
-        return;
-    }
-    if (running_)
-        return;  // the run's own message box is up
-    savedata();
-    emit closed();
-}
-
-void freezeform::switchToMelt()
-{
-    if (running_) {
-        desktop().showMessage(this, kOneJobAtATime, kTitle);
-        return;
-    }
-    savedata();
-    emit switchRequested();
-}
-
-bool freezeform::jobRunning() const
-{
-    return runner_ && runner_->running();
-}
-
-void freezeform::stopJob(bool thenClose)
-{
-    if (!jobRunning())
-        return;
-    quietEnding_ = true;
-    closeAfterJob_ = closeAfterJob_ || thenClose;
-    runner_->cancel();
-}
-
-void freezeform::closeEvent(QCloseEvent* event)
-{
-    // The title bar's close takes the close button's path, so the settings are saved and the
-    // icon gets its drop reception back.
-    event->ignore();
-    closeWindow();
 }
 
 bool freezeform::eventFilter(QObject* watched, QEvent* event)
@@ -277,10 +272,10 @@ bool freezeform::eventFilter(QObject* watched, QEvent* event)
                 omsgbox->setText(backgroundHint());
         }
     }
-    return QMainWindow::eventFilter(watched, event);
+    return JobWindow::eventFilter(watched, event);
 }
 
-void freezeform::freezeFiles()
+void freezeform::startJob()
 {
     runFreeze(false);
 }
@@ -292,114 +287,59 @@ void freezeform::onTimer1()
 
 void freezeform::runFreeze(bool startedByDrop)
 {
-    if (startedByDrop && session_.FreezeDropPending != kSet)
-        return;
-    if (running_ || session_.jobRunning) {
-        // One job at a time: a drop while a job runs is not kept for later.
-        if (startedByDrop)
-            session_.FreezeDropPending = kClear;
-        desktop().showMessage(this, kOneJobAtATime, kTitle);
-        return;
-    }
     if (startedByDrop) {
+        if (session_.FreezeDropPending != kSet)
+            return;
         session_.FreezeDropPending = kClear;
-        emit dropReceptionWanted(false);
+        showPendingFiles();
     }
-    // An empty directory would put the archive at the file-system root.
-    if (Text2->currentText().trimmed().isEmpty()) {
+    if (RefusedWhileJobRuns(session_, this))
+        return;
+    // An empty directory would put the archive at the file-system root; blanks around the
+    // text are no part of a folder's name.
+    const QString directory = Text2->currentText().trimmed();
+    if (directory.isEmpty()) {
         desktop().showMessage(this, QStringLiteral("圧縮先ﾃﾞｨﾚｸﾄﾘが空です。ﾃﾞｨﾚｸﾄﾘを指定してから圧縮してください。"),
                               kTitle);
-        if (startedByDrop)
-            emit dropReceptionWanted(true);
         return;
     }
-    running_ = true;
-    session_.jobRunning = true;
-    quietEnding_ = false;
-    closeAfterJob_ = false;
-    Text1->setText(WithArchiveExtension(Text1->text(), session_.options.DefaultArchiveType));
-    Text2->setEditText(WithTrailingSlash(Text2->currentText()));
-    const QString name = Text1->text();
+    // Everything the job uses is taken now; the fields show it and stay as they are until it ends.
+    const QString name = WithArchiveExtension(Text1->text(), session_.options.DefaultArchiveType);
+    Text1->setText(name);
+    Text2->setEditText(WithTrailingSlash(directory));
     FreezeJob job;
-    job.kind = KindOfArchive(name);
+    job.kind = ArchiveKindOf(name);
     job.archivePath = Text2->currentText() + name;
     job.replaceOld = ReplacesOldArchive(job.archivePath, name);
     job.entries = session_.DroppedFiles.mid(0, session_.DroppedCount);
+    const QString usedDirectory = Text2->currentText();
+    const bool showMessage = Check1->isChecked();
+    const bool closeAfter = Check2->isChecked();
 
-    runner_ = new JobRunner(this, QStringLiteral("TEMBREL(圧縮中)"), static_cast<int>(job.entries.size()));
-    connect(runner_, &JobRunner::cancelAsked, this, [this] {
-        if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
-            runner_->cancel();
-    });
-    // The progress window takes the job window's place, then the job window gets out of the way.
-    setWindowState(windowState() | Qt::WindowMinimized);
     Pack::Archivers& archivers = session_.archivers();
-    const QString archivePath = job.archivePath;
-    runner_->start<FreezeOutcome>(
+    runJob<FreezeOutcome>(
+        QStringLiteral("TEMBREL(圧縮中)"), static_cast<int>(job.entries.size()),
         [job, &archivers](JobContext& context) { return RunFreezeJob(job, archivers, context); },
-        [this, archivePath](const FreezeOutcome& outcome) { applyOutcome(outcome, archivePath); });
-}
-
-void freezeform::applyOutcome(const FreezeOutcome& outcome, const QString& archivePath)
-{
-    session_.jobRunning = false;
-    runner_->deleteLater();
-    // The old archive that the new one replaced goes to the trash, where it can still be found.
-    if (outcome.replacedOld) {
-        if (!desktop().moveToTrash(outcome.replacedOld->path))
-            QFile::remove(outcome.replacedOld->path);
-        DropSetAsideDirectory(*outcome.replacedOld);
-    }
-    if (RememberDirectory(FreezeDirHistory, Text2->currentText()))
-        listHistory();
-    hide();
-    if (session_.options.NotifyMode == 0)
-        desktop().beep();
-    else
-        desktop().playSound(session_.options.SoundFile);
-    const QPointer<freezeform> self(this);
-    if (!quietEnding_) {
-        if (!outcome.succeeded()) {
-            const FreezeReport report = FailureMessage(outcome, archivePath);
-            desktop().showMessage(this, report.text, kTitle, report.detail);
-        } else if (Check1->isChecked()) {
-            desktop().showFinished(this, QStringLiteral("圧縮が終了しました"), kTitle,
-                                   QFileInfo(archivePath).absolutePath());
-        }
-    }
-    if (!self)
-        return;  // the program was ended while the message was up
-    running_ = false;
-    if (quietEnding_ && !closeAfterJob_) {
-        emit jobFinished();  // stopped for the program's end
-        return;
-    }
-
-    if (closeAfterJob_ || Check2->isChecked()) {
-        closeWindow();
-        emit jobFinished();
-        return;
-    }
-    // Shown again, normal, and receiving drops once more.
-    showNormal();
-    raise();
-    activateWindow();
-    emit dropReceptionWanted(true);
-    emit jobFinished();
-}
-
-void freezeform::keyPressEvent(QKeyEvent* event)
-{
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        // A focused button is pressed by its own auto-default handling before the key gets here.
-        if (freezebutton->isEnabled())
-            freezebutton->click();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        closeWindow();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+        [this, job, usedDirectory, showMessage, closeAfter](const FreezeOutcome& outcome) {
+            // The old archive that the new one replaced goes to the trash, where it can still
+            // be found and put back where it was.
+            if (outcome.replacedOld) {
+                if (!desktop().moveToTrash(outcome.replacedOld->path, job.archivePath))
+                    QFile::remove(outcome.replacedOld->path);
+                DropSetAsideDirectory(*outcome.replacedOld);
+            }
+            if (outcome.usedDirectory && RememberDirectory(FreezeDirHistory, usedDirectory))
+                listHistory();
+            JobEnding ending;
+            if (!outcome.succeeded()) {
+                const FreezeReport report = FailureMessage(outcome, job.archivePath);
+                ending.report = report.text;
+                ending.detail = report.detail;
+            } else if (showMessage) {
+                ending.finished = QStringLiteral("圧縮が終了しました");
+                ending.folder = QFileInfo(job.archivePath).absolutePath();
+            }
+            ending.close = closeAfter;
+            return ending;
+        });
 }

@@ -16,7 +16,7 @@ QString FollowUpArchive(int followUp, const QString& archive, const QString& mov
                 "解凍しましたが、書庫を削除できませんでした。書庫のあるﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。");
         return {};
     case 2:
-        if (!desktop().moveToTrash(archive))
+        if (!desktop().moveToTrash(archive, archive))
             return QStringLiteral("解凍しましたが、書庫をごみ箱へ移せませんでした。書庫を手で削除してください。");
         return {};
     case 3: {
@@ -36,7 +36,7 @@ std::optional<ArchiveProblem> ProblemOf(const EntryOutcome& entry)
         return ArchiveProblem{
             entry.entry,
             QStringLiteral("書庫を扱うプラグイン %1 を読み込めません。Tembrel をインストールし直してください。")
-                .arg(Pack::fileName(entry.kind == ArchiveKind::Lha ? Pack::Plugin::Unlha : Pack::Plugin::UnZip)),
+                .arg(Pack::fileName(ExtractorOf(entry.kind))),
             entry.detail};
     case State::Declined:
         return ArchiveProblem{

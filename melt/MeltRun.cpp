@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
+#include "services/Folders.h"
 #include "services/JobRunner.h"
 
 namespace {
@@ -22,16 +24,62 @@ QString trimmedBlanks(QString text)
     return text.mid(start, end - start);
 }
 
+// Passes the plug-in's calls on to the job's context, weighing the declared size of the
+// archive against the room left with the first report that declares it.
+class RoomCheck final : public Pack::Listener {
+public:
+    RoomCheck(JobContext& context, QString destination) : context_(context), destination_(std::move(destination)) {}
+
+    bool progress(const Pack::Progress& progress) override
+    {
+        if (!weighed_ && progress.entriesDone == 0 && progress.jobBytesTotal > 0) {
+            weighed_ = true;
+            const std::optional<std::uint64_t> room = FreeBytesAt(destination_);
+            if (room && progress.jobBytesTotal > *room && !context_.goOnWithoutRoom(progress.jobBytesTotal, *room)) {
+                context_.cancelJob();
+                return false;
+            }
+        }
+        weighed_ = weighed_ || progress.entriesDone > 0;
+        return context_.progress(progress);
+    }
+    std::optional<QString> passphrase(const QString& archive, const QString& entry, unsigned attempt) override
+    {
+        return context_.passphrase(archive, entry, attempt);
+    }
+    Pack::Overwrite exists(const Pack::ExistingFile& file) override { return context_.exists(file); }
+
+private:
+    JobContext& context_;
+    QString destination_;
+    bool weighed_ = false;
+};
+
 }  // namespace
 
-ArchiveKind ArchiveKindOf(const QString& entry)
+std::optional<std::uint64_t> FreeBytesAt(const QString& path)
 {
-    const QString ending = entry.right(4).toLower();
-    if (ending == QLatin1String(".lzh"))
-        return ArchiveKind::Lha;
-    if (ending == QLatin1String(".zip"))
-        return ArchiveKind::Zip;
-    return ArchiveKind::None;
+    QString at = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    while (!QFileInfo(at).isDir()) {
+        const QString parent = QFileInfo(at).absolutePath();
+        if (parent == at)
+            return std::nullopt;
+        at = parent;
+    }
+    const QStorageInfo storage(at);
+    if (!storage.isValid() || storage.bytesAvailable() < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(storage.bytesAvailable());
+}
+
+bool MeltOutcome::usedDestination() const
+{
+    for (const EntryOutcome& entry : entries) {
+        if (entry.state == EntryOutcome::State::Extracted || entry.state == EntryOutcome::State::Failed ||
+            entry.state == EntryOutcome::State::Declined || entry.state == EntryOutcome::State::Cancelled)
+            return true;
+    }
+    return false;
 }
 
 QString ArchiveStem(const QString& entry)
@@ -67,7 +115,7 @@ QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& des
                     bool intoStemDirectory)
 {
     const QChar q = QLatin1Char('"');
-    const QString prefix = kind == ArchiveKind::Lha ? QStringLiteral("x -n ") : QStringLiteral("-xv --i ");
+    const QString prefix = kind == ArchiveKind::Lzh ? QStringLiteral("x -n ") : QStringLiteral("-xv --i ");
     const QString output = intoStemDirectory ? destination + stem + QLatin1Char('/') : destination;
     return prefix + q + archive + q + QLatin1Char(' ') + q + output + q;
 }
@@ -76,8 +124,8 @@ std::optional<QStringList> ListedMembers(ArchiveKind kind, const QString& archiv
 {
     const QChar q = QLatin1Char('"');
     const Pack::CommandResult listed =
-        kind == ArchiveKind::Lha ? archivers.runForText(Pack::Plugin::Unlha, QStringLiteral("l ") + q + archive + q)
-                                 : archivers.runForText(Pack::Plugin::UnZip, QStringLiteral("-l ") + q + archive + q);
+        kind == ArchiveKind::Lzh ? archivers.runForText(ExtractorOf(kind), QStringLiteral("l ") + q + archive + q)
+                                 : archivers.runForText(ExtractorOf(kind), QStringLiteral("-l ") + q + archive + q);
     // A list that does not end with its line's end was cut short.
     if (!listed.ok() || (!listed.message.isEmpty() && !listed.message.endsWith(QLatin1Char('\n'))))
         return std::nullopt;
@@ -106,8 +154,7 @@ bool AllBelowFolder(const QStringList& members, const QString& stem)
 
 QString MovedArchivePath(const QString& moveDirectory, const QString& stem, ArchiveKind kind)
 {
-    return moveDirectory + QLatin1Char('/') + stem +
-           (kind == ArchiveKind::Lha ? QStringLiteral(".lzh") : QStringLiteral(".zip"));
+    return moveDirectory + QLatin1Char('/') + stem + ExtensionOf(kind);
 }
 
 QString MoveArchive(const QString& archive, const QString& target)
@@ -160,7 +207,7 @@ QString MoveArchive(const QString& archive, const QString& target)
 MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContext& context)
 {
     MeltOutcome outcome;
-    outcome.destination = job.destination;
+    const QString destination = job.destination.endsWith(QLatin1Char('/')) ? job.destination : job.destination + '/';
     for (const QString& entry : job.entries) {
         EntryOutcome& done = outcome.entries.emplace_back();
         done.entry = entry;
@@ -173,19 +220,13 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
             done.state = EntryOutcome::State::NotArchive;
             continue;
         }
-        const Pack::Plugin plugin = done.kind == ArchiveKind::Lha ? Pack::Plugin::Unlha : Pack::Plugin::UnZip;
+        const Pack::Plugin plugin = ExtractorOf(done.kind);
         try {
             archivers.version(plugin);
         } catch (const Pack::ArchiverMissing& missing) {
             done.state = EntryOutcome::State::PluginMissing;
             done.detail = QString::fromStdString(missing.what());
             continue;
-        }
-        if (!outcome.destination.endsWith(QLatin1Char('/'))) {
-            outcome.destination += QLatin1Char('/');
-            outcome.slashFrom = static_cast<int>(outcome.entries.size()) - 1;
-        } else if (outcome.slashFrom < 0) {
-            outcome.slashFrom = 0;
         }
         done.stem = ArchiveStem(entry);
         try {
@@ -196,9 +237,11 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
                 const std::optional<QStringList> members = ListedMembers(done.kind, entry, archivers);
                 intoStem = !members || !AllBelowFolder(*members, done.stem);
             }
-            context.beginArchive(entry, intoStem ? outcome.destination + done.stem : outcome.destination);
-            done.result = archivers.run(plugin, MeltCommand(done.kind, entry, outcome.destination, done.stem, intoStem),
-                                        &context);
+            const QString output = intoStem ? destination + done.stem : destination;
+            context.beginArchive(entry, output);
+            RoomCheck listener(context, output);
+            done.result =
+                archivers.run(plugin, MeltCommand(done.kind, entry, destination, done.stem, intoStem), &listener);
         } catch (const Pack::ArchiverMissing& missing) {
             done.state = EntryOutcome::State::PluginMissing;
             done.detail = QString::fromStdString(missing.what());
@@ -215,6 +258,8 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
         } else {
             done.state = done.result.ok() ? EntryOutcome::State::Extracted : EntryOutcome::State::Failed;
         }
+        if (done.state != EntryOutcome::State::Extracted)
+            RemoveEmptyFolders(context.foldersCreated());
     }
     return outcome;
 }

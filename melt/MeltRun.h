@@ -13,9 +13,6 @@
 
 class JobContext;
 
-// By the name alone: the last four characters, lower-cased, are ".lzh" or ".zip".
-ArchiveKind ArchiveKindOf(const QString& entry);
-
 // The file name without its directories and its last four characters, blanks trimmed:
 // "/in/foo.lzh" gives "foo", "/in/.lzh" gives "".
 QString ArchiveStem(const QString& entry);
@@ -47,9 +44,13 @@ QString MovedArchivePath(const QString& moveDirectory, const QString& stem, Arch
 // Japanese; on failure the original is still in place.
 QString MoveArchive(const QString& archive, const QString& target);
 
+// The bytes left for an unprivileged writer where `path` is, or would be made (the nearest
+// folder that exists); nullopt when the file system does not say.
+std::optional<std::uint64_t> FreeBytesAt(const QString& path);
+
 struct MeltJob {
     QStringList entries;             // in order; names that are not archives are passed over
-    QString destination;             // as typed; gains "/" from the first archive whose plug-in answers
+    QString destination;             // ends in "/"
     bool intoStemDirectory = false;  // except for an archive whose members all sit in that folder already
 };
 
@@ -73,11 +74,14 @@ struct EntryOutcome {
 
 struct MeltOutcome {
     QList<EntryOutcome> entries;  // one per entry of the job, in order
-    QString destination;          // the destination as it stands after the job
-    int slashFrom = -1;           // the first entry from which the destination had its "/", or -1
     bool cancelled = false;
+    // Whether some archive's plug-in was run: the destination was used.
+    bool usedDestination() const;
 };
 
 // Runs the job: one plug-in command per archive, reporting to `context`, stopping when it is
-// cancelled. Safe to run on a worker thread.
+// cancelled. Before an archive writes its first byte, the size it declares is weighed against
+// the room at its destination, and the user asked when it does not fit. Folders that an
+// archive which failed or was cancelled made and left empty are removed. Safe to run on a
+// worker thread.
 MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContext& context);

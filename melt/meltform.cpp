@@ -3,11 +3,10 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -17,10 +16,11 @@
 
 #include "melt/MeltEnding.h"
 #include "melt/MeltRun.h"
+#include "services/ArchiveKind.h"
 #include "services/Choosers.h"
 #include "services/ComboText.h"
 #include "services/Desktop.h"
-#include "services/JobRunner.h"
+#include "services/RadioGroup.h"
 #include "services/Session.h"
 #include "services/Settings.h"
 #include "services/Twips.h"
@@ -28,8 +28,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("tembrel");
-const QString kOneJobAtATime =
-    QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。");
 
 QPushButton* browseButton(QWidget* parent, const char* name)
 {
@@ -41,7 +39,7 @@ QPushButton* browseButton(QWidget* parent, const char* name)
 
 }  // namespace
 
-meltform::meltform(Session& session) : session_(session)
+meltform::meltform(Session& session) : JobWindow(session)
 {
     setObjectName(QStringLiteral("meltform"));
     setWindowTitle(QStringLiteral("TEMBREL(解凍)"));
@@ -74,6 +72,7 @@ void meltform::createControls()
     // The list is the history alone: typing a directory and pressing Enter adds no row.
     Text2->setInsertPolicy(QComboBox::NoInsert);
     KeepTypedText(Text2);
+    runOnEnterInPopups(Text2);
     PlaceInTwips(Text2, 1440, 600, 4935, 300);
     Command1 = browseButton(Frame2, "Command1");
     PlaceInTwips(Command1, 6480, 600, 255, 255);
@@ -109,6 +108,7 @@ void meltform::createFollowUpFrame()
         option1Group_->addButton(Option1[i], i);
     }
     Option1[0]->setChecked(true);
+    MakeOneTabStop(option1Group_);
     Text3 = Placed(new QLineEdit(Frame3), "Text3", 2040, 480, 4095, 270);
     Command2 = browseButton(Frame3, "Command2");
     PlaceInTwips(Command2, 6240, 480, 255, 255);
@@ -155,13 +155,13 @@ void meltform::setTabOrderByTable()
 
 void meltform::connectSignals()
 {
-    connect(meltbutton, &QPushButton::clicked, this, &meltform::meltArchives);
-    connect(mmelt, &QAction::triggered, this, &meltform::meltArchives);
+    connect(meltbutton, &QPushButton::clicked, this, &meltform::startJob);
+    connect(mmelt, &QAction::triggered, this, &meltform::startJob);
     connect(endbutton, &QPushButton::clicked, this, &meltform::closeWindow);
     connect(mend, &QAction::triggered, this, &meltform::closeWindow);
-    connect(tomelt, &QPushButton::clicked, this, &meltform::switchToFreeze);
-    connect(mfreeze, &QAction::triggered, this, &meltform::switchToFreeze);
-    connect(moption, &QAction::triggered, this, &meltform::openOptions);
+    connect(tomelt, &QPushButton::clicked, this, &meltform::switchWindow);
+    connect(mfreeze, &QAction::triggered, this, &meltform::switchWindow);
+    connect(moption, &QAction::triggered, this, &meltform::optionsRequested);
     connect(refbutton, &QPushButton::clicked, this, &meltform::pickArchive);
     connect(Command1, &QPushButton::clicked, this, &meltform::pickDestination);
     connect(Command2, &QPushButton::clicked, this, &meltform::pickMoveDirectory);
@@ -198,7 +198,29 @@ bool meltform::eventFilter(QObject* watched, QEvent* event)
     // A hint stays until another replaces it.
     if (!hint.isEmpty() && omsgbox->text() != hint)
         omsgbox->setText(hint);
-    return QMainWindow::eventFilter(watched, event);
+    return JobWindow::eventFilter(watched, event);
+}
+
+QList<QWidget*> meltform::jobInputs() const
+{
+    return {Text1, refbutton, Text2, Command1, Frame3, Frame1};
+}
+
+QPushButton* meltform::mainButton() const
+{
+    return meltbutton;
+}
+
+void meltform::setArchive(const QString& archives)
+{
+    Text1->setText(archives);
+}
+
+void meltform::restrictToExtraction()
+{
+    Check3->setEnabled(false);
+    tomelt->setEnabled(false);
+    mfreeze->setEnabled(false);
 }
 
 void meltform::loaddata()
@@ -245,153 +267,79 @@ void meltform::showDirHistory()
     Text2->setEditText(text);
 }
 
-void meltform::closeWindow()
+void meltform::startJob()
 {
-    if (jobRunning()) {
-        // Asked once: a second close while the job stops changes nothing.
-        if (!closeAfterJob_ && desktop().askYesNo(this, QStringLiteral("処理を中止しますか"), kTitle))
-            stopJob(true);
+    if (RefusedWhileJobRuns(session_, this))
         return;
-    }
-    savedata();
-    emit closed();
-}
-
-void meltform::switchToFreeze()
-{
-    if (jobRunning()) {
-        desktop().showMessage(this, kOneJobAtATime, kTitle);
-        return;
-    }
-    savedata();
-    emit switchRequested();
-}
-
-bool meltform::jobRunning() const
-{
-    return runner_ && runner_->running();
-}
-
-void meltform::stopJob(bool thenClose)
-{
-    if (!jobRunning())
-        return;
-    quietEnding_ = true;
-    closeAfterJob_ = closeAfterJob_ || thenClose;
-    runner_->cancel();
-}
-
-// The job takes the fields as they are when 解凍 is pressed; the window applies the outcome
-// when the worker is done, as the run on the window's own thread used to.
-void meltform::meltArchives()
-{
-    if (session_.jobRunning) {
-        desktop().showMessage(this, kOneJobAtATime, kTitle);
-        return;
-    }
-    // Refused before anything happens: a job with nothing to extract would end as "finished",
-    // an empty destination would mean the file-system root, and an empty move directory would
-    // put the archives who knows where.
-    const QString nothing = NothingToExtract(
-        session_.DroppedCount <= 1 ? QStringList{Text1->text()} : session_.DroppedFiles.mid(0, session_.DroppedCount));
+    // Everything the job uses is taken now and checked here: a job with nothing to extract
+    // would end as "finished", an empty destination would mean the file-system root, and an
+    // empty move directory would put the archives who knows where. Blanks around a folder's
+    // text are no part of its name.
+    const bool oneOrNone = session_.DroppedCount <= 1;
+    const QStringList entries =
+        oneOrNone ? QStringList{Text1->text()} : session_.DroppedFiles.mid(0, session_.DroppedCount);
+    const QString nothing = NothingToExtract(entries);
     if (!nothing.isEmpty()) {
         desktop().showMessage(this, nothing, kTitle);
         return;
     }
-    if (Text2->currentText().trimmed().isEmpty()) {
+    const QString destination = Text2->currentText().trimmed();
+    if (destination.isEmpty()) {
         desktop().showMessage(this, QStringLiteral("解凍先ディレクトリを指定してください。"), kTitle);
         return;
     }
-    if (followUpIndex() == 3 && Text3->text().trimmed().isEmpty()) {
+    const int followUp = followUpIndex();
+    const QString moveDirectory = Text3->text().trimmed();
+    if (followUp == 3 && moveDirectory.isEmpty()) {
         desktop().showMessage(this, QStringLiteral("書庫の移動先ディレクトリを指定してください。"), kTitle);
         return;
     }
 
-    MeltJob job;
-    if (session_.DroppedFiles.isEmpty())
-        session_.DroppedFiles.append(QString());
-    if (session_.DroppedCount <= 1) {
-        session_.DroppedFiles[0] = Text1->text();
-        job.entries << session_.DroppedFiles[0];
-    } else {
-        job.entries = session_.DroppedFiles.mid(0, session_.DroppedCount);
+    if (oneOrNone) {
+        if (session_.DroppedFiles.isEmpty())
+            session_.DroppedFiles.append(QString());
+        session_.DroppedFiles[0] = entries.first();
     }
-    job.destination = Text2->currentText();
-    job.intoStemDirectory = Check1->isChecked();
+    const MeltJob job{entries, destination.endsWith(QLatin1Char('/')) ? destination : destination + QLatin1Char('/'),
+                      Check1->isChecked()};
+    Text2->setEditText(job.destination);
+    const bool showMessage = Check2->isChecked();
+    const bool closeAfter = Check3->isChecked() || session_.StartedWithFiles == kSet;
     int archives = 0;
     for (const QString& entry : job.entries)
         archives += ArchiveKindOf(entry) != ArchiveKind::None ? 1 : 0;
 
-    quietEnding_ = false;
-    closeAfterJob_ = false;
-    session_.jobRunning = true;
-    runner_ = new JobRunner(this, QStringLiteral("TEMBREL(解凍中)"), archives);
-    connect(runner_, &JobRunner::cancelAsked, this, [this] {
-        if (desktop().askYesNo(runner_->progressWindow(), QStringLiteral("処理を中止しますか"), kTitle))
-            runner_->cancel();
-    });
-    // The progress window takes the job window's place, then the job window gets out of the way.
-    setWindowState(windowState() | Qt::WindowMinimized);
     Pack::Archivers& archivers = session_.archivers();
-    runner_->start<MeltOutcome>([job, &archivers](JobContext& context) { return RunMeltJob(job, archivers, context); },
-                                [this](const MeltOutcome& outcome) { applyOutcome(outcome); });
-}
-
-void meltform::applyOutcome(const MeltOutcome& outcome)
-{
-    session_.jobRunning = false;
-    runner_->deleteLater();
-    const QString typed = Text2->currentText();
-    if (outcome.slashFrom >= 0)
-        Text2->setEditText(outcome.destination);
-
-    QList<ArchiveProblem> problems;
-    const int followUp = followUpIndex();
-    for (qsizetype i = 0; i < outcome.entries.size(); ++i) {
-        const EntryOutcome& entry = outcome.entries[i];
-        if (entry.state == EntryOutcome::State::NotReached)
-            break;
-        // An archive is dealt with only once all of it was extracted.
-        if (entry.state == EntryOutcome::State::Extracted) {
-            const QString failure = FollowUpArchive(followUp, entry.entry, Text3->text(), entry.stem, entry.kind);
-            if (!failure.isEmpty())
-                problems.append({entry.entry, failure, {}});
-        } else if (const std::optional<ArchiveProblem> problem = ProblemOf(entry)) {
-            problems.append(*problem);
-        }
-        const QString destination = outcome.slashFrom >= 0 && i >= outcome.slashFrom ? outcome.destination : typed;
-        if (RememberDirectory(session_.MeltDirHistory, destination))
-            showDirHistory();
-    }
-
-    hide();
-    if (session_.options.NotifyMode == 0)
-        desktop().beep();
-    else
-        desktop().playSound(session_.options.SoundFile);
-    const QPointer<meltform> self(this);
-    if (!quietEnding_) {
-        if (outcome.cancelled || !problems.isEmpty()) {
-            const Report report = ReportOf(problems, outcome.cancelled);
-            desktop().showMessage(this, report.text, kTitle, report.detail);
-        } else if (Check2->isChecked()) {
-            desktop().showFinished(this, QStringLiteral("解凍が終了しました"), kTitle,
-                                   QDir(outcome.destination).absolutePath());
-        }
-    }
-    if (!self)
-        return;  // the program was ended while the message was up
-    if (quietEnding_ && !closeAfterJob_) {
-        emit jobFinished();  // stopped for the program's end
-        return;
-    }
-    if (closeAfterJob_ || session_.StartedWithFiles == kSet || Check3->isChecked()) {
-        closeWindow();
-        emit jobFinished();
-        return;
-    }
-    showNormal();
-    emit jobFinished();
+    runJob<MeltOutcome>(
+        QStringLiteral("TEMBREL(解凍中)"), archives,
+        [job, &archivers](JobContext& context) { return RunMeltJob(job, archivers, context); },
+        [this, job, followUp, moveDirectory, showMessage, closeAfter](const MeltOutcome& outcome) {
+            QList<ArchiveProblem> problems;
+            for (const EntryOutcome& entry : outcome.entries) {
+                // An archive is dealt with only once all of it was extracted.
+                if (entry.state == EntryOutcome::State::Extracted) {
+                    const QString failure =
+                        FollowUpArchive(followUp, entry.entry, moveDirectory, entry.stem, entry.kind);
+                    if (!failure.isEmpty())
+                        problems.append({entry.entry, failure, {}});
+                } else if (const std::optional<ArchiveProblem> problem = ProblemOf(entry)) {
+                    problems.append(*problem);
+                }
+            }
+            if (outcome.usedDestination() && RememberDirectory(session_.MeltDirHistory, job.destination))
+                showDirHistory();
+            JobEnding ending;
+            if (outcome.cancelled || !problems.isEmpty()) {
+                const Report report = ReportOf(problems, outcome.cancelled);
+                ending.report = report.text;
+                ending.detail = report.detail;
+            } else if (showMessage) {
+                ending.finished = QStringLiteral("解凍が終了しました");
+                ending.folder = QDir(job.destination).absolutePath();
+            }
+            ending.close = closeAfter;
+            return ending;
+        });
 }
 
 void meltform::pickArchive()
@@ -405,14 +353,15 @@ void meltform::pickArchive()
 
 void meltform::pickDestination()
 {
-    const QString chosen = PickFolder(QStringLiteral("解凍先ディレクトリの指定"), session_.options.DefaultBrowseDir);
+    const QString chosen =
+        PickFolder(this, QStringLiteral("解凍先ディレクトリの指定"), session_.options.DefaultBrowseDir);
     if (!chosen.isEmpty())
         Text2->setEditText(chosen);
 }
 
 void meltform::pickMoveDirectory()
 {
-    const QString chosen = PickFolder(QStringLiteral("移動先ﾃﾞｨﾚｸﾄﾘの指定"), session_.options.DefaultBrowseDir);
+    const QString chosen = PickFolder(this, QStringLiteral("移動先ﾃﾞｨﾚｸﾄﾘの指定"), session_.options.DefaultBrowseDir);
     if (!chosen.isEmpty())
         Text3->setText(chosen);
 }
@@ -420,32 +369,4 @@ void meltform::pickMoveDirectory()
 void meltform::saveDefaultDestination()
 {
     SavePathSetting(QStringLiteral("meltpath"), Text2->currentText());
-}
-
-void meltform::openOptions()
-{
-    emit optionsRequested();
-}
-
-void meltform::closeEvent(QCloseEvent* event)
-{
-    // The title bar's close takes the close button's path, so nothing is left half done.
-    event->ignore();
-    closeWindow();
-}
-
-void meltform::keyPressEvent(QKeyEvent* event)
-{
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        // A focused button is pressed by its own auto-default handling before the key gets here.
-        if (meltbutton->isEnabled())
-            meltbutton->click();
-        return;
-    }
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        closeWindow();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
 }

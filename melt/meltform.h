@@ -2,10 +2,8 @@
 // follow-up for each archive, and the buttons that run, switch to compression and close.
 #pragma once
 
-#include <QMainWindow>
-#include <QPointer>
-
 #include "melt/MeltRun.h"
+#include "services/JobWindow.h"
 
 class QAction;
 class QButtonGroup;
@@ -17,44 +15,47 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-class JobRunner;
 class Session;
 
-class meltform final : public QMainWindow {
+class meltform final : public JobWindow {
     Q_OBJECT
 
 public:
     explicit meltform(Session& session);
 
     // Fills the options, the follow-up, the move directory, the destination history and the
-    // destination from the settings store. Text1 is left as the opener set it.
+    // destination from the settings store. The archive field is left as the opener set it.
     void loaddata();
     // Writes the options, the follow-up, the move directory and the history back ("meltpath"
     // is written only by defbutton).
-    void savedata();
+    void savedata() override;
+    // The archive field: one archive, or a quoted list of archives.
+    void setArchive(const QString& archives);
+    // Started with names on the command line: the window neither closes itself after a job by
+    // choice nor switches to compression.
+    void restrictToExtraction();
+    // 解凍: extracts the archive of the field, or the archives of the latest drop.
+    void startJob() override;
 
-    // Save and ask the shell to unload the window (which then hands drops back to the icon,
-    // or ends the program when it was started with files). While a job runs, asks first
-    // whether to stop it, and closes once it stopped.
-    void closeWindow();
-    // Save and ask the shell to open the compression window in this one's place.
-    void switchToFreeze();
-    // The extraction job over Text1 or the recorded archives, on a worker thread.
-    void meltArchives();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    QList<QWidget*> jobInputs() const override;
+    QPushButton* mainButton() const override;
 
-    bool jobRunning() const;
-    // Cancels the running job; the window then ends quietly (no message) and, when
-    // `thenClose`, closes.
-    void stopJob(bool thenClose);
-
+private:
+    void createControls();
+    void createFollowUpFrame();
+    void createOptionsFrame();
+    void createMenus();
+    void setTabOrderByTable();
+    void connectSignals();
+    void watchForHints();
+    void showDirHistory();
+    int followUpIndex() const;
     void pickArchive();
     void pickDestination();
     void pickMoveDirectory();
     void saveDefaultDestination();
-    void openOptions();
-
-    // The index of the selected follow-up button, 0 to 3.
-    int followUpIndex() const;
 
     QGroupBox* Frame2 = nullptr;
     QLabel* Label2 = nullptr;
@@ -84,35 +85,5 @@ public:
     QAction* mend = nullptr;
     QAction* moption = nullptr;
 
-signals:
-    // The window saved its data and is to be unloaded.
-    void closed();
-    void switchRequested();
-    void optionsRequested();
-    // A job ended and its outcome was applied.
-    void jobFinished();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    // Enter presses the focused button, else the main one; Esc takes the close path.
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void createControls();
-    void createFollowUpFrame();
-    void createOptionsFrame();
-    void createMenus();
-    void setTabOrderByTable();
-    void connectSignals();
-    void watchForHints();
-
-    void applyOutcome(const MeltOutcome& outcome);
-    void showDirHistory();
-
-    Session& session_;
-    QPointer<JobRunner> runner_;
-    bool quietEnding_ = false;
-    bool closeAfterJob_ = false;
     QButtonGroup* option1Group_ = nullptr;
 };

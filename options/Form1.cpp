@@ -11,12 +11,13 @@
 #include "services/Association.h"
 #include "services/Choosers.h"
 #include "services/Desktop.h"
+#include "services/RadioGroup.h"
 #include "services/Twips.h"
 
 Form1::Form1(const GlobalOptions& current, QWidget* parent) : QDialog(parent), current_(current)
 {
     createControls();
-    setTabOrderByIndex();
+    setTabOrderByScreen();
     connectSignals();
 }
 
@@ -55,13 +56,15 @@ void Form1::createControls()
     option2Group_ = new QButtonGroup(this);
     option2Group_->addButton(Option2[0], 0);
     option2Group_->addButton(Option2[1], 1);
+    MakeOneTabStop(option1Group_);
+    MakeOneTabStop(option2Group_);
 }
 
-void Form1::setTabOrderByIndex()
+void Form1::setTabOrderByScreen()
 {
-    // Tab indexes 0..14; frames take no focus, so they drop out of the chain.
-    QWidget* const order[] = {Check1,     Command2,   Command3,   Option2[0], Command1, Text1,
-                              Option1[1], Option1[0], Option2[1], Command4,   Text3,    Command5};
+    // Top to bottom, left to right; each group of option buttons is one stop, at its choice.
+    QWidget* const order[] = {Check1,     Command2, Command3, Option2[0], Option2[1], Option1[0],
+                              Option1[1], Text1,    Command1, Text3,      Command5,   Command4};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -98,7 +101,7 @@ void Form1::pickSoundFile()
 
 void Form1::pickBrowseDirectory()
 {
-    const QString chosen = PickFolder(QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), Text3->text());
+    const QString chosen = PickFolder(this, QStringLiteral("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"), Text3->text());
     if (!chosen.isEmpty())
         Text3->setText(chosen);
 }

@@ -24,6 +24,20 @@ public:
     // The options as the controls hold them.
     GlobalOptions options() const;
 
+signals:
+    // OK: the new options, before they are saved. The shell takes them over and restacks
+    // the icon.
+    void optionsAccepted(const GlobalOptions& options);
+
+private:
+    void createControls();
+    void setTabOrderByScreen();
+    void connectSignals();
+    void pickSoundFile();
+    void pickBrowseDirectory();
+    void acceptOptions();
+    void reassociate();
+
     QCheckBox* Check1 = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command3 = nullptr;
@@ -37,22 +51,6 @@ public:
     QLineEdit* Text3 = nullptr;
     QPushButton* Command5 = nullptr;
     QPushButton* Command4 = nullptr;
-
-    void pickSoundFile();
-    void pickBrowseDirectory();
-    void acceptOptions();
-    void reassociate();
-
-signals:
-    // OK: the new options, before they are saved. The shell takes them over and restacks
-    // the icon.
-    void optionsAccepted(const GlobalOptions& options);
-
-private:
-    void createControls();
-    void setTabOrderByIndex();
-    void connectSignals();
-
     QButtonGroup* option1Group_ = nullptr;
     QButtonGroup* option2Group_ = nullptr;
     GlobalOptions current_;

@@ -21,9 +21,9 @@ QString PickFile(QWidget* owner, const QString& filter, const QString& initialDi
     return desktop().pickFile(owner, description, patterns, StartingDirectory(initialDirectory), title);
 }
 
-QString PickFolder(const QString& title, const QString& initialDirectory)
+QString PickFolder(QWidget* owner, const QString& title, const QString& initialDirectory)
 {
-    return desktop().pickFolder(title, StartingDirectory(initialDirectory));
+    return desktop().pickFolder(owner, title, StartingDirectory(initialDirectory));
 }
 
 QString ToLongPath(const QString& path)

@@ -12,8 +12,9 @@ QString StartingDirectory(const QString& setting);
 // the first pair is used. Opens in StartingDirectory(initialDirectory). Returns the chosen
 // existing file's whole path.
 QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title);
-// Opens in StartingDirectory(initialDirectory). Returns the chosen directory's whole path.
-QString PickFolder(const QString& title, const QString& initialDirectory);
+// Opens in StartingDirectory(initialDirectory), modal to `owner` only. Returns the chosen
+// directory's whole path.
+QString PickFolder(QWidget* owner, const QString& title, const QString& initialDirectory);
 // The absolute form of `path` with every component looked up on disk, hidden entries
 // included; empty when some component does not exist.
 QString ToLongPath(const QString& path);

@@ -3,10 +3,12 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "services/Pack.h"
 
+class QObject;
 class QWidget;
 
 class Desktop {
@@ -17,22 +19,29 @@ public:
     // Starts playing and returns at once; a missing file or audio device is silent.
     virtual void playSound(const QString& path) = 0;
     // A box with the text, the title (the application's name when empty), one OK button, no
-    // icon; `detail`, when given, under the box's "詳細" part.
+    // icon; `detail`, when given, under the box's "詳細" part. Esc closes it.
     virtual void showMessage(QWidget* parent, const QString& text, const QString& title,
                              const QString& detail = {}) = 0;
     // The message of a finished job, with a second button "ﾌｫﾙﾀﾞを開く" that opens `folder`
-    // through openFolder.
+    // through openFolder. Esc closes it as OK does.
     virtual void showFinished(QWidget* parent, const QString& text, const QString& title, const QString& folder) = 0;
-    // Opens `folder` in the user's file manager; false when nothing could.
-    virtual bool openFolder(const QString& folder) = 0;
-    // A question with はい / いいえ; true for はい.
-    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+    // Opens `folder` in the user's file manager; when nothing could, says so in a message.
+    virtual void openFolder(const QString& folder) = 0;
+    // Asks with はい / いいえ and returns at once; `answered` later gets true for はい (Esc is
+    // いいえ). Deleting the returned object withdraws the question unanswered; it is null when
+    // the answer came at once.
+    virtual QObject* ask(QWidget* parent, const QString& text, const QString& title,
+                         std::function<void(bool yes)> answered) = 0;
+    // A question with 続ける / キャンセル, waited for; true for 続ける (Esc is キャンセル).
+    virtual bool askContinue(QWidget* parent, const QString& text, const QString& title) = 0;
     // One existing file; empty when cancelled. `patterns` is a ";"-separated list ("*.lzh;*.zip").
+    // The chooser is modal to `owner` only.
     virtual QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,
                              const QString& initialDirectory, const QString& title) = 0;
-    // One existing directory; empty when cancelled.
-    virtual QString pickFolder(const QString& title, const QString& initialDirectory) = 0;
-    virtual bool moveToTrash(const QString& path) = 0;
+    // One existing directory; empty when cancelled. The chooser is modal to `owner` only.
+    virtual QString pickFolder(QWidget* owner, const QString& title, const QString& initialDirectory) = 0;
+    // Moves `path` to the trash; its entry names `originalPath`, where a restore puts it back.
+    virtual bool moveToTrash(const QString& path, const QString& originalPath) = 0;
 
     // The password for an encrypted archive; nullopt when the user gives up. `again` after a
     // wrong one.
@@ -46,3 +55,11 @@ public:
 Desktop& desktop();
 // Installs `replacement` (not owned); nullptr goes back to the real desktop.
 void setDesktop(Desktop* replacement);
+
+// Opens `folder` with `opener` (xdg-open) and calls `failed` when the opener cannot start or
+// reports that nothing opened it. Returns at once; an opener that keeps running is taken as
+// having opened the folder.
+void OpenFolderWith(const QString& opener, const QString& folder, std::function<void()> failed);
+
+// Rewrites the trash entry of the file now at `pathInTrash` so that it names `originalPath`.
+bool SetTrashOrigin(const QString& pathInTrash, const QString& originalPath);

@@ -6,6 +6,10 @@
 
 QString FailureReason(int code, int systemError)
 {
+    // Whatever the step, a name the file system cannot hold is said as such.
+    if (systemError == ENAMETOOLONG)
+        return QStringLiteral("名前が長すぎて、このﾌｧｲﾙｼｽﾃﾑには作れません。"
+                              "浅い場所のﾃﾞｨﾚｸﾄﾘを選ぶか、名前を短くしてください。");
     switch (code) {
     case Pack::BadCommand:
         return QStringLiteral("書庫プログラムが指示を受け付けませんでした。書庫名やﾃﾞｨﾚｸﾄﾘ名を確かめてください。");

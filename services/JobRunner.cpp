@@ -3,8 +3,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
@@ -12,6 +14,7 @@
 
 #include "services/Desktop.h"
 #include "services/ProgressWindow.h"
+#include "services/QuestionDialogs.h"
 
 namespace {
 
@@ -35,7 +38,9 @@ public:
         destination_ = destination;
         declined_ = false;
         created_.clear();
+        folders_.clear();
         lastEntry_.clear();
+        noteMissingFolders(QDir::cleanPath(destination), QString());
         if (!numbered_)
             ++archiveNumber_;
         report(QString(), 0, 0);
@@ -50,6 +55,24 @@ public:
 
     bool archiveDeclined() const override { return declined_; }
     QStringList filesCreated() const override { return created_; }
+    QStringList foldersCreated() const override { return folders_; }
+    void cancelJob() override
+    {
+        cancel();
+        QMetaObject::invokeMethod(runner_, &JobRunner::cancel, Qt::QueuedConnection);
+    }
+
+    bool goOnWithoutRoom(std::uint64_t needed, std::uint64_t available) override
+    {
+        if (cancelled())
+            return false;
+        bool goOn = false;
+        const QString name = QFileInfo(archive_).fileName();
+        QMetaObject::invokeMethod(
+            runner_, [&] { goOn = runner_->askGoOnWithoutRoom(name, needed, available); },
+            Qt::BlockingQueuedConnection);
+        return goOn && !cancelled();
+    }
 
     bool progress(const Pack::Progress& progress) override
     {
@@ -102,8 +125,29 @@ private:
         lastEntry_ = entry;
         const QString root = QDir::cleanPath(destination_);
         const QString path = QDir::cleanPath(root + QLatin1Char('/') + entry);
-        if (path.startsWith(root + QLatin1Char('/')) && !QFileInfo::exists(path))
+        if (!path.startsWith(root + QLatin1Char('/')))
+            return;
+        noteMissingFolders(entry.endsWith(QLatin1Char('/')) ? path : QFileInfo(path).absolutePath(), root);
+        if (!QFileInfo::exists(path))
             created_ << path;
+    }
+
+    // Notes `folder` and its parents up to `root` (or up to the first that exists) that are not
+    // there yet, outermost first.
+    void noteMissingFolders(const QString& folder, const QString& root)
+    {
+        QStringList missing;
+        for (QString at = folder; !at.isEmpty() && at != root && !QFileInfo::exists(at);) {
+            missing.prepend(at);
+            const QString parent = QFileInfo(at).absolutePath();
+            if (parent == at)
+                break;
+            at = parent;
+        }
+        for (const QString& made : missing) {
+            if (!folders_.contains(made))
+                folders_ << made;
+        }
     }
 
     void report(const QString& entry, std::uint64_t done, std::uint64_t total)
@@ -119,14 +163,13 @@ private:
     int archiveNumber_ = 0, archiveCount_ = 0;
     std::optional<Pack::Overwrite> all_;
     QStringList created_;
+    QStringList folders_;
     QString lastEntry_;
 };
 
-JobRunner::JobRunner(QWidget* jobWindow, const QString& caption, int archiveCount)
-    : QObject(jobWindow), jobWindow_(jobWindow), caption_(caption), archiveCount_(archiveCount)
+JobRunner::JobRunner(QWidget* jobWindow, const QString& caption, int archiveCount, const QRect& keepClear)
+    : QObject(jobWindow), jobWindow_(jobWindow), caption_(caption), keepClear_(keepClear), archiveCount_(archiveCount)
 {
-    if (jobWindow)
-        place_ = jobWindow->frameGeometry().topLeft();
     connect(&watcher_, &QFutureWatcher<void>::finished, this, &JobRunner::onFinished);
 }
 
@@ -146,11 +189,30 @@ void JobRunner::begin(std::function<void(JobContext&)> work, std::function<void(
     context_ = std::make_unique<WorkerContext>(this, archiveCount_);
     progress_ = new ProgressWindow(caption_);
     connect(progress_, &ProgressWindow::cancelClicked, this, &JobRunner::cancelAsked);
-    progress_->move(place_);
+    placeProgressWindow();
     progress_->show();
     running_ = true;
     WorkerContext* context = context_.get();
     watcher_.setFuture(QtConcurrent::run([work = std::move(work), context] { work(*context); }));
+}
+
+void JobRunner::placeProgressWindow()
+{
+    // The frame is not there before the window is shown: the job window's frame tells its size.
+    QSize frameMargins(8, 32);
+    QRect over;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (jobWindow_ && jobWindow_->isVisible()) {
+        over = jobWindow_->frameGeometry();
+        const QSize margins = over.size() - jobWindow_->geometry().size();
+        if (margins.width() > 0 && margins.height() > 0)
+            frameMargins = margins;
+        if (QScreen* its = jobWindow_->screen())
+            screen = its;
+    }
+    progress_->adjustSize();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+    progress_->move(ProgressPlace(over, progress_->size() + frameMargins, area, keepClear_).topLeft());
 }
 
 void JobRunner::cancel()
@@ -214,6 +276,18 @@ Pack::Overwrite JobRunner::askOverwrite(const QString& destination, const Pack::
     if (cancelRequested())
         return Pack::Overwrite::Cancel;
     return desktop().askOverwrite(progress_, destination, file);
+}
+
+bool JobRunner::askGoOnWithoutRoom(const QString& archiveName, std::uint64_t needed, std::uint64_t available)
+{
+    if (cancelRequested())
+        return false;
+    return desktop().askContinue(
+        progress_,
+        QStringLiteral("解凍先の空き容量が足りないかもしれません。\n書庫 %1 を解凍すると %2 になりますが、空きは %3 "
+                       "です。\n不要なﾌｧｲﾙを消すか、空きのあるﾃﾞｨﾚｸﾄﾘを選んでください。続けますか？")
+            .arg(archiveName, SizeText(needed), SizeText(available)),
+        QStringLiteral("tembrel"));
 }
 
 void JobRunner::onFinished()

@@ -36,6 +36,13 @@ public:
     // The files of the current archive that were not there before it started writing them
     // (as far as the progress reports tell): what a declined archive leaves to remove.
     virtual QStringList filesCreated() const = 0;
+    // The folders the current archive made, its destination's included, deepest last.
+    virtual QStringList foldersCreated() const = 0;
+    // Stops the whole job, as キャンセル does.
+    virtual void cancelJob() = 0;
+    // Asks whether to go on although `needed` bytes may not fit in the `available` bytes left
+    // where the current archive goes; false also when the job was cancelled meanwhile.
+    virtual bool goOnWithoutRoom(std::uint64_t needed, std::uint64_t available) = 0;
 };
 
 struct ProgressSnapshot {
@@ -49,10 +56,10 @@ class JobRunner final : public QObject {
     Q_OBJECT
 
 public:
-    // `caption` titles the progress window ("TEMBREL(解凍中)"); it appears where `jobWindow` is
-    // when the runner is made. `steps` is the number of archives, or of entries for a job that
-    // makes one archive.
-    JobRunner(QWidget* jobWindow, const QString& caption, int steps);
+    // `caption` titles the progress window ("TEMBREL(解凍中)"); it appears centred over
+    // `jobWindow` (over the screen without one), wholly on the screen and clear of `keepClear`.
+    // `steps` is the number of archives, or of entries for a job that makes one archive.
+    JobRunner(QWidget* jobWindow, const QString& caption, int steps, const QRect& keepClear = {});
     ~JobRunner() override;
 
     // Starts `work` on a worker thread; `apply` receives its outcome on this thread after the
@@ -84,6 +91,8 @@ private:
     void showProgress(const ProgressSnapshot& snapshot);
     std::optional<QString> askPassword(const QString& archiveName, bool again);
     Pack::Overwrite askOverwrite(const QString& destination, const Pack::ExistingFile& file);
+    bool askGoOnWithoutRoom(const QString& archiveName, std::uint64_t needed, std::uint64_t available);
+    void placeProgressWindow();
     void onFinished();
 
     QPointer<QWidget> jobWindow_;
@@ -92,7 +101,7 @@ private:
     QFutureWatcher<void> watcher_;
     std::function<void()> apply_;
     QString caption_;
-    QPoint place_;
+    QRect keepClear_;
     int archiveCount_ = 0;
     bool running_ = false;
     QMutex snapshotMutex_;

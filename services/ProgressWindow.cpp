@@ -27,8 +27,37 @@ QString DurationText(qint64 seconds)
     return QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QLatin1Char('0'));
 }
 
-ProgressWindow::ProgressWindow(const QString& caption)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+QRect ProgressPlace(const QRect& over, const QSize& frameSize, const QRect& screen, const QRect& keepClear)
+{
+    const auto onScreen = [&](QRect place) {
+        place.moveLeft(std::max(screen.left(), std::min(place.left(), screen.right() + 1 - place.width())));
+        place.moveTop(std::max(screen.top(), std::min(place.top(), screen.bottom() + 1 - place.height())));
+        return place;
+    };
+    QRect place(QPoint(), frameSize);
+    place.moveCenter(over.isEmpty() ? screen.center() : over.center());
+    place = onScreen(place);
+    if (keepClear.isEmpty() || !place.intersects(keepClear))
+        return place;
+    // Beside the icon, on whichever side stays nearest the centred place.
+    const QRect candidates[] = {
+        onScreen(QRect(QPoint(place.left(), keepClear.bottom() + 1), frameSize)),
+        onScreen(QRect(QPoint(keepClear.right() + 1, place.top()), frameSize)),
+        onScreen(QRect(QPoint(place.left(), keepClear.top() - frameSize.height()), frameSize)),
+        onScreen(QRect(QPoint(keepClear.left() - frameSize.width(), place.top()), frameSize)),
+    };
+    const QRect* best = nullptr;
+    for (const QRect& candidate : candidates) {
+        if (candidate.intersects(keepClear))
+            continue;
+        const int distance = (candidate.topLeft() - place.topLeft()).manhattanLength();
+        if (!best || distance < (best->topLeft() - place.topLeft()).manhattanLength())
+            best = &candidate;
+    }
+    return best ? *best : place;
+}
+
+ProgressWindow::ProgressWindow(const QString& caption) : QWidget(nullptr, Qt::Window)
 {
     setObjectName(QStringLiteral("ProgressWindow"));
     setWindowTitle(caption);

@@ -52,5 +52,9 @@ private:
     int stepPercent_ = 0;
 };
 
+// Where a window whose frame has `frameSize` goes: centred on `over` (on `screen` when `over`
+// is empty), moved wholly onto `screen`, and moved beside `keepClear` when it would cover it.
+QRect ProgressPlace(const QRect& over, const QSize& frameSize, const QRect& screen, const QRect& keepClear);
+
 // "1:05" for 65 seconds, "1:01:05" above an hour.
 QString DurationText(qint64 seconds);

@@ -1,21 +1,30 @@
 // The real desktop: Qt's dialogs, message boxes, beep, sound effect and freedesktop trash.
 #include <QApplication>
 #include <QAudioDevice>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSoundEffect>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include "services/Desktop.h"
 #include "services/QuestionDialogs.h"
 
 namespace {
+
+QString titleOr(const QString& title)
+{
+    return title.isEmpty() ? QApplication::applicationName() : title;
+}
 
 class QtDesktop final : public Desktop {
 public:
@@ -37,8 +46,8 @@ public:
 
     void showMessage(QWidget* parent, const QString& text, const QString& title, const QString& detail) override
     {
-        QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QApplication::applicationName() : title, text,
-                        QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, parent);
+        box.setEscapeButton(QMessageBox::Ok);
         if (!detail.isEmpty())
             box.setDetailedText(detail);
         box.exec();
@@ -46,26 +55,49 @@ public:
 
     void showFinished(QWidget* parent, const QString& text, const QString& title, const QString& folder) override
     {
-        QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QApplication::applicationName() : title, text,
-                        QMessageBox::Ok, parent);
+        QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Ok, parent);
         QPushButton* open = box.addButton(QStringLiteral("ﾌｫﾙﾀﾞを開く"), QMessageBox::ActionRole);
         box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
         box.exec();
         if (box.clickedButton() == open)
             openFolder(folder);
     }
 
-    bool openFolder(const QString& folder) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }
-
-    bool askYesNo(QWidget* parent, const QString& text, const QString& title) override
+    void openFolder(const QString& folder) override
     {
-        QMessageBox box(QMessageBox::Question, title.isEmpty() ? QApplication::applicationName() : title, text,
-                        QMessageBox::NoButton, parent);
-        QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
-        box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
-        box.setDefaultButton(yes);
+        OpenFolderWith(QStringLiteral("xdg-open"), folder, [folder] {
+            desktop().showMessage(
+                nullptr,
+                QStringLiteral("ﾌｫﾙﾀﾞ %1 を開けませんでした。ﾌｧｲﾙﾏﾈｰｼﾞｬを起動して開いてください。").arg(folder),
+                QString());
+        });
+    }
+
+    QObject* ask(QWidget* parent, const QString& text, const QString& title,
+                 std::function<void(bool)> answered) override
+    {
+        auto* box = new QMessageBox(QMessageBox::Question, titleOr(title), text, QMessageBox::NoButton, parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        QPushButton* yes = box->addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+        QPushButton* no = box->addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+        box->setDefaultButton(yes);
+        box->setEscapeButton(no);
+        QObject::connect(box, &QMessageBox::finished, box,
+                         [box, yes, answered = std::move(answered)] { answered(box->clickedButton() == yes); });
+        box->open();
+        return box;
+    }
+
+    bool askContinue(QWidget* parent, const QString& text, const QString& title) override
+    {
+        QMessageBox box(QMessageBox::Question, titleOr(title), text, QMessageBox::NoButton, parent);
+        QPushButton* go = box.addButton(QStringLiteral("続ける"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+        box.setDefaultButton(cancel);
+        box.setEscapeButton(cancel);
         box.exec();
-        return box.clickedButton() == yes;
+        return box.clickedButton() == go;
     }
 
     std::optional<QString> askPassword(QWidget* parent, const QString& archiveName, bool again) override
@@ -87,21 +119,34 @@ public:
         QFileDialog dialog(owner, title, initialDirectory, filter);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        // Only its own window waits: the icon and the other windows go on working.
+        dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return dialog.selectedFiles().constFirst();
     }
 
-    QString pickFolder(const QString& title, const QString& initialDirectory) override
+    QString pickFolder(QWidget* owner, const QString& title, const QString& initialDirectory) override
     {
-        return QFileDialog::getExistingDirectory(nullptr, title, initialDirectory, QFileDialog::ShowDirsOnly);
+        QFileDialog dialog(owner, title, initialDirectory);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().constFirst();
     }
 
-    bool moveToTrash(const QString& path) override
+    bool moveToTrash(const QString& path, const QString& originalPath) override
     {
         // Qt 6.4 puts the trash in the working directory when the data home is missing.
         QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-        return QFile::moveToTrash(path);
+        QString inTrash;
+        if (!QFile::moveToTrash(path, &inTrash))
+            return false;
+        if (originalPath != path)
+            SetTrashOrigin(inTrash, originalPath);
+        return true;
     }
 };
 
@@ -118,4 +163,58 @@ Desktop& desktop()
 void setDesktop(Desktop* replacement)
 {
     installed = replacement;
+}
+
+void OpenFolderWith(const QString& opener, const QString& folder, std::function<void()> failed)
+{
+    // Never parented or deleted while it runs: deleting a QProcess kills it, and an opener may
+    // run the file manager itself until the user closes it.
+    auto* process = new QProcess;
+    auto done = std::make_shared<bool>(false);
+    auto fail = [process, done, failed = std::move(failed)] {
+        if (*done)
+            return;
+        *done = true;
+        process->deleteLater();
+        failed();
+    };
+    QObject::connect(process, &QProcess::errorOccurred, process, [fail](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            fail();
+    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, done, fail](int code, QProcess::ExitStatus status) {
+                         if (code != 0 || status != QProcess::NormalExit) {
+                             fail();
+                         } else if (!*done) {
+                             *done = true;
+                             process->deleteLater();
+                         }
+                     });
+    // A file manager that runs for a while answered; its own exit status says nothing of us.
+    QTimer::singleShot(5000, process, [done] { *done = true; });
+    process->start(opener, {folder});
+}
+
+bool SetTrashOrigin(const QString& pathInTrash, const QString& originalPath)
+{
+    // The trash keeps files/NAME and info/NAME.trashinfo side by side.
+    const QFileInfo file(pathInTrash);
+    const QString infoPath = file.absoluteDir().absoluteFilePath(QStringLiteral("../info/") + file.fileName() +
+                                                                 QStringLiteral(".trashinfo"));
+    QFile in(infoPath);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QList<QByteArray> lines = in.readAll().split('\n');
+    in.close();
+    const QByteArray path = "Path=" + QUrl::toPercentEncoding(QFileInfo(originalPath).absoluteFilePath(), "/");
+    for (QByteArray& line : lines) {
+        if (line.startsWith("Path="))
+            line = path;
+    }
+    QSaveFile out(QDir::cleanPath(infoPath));
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.write(lines.join('\n'));
+    return out.commit();
 }

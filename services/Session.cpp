@@ -48,12 +48,6 @@ QString QuotedList(const QStringList& names)
     return quoted.join(QLatin1Char(' '));
 }
 
-bool IsArchiveName(const QString& name)
-{
-    const QString tail = name.right(4).toLower();
-    return tail == QLatin1String(".zip") || tail == QLatin1String(".lzh");
-}
-
 bool RememberDirectory(QStringList& history, const QString& directory, int size)
 {
     if (history.size() < size)

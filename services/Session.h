@@ -3,9 +3,11 @@
 // the windows it creates; nothing else holds state for the whole run.
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 
 #include "services/Pack.h"
 
@@ -53,6 +55,9 @@ public:
 
     // One job at a time: set while a compression or extraction job runs.
     bool jobRunning = false;
+    // Where the icon stands on the screen (empty when it is not shown): no progress window
+    // covers it, so that its menu stays within reach.
+    std::function<QRect()> keepClear;
 
     // Replaces the list with `names` (DroppedCount = their number, one extra slot kept).
     void RecordDroppedFiles(const QStringList& names);
@@ -60,9 +65,6 @@ public:
 
 // One name alone without quotes; two or more each in double quotes, one blank between.
 QString QuotedList(const QStringList& names);
-
-// True when the name's last four characters, lower-cased, are ".lzh" or ".zip".
-bool IsArchiveName(const QString& name);
 
 // Puts `directory` at the head of the first `size` entries of `history` unless it equals one of
 // them (exactly, case included); the oldest drops out. Returns whether the history changed.

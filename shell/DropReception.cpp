@@ -1,54 +1,29 @@
 // Drop procedures as event filters in front of the windows' own event handling. A filter only
-// records the names and raises a flag (icon, compression window) or fills the archive field
-// (extraction window); the window's own handling still sees the drop, and all window work
-// happens later on a timer tick, never inside the drop.
+// passes the names to the step it was given; what a drop means is the shell's business.
 #include "shell/DropReception.h"
 
 #include <QDropEvent>
-#include <QLineEdit>
 #include <QMimeData>
-#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
-#include "services/Session.h"
-#include "shell/Windows.h"
-#include "shell/iconform.h"
-
 namespace {
 
-void IconDropProc(const QStringList&)
-{
-    ProgramSession().IconDropPending = kSet;
-}
-
-void FreezeDropProc(const QStringList&)
-{
-    ProgramSession().FreezeDropPending = kSet;
-}
-
-void MeltDropProc(const QStringList& names)
-{
-    if (meltform* melt = ExistingMeltWindow())
-        melt->Text1->setText(QuotedList(names));
-}
-
-using DropStep = void (*)(const QStringList&);
+const char kFilterName[] = "tembrelDropProcedure";
 
 class DropFilter final : public QObject {
 public:
-    DropFilter(QWidget* window, DropStep step) : QObject(window), step_(step) {}
+    DropFilter(QWidget* window, DropStep step) : QObject(window), step_(std::move(step))
+    {
+        setObjectName(QLatin1String(kFilterName));
+    }
 
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::Drop) {
             const QStringList names = DroppedPaths(static_cast<QDropEvent*>(event)->mimeData());
-            if (!names.isEmpty()) {
-                ProgramSession().RecordDroppedFiles(names);
+            if (!names.isEmpty())
                 step_(names);
-            }
         }
         return false;
     }
@@ -57,10 +32,16 @@ private:
     DropStep step_;
 };
 
-// Accepts file drags for the window whether or not a drop procedure is in place.
+DropFilter* filterOf(const QWidget* window)
+{
+    return window ? window->findChild<DropFilter*>(QLatin1String(kFilterName), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+// Takes file drags for the window while it has a drop procedure, and refuses them otherwise,
+// so the pointer shows whether a drop would do anything.
 class FileDragAcceptor final : public QObject {
 public:
-    using QObject::QObject;
+    explicit FileDragAcceptor(QWidget* window) : QObject(window), window_(window) {}
 
     bool eventFilter(QObject*, QEvent* event) override
     {
@@ -69,42 +50,25 @@ public:
         case QEvent::DragMove:
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (!DroppedPaths(drop->mimeData()).isEmpty())
+            if (DroppedPaths(drop->mimeData()).isEmpty())
+                break;
+            if (filterOf(window_)) {
                 drop->acceptProposedAction();
+            } else {
+                drop->setDropAction(Qt::IgnoreAction);
+                drop->ignore();
+                return event->type() != QEvent::Drop;  // the window's own handling must not take it
+            }
             break;
         }
         default: break;
         }
         return false;
     }
+
+private:
+    QWidget* window_;
 };
-
-struct Slot {
-    QPointer<QWidget> window;
-    QPointer<DropFilter> filter;
-};
-
-Slot& slotOf(int kind)
-{
-    static Slot dropSlots[3];
-    return dropSlots[kind];
-}
-
-// The window's kind in the order icon, compression, extraction; -1 for any other window.
-int kindOf(const QWidget* window)
-{
-    if (!window)
-        return -1;
-    if (window == IconWindow())
-        return 0;
-    if (window == ExistingFreezeWindow())
-        return 1;
-    if (window == ExistingMeltWindow())
-        return 2;
-    return -1;
-}
-
-constexpr DropStep kSteps[3] = {IconDropProc, FreezeDropProc, MeltDropProc};
 
 }  // namespace
 
@@ -120,37 +84,24 @@ void AcceptFileDrops(QWidget* window)
     }
 }
 
-void HookDropWindow(QWidget* window)
+void HookDropWindow(QWidget* window, DropStep step)
 {
-    const int kind = kindOf(window);
-    if (kind < 0)
+    if (!window || filterOf(window))
         return;
-    Slot& slot = slotOf(kind);
-    if (slot.filter && slot.window == window)
-        return;
-    slot.window = window;
-    slot.filter = new DropFilter(window, kSteps[kind]);
-    window->installEventFilter(slot.filter);
+    window->installEventFilter(new DropFilter(window, std::move(step)));
 }
 
 void UnhookDropWindow(QWidget* window)
 {
-    const int kind = kindOf(window);
-    if (kind < 0)
-        return;
-    Slot& slot = slotOf(kind);
-    if (!slot.filter)
-        return;
-    if (slot.window)
-        slot.window->removeEventFilter(slot.filter);
-    delete slot.filter;
-    slot = Slot{};
+    if (DropFilter* filter = filterOf(window)) {
+        window->removeEventFilter(filter);
+        delete filter;
+    }
 }
 
 bool IsDropHooked(const QWidget* window)
 {
-    const int kind = kindOf(window);
-    return kind >= 0 && slotOf(kind).filter && slotOf(kind).window == window;
+    return filterOf(window) != nullptr;
 }
 
 QStringList DroppedPaths(const QMimeData* data)

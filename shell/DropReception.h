@@ -2,18 +2,24 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 
 class QMimeData;
 class QWidget;
 
-// Marks `window` as a drop target: it accepts file drags anywhere on it, its child controls
-// included (they pass file drops to the window instead of taking them as text).
+// What a window does with the names of a drop; it runs inside the drop, so it only records
+// and flags, and leaves any window work to later.
+using DropStep = std::function<void(const QStringList& names)>;
+
+// Marks `window` as a drop target: its child controls pass file drops to the window instead
+// of taking them as text, and file drags are taken while the window has its drop procedure
+// (without one, a drag over the window is refused, and shown so).
 void AcceptFileDrops(QWidget* window);
 
-// Installs the window's drop procedure (icon, compression or extraction window, found in that
-// order); installing twice is harmless and any other window changes nothing.
-void HookDropWindow(QWidget* window);
-// Removes it again; a window without one, or any other window, is left unchanged.
+// Installs the window's drop procedure, which hands each drop's names to `step`; the window's
+// own handling still sees the drop. Installing twice is harmless: the first step stays.
+void HookDropWindow(QWidget* window, DropStep step);
+// Removes it again; a window without one is left unchanged.
 void UnhookDropWindow(QWidget* window);
 bool IsDropHooked(const QWidget* window);
 

@@ -1,11 +1,6 @@
 // The start-up sequence.
 #include "shell/Startup.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-
 #include "melt/meltform.h"
 #include "services/Association.h"
 #include "services/Choosers.h"
@@ -37,15 +32,9 @@ void startWithNames(iconform* icon, const QStringList& names)
     icon->hide();
     session.StartedWithFiles = kSet;
 
-    meltform* melt = MeltWindow();
-    melt->Text1->setText(QuotedList(longNames));
-    melt->Check3->setEnabled(false);
-    melt->tomelt->setEnabled(false);
-    melt->mfreeze->setEnabled(false);
-    melt->loaddata();
     session.IconDropPending = kClear;
     session.FreezeDropPending = kClear;
-    ShowJobWindow(melt);
+    OpenMeltWindow(QuotedList(longNames))->restrictToExtraction();
 }
 
 }  // namespace
@@ -54,8 +43,7 @@ void StartProgram(const QStringList& names, const QString& pluginDirectory)
 {
     StartSession();
     ProgramSession().plugins.setDirectory(pluginDirectory);
-    auto* icon = new iconform;
-    SetIconWindow(icon);
+    iconform* icon = CreateIconWindow();
     initialise();
 
     const QStringList limited = names.mid(0, 10);

@@ -3,15 +3,17 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 #include "freeze/freezeform.h"
 #include "melt/meltform.h"
 #include "options/Form1.h"
-#include "services/Desktop.h"
 #include "services/Session.h"
+#include "services/Settings.h"
 #include "shell/DropReception.h"
 #include "shell/iconform.h"
+#include "shell/menuform.h"
 
 namespace {
 
@@ -21,7 +23,8 @@ struct Program {
     QPointer<iconform> icon;
     QPointer<meltform> melt;
     QPointer<freezeform> freeze;
-    bool endAfterJob = false;
+    QPointer<menuform> menu;
+    bool endSavesPlace = false;
 };
 
 Program& program()
@@ -30,68 +33,85 @@ Program& program()
     return instance;
 }
 
-void afterJob()
+// A drop is recorded only when it can be taken; while a job runs it changes nothing and the
+// note comes after the drop (never inside it, where the drag source still waits).
+bool takeDrop(QWidget* window, const QStringList& names)
 {
-    if (program().endAfterJob) {
-        program().endAfterJob = false;
-        EndProgram();
+    if (ProgramSession().jobRunning) {
+        QTimer::singleShot(0, window, [window] { SayOneJobAtATime(window); });
+        return false;
     }
+    ProgramSession().RecordDroppedFiles(names);
+    return true;
 }
 
-void openFreezeInPlaceOf(QWidget* window)
+void finishEnd()
 {
-    UnhookDropWindow(window);
-    UnloadWindow(window);
-    freezeform* freeze = FreezeWindow();
-    freeze->loaddata();
-    ShowJobWindow(freeze);
+    if (std::exchange(program().endSavesPlace, false)) {
+        if (iconform* icon = program().icon; icon && icon->isVisible()) {
+            SavePositionSetting(QStringLiteral("iconleft"), icon->leftTwips());
+            SavePositionSetting(QStringLiteral("icontop"), icon->topTwips());
+        }
+    }
+    UnloadMenuForm();
+    EndProgram();
 }
 
-void openMeltInPlaceOf(QWidget* window)
+void showJobWindow(QWidget* window)
 {
-    UnhookDropWindow(window);
-    UnloadWindow(window);
-    meltform* melt = MeltWindow();
-    melt->loaddata();
-    ShowJobWindow(melt);
+    window->show();
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+    window->activateWindow();
+    AcceptFileDrops(window);
 }
 
-meltform* createMelt()
+void connectJobWindow(JobWindow* window)
 {
+    QObject::connect(window, &JobWindow::optionsRequested, window, [window] { OpenOptionsWindow(window); });
+    QObject::connect(window, &JobWindow::readyToEnd, window, &finishEnd);
+}
+
+meltform* meltWindow()
+{
+    if (program().melt)
+        return program().melt;
     auto* melt = new meltform(*program().session);
-    QObject::connect(melt, &meltform::closed, melt, [melt] {
+    QObject::connect(melt, &JobWindow::closed, melt, [melt] {
         UnhookDropWindow(melt);
         UnloadWindow(melt);
         if (ProgramSession().StartedWithFiles == kSet)
             EndProgram();
         else
-            HookDropWindow(IconWindow());
+            GiveDropsToIcon();
     });
-    QObject::connect(melt, &meltform::switchRequested, melt, [melt] { openFreezeInPlaceOf(melt); });
-    QObject::connect(melt, &meltform::optionsRequested, melt, [melt] { OpenOptionsWindow(melt); });
-    QObject::connect(melt, &meltform::jobFinished, melt, &afterJob);
+    QObject::connect(melt, &JobWindow::switchRequested, melt, [melt] {
+        UnhookDropWindow(melt);
+        UnloadWindow(melt);
+        OpenFreezeWindow();
+    });
+    connectJobWindow(melt);
+    program().melt = melt;
     return melt;
 }
 
-freezeform* createFreeze()
+freezeform* freezeWindow()
 {
+    if (program().freeze)
+        return program().freeze;
     auto* freeze = new freezeform(*program().session);
-    QObject::connect(freeze, &freezeform::closed, freeze, [freeze] {
+    QObject::connect(freeze, &JobWindow::closed, freeze, [freeze] {
         UnhookDropWindow(freeze);
         UnloadWindow(freeze);
-        HookDropWindow(IconWindow());
+        GiveDropsToIcon();
     });
-    QObject::connect(freeze, &freezeform::switchRequested, freeze, [freeze] { openMeltInPlaceOf(freeze); });
-    QObject::connect(freeze, &freezeform::optionsRequested, freeze, [freeze] { OpenOptionsWindow(freeze); });
-    QObject::connect(freeze, &freezeform::dropReceptionWanted, freeze, [freeze](bool wanted) {
-        if (wanted) {
-            AcceptFileDrops(freeze);
-            HookDropWindow(freeze);
-        } else {
-            UnhookDropWindow(freeze);
-        }
+    QObject::connect(freeze, &JobWindow::switchRequested, freeze, [freeze] {
+        UnhookDropWindow(freeze);
+        UnloadWindow(freeze);
+        OpenMeltWindow();
     });
-    QObject::connect(freeze, &freezeform::jobFinished, freeze, &afterJob);
+    connectJobWindow(freeze);
+    program().freeze = freeze;
     return freeze;
 }
 
@@ -105,48 +125,105 @@ Session& ProgramSession()
 void StartSession()
 {
     program().session = std::make_unique<Session>();
-    program().endAfterJob = false;
+    program().endSavesPlace = false;
+    program().session->keepClear = [] {
+        iconform* icon = program().icon;
+        return icon && icon->isVisible() ? icon->frameGeometry() : QRect();
+    };
+}
+
+iconform* CreateIconWindow()
+{
+    auto* icon = new iconform(*program().session);
+    QObject::connect(icon, &iconform::dropReceptionWanted, icon, &GiveDropsToIcon);
+    QObject::connect(icon, &iconform::meltWanted, icon, [](const QString& archives) { OpenMeltWindow(archives); });
+    QObject::connect(icon, &iconform::freezeWanted, icon, &OpenFreezeWindow);
+    QObject::connect(icon, &iconform::menuWanted, icon, &PopupIconMenu);
+    QObject::connect(icon, &iconform::endWanted, icon, [] { RequestEndProgram(false); });
+    program().icon = icon;
+    return icon;
 }
 
 iconform* IconWindow()
 {
     return program().icon;
 }
-void SetIconWindow(iconform* window)
+
+void PopupIconMenu(const QPoint& globalPosition)
 {
-    program().icon = window;
+    menuform* menu = program().menu;
+    if (!menu) {
+        menu = new menuform(*program().session);
+        QObject::connect(menu, &menuform::meltWanted, menu, &OpenMeltWindow);
+        QObject::connect(menu, &menuform::freezeWanted, menu, &OpenFreezeWindow);
+        QObject::connect(menu, &menuform::optionsWanted, menu, [] { OpenOptionsWindow(nullptr); });
+        QObject::connect(menu, &menuform::endWanted, menu, [] { RequestEndProgram(true); });
+        program().menu = menu;
+    }
+    menu->popup(globalPosition);
 }
 
-meltform* MeltWindow()
+menuform* ExistingMenuForm()
 {
-    if (!program().melt)
-        program().melt = createMelt();
-    return program().melt;
+    return program().menu;
 }
+
+void UnloadMenuForm()
+{
+    if (menuform* menu = program().menu) {
+        program().menu = nullptr;
+        menu->closeMenu();
+        menu->deleteLater();
+    }
+}
+
 meltform* ExistingMeltWindow()
 {
     return program().melt;
-}
-
-freezeform* FreezeWindow()
-{
-    if (!program().freeze)
-        program().freeze = createFreeze();
-    return program().freeze;
 }
 freezeform* ExistingFreezeWindow()
 {
     return program().freeze;
 }
 
-void ShowJobWindow(QWidget* window)
+meltform* OpenMeltWindow(const std::optional<QString>& archives)
 {
-    window->show();
-    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    window->raise();
-    window->activateWindow();
-    AcceptFileDrops(window);
-    HookDropWindow(window);
+    UnhookDropWindow(program().icon);
+    meltform* melt = meltWindow();
+    if (archives)
+        melt->setArchive(*archives);
+    melt->loaddata();
+    showJobWindow(melt);
+    HookDropWindow(melt, [melt](const QStringList& names) {
+        if (takeDrop(melt, names))
+            melt->setArchive(QuotedList(names));
+    });
+    return melt;
+}
+
+freezeform* OpenFreezeWindow()
+{
+    UnhookDropWindow(program().icon);
+    freezeform* freeze = freezeWindow();
+    freeze->loaddata();
+    showJobWindow(freeze);
+    HookDropWindow(freeze, [freeze](const QStringList& names) {
+        if (takeDrop(freeze, names))
+            ProgramSession().FreezeDropPending = kSet;
+    });
+    return freeze;
+}
+
+void GiveDropsToIcon()
+{
+    iconform* icon = program().icon;
+    if (!icon)
+        return;
+    AcceptFileDrops(icon);
+    HookDropWindow(icon, [icon](const QStringList& names) {
+        if (takeDrop(icon, names))
+            ProgramSession().IconDropPending = kSet;
+    });
 }
 
 void UnloadWindow(QWidget* window)
@@ -166,37 +243,27 @@ void UnloadWindow(QWidget* window)
 
 void EndProgram()
 {
-    if (iconform* window = program().icon)
-        window->unload();
+    if (iconform* icon = program().icon) {
+        icon->removeShape();
+        UnloadWindow(program().freeze);
+        UnloadWindow(program().melt);
+        UnloadMenuForm();
+        UnhookDropWindow(icon);
+        UnloadWindow(icon);
+    }
     QCoreApplication::quit();
 }
 
-bool RequestEndProgram(QWidget* asker)
+void RequestEndProgram(bool savePlace, bool ask)
 {
-    if (!ProgramSession().jobRunning) {
-        EndProgram();
-        return true;
+    program().endSavesPlace = program().endSavesPlace || savePlace;
+    for (JobWindow* window : {static_cast<JobWindow*>(program().melt), static_cast<JobWindow*>(program().freeze)}) {
+        if (window && window->busy()) {
+            window->endWithProgram(ask);
+            return;
+        }
     }
-    if (program().endAfterJob)
-        return true;  // asked once already; the job is stopping
-    if (!desktop().askYesNo(asker, QStringLiteral("処理を中止しますか"), QStringLiteral("tembrel")))
-        return false;
-    program().endAfterJob = true;
-    if (meltform* melt = program().melt; melt && melt->jobRunning())
-        melt->stopJob(false);
-    if (freezeform* freeze = program().freeze; freeze && freeze->jobRunning())
-        freeze->stopJob(false);
-    return true;
-}
-
-bool RefusedWhileJobRuns(QWidget* asker)
-{
-    if (!ProgramSession().jobRunning)
-        return false;
-    desktop().showMessage(
-        asker, QStringLiteral("ほかの処理が実行中です。一度に一つの処理しかできません。終わるまでお待ちください。"),
-        QStringLiteral("tembrel"));
-    return true;
+    finishEnd();
 }
 
 Form1* CreateOptionsWindow(QWidget* opener)

@@ -2,19 +2,15 @@
 #include "shell/iconform.h"
 
 #include <QCloseEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
+#include "services/ArchiveKind.h"
+#include "services/JobWindow.h"
 #include "services/Session.h"
 #include "services/Settings.h"
-#include "shell/DropReception.h"
-#include "shell/Windows.h"
-#include "shell/menuform.h"
 
 QImage IconPicture()
 {
@@ -23,7 +19,8 @@ QImage IconPicture()
     return QImage(QStringLiteral(":/assets/tembrel-icon.bmp")).convertToFormat(QImage::Format_RGB32);
 }
 
-iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint)
+iconform::iconform(Session& session)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::NoDropShadowWindowHint), session_(session)
 {
     setObjectName(QStringLiteral("iconform"));
     setWindowTitle(QStringLiteral("tembrel"));
@@ -38,6 +35,7 @@ iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt:
     setToolTip(QStringLiteral("ﾌｧｲﾙやﾌｫﾙﾀﾞをﾄﾞﾛｯﾌﾟすると圧縮、書庫をﾄﾞﾛｯﾌﾟすると解凍します。右ｸﾘｯｸでﾒﾆｭｰ"));
 
     Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(100);
     connect(Timer2, &QTimer::timeout, this, &iconform::onTimer2);
     Timer2->start();
@@ -45,7 +43,7 @@ iconform::iconform() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt:
 
 void iconform::load()
 {
-    applyStacking(ProgramSession().options.AlwaysOnTop == 1);
+    applyStacking(session_.options.AlwaysOnTop == 1);
     const QRgb key = Picture1.pixel(0, 0);
     ScanBitmapRuns(IconRuns, key, Picture1);
     IconRegion = BuildIconRegion();
@@ -67,10 +65,9 @@ void iconform::setform()
     const qint16 left = GetPositionSetting(QStringLiteral("iconleft"), 0);
     const qint16 top = GetPositionSetting(QStringLiteral("icontop"), 0);
     move(left / kTwipsPerPixel, top / kTwipsPerPixel);
-    ProgramSession().IconDropPending = kClear;
-    ProgramSession().FreezeDropPending = kClear;
-    AcceptFileDrops(this);
-    HookDropWindow(this);
+    session_.IconDropPending = kClear;
+    session_.FreezeDropPending = kClear;
+    emit dropReceptionWanted();
 }
 
 void iconform::applyStacking(bool onTop)
@@ -89,14 +86,9 @@ void iconform::applyStacking(bool onTop)
     }
 }
 
-void iconform::unload()
+void iconform::removeShape()
 {
     clearMask();
-    UnloadWindow(ExistingFreezeWindow());
-    UnloadWindow(ExistingMeltWindow());
-    UnloadMenuForm();
-    UnhookDropWindow(this);
-    UnloadWindow(this);
 }
 
 void iconform::closeEvent(QCloseEvent* event)
@@ -104,7 +96,7 @@ void iconform::closeEvent(QCloseEvent* event)
     // A close from the window manager (Alt+F4 on the icon) ends the program as an unload does;
     // merely hiding the icon would leave a running program that nobody can reach.
     event->ignore();
-    RequestEndProgram(this);
+    emit endWanted();
 }
 
 void iconform::paintEvent(QPaintEvent*)
@@ -117,7 +109,7 @@ void iconform::paintEvent(QPaintEvent*)
 void iconform::mousePressEvent(QMouseEvent* event)
 {
     if (event->buttons() == Qt::RightButton) {
-        PopupIconMenu(event->globalPosition().toPoint());
+        emit menuWanted(event->globalPosition().toPoint());
         return;
     }
     if (event->button() == Qt::LeftButton) {
@@ -150,29 +142,23 @@ void iconform::mouseReleaseEvent(QMouseEvent*)
 
 void iconform::onTimer2()
 {
-    Session& session = ProgramSession();
+    Session& session = session_;
     if (session.IconDropPending == kClear)
         return;
     session.IconDropPending = kClear;
-    if (RefusedWhileJobRuns(this))
+    if (RefusedWhileJobRuns(session, this))
         return;
-    UnhookDropWindow(this);
 
+    // The names alone decide: one name that is no archive sends the whole drop to compression.
     bool allArchives = true;
     QStringList names;
     for (int i = 0; i < session.DroppedCount; ++i) {
-        if (!IsArchiveName(session.DroppedFiles[i]))
+        if (ArchiveKindOf(session.DroppedFiles[i]) == ArchiveKind::None)
             allArchives = false;
         names << session.DroppedFiles[i];
     }
-    if (allArchives) {
-        meltform* melt = MeltWindow();
-        melt->Text1->setText(QuotedList(names));
-        melt->loaddata();
-        ShowJobWindow(melt);
-    } else {
-        freezeform* freeze = FreezeWindow();
-        freeze->loaddata();
-        ShowJobWindow(freeze);
-    }
+    if (allArchives)
+        emit meltWanted(QuotedList(names));
+    else
+        emit freezeWanted();
 }

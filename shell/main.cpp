@@ -7,6 +7,8 @@
 #include "shell/PlatformChoice.h"
 #include "shell/QtTranslation.h"
 #include "shell/Startup.h"
+#include "shell/TerminationSignals.h"
+#include "shell/Windows.h"
 
 int main(int argc, char* argv[])
 {
@@ -19,6 +21,8 @@ int main(int argc, char* argv[])
 
     InstallQtTranslation(QLocale::system());
 
+    // A job in progress is stopped as キャンセル stops it; then the program ends as 終了 ends it.
+    WatchTerminationSignals([] { RequestEndProgram(true, false); });
     StartProgram(StartupNames(QApplication::arguments()));
     return QApplication::exec();
 }

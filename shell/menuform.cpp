@@ -1,30 +1,17 @@
 // The popup menu's handlers.
 #include "shell/menuform.h"
 
-#include <QLineEdit>
 #include <QMenu>
-#include <QPointer>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
-#include "options/Form1.h"
 #include "services/Desktop.h"
+#include "services/JobWindow.h"
 #include "services/Session.h"
-#include "services/Settings.h"
-#include "shell/DropReception.h"
-#include "shell/Windows.h"
-#include "shell/iconform.h"
 
-namespace {
-
-QPointer<menuform> theMenuForm;
-
-}  // namespace
-
-menuform::menuform()
+menuform::menuform(const Session& session) : session_(session)
 {
     setObjectName(QStringLiteral("menuform"));
     omenu = new QMenu(QStringLiteral("FILE(&F)"), this);
+    omenu->setObjectName(QStringLiteral("omenu"));
     mmelt = omenu->addAction(QStringLiteral("解凍(&M)"), this, &menuform::openMelt);
     mfreeze = omenu->addAction(QStringLiteral("圧縮(&F)"), this, &menuform::openFreeze);
     omenu->addSeparator()->setObjectName(QStringLiteral("sep0"));
@@ -40,32 +27,37 @@ menuform::menuform()
     mend->setObjectName(QStringLiteral("mend"));
 }
 
+void menuform::popup(const QPoint& globalPosition)
+{
+    omenu->popup(globalPosition);
+}
+
+void menuform::closeMenu()
+{
+    omenu->close();
+}
+
 void menuform::openMelt()
 {
-    if (RefusedWhileJobRuns(nullptr))
+    if (RefusedWhileJobRuns(session_, nullptr))
         return;
-    UnhookDropWindow(IconWindow());
-    meltform* melt = MeltWindow();
-    const Session& session = ProgramSession();
-    if (session.DroppedCount == 0 || session.DroppedCount == 1)
-        melt->Text1->setText(session.DroppedFiles.value(0));
-    melt->loaddata();
-    ShowJobWindow(melt);
+    // With two or more names of the latest drop the field keeps what it has.
+    if (session_.DroppedCount == 0 || session_.DroppedCount == 1)
+        emit meltWanted(session_.DroppedFiles.value(0));
+    else
+        emit meltWanted(std::nullopt);
 }
 
 void menuform::openFreeze()
 {
-    if (RefusedWhileJobRuns(nullptr))
+    if (RefusedWhileJobRuns(session_, nullptr))
         return;
-    UnhookDropWindow(IconWindow());
-    freezeform* freeze = FreezeWindow();
-    freeze->loaddata();
-    ShowJobWindow(freeze);
+    emit freezeWanted();
 }
 
 void menuform::openOptions()
 {
-    OpenOptionsWindow(nullptr);
+    emit optionsWanted();
 }
 
 void menuform::showVersion()
@@ -76,38 +68,7 @@ void menuform::showVersion()
 
 void menuform::endProgram()
 {
-    // While a job runs the program ends once the job stopped, if the user wants it stopped.
-    const bool jobRuns = ProgramSession().jobRunning;
-    if (jobRuns && !RequestEndProgram(nullptr))
-        return;
-    if (iconform* icon = IconWindow()) {
-        SavePositionSetting(QStringLiteral("iconleft"), icon->leftTwips());
-        SavePositionSetting(QStringLiteral("icontop"), icon->topTwips());
-    }
-    UnloadMenuForm();
-    if (!jobRuns)
-        EndProgram();
-}
-
-void PopupIconMenu(const QPoint& globalPosition)
-{
-    if (!theMenuForm)
-        theMenuForm = new menuform;
-    theMenuForm->omenu->popup(globalPosition);
-}
-
-menuform* ExistingMenuForm()
-{
-    return theMenuForm;
-}
-
-void UnloadMenuForm()
-{
-    if (menuform* form = theMenuForm) {
-        theMenuForm = nullptr;
-        form->omenu->close();
-        form->deleteLater();
-    }
+    emit endWanted();
 }
 
 QString VersionText(int major, int minor, int revision)

@@ -16,10 +16,10 @@ wait_window '^tembrel$' >/dev/null || fail "the icon did not appear"
 drag_to_icon "$WORK/notes.txt"
 freeze=$(window_named 'TEMBREL(圧縮)') || fail "the compression window did not open"
 
-# Name the archive: the archive field follows the 圧縮 button in the tab order.
+# Name the archive: the archive field comes round three Tabs after the 圧縮 button.
 xdotool windowactivate --sync "$freeze"
 sleep 0.3
-xdotool key Tab
+xdotool key Tab Tab Tab
 xdotool type --delay 20 dropped
 window_box "$freeze"
 drag_to $((X + WIDTH / 2)) $((Y + HEIGHT - 20)) "$WORK/src/日本語 名.txt" "$WORK/src/sub"

@@ -19,10 +19,10 @@ drag_to_icon "${files[@]}"
 freeze=$(window_named 'TEMBREL(圧縮)') || fail "the compression window did not open"
 xdotool windowactivate --sync "$freeze"
 sleep 0.3
-# The archive field follows the 圧縮 button, which has the focus.
-xdotool key Tab
+# The archive field comes round three Tabs after the 圧縮 button, which has the focus; Enter packs.
+xdotool key Tab Tab Tab
 xdotool type --delay 20 long
-xdotool key shift+Tab space
+xdotool key Return
 
 progress=$(wait_window 'TEMBREL\(圧縮中') || fail "no progress window"
 # The window is alive: two pictures of it a moment apart differ (bar, bytes, times).

@@ -1,4 +1,4 @@
-// Helpers for the compression tests: opening the window as the openers do, real file trees,
+// Helpers for the compression tests: real file trees,
 // and archives read back by peer tools.
 #pragma once
 
@@ -11,24 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "freeze/freezeform.h"
-#include "shell/DropReception.h"
-#include "shell/Windows.h"
-#include "shell/iconform.h"
-
 // relative path -> contents, "<dir>" for a directory
 using Tree = QMap<QString, QByteArray>;
 inline const QByteArray kDirectory = "<dir>";
-
-// The opening sequence of the popup menu and the icon's timer.
-inline freezeform* OpenFreezeWindow()
-{
-    UnhookDropWindow(IconWindow());
-    freezeform* window = FreezeWindow();
-    window->loaddata();
-    ShowJobWindow(window);
-    return window;
-}
 
 inline void WriteFile(const QString& path, const QByteArray& contents)
 {

@@ -5,18 +5,17 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
-#include "FreezeKit.h"
-#include "freeze/freezeform.h"
 #include "melt/meltform.h"
 #include "services/Session.h"
 #include "services/Twips.h"
 #include "shell/DropReception.h"
-#include "shell/Startup.h"
+#include "shell/iconform.h"
 #include "support/FakeDesktop.h"
+#include "support/FreezeDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
@@ -25,14 +24,6 @@ namespace {
 
 const QString kPressHint = "書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、圧縮ボタンを押してください";
 const QString kDropHint = "書庫ﾌｧｲﾙ名、圧縮先ﾃﾞｨﾚｸﾄﾘを指定後、ﾌｧｲﾙをﾄﾞﾗｯｸﾞﾄﾞﾛｯﾌﾟすると圧縮します";
-
-QStringList listed(const QComboBox* box)
-{
-    QStringList rows;
-    for (int i = 0; i < box->count(); ++i)
-        rows << box->itemText(i);
-    return rows;
-}
 
 void moveOver(QWidget* widget, QPoint at = QPoint(-1, -1))
 {
@@ -93,8 +84,7 @@ private slots:
                                    << "Frame4"
                                    << "現在の圧縮先をﾃﾞﾌｫﾙﾄに" << QRect(360, 840, 2655, 255);
         QTest::newRow("omsgbox") << "omsgbox"
-                                 << "Frame3"
-                                 << "" << QRect(3600, 960, 3135, 855);
+                                 << "Frame3" << kDropHint << QRect(3600, 960, 3135, 855);
         QTest::newRow("freezebutton") << "freezebutton"
                                       << "Frame3"
                                       << "圧縮" << QRect(3600, 1920, 975, 255);
@@ -107,6 +97,12 @@ private slots:
         QTest::newRow("Text") << "Text"
                               << "client"
                               << "Text3" << QRect(6600, 2880, 150, 270);
+        QTest::newRow("Label5") << "Label5"
+                                << "client"
+                                << "圧縮するﾌｧｲﾙ :" << QRect(120, 2340, 1335, 255);
+        QTest::newRow("pendingFiles") << "pendingFiles"
+                                      << "client"
+                                      << "なし" << QRect(1440, 2340, 5295, 255);
     }
     void controlsStandWhereTheTableSays()
     {
@@ -114,8 +110,7 @@ private slots:
         QFETCH(QString, container);
         QFETCH(QString, caption);
         QFETCH(QRect, twips);
-        freezeform* window = FreezeWindow();
-        auto* control = window->findChild<QWidget*>(name);
+        auto* control = FreezeDriver::open().control(name);
         QVERIFY(control);
         QCOMPARE(control->parentWidget()->objectName(), container);
         QCOMPARE(control->geometry(), QRect(TwipsToPixels(twips.x()), TwipsToPixels(twips.y()),
@@ -136,67 +131,75 @@ private slots:
 
     void windowCaptionMenusAndHiddenScratchField()
     {
-        freezeform* window = OpenFreezeWindow();
-        QCOMPARE(window->windowTitle(), QString("TEMBREL(圧縮)"));
-        QCOMPARE(window->centralWidget()->size(), QSize(457, 153));
-        QCOMPARE(window->Command1->toolTip(), QString("参照"));
-        QVERIFY(!window->centralWidget()->rect().intersects(window->Text->geometry()));
-        QCOMPARE(window->Timer1->interval(), 100);
-        QVERIFY(window->Timer1->isActive());
+        FreezeDriver window = FreezeDriver::open();
+        QCOMPARE(window.window()->windowTitle(), QString("TEMBREL(圧縮)"));
+        QCOMPARE(window.control("client")->size(), QSize(457, 175));  // one line more than the frame
+        QCOMPARE(window.control("Command1")->toolTip(), QString("参照"));
+        QVERIFY(!window.control("client")->rect().intersects(window.control("Text")->geometry()));
 
         QStringList top;
-        for (QAction* action : window->menuBar()->actions())
+        for (QAction* action : window.control<QMenuBar>("")->actions())
             top << action->text();
         QCOMPARE(top, (QStringList{"ﾌｧｲﾙ(&F)", "設定(&O)"}));
         QStringList items;
-        for (QAction* action : window->menuBar()->actions().first()->menu()->actions())
+        for (QAction* action : window.control<QMenu>("mfile")->actions())
             items << (action->isSeparator() ? "-" : action->text());
         QCOMPARE(items, (QStringList{"圧縮(&M)", "解凍...(&F)", "-", "閉じる(&C)"}));
     }
 
-    void tabOrderStartsAtTheFreezeButton()
+    void tabFollowsTheScreenFromTheFreezeButton()
     {
         session().RecordDroppedFiles({"/d/a.txt"});
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QCOMPARE(QApplication::focusWidget(), window->freezebutton);
+        FreezeDriver window = FreezeDriver::open();
+        QVERIFY(window.activate());
+        QCOMPARE(QApplication::focusWidget(), window.control("freezebutton"));
         QStringList visited;
         for (int i = 0; i < 9; ++i) {
-            visited << QApplication::focusWidget()->objectName();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(visited, (QStringList{"freezebutton", "Text1", "endbutton", "Check2", "tofreeze", "Text2", "defbutton",
-                                       "Command1", "Check1"}));
-        QCOMPARE(QApplication::focusWidget(), window->freezebutton);  // round again, never the scratch field
+        QCOMPARE(visited, (QStringList{"tofreeze", "endbutton", "Text1", "Text2", "Command1", "Check2", "Check1",
+                                       "defbutton", "freezebutton"}));  // round again, never the scratch field
     }
 
-    void theButtonAndTheHintFollowTheLatestDrop_data()
+    // The line under the frame names what 圧縮 will pack; all of it in its hint.
+    void thePendingFilesAreShown_data()
     {
-        QTest::addColumn<QStringList>("earlier");
-        QTest::newRow("nothing dropped yet") << QStringList();
-        QTest::newRow("an earlier drop anywhere") << QStringList{"/d/a.zip", "/d/b.txt"};
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing") << QStringList() << "なし";
+        QTest::newRow("one") << QStringList{"/d/報告書.docx"} << "報告書.docx";
+        QTest::newRow("three") << QStringList{"/d/報告書.docx", "/d/b", "/e/c.txt"} << "報告書.docx ほか 2 個";
     }
-    void theButtonAndTheHintFollowTheLatestDrop()
+    void thePendingFilesAreShown()
     {
-        QFETCH(QStringList, earlier);
-        if (!earlier.isEmpty())
-            session().RecordDroppedFiles(earlier);
-        freezeform* window = OpenFreezeWindow();
-        QCOMPARE(window->freezebutton->isEnabled(), !earlier.isEmpty());
-        QCOMPARE(window->mfreeze->isEnabled(), !earlier.isEmpty());
-        QCOMPARE(window->omsgbox->text(), earlier.isEmpty() ? kDropHint : kPressHint);
-        QCOMPARE(window->focusWidget(),
-                 earlier.isEmpty() ? static_cast<QWidget*>(window->Text1) : window->freezebutton);
+        QFETCH(QStringList, files);
+        QFETCH(QString, line);
+        if (!files.isEmpty())
+            session().RecordDroppedFiles(files);
+        FreezeDriver window = FreezeDriver::open();
+        QCOMPARE(window.pending(), line);
+        QCOMPARE(window.pendingList(), files.join('\n'));
+        QCOMPARE(window.canFreeze(), !files.isEmpty());
+        QCOMPARE(window.hint(), files.isEmpty() ? kDropHint : kPressHint);
+        QCOMPARE(window.window()->focusWidget(), window.control(files.isEmpty() ? "Text1" : "freezebutton"));
+    }
+
+    void aLongFirstNameKeepsTheCountInSight()
+    {
+        session().RecordDroppedFiles({"/d/" + QString(200, u'長') + ".txt", "/d/b.txt"});
+        const QString line = FreezeDriver::open().pending();
+        QVERIFY2(line.endsWith(" ほか 1 個") && line.contains(QChar(0x2026)), qPrintable(line));
     }
 
     void firstUseShowsFiveEmptyRowsAndClearOptions()
     {
-        freezeform* window = OpenFreezeWindow();
-        QCOMPARE(listed(window->Text2), QStringList(5, QString()));
-        QCOMPARE(window->Text2->currentText(), QString());
-        QCOMPARE(window->Text1->text(), QString());
-        QVERIFY(!window->Check1->isChecked());
-        QVERIFY(!window->Check2->isChecked());
+        FreezeDriver window = FreezeDriver::open();
+        QCOMPARE(window.rows("Text2"), QStringList(5, QString()));
+        QCOMPARE(window.directory(), QString());
+        QCOMPARE(window.name(), QString());
+        QVERIFY(!window.isTicked("Check1"));
+        QVERIFY(!window.isTicked("Check2"));
     }
 
     void settingsLoadAndSaveUnderTheirKeys()
@@ -206,21 +209,21 @@ private slots:
         for (int i = 1; i <= 5; ++i)
             WriteRaw("fdir" + QString::number(i), "/dir" + QString::number(i));
         WriteRaw("freezepath", "/default");
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(window->Check1->isChecked());
-        QVERIFY(!window->Check2->isChecked());
-        QCOMPARE(listed(window->Text2), (QStringList{"/dir1", "/dir2", "/dir3", "/dir4", "/dir5"}));
-        QCOMPARE(window->Text2->currentText(), QString("/default"));
+        FreezeDriver window = FreezeDriver::open();
+        QVERIFY(window.isTicked("Check1"));
+        QVERIFY(!window.isTicked("Check2"));
+        QCOMPARE(window.rows("Text2"), (QStringList{"/dir1", "/dir2", "/dir3", "/dir4", "/dir5"}));
+        QCOMPARE(window.directory(), QString("/default"));
 
-        // Loading again on the open window does not repeat the list.
-        window->loaddata();
-        QCOMPARE(window->Text2->count(), 5);
+        // Opening again on the open window does not repeat the list.
+        FreezeDriver::open();
+        QCOMPARE(window.rows("Text2").size(), 5);
 
-        window->Check1->setChecked(false);
-        window->Check2->setChecked(true);
-        window->Text2->setEditText("/typed");
-        window->Text1->setText("name");
-        window->savedata();
+        window.messageAtEnd(false);
+        window.closeAfterJob(true);
+        window.typeDirectory("/typed");
+        window.typeName("name");
+        window.pressClose();
         QCOMPARE(StoredText("foption1"), QString("0"));
         QCOMPARE(StoredText("foption2"), QString("1"));
         QCOMPARE(StoredText("fdir1"), QString("/dir1"));
@@ -231,36 +234,36 @@ private slots:
     void reopeningKeepsOptionsAndOnlyTheStoredDefaultDirectory()
     {
         WriteRaw("freezepath", "/old");
-        freezeform* window = OpenFreezeWindow();
-        window->Check2->setChecked(true);
-        window->Text1->setText("name");
-        window->Text2->setEditText("/new place");
-        window->defbutton->click();
+        FreezeDriver window = FreezeDriver::open();
+        window.closeAfterJob(true);
+        window.typeName("name");
+        window.typeDirectory("/new place");
+        window.click("defbutton");
         QCOMPARE(StoredText("freezepath"), QString("/new place"));
-        window->Text2->setEditText("/typed, not stored");
-        window->endbutton->click();
-        window = OpenFreezeWindow();
-        QVERIFY(window->Check2->isChecked());
-        QCOMPARE(window->Text2->currentText(), QString("/new place"));
-        QCOMPARE(window->Text1->text(), QString());
+        window.typeDirectory("/typed, not stored");
+        window.pressClose();
+        window = FreezeDriver::open();
+        QVERIFY(window.isTicked("Check2"));
+        QCOMPARE(window.directory(), QString("/new place"));
+        QCOMPARE(window.name(), QString());
 
-        window->Text2->setEditText("");  // an empty default is stored as it is
-        window->defbutton->click();
-        window->endbutton->click();
-        QCOMPARE(OpenFreezeWindow()->Text2->currentText(), QString());
+        window.typeDirectory("");  // an empty default is stored as it is
+        window.click("defbutton");
+        window.pressClose();
+        QCOMPARE(FreezeDriver::open().directory(), QString());
         QVERIFY(desktop_->fake.messages.isEmpty());
     }
 
     void browsingFillsTheDirectoryUnlessCancelled()
     {
-        freezeform* window = OpenFreezeWindow();
-        window->Text2->setEditText("/before");
+        FreezeDriver window = FreezeDriver::open();
+        window.typeDirectory("/before");
         desktop_->fake.nextFolder = "";
-        window->Command1->click();
-        QCOMPARE(window->Text2->currentText(), QString("/before"));
+        window.click("Command1");
+        QCOMPARE(window.directory(), QString("/before"));
         desktop_->fake.nextFolder = "/chosen/深い ﾃﾞｨﾚｸﾄﾘ";
-        window->Command1->click();
-        QCOMPARE(window->Text2->currentText(), QString("/chosen/深い ﾃﾞｨﾚｸﾄﾘ"));
+        window.click("Command1");
+        QCOMPARE(window.directory(), QString("/chosen/深い ﾃﾞｨﾚｸﾄﾘ"));
         QCOMPARE(desktop_->fake.folderRequests, (QStringList{"圧縮先ディレクトリの指定", "圧縮先ディレクトリの指定"}));
     }
 
@@ -284,32 +287,30 @@ private slots:
         QFETCH(QString, control);
         QFETCH(QString, hint);
         session().RecordDroppedFiles({"/d/a.txt"});
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        auto* widget = window->findChild<QWidget*>(control);
+        FreezeDriver window = FreezeDriver::open();
+        QVERIFY(QTest::qWaitForWindowExposed(window.window()));
         if (control == "Text2") {
-            QVERIFY(QTest::qWaitForWindowActive(window));
-            widget->setFocus(Qt::TabFocusReason);
+            QVERIFY(window.activate());
+            window.control(control)->setFocus(Qt::TabFocusReason);
         } else {
-            moveOver(widget, control == "Frame3" ? QPoint(3, 100) : QPoint(-1, -1));
+            moveOver(window.control(control), control == "Frame3" ? QPoint(3, 100) : QPoint(-1, -1));
         }
-        QCOMPARE(window->omsgbox->text(), hint);
+        QCOMPARE(window.hint(), hint);
     }
 
     void otherControlsLeaveTheHintAlone()
     {
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        moveOver(window->defbutton);
-        const QString before = window->omsgbox->text();
-        moveOver(window->Check1);
-        moveOver(window->Label3);
-        moveOver(window->endbutton);
-        QCOMPARE(window->omsgbox->text(), before);
+        FreezeDriver window = FreezeDriver::open();
+        QVERIFY(QTest::qWaitForWindowExposed(window.window()));
+        moveOver(window.control("defbutton"));
+        const QString before = window.hint();
+        for (const char* other : {"Check1", "Label3", "endbutton", "pendingFiles"})
+            moveOver(window.control(other));
+        QCOMPARE(window.hint(), before);
 
         // With nothing dropped the background asks for a drop; the disabled button is background.
-        moveOver(window->freezebutton);
-        QCOMPARE(window->omsgbox->text(), kDropHint + "。");
+        moveOver(window.control("freezebutton"));
+        QCOMPARE(window.hint(), kDropHint + "。");
     }
 
     void everyClosePathSavesAndHandsDropsToTheIcon_data()
@@ -323,18 +324,18 @@ private slots:
     void everyClosePathSavesAndHandsDropsToTheIcon()
     {
         QFETCH(QString, how);
-        freezeform* window = OpenFreezeWindow();
-        QVERIFY(IsDropHooked(window));
+        FreezeDriver window = FreezeDriver::open();
+        QVERIFY(IsDropHooked(window.window()));
         QVERIFY(!IsDropHooked(IconWindow()));
-        window->Check1->setChecked(true);
+        window.messageAtEnd(true);
         if (how == "endbutton")
-            window->endbutton->click();
+            window.pressClose();
         else if (how == "mend")
-            window->mend->trigger();
+            window.choose("mend");
         else if (how == "Esc")
-            QTest::keyClick(window->Text2, Qt::Key_Escape);
+            window.key("Text2", Qt::Key_Escape);
         else
-            window->close();
+            window.closeFromTitleBar();
         QVERIFY(!ExistingFreezeWindow());
         QCOMPARE(StoredText("foption1"), QString("1"));
         QCOMPARE(StoredText("fdir3"), QString(""));
@@ -350,12 +351,12 @@ private slots:
     void switchingOpensTheExtractionWindowInItsPlace()
     {
         QFETCH(bool, byMenu);
-        freezeform* window = OpenFreezeWindow();
-        window->Check2->setChecked(true);
+        FreezeDriver window = FreezeDriver::open();
+        window.closeAfterJob(true);
         if (byMenu)
-            window->mmelt->trigger();
+            window.choose("mmelt");
         else
-            window->tofreeze->click();
+            window.pressSwitch();
         QVERIFY(!ExistingFreezeWindow());
         QCOMPARE(StoredText("foption2"), QString("1"));
         QVERIFY(ExistingMeltWindow() && ExistingMeltWindow()->isVisible());

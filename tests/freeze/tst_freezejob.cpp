@@ -1,12 +1,7 @@
 // The compression job over a scripted engine: a cancelled job leaves no partial archive and an
 // old archive it was replacing back in place; a completed replacement sends the old one to the
-// trash.
-#include <QAction>
+// trash; the job keeps what was asked when 圧縮 was pressed.
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <cerrno>
@@ -15,8 +10,10 @@
 #include "freeze/FreezeRun.h"
 #include "services/ProgressWindow.h"
 #include "services/Session.h"
+#include "support/Drops.h"
 #include "support/FakeArchivers.h"
 #include "support/FakeDesktop.h"
+#include "support/FreezeDriver.h"
 #include "support/Run.h"
 #include "support/TestMain.h"
 
@@ -46,13 +43,17 @@ class FreezeJobTest : public QObject {
     std::unique_ptr<FakeArchivers> engine_;
     std::unique_ptr<ScopedFakeDesktop> desktop_;
 
-    freezeform* openWith(const QStringList& entries, const QString& name)
+    FreezeDriver openWith(const QStringList& entries, const QString& name)
     {
         session().RecordDroppedFiles(entries);
-        freezeform* window = OpenFreezeWindow();
-        window->Text1->setText(name);
-        window->Text2->setEditText(dir_.path() + "/out");
+        FreezeDriver window = FreezeDriver::open();
+        window.typeName(name);
+        window.typeDirectory(dir_.path() + "/out");
         return window;
+    }
+    QStringList outEntries() const
+    {
+        return QDir(dir_.path() + "/out").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 
 private slots:
@@ -92,15 +93,14 @@ private slots:
             }
             return RunUntilCancelled(listener, "b.txt");
         };
-        freezeform* window = openWith({dir_.path() + "/src/a.txt", dir_.path() + "/src/b.txt"}, "pack.zip");
-        window->Check1->setChecked(true);
-        window->freezebutton->click();
+        FreezeDriver window = openWith({dir_.path() + "/src/a.txt", dir_.path() + "/src/b.txt"}, "pack.zip");
+        window.messageAtEnd(true);
+        window.pressFreeze();
         QTRY_VERIFY(engine_->commands().size() == 2);
-        window->close();  // asks, then stops the job and closes once it stopped
+        window.closeFromTitleBar();  // asks, then stops the job and closes once it stopped
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.questions, QStringList{"処理を中止しますか"});
-        QCOMPARE(QDir(dir_.path() + "/out").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 oldArchive ? QStringList{"pack.zip"} : QStringList{});
+        QCOMPARE(outEntries(), oldArchive ? QStringList{"pack.zip"} : QStringList{});
         if (oldArchive)
             QCOMPARE(FileBytes(archive), QByteArray("the old archive"));
         QVERIFY(desktop_->fake.messages.isEmpty());  // closed quietly
@@ -108,25 +108,25 @@ private slots:
         QVERIFY(!ExistingFreezeWindow());
     }
 
-    void aCancelledJobSaysSoAndStaysOpen()
+    // A target directory the job made goes again when the job made nothing in it.
+    void aCancelledJobLeavesNoFolderItMade()
     {
         engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) {
             return RunUntilCancelled(listener);
         };
-        freezeform* window = openWith({dir_.path() + "/src/a.txt"}, "c");
-        window->Check1->setChecked(true);
-        window->freezebutton->click();
+        FreezeDriver window = openWith({dir_.path() + "/src/a.txt"}, "c");
+        window.typeDirectory(dir_.path() + "/out/new/deeper");
+        window.pressFreeze();
         ProgressWindow* progress = nullptr;
         QTRY_VERIFY((progress = shownProgressWindow()));
         progress->close();  // the title bar's close asks like キャンセル
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.messages.size(), 1);
         QCOMPARE(desktop_->fake.messages[0].text, QString("中止しました"));
-        QVERIFY(!QFile::exists(dir_.path() + "/out/c.lzh"));
-        QVERIFY(window->isVisible());
+        QCOMPARE(outEntries(), QStringList{});
+        QVERIFY(window.isVisible());
     }
 
-    // With an engine that counts no bytes, the bar moves by the entries done.
     // Enter in the name field packs, as 圧縮 does; with nothing dropped it does nothing.
     void enterPacksWhenTheButtonCan_data()
     {
@@ -137,11 +137,48 @@ private slots:
     void enterPacksWhenTheButtonCan()
     {
         QFETCH(bool, dropped);
-        freezeform* window = openWith(dropped ? QStringList{dir_.path() + "/src/a.txt"} : QStringList{}, "k.zip");
-        QCOMPARE(window->freezebutton->isEnabled(), dropped);
-        QTest::keyClick(window->Text1, Qt::Key_Return);
+        FreezeDriver window = openWith(dropped ? QStringList{dir_.path() + "/src/a.txt"} : QStringList{}, "k.zip");
+        QCOMPARE(window.canFreeze(), dropped);
+        window.key("Text1", Qt::Key_Return);
         WAIT_FOR_JOB();
         QCOMPARE(engine_->commands().size(), dropped ? 1 : 0);
+    }
+
+    // What 圧縮 was pressed with is what the job and its ending use: the fields are shut while
+    // it runs, and a drop on any window changes nothing but says so.
+    void theJobKeepsWhatWasAsked()
+    {
+        const auto step = std::make_shared<QSemaphore>();
+        engine_->script = [step](Pack::Plugin, const QString& command, Pack::Listener&) {
+            step->acquire();
+            writeArchiveOf(command, "made");
+            return Pack::CommandResult{};
+        };
+        auto letGo = qScopeGuard([step] { step->release(4); });
+        FreezeDriver window = openWith({dir_.path() + "/src/a.txt"}, "kept.zip");
+        window.messageAtEnd(true);
+        window.pressFreeze();
+        QTRY_VERIFY(shownProgressWindow());
+        QVERIFY(window.isVisible() && !window.window()->isMinimized());
+        for (const char* input : {"Text1", "Text2", "Command1", "Check1", "Check2", "defbutton"})
+            QVERIFY2(!window.isEnabled(input), input);
+        window.typeName("other.lzh");
+        window.typeDirectory(dir_.path() + "/elsewhere");
+        window.messageAtEnd(false);
+        window.closeAfterJob(true);
+        QVERIFY(DropFiles(window.window(), {dir_.path() + "/src/b.txt"}));  // taken, then refused
+        QTRY_COMPARE(desktop_->fake.messages.size(), 1);
+        QVERIFY(desktop_->fake.messages[0].text.contains("一度に一つの処理"));
+        QCOMPARE(session().DroppedFiles.mid(0, session().DroppedCount), QStringList{dir_.path() + "/src/a.txt"});
+        QCOMPARE(window.pending(), QString("a.txt"));
+        letGo.dismiss();
+        step->release();
+        WAIT_FOR_JOB();
+        QVERIFY(QFile::exists(dir_.path() + "/out/kept.zip"));
+        QCOMPARE(desktop_->fake.messages.last().text, QString("圧縮が終了しました"));
+        QVERIFY(window.isVisible());  // not closed: that was ticked after the press
+        QCOMPARE(window.rows("Text2").first(), dir_.path() + "/out/");
+        QVERIFY(window.isEnabled("Text1") && window.isEnabled("Check2"));
     }
 
     void theBarMovesByEntries()
@@ -153,7 +190,7 @@ private slots:
             return Pack::CommandResult{};
         };
         auto letGo = qScopeGuard([step] { step->release(4); });
-        openWith({dir_.path() + "/src/a.txt", dir_.path() + "/src/b.txt"}, "bar.zip")->freezebutton->click();
+        openWith({dir_.path() + "/src/a.txt", dir_.path() + "/src/b.txt"}, "bar.zip").pressFreeze();
         ProgressWindow* progress = nullptr;
         QTRY_VERIFY((progress = shownProgressWindow()));
         QTRY_COMPARE(progress->entryText(), QString("a.txt"));
@@ -174,14 +211,13 @@ private slots:
             writeArchiveOf(command, "the new archive");
             return Pack::CommandResult{};
         };
-        openWith({dir_.path() + "/src/a.txt"}, "pack.lzh")->freezebutton->click();
+        openWith({dir_.path() + "/src/a.txt"}, "pack.lzh").pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(FileBytes(archive), QByteArray("the new archive"));
         QCOMPARE(desktop_->fake.trashed.size(), 1);
-        QVERIFY(desktop_->fake.trashed[0].endsWith("/pack.lzh"));
         QVERIFY(desktop_->fake.trashed[0] != archive);
-        QCOMPARE(QDir(dir_.path() + "/out").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{"pack.lzh"});
+        QCOMPARE(desktop_->fake.trashedFrom, QStringList{archive});  // restored, it goes back there
+        QCOMPARE(outEntries(), QStringList{"pack.lzh"});
     }
 
     // Each failure is worded in Japanese with what to do; the English line only under 詳細.
@@ -193,6 +229,7 @@ private slots:
         QTest::newRow("no space") << int(Pack::WriteFailed) << ENOSPC << "空き容量";
         QTest::newRow("read-only") << int(Pack::WriteFailed) << EROFS << "書き込みできるﾌｫﾙﾀﾞを選んでください";
         QTest::newRow("no permission") << int(Pack::WriteFailed) << EACCES << "権限";
+        QTest::newRow("name too long") << int(Pack::WriteFailed) << ENAMETOOLONG << "名前が長すぎて";
         QTest::newRow("missing input") << int(Pack::InputMissing) << ENOENT << "見つからない";
         QTest::newRow("in use") << int(Pack::ArchiveInUse) << 0 << "使用中";
         QTest::newRow("itself") << int(Pack::ArchiveItself) << 0 << "作成中の書庫";
@@ -207,7 +244,7 @@ private slots:
         engine_->script = [&](Pack::Plugin, const QString&, Pack::Listener&) {
             return FailedWith(code, dir_.path() + "/src/a.txt", systemError, "english detail line");
         };
-        openWith({dir_.path() + "/src/a.txt"}, "w.zip")->freezebutton->click();
+        openWith({dir_.path() + "/src/a.txt"}, "w.zip").pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.messages.size(), 1);
         const auto& message = desktop_->fake.messages[0];

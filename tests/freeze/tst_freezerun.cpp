@@ -1,20 +1,14 @@
 // The compression run over the real plug-ins: names and forms, replacing an old archive,
 // failures, the history and the endings; archives read back by peer tools.
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-
 #include "FreezeKit.h"
 #include "freeze/FreezeRun.h"
-#include "freeze/freezeform.h"
 #include "services/Pack.h"
 #include "services/Session.h"
-#include "shell/Startup.h"
+#include "shell/DropReception.h"
+#include "shell/iconform.h"
 #include "support/Drops.h"
 #include "support/FakeDesktop.h"
+#include "support/FreezeDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
@@ -132,22 +126,22 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, format);
         session().options.DefaultArchiveType = qint16(defaultType);
-        freezeform* window = openWith({src() + "/notes.txt"});
-        window->Text1->setText(typed);
-        window->Text2->setEditText(out());  // no trailing "/"
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/notes.txt"});
+        window.typeName(typed);
+        window.typeDirectory(out());  // no trailing "/"
+        window.pressFreeze();
         WAIT_FOR_JOB();
-        QCOMPARE(window->Text1->text(), name);
-        QCOMPARE(window->Text2->currentText(), out() + "/");
+        QCOMPARE(window.name(), name);
+        QCOMPARE(window.directory(), out() + "/");
         QCOMPARE(FormatOf(out() + "/" + name), format);
         QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, {"notes.txt"}));
         QCOMPARE(desktop_->fake.messages.size(), 0);
         QCOMPARE(desktop_->fake.beeps, 1);
 
         // A directory that ends in "/" stays as it is.
-        window->freezebutton->click();
+        window.pressFreeze();
         WAIT_FOR_JOB();
-        QCOMPARE(window->Text2->currentText(), out() + "/");
+        QCOMPARE(window.directory(), out() + "/");
     }
 
     void filesAndFoldersAsTheDiskHasThem_data()
@@ -163,11 +157,11 @@ private slots:
         QStringList entries;
         for (const QString& root : roots)
             entries << src() + "/" + root;
-        freezeform* window = openWith(entries);
-        window->Check1->setChecked(true);
-        window->Text1->setText(name);
-        window->Text2->setEditText(out() + "/");
-        window->mfreeze->trigger();
+        FreezeDriver window = openWith(entries);
+        window.messageAtEnd(true);
+        window.typeName(name);
+        window.typeDirectory(out() + "/");
+        window.choose("mfreeze");
         WAIT_FOR_JOB();
         QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, roots));
         QCOMPARE(desktop_->fake.messages.size(), 1);
@@ -181,12 +175,12 @@ private slots:
         // A missing entry is a failure that is reported, while the entries around it (a folder
         // with a blank in its name among them) are packed.
         WriteTree(src(), {{"My Files/inner.txt", "x"}});
-        freezeform* window =
+        FreezeDriver window =
             openWith({src() + "/notes.txt", src() + "/My Files", src() + "/missing.txt", src() + "/README"});
-        window->Check1->setChecked(true);
-        window->Text1->setText("part");
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        window.messageAtEnd(true);
+        window.typeName("part");
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         Tree expected = Only(kSources, {"notes.txt", "README"});
         expected["My Files"] = kDirectory;
@@ -213,15 +207,15 @@ private slots:
     void anOldArchiveOfTheSameNameIsReplaced()
     {
         QFETCH(QString, name);
-        freezeform* window = openWith({src() + "/README"});
-        window->Text1->setText(name);
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/README"});
+        window.typeName(name);
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, {"README"}));
 
         session().RecordDroppedFiles({src() + "/notes.txt"});
-        window->freezebutton->click();
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(PeerExtracted(out() + "/" + name), Only(kSources, {"notes.txt"}));
         QCOMPARE(Leftovers(out()), QStringList());
@@ -230,16 +224,16 @@ private slots:
 
     void theOldArchiveSurvivesAFailedReplacement()
     {
-        freezeform* window = openWith({src() + "/README"});
-        window->Text1->setText("keep.zip");
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/README"});
+        window.typeName("keep.zip");
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         const QByteArray old = FileBytes(out() + "/keep.zip");
         QVERIFY(!old.isEmpty());
 
         session().RecordDroppedFiles({src() + "/notes.txt", src() + "/vanished"});
-        window->freezebutton->click();
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(FileBytes(out() + "/keep.zip"), old);
         QCOMPARE(Leftovers(out()), QStringList());
@@ -262,14 +256,14 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, file);
         QDir().mkpath(out() + "/sub");
-        freezeform* window = openWith({src() + "/README"});
-        window->Text1->setText(typed);
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/README"});
+        window.typeName(typed);
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
-        QCOMPARE(window->Text1->text(), file);
+        QCOMPARE(window.name(), file);
         session().RecordDroppedFiles({src() + "/notes.txt"});
-        window->freezebutton->click();
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(PeerExtracted(out() + "/" + file), Only(kSources, {"README", "notes.txt"}));
     }
@@ -286,12 +280,12 @@ private slots:
         QFETCH(QString, name);
         const QString project = src() + "/plain";
         const QString target = project + "/sub";
-        freezeform* window = openWith({project});
-        window->Text1->setText(name);
-        window->Text2->setEditText(target);
-        window->freezebutton->click();
+        FreezeDriver window = openWith({project});
+        window.typeName(name);
+        window.typeDirectory(target);
+        window.pressFreeze();
         WAIT_FOR_JOB();
-        window->freezebutton->click();  // now replacing the archive made by the first run
+        window.pressFreeze();  // now replacing the archive made by the first run
         WAIT_FOR_JOB();
         QCOMPARE(PeerListed(target + "/" + name),
                  (QStringList{"plain", "plain/empty", "plain/sub", "plain/sub/deep.txt"}));
@@ -303,15 +297,15 @@ private slots:
     void theOldArchiveDroppedOnItsReplacementGoesInWhole()
     {
         WriteFile(out() + "/box.zip", "");
-        freezeform* window = openWith({src() + "/README"});
-        window->Text1->setText("box.zip");
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/README"});
+        window.typeName("box.zip");
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         const QByteArray old = FileBytes(out() + "/box.zip");
 
         session().RecordDroppedFiles({out() + "/box.zip", src() + "/notes.txt"});
-        window->freezebutton->click();
+        window.pressFreeze();
         WAIT_FOR_JOB();
         const Tree packed = PeerExtracted(out() + "/box.zip");
         QCOMPARE(packed.value("box.zip"), old);
@@ -321,20 +315,20 @@ private slots:
 
     void anEmptyDirectoryIsRefusedAndNothingWritten()
     {
-        freezeform* window = openWith({src() + "/notes.txt"});
-        window->Text1->setText("x");
-        window->Text2->setEditText("  ");
-        QVERIFY(DropFiles(window, {src() + "/README"}));
+        FreezeDriver window = openWith({src() + "/notes.txt"});
+        window.typeName("x");
+        window.typeDirectory("  ");
+        QVERIFY(DropFiles(window.window(), {src() + "/README"}));
         QTRY_COMPARE(desktop_->fake.messages.size(), 1);
         QVERIFY(desktop_->fake.messages[0].text.contains("圧縮先ﾃﾞｨﾚｸﾄﾘが空です"));
-        QCOMPARE(window->Text1->text(), QString("x"));
+        QCOMPARE(window.name(), QString("x"));
         QCOMPARE(desktop_->fake.beeps, 0);
         QVERIFY(!QFile::exists("/x.lzh") && !QFile::exists("/.lzh"));
-        QVERIFY(window->isVisible());
+        QVERIFY(window.isVisible());
         // The drop reception is back: the next drop, with a directory, is packed.
-        QVERIFY(IsDropHooked(window));
-        window->Text2->setEditText(out());
-        QVERIFY(DropFiles(window, {src() + "/README"}));
+        QVERIFY(IsDropHooked(window.window()));
+        window.typeDirectory(out());
+        QVERIFY(DropFiles(window.window(), {src() + "/README"}));
         QTRY_COMPARE(desktop_->fake.beeps, 1);
         QCOMPARE(PeerExtracted(out() + "/x.lzh"), Only(kSources, {"README"}));
     }
@@ -343,45 +337,46 @@ private slots:
     {
         for (int i = 1; i <= 5; ++i)
             WriteRaw("fdir" + QString::number(i), "/h" + QString::number(i));
-        freezeform* window = openWith({src() + "/notes.txt"});
-        window->Text1->setText("h");
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/notes.txt"});
+        window.typeName("h");
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         const QStringList expected{out() + "/", "/h1", "/h2", "/h3", "/h4"};
-        QCOMPARE(window->FreezeDirHistory, expected);
-        QCOMPARE(window->Text2->count(), 10);  // five rows inserted above the five loaded
+        QCOMPARE(window.rows("Text2").mid(0, 5), expected);
+        QCOMPARE(window.rows("Text2").size(), 10);  // five rows inserted above the five loaded
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(window->Text2->itemText(i), expected[i]);
-        QCOMPARE(window->Text2->currentText(), out() + "/");
+            QCOMPARE(window.rows("Text2")[i], expected[i]);
+        QCOMPARE(window.directory(), out() + "/");
 
-        window->freezebutton->click();  // already in the history: nothing changes
+        window.typeDirectory(out() + "/ ");  // blanks around are no part of the name
+        window.pressFreeze();                // already in the history: nothing changes
 
         WAIT_FOR_JOB();
-        QCOMPARE(window->FreezeDirHistory, expected);
-        QCOMPARE(window->Text2->count(), 10);
+        QCOMPARE(window.rows("Text2").mid(0, 5), expected);
+        QCOMPARE(window.rows("Text2").size(), 10);
         QCOMPARE(StoredText("fdir1"), QString("/h1"));  // written only when the window is saved
     }
 
     void aMissingPluginTouchesNoFileAndIsReported()
     {
         QTemporaryDir empty;
-        freezeform* window = openWith({src() + "/README"});
-        window->Check1->setChecked(true);
-        window->Text1->setText("m.lzh");
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/README"});
+        window.messageAtEnd(true);
+        window.typeName("m.lzh");
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         const QByteArray old = FileBytes(out() + "/m.lzh");
 
         session().plugins.setDirectory(empty.path());
         session().RecordDroppedFiles({src() + "/notes.txt"});
-        window->Text1->setText("m.lzh");
-        window->freezebutton->click();
+        window.typeName("m.lzh");
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(FileBytes(out() + "/m.lzh"), old);
-        window->Text1->setText("new.zip");
-        window->freezebutton->click();
+        window.typeName("new.zip");
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QVERIFY(!QFile::exists(out() + "/new.zip"));
         QCOMPARE(QDir(out()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"m.lzh"});
@@ -391,8 +386,8 @@ private slots:
         QVERIFY(desktop_->fake.messages[1].text.contains("libunlha32.so"));
         QVERIFY(desktop_->fake.messages[2].text.contains("libzip32j.so"));
         QCOMPARE(desktop_->fake.beeps, 3);  // the ending runs in full
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->FreezeDirHistory.first(), out() + "/");
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.rows("Text2").first(), out() + "/");
     }
 
     void aMissingTargetDirectoryIsMadeOrNamedOnce_data()
@@ -408,11 +403,11 @@ private slots:
         QFETCH(bool, made);
         QDir().mkpath(out());
         QFile(out() + "/file").open(QIODevice::WriteOnly);
-        freezeform* window = openWith({src() + "/README", src() + "/notes.txt"});
-        window->Check1->setChecked(true);
-        window->Text1->setText("n");
-        window->Text2->setEditText(out() + directory);
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/README", src() + "/notes.txt"});
+        window.messageAtEnd(true);
+        window.typeName("n");
+        window.typeDirectory(out() + directory);
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QCOMPARE(desktop_->fake.messages.size(), 1);
         if (made) {
@@ -431,11 +426,11 @@ private slots:
     {
         session().options.NotifyMode = 1;
         session().options.SoundFile = "/sounds/done.wav";
-        freezeform* window = openWith({src() + "/notes.txt"});
-        window->Check2->setChecked(true);
-        window->Text1->setText("c");
-        window->Text2->setEditText(out());
-        window->freezebutton->click();
+        FreezeDriver window = openWith({src() + "/notes.txt"});
+        window.closeAfterJob(true);
+        window.typeName("c");
+        window.typeDirectory(out());
+        window.pressFreeze();
         WAIT_FOR_JOB();
         QVERIFY(!ExistingFreezeWindow());
         QCOMPARE(StoredText("foption2"), QString("1"));
@@ -448,19 +443,19 @@ private slots:
 
     void aDropStartedRunStaysOpenAndTakesTheNextDrop()
     {
-        freezeform* window = OpenFreezeWindow();
-        window->Text1->setText("drops.zip");
-        window->Text2->setEditText(out());
-        QVERIFY(DropFiles(window, {src() + "/README"}));
+        FreezeDriver window = FreezeDriver::open();
+        window.typeName("drops.zip");
+        window.typeDirectory(out());
+        QVERIFY(DropFiles(window.window(), {src() + "/README"}));
         QCOMPARE(session().FreezeDropPending, kSet);
         QTRY_COMPARE(desktop_->fake.beeps, 1);
         QCOMPARE(session().FreezeDropPending, kClear);
-        QVERIFY(window->isVisible());
-        QVERIFY(!(window->windowState() & Qt::WindowMinimized));
-        QVERIFY(IsDropHooked(window));
-        QVERIFY(!window->freezebutton->isEnabled());  // the run enables nothing
+        QVERIFY(window.isVisible());
+        QVERIFY(!(window.window()->windowState() & Qt::WindowMinimized));
+        QVERIFY(IsDropHooked(window.window()));
+        QVERIFY(!window.canFreeze());  // the run enables nothing
 
-        QVERIFY(DropFiles(window, {src() + "/notes.txt"}));
+        QVERIFY(DropFiles(window.window(), {src() + "/notes.txt"}));
         QTRY_COMPARE(desktop_->fake.beeps, 2);
         QCOMPARE(PeerExtracted(out() + "/drops.zip"), Only(kSources, {"notes.txt"}));
     }
@@ -475,10 +470,10 @@ private slots:
             names << src() + "/many/" + name;
             expected << name;
         }
-        freezeform* window = OpenFreezeWindow();
-        window->Text1->setText("many");
-        window->Text2->setEditText(out());
-        QVERIFY(DropFiles(window, names));
+        FreezeDriver window = FreezeDriver::open();
+        window.typeName("many");
+        window.typeDirectory(out());
+        QVERIFY(DropFiles(window.window(), names));
         QTRY_VERIFY_WITH_TIMEOUT(desktop_->fake.beeps == 1, 600000);
         QVERIFY(desktop_->fake.messages.isEmpty());
         QCOMPARE(PeerListed(out() + "/many.lzh"), expected);
@@ -489,10 +484,10 @@ private:
     QString out() const { return work_.path() + "/out"; }
 
     // Files waiting from an earlier drop, then the window opened as the icon's timer opens it.
-    freezeform* openWith(const QStringList& entries)
+    FreezeDriver openWith(const QStringList& entries)
     {
         session().RecordDroppedFiles(entries);
-        return OpenFreezeWindow();
+        return FreezeDriver::open();
     }
 
     QTemporaryDir work_;

@@ -7,13 +7,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
 #include "services/Session.h"
 #include "services/Twips.h"
 #include "shell/DropReception.h"
@@ -21,35 +20,19 @@
 #include "shell/iconform.h"
 #include "support/Drops.h"
 #include "support/FakeDesktop.h"
+#include "support/FreezeDriver.h"
+#include "support/MeltDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
 
 namespace {
 
-// Opens the window the way the popup menu does, from a running icon.
-meltform* openMelt()
+MeltDriver reopenMelt()
 {
-    UnhookDropWindow(IconWindow());
-    meltform* melt = MeltWindow();
-    melt->loaddata();
-    ShowJobWindow(melt);
-    return melt;
-}
-
-meltform* reopenMelt()
-{
-    ExistingMeltWindow()->closeWindow();
+    MeltDriver().pressClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return openMelt();
-}
-
-QStringList rows(const QComboBox* combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
+    return MeltDriver::open();
 }
 
 QRect twips(int left, int top, int width, int height)
@@ -145,8 +128,8 @@ private slots:
         QFETCH(QString, parent);
         QFETCH(QString, caption);
         QFETCH(QRect, place);
-        meltform* melt = openMelt();
-        auto* widget = melt->findChild<QWidget*>(name);
+        MeltDriver melt = MeltDriver::open();
+        QWidget* widget = melt.control(name);
         QVERIFY(widget);
         QCOMPARE(widget->parentWidget()->objectName(), parent);
         QCOMPARE(widget->geometry(), place);
@@ -164,159 +147,167 @@ private slots:
 
     void windowFrameMenusAndTabOrder()
     {
-        meltform* melt = openMelt();
-        QCOMPARE(melt->windowTitle(), QString("TEMBREL(解凍)"));
-        QCOMPARE(melt->Frame2->title(), QString("解凍"));
-        QCOMPARE(melt->centralWidget(), melt->Frame2);
-        QCOMPARE(melt->Frame2->size(), QSize(TwipsToPixels(6855), TwipsToPixels(3375)));
+        MeltDriver melt = MeltDriver::open();
+        QCOMPARE(melt.window()->windowTitle(), QString("TEMBREL(解凍)"));
+        QCOMPARE(melt.control<QGroupBox>("Frame2")->title(), QString("解凍"));
+        QCOMPARE(melt.control("Frame2")->size(), QSize(TwipsToPixels(6855), TwipsToPixels(3375)));
 
         QStringList bar;
-        for (QAction* action : melt->menuBar()->actions())
+        for (QAction* action : melt.control<QMenuBar>("")->actions())
             bar << action->text();
         QCOMPARE(bar, (QStringList{"ﾌｧｲﾙ(&F)", "設定(&O)"}));
         QStringList items;
-        for (QAction* action : melt->mfile->actions())
+        for (QAction* action : melt.control<QMenu>("mfile")->actions())
             items << (action->isSeparator() ? "-" : action->text());
         QCOMPARE(items, (QStringList{"解凍(&F)", "圧縮...(&M)", "-", "閉じる(&C)"}));
+    }
 
+    // Tab goes by the screen, meeting the follow-up group once, at its choice; the arrow keys
+    // move the choice within the group.
+    void tabFollowsTheScreenAndTheGroupIsOneStop()
+    {
+        WriteRaw("moption5", "2");
+        MeltDriver melt = MeltDriver::open();
+        QVERIFY(melt.activate());
+        melt.control("Text1")->setFocus(Qt::TabFocusReason);
         QStringList chain;
-        QWidget* widget = melt->Text1;
-        do {
-            chain << widget->objectName();
-            widget = widget->nextInFocusChain();
-            while (widget->focusPolicy() == Qt::NoFocus || !widget->parentWidget() || widget->objectName().isEmpty())
-                widget = widget->nextInFocusChain();
-        } while (widget != melt->Text1 && chain.size() < 30);
-        QCOMPARE(chain, (QStringList{"Text1", "refbutton", "Text2", "Command1", "Option1(0)", "Option1(1)",
-                                     "Option1(2)", "Option1(3)", "Text3", "Command2", "Check1", "Check3", "Check2",
-                                     "defbutton", "meltbutton", "tomelt", "endbutton"}));
+        for (int i = 0; i < 15; ++i) {
+            chain << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(chain,
+                 (QStringList{"Text1", "refbutton", "Text2", "Command1", "Option1(2)", "Text3", "Command2", "Check1",
+                              "Check3", "Check2", "defbutton", "meltbutton", "tomelt", "endbutton", "Text1"}));
+        melt.control("Option1(2)")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(melt.followUp(), 3);
+        QCOMPARE(QApplication::focusWidget(), melt.control("Option1(3)"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QCOMPARE(melt.followUp(), 3);  // round the group and back
     }
 
     void firstStartDefaults()
     {
-        meltform* melt = openMelt();
-        QVERIFY(!melt->Check1->isChecked());
-        QVERIFY(!melt->Check3->isChecked());
-        QVERIFY(melt->Check2->isChecked());
-        QVERIFY(melt->Option1[0]->isChecked());
-        QCOMPARE(melt->Text3->text(), QString());
-        QCOMPARE(melt->Text2->currentText(), QString());
-        QCOMPARE(rows(melt->Text2), QStringList(5));
-        QCOMPARE(melt->omsgbox->text(), QString());
+        MeltDriver melt = MeltDriver::open();
+        QVERIFY(!melt.isTicked("Check1"));
+        QVERIFY(!melt.isTicked("Check3"));
+        QVERIFY(melt.isTicked("Check2"));
+        QCOMPARE(melt.followUp(), 0);
+        QCOMPARE(melt.text("Text3"), QString());
+        QCOMPARE(melt.destination(), QString());
+        QCOMPARE(melt.rows("Text2"), QStringList(5));
+        QCOMPARE(melt.hint(), QString());
     }
 
     void settingsRoundTrip()
     {
-        meltform* melt = openMelt();
-        melt->Check1->setChecked(true);
-        melt->Check3->setChecked(true);
-        melt->Check2->setChecked(false);
-        melt->Option1[3]->setChecked(true);
-        melt->Text3->setText("/kept/archives");
-        melt->Text2->setEditText("/typed/but/not/default");
+        MeltDriver melt = MeltDriver::open();
+        melt.intoStemFolder(true);
+        melt.closeAfterJob(true);
+        melt.messageAtEnd(false);
+        melt.chooseFollowUp(3);
+        melt.typeMoveDirectory("/kept/archives");
+        melt.typeDestination("/typed/but/not/default");
         melt = reopenMelt();
         QCOMPARE(StoredText("moption5"), QString("3"));
         QCOMPARE(StoredText("moption1"), QString("1"));
         QCOMPARE(StoredText("moption4"), QString("0"));
         QCOMPARE(StoredText("meltpath"), QString());
-        QVERIFY(melt->Check1->isChecked());
-        QVERIFY(melt->Check3->isChecked());
-        QVERIFY(!melt->Check2->isChecked());
-        QVERIFY(melt->Option1[3]->isChecked());
-        QCOMPARE(melt->Text3->text(), QString("/kept/archives"));
-        QCOMPARE(melt->Text2->currentText(), QString());
+        QVERIFY(melt.isTicked("Check1"));
+        QVERIFY(melt.isTicked("Check3"));
+        QVERIFY(!melt.isTicked("Check2"));
+        QCOMPARE(melt.followUp(), 3);
+        QCOMPARE(melt.text("Text3"), QString("/kept/archives"));
+        QCOMPARE(melt.destination(), QString());
     }
 
     void aStoredIndexOutsideTheGroupSelectsTheFirst()
     {
         WriteRaw("moption5", "7");
-        QVERIFY(openMelt()->Option1[0]->isChecked());
+        QCOMPARE(MeltDriver::open().followUp(), 0);
         WriteRaw("moption5", "two");
-        QVERIFY(reopenMelt()->Option1[0]->isChecked());
+        QCOMPARE(reopenMelt().followUp(), 0);
     }
 
     void aPartialHistoryLeavesEmptyRows()
     {
         WriteRaw("mdir1", "/d/a/");
         WriteRaw("mdir2", "/d/b/");
-        meltform* melt = openMelt();
-        QCOMPARE(rows(melt->Text2), (QStringList{"/d/a/", "/d/b/", "", "", ""}));
+        MeltDriver melt = MeltDriver::open();
+        QCOMPARE(melt.rows("Text2"), (QStringList{"/d/a/", "/d/b/", "", "", ""}));
         QCOMPARE(session().MeltDirHistory.size(), 6);
-        QCOMPARE(melt->Text2->currentText(), QString());
+        QCOMPARE(melt.destination(), QString());
     }
 
     void defbuttonStoresTheDestinationAtOnce()
     {
-        meltform* melt = openMelt();
-        melt->Text2->setEditText("/srv/unpacked");
-        melt->defbutton->click();
+        MeltDriver melt = MeltDriver::open();
+        melt.typeDestination("/srv/unpacked");
+        melt.click("defbutton");
         QCOMPARE(StoredText("meltpath"), QString("/srv/unpacked"));
-        melt->Text2->setEditText("/elsewhere");
+        melt.typeDestination("/elsewhere");
         melt = reopenMelt();
         QCOMPARE(StoredText("meltpath"), QString("/srv/unpacked"));
-        QCOMPARE(melt->Text2->currentText(), QString("/srv/unpacked"));
+        QCOMPARE(melt.destination(), QString("/srv/unpacked"));
     }
 
     void choosersFillTheirFieldsAndCancelLeavesThem()
     {
         ScopedFakeDesktop scoped;
         session().options.DefaultBrowseDir = "/home/u/dl";
-        meltform* melt = openMelt();
-        melt->Text1->setText("/old.lzh");
-        melt->refbutton->click();
+        MeltDriver melt = MeltDriver::open();
+        melt.typeArchive("/old.lzh");
+        melt.click("refbutton");
         QCOMPARE(scoped.fake.fileRequests.size(), 1);
         QCOMPARE(scoped.fake.fileRequests[0].description, QString("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)"));
         QCOMPARE(scoped.fake.fileRequests[0].patterns, QString("*.lzh;*.zip"));
         QCOMPARE(scoped.fake.fileRequests[0].initialDirectory, QDir::homePath());  // "/home/u/dl" is not there
         QCOMPARE(scoped.fake.fileRequests[0].title, QString("解凍する書庫の指定"));
-        QCOMPARE(melt->Text1->text(), QString("/old.lzh"));
+        QCOMPARE(melt.archive(), QString("/old.lzh"));
         scoped.fake.nextFile = "/home/u/dl/new.zip";
-        melt->refbutton->click();
-        QCOMPARE(melt->Text1->text(), QString("/home/u/dl/new.zip"));
+        melt.click("refbutton");
+        QCOMPARE(melt.archive(), QString("/home/u/dl/new.zip"));
 
         scoped.fake.nextFolder = "/srv/out";
-        melt->Command1->click();
-        QCOMPARE(melt->Text2->currentText(), QString("/srv/out"));
+        melt.click("Command1");
+        QCOMPARE(melt.destination(), QString("/srv/out"));
         scoped.fake.nextFolder = "/srv/keep";
-        melt->Command2->click();
-        QCOMPARE(melt->Text3->text(), QString("/srv/keep"));
+        melt.click("Command2");
+        QCOMPARE(melt.text("Text3"), QString("/srv/keep"));
         scoped.fake.nextFolder.clear();
-        melt->Command1->click();
-        melt->Command2->click();
-        QCOMPARE(melt->Text2->currentText(), QString("/srv/out"));
-        QCOMPARE(melt->Text3->text(), QString("/srv/keep"));
+        melt.click("Command1");
+        melt.click("Command2");
+        QCOMPARE(melt.destination(), QString("/srv/out"));
+        QCOMPARE(melt.text("Text3"), QString("/srv/keep"));
         QCOMPARE(scoped.fake.folderRequests, (QStringList{"解凍先ディレクトリの指定", "移動先ﾃﾞｨﾚｸﾄﾘの指定",
                                                           "解凍先ディレクトリの指定", "移動先ﾃﾞｨﾚｸﾄﾘの指定"}));
     }
 
     void hintsFollowTheMouseAndStay()
     {
-        meltform* melt = openMelt();
-        QTest::mouseMove(melt->Text1);
-        QCOMPARE(melt->omsgbox->text(),
-                 QString("解凍する書庫ﾌｧｲﾙ名を入力してください。\nLZH、ZIPﾌｧｲﾙに対応しています。"));
-        QTest::mouseMove(melt->Check1);
-        QCOMPARE(melt->omsgbox->text(), QString("解凍先ﾃﾞｨﾚｸﾄﾘの下に書庫名でﾃﾞｨﾚｸﾄﾘを作成し、ﾌｧｲﾙを解凍します"));
-        QTest::mouseMove(melt->defbutton);
-        QVERIFY(melt->omsgbox->text().startsWith("現在入力されているﾃﾞｨﾚｸﾄﾘをﾃﾞﾌｫﾙﾄに設定します。設定すると"));
-        QTest::mouseMove(melt->meltbutton);
-        QCOMPARE(melt->omsgbox->text(),
-                 QString("書庫を解凍します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。"));
-        QTest::mouseMove(melt->Check2);
-        QCOMPARE(melt->omsgbox->text(),
-                 QString("書庫を解凍します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。"));
-        melt->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(melt));
-        melt->Text2->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(melt->omsgbox->text(), QString("解凍したﾌｧｲﾙを置くﾃﾞｨﾚｸﾄﾘを指定してください。"));
+        MeltDriver melt = MeltDriver::open();
+        QTest::mouseMove(melt.control("Text1"));
+        QCOMPARE(melt.hint(), QString("解凍する書庫ﾌｧｲﾙ名を入力してください。\nLZH、ZIPﾌｧｲﾙに対応しています。"));
+        QTest::mouseMove(melt.control("Check1"));
+        QCOMPARE(melt.hint(), QString("解凍先ﾃﾞｨﾚｸﾄﾘの下に書庫名でﾃﾞｨﾚｸﾄﾘを作成し、ﾌｧｲﾙを解凍します"));
+        QTest::mouseMove(melt.control("defbutton"));
+        QVERIFY(melt.hint().startsWith("現在入力されているﾃﾞｨﾚｸﾄﾘをﾃﾞﾌｫﾙﾄに設定します。設定すると"));
+        QTest::mouseMove(melt.control("meltbutton"));
+        QCOMPARE(melt.hint(), QString("書庫を解凍します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。"));
+        QTest::mouseMove(melt.control("Check2"));
+        QCOMPARE(melt.hint(), QString("書庫を解凍します。終了時には、Beep音とﾎﾟｯﾌﾟｱｯﾌﾟﾒｯｾｰｼﾞでお知らせします。"));
+        QVERIFY(melt.activate());
+        melt.control("Text2")->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(melt.hint(), QString("解凍したﾌｧｲﾙを置くﾃﾞｨﾚｸﾄﾘを指定してください。"));
     }
 
     void aDropOnTheWindowFillsTheFieldAndRunsNothing()
     {
         ScopedFakeDesktop scoped;
-        meltform* melt = openMelt();
-        QVERIFY(DropFiles(melt->omsgbox, {"/d/one.lzh", "/d/two zip.zip"}));
-        QCOMPARE(melt->Text1->text(), QString("\"/d/one.lzh\" \"/d/two zip.zip\""));
+        MeltDriver melt = MeltDriver::open();
+        QVERIFY(DropFiles(melt.control("omsgbox"), {"/d/one.lzh", "/d/two zip.zip"}));
+        QCOMPARE(melt.archive(), QString("\"/d/one.lzh\" \"/d/two zip.zip\""));
         QCOMPARE(session().DroppedCount, qint16(2));
         QVERIFY(scoped.fake.messages.isEmpty());
         QCOMPARE(scoped.fake.beeps, 0);
@@ -334,17 +325,17 @@ private slots:
     void everyClosePathSavesAndGivesTheIconItsDropsBack()
     {
         QFETCH(int, way);
-        meltform* melt = openMelt();
-        melt->Option1[2]->setChecked(true);
+        MeltDriver melt = MeltDriver::open();
+        melt.chooseFollowUp(2);
         QVERIFY(!IsDropHooked(IconWindow()));
         if (way == 0)
-            melt->endbutton->click();
+            melt.pressClose();
         else if (way == 1)
-            melt->mend->trigger();
+            melt.choose("mend");
         else if (way == 3)
-            QTest::keyClick(melt->Text1, Qt::Key_Escape);
+            melt.key("Text1", Qt::Key_Escape);
         else
-            melt->close();
+            melt.closeFromTitleBar();
         QVERIFY(!ExistingMeltWindow());
         QCOMPARE(StoredText("moption5"), QString("2"));
         QVERIFY(IsDropHooked(IconWindow()));
@@ -355,12 +346,12 @@ private slots:
     {
         ResetProgram();
         StartProgram({QCoreApplication::applicationFilePath()});
-        meltform* melt = ExistingMeltWindow();
-        QVERIFY(!melt->Check3->isEnabled());
-        QVERIFY(!melt->tomelt->isEnabled());
-        QVERIFY(!melt->mfreeze->isEnabled());
-        melt->Check1->setChecked(true);
-        melt->close();
+        MeltDriver melt;
+        QVERIFY(!melt.isEnabled("Check3"));
+        QVERIFY(!melt.isEnabled("tomelt"));
+        QVERIFY(!melt.canChoose("mfreeze"));
+        melt.intoStemFolder(true);
+        melt.closeFromTitleBar();
         QVERIFY(!IconWindow());
         QVERIFY(!ExistingMeltWindow());
         QCOMPARE(StoredText("moption1"), QString("1"));
@@ -368,7 +359,7 @@ private slots:
 
     void theOptionsOpenModallyOverTheWindow()
     {
-        meltform* melt = openMelt();
+        MeltDriver melt = MeltDriver::open();
         QString seen;
         QWidget* owner = nullptr;
         QTimer::singleShot(0, [&] {
@@ -378,25 +369,25 @@ private slots:
                 dialog->reject();
             }
         });
-        melt->moption->trigger();
+        melt.choose("moption");
         QCOMPARE(seen, QString("Form1"));
-        QCOMPARE(owner, melt);
-        QVERIFY(melt->isVisible());
+        QCOMPARE(owner, melt.window());
+        QVERIFY(melt.isVisible());
     }
 
     void switchingOpensTheCompressionWindowAndKeepsTheIconDeaf()
     {
-        meltform* melt = openMelt();
-        melt->Check1->setChecked(true);
-        melt->tomelt->click();
+        MeltDriver melt = MeltDriver::open();
+        melt.intoStemFolder(true);
+        melt.pressSwitch();
         QVERIFY(!ExistingMeltWindow());
         QCOMPARE(StoredText("moption1"), QString("1"));
         QVERIFY(ExistingFreezeWindow() && ExistingFreezeWindow()->isVisible());
         QVERIFY(IsDropHooked(ExistingFreezeWindow()));
         QVERIFY(!IsDropHooked(IconWindow()));
 
-        ExistingFreezeWindow()->closeWindow();
-        openMelt()->mfreeze->trigger();
+        FreezeDriver().pressClose();
+        MeltDriver::open().choose("mfreeze");
         QVERIFY(!ExistingMeltWindow());
         QVERIFY(ExistingFreezeWindow());
     }

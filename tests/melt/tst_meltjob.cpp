@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -12,17 +13,23 @@
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QTemporaryDir>
+#include <atomic>
+#include <csignal>
 
 #include "melt/MeltRun.h"
-#include "melt/meltform.h"
 #include "services/JobRunner.h"
 #include "services/ProgressWindow.h"
 #include "services/Session.h"
 #include "shell/DropReception.h"
+#include "shell/TerminationSignals.h"
 #include "shell/iconform.h"
+#include "support/Drops.h"
 #include "support/FakeArchivers.h"
 #include "support/FakeDesktop.h"
+#include "support/IconDriver.h"
+#include "support/MeltDriver.h"
 #include "support/Run.h"
+#include "support/Store.h"
 #include "support/TestMain.h"
 
 namespace {
@@ -41,6 +48,9 @@ struct ScriptedContext final : JobContext {
     void beginStep(const QString&, int) override {}
     bool archiveDeclined() const override { return false; }
     QStringList filesCreated() const override { return {}; }
+    QStringList foldersCreated() const override { return {}; }
+    void cancelJob() override { startCancelled = true; }
+    bool goOnWithoutRoom(std::uint64_t, std::uint64_t) override { return true; }
     bool progress(const Pack::Progress&) override
     {
         ++reports;
@@ -84,7 +94,7 @@ class MeltJobTest : public QObject {
     std::unique_ptr<FakeArchivers> engine_;
     std::unique_ptr<ScopedFakeDesktop> desktop_;
 
-    meltform* openWith(const QStringList& archives, int followUp = 0)
+    MeltDriver openWith(const QStringList& archives, int followUp = 0)
     {
         // The window extracts only archives that are there; the scripted engine never reads them.
         for (const QString& archive : archives) {
@@ -92,18 +102,18 @@ class MeltJobTest : public QObject {
                 writeFile(archive, {});
         }
         session().RecordDroppedFiles(archives);
-        UnhookDropWindow(IconWindow());
-        meltform* melt = MeltWindow();
-        melt->Text1->setText(QuotedList(archives));
-        melt->loaddata();
-        melt->Text2->setEditText(out());
-        melt->Option1[followUp]->setChecked(true);
-        ShowJobWindow(melt);
+        MeltDriver melt = MeltDriver::open(QuotedList(archives));
+        melt.typeDestination(out());
+        melt.chooseFollowUp(followUp);
         return melt;
     }
     QString out() const { return dir_.path() + "/out"; }
 
 private slots:
+    void initTestCase()
+    {
+        WatchTerminationSignals([] { RequestEndProgram(true, false); });
+    }
     void init()
     {
         StartFreshProgram();
@@ -123,7 +133,7 @@ private slots:
     {
         engine_->missing = {Pack::Plugin::Unlha};
         ScriptedContext context;
-        const MeltJob job{{"/in/notes.txt", "/in/a.LZH", "/in/b.zip", "/in/c.zip"}, "/out", true};
+        const MeltJob job{{"/in/notes.txt", "/in/a.LZH", "/in/b.zip", "/in/c.zip"}, "/out/", true};
         engine_->script = [](Pack::Plugin, const QString& command, Pack::Listener&) {
             return command.contains("c.zip") ? FailedWith(Pack::CrcMismatch, "x.txt") : Pack::CommandResult{};
         };
@@ -132,8 +142,7 @@ private slots:
                                                 int(State::Extracted), int(State::Failed)}));
         QCOMPARE(engine_->commands(),
                  (QStringList{"-xv --i \"/in/b.zip\" \"/out/b/\"", "-xv --i \"/in/c.zip\" \"/out/c/\""}));
-        QCOMPARE(outcome.destination, QString("/out/"));
-        QCOMPARE(outcome.slashFrom, 2);
+        QVERIFY(outcome.usedDestination());
         QVERIFY(!outcome.cancelled);
     }
 
@@ -167,7 +176,7 @@ private slots:
             return Pack::CommandResult{code, listing, {}};
         };
         ScriptedContext context;
-        RunMeltJob({{archive}, "/out", true}, *engine_, context);
+        RunMeltJob({{archive}, "/out/", true}, *engine_, context);
         QCOMPARE(lists, QStringList{(archive.endsWith("zip") ? "-l \"" : "l \"") + archive + "\""});
         QCOMPARE(engine_->commands().size(), 1);
         QVERIFY(engine_->commands()[0].endsWith(doubled ? "\"/out/b/\"" : "\"/out/\""));
@@ -190,11 +199,40 @@ private slots:
         QFETCH(QString, focus);
         QFETCH(int, key);
         QFETCH(bool, runs);
-        meltform* melt = openWith({dir_.path() + "/in/a.zip"});
-        QTest::keyClick(melt->findChild<QWidget*>(focus), Qt::Key(key));
+        openWith({dir_.path() + "/in/a.zip"}).key(focus, Qt::Key(key));
         WAIT_FOR_JOB();
         QCOMPARE(engine_->commands().size(), runs ? 1 : 0);
         QCOMPARE(ExistingMeltWindow() != nullptr, runs);
+    }
+
+    // One Enter with the history list or the completion open picks the row and runs the job,
+    // once.
+    void oneEnterFromAPopupRunsTheJob_data()
+    {
+        QTest::addColumn<bool>("completion");
+        QTest::newRow("history list") << false;
+        QTest::newRow("completion") << true;
+    }
+    void oneEnterFromAPopupRunsTheJob()
+    {
+        QFETCH(bool, completion);
+        WriteRaw("mdir1", out() + "/h1/");
+        MeltDriver melt = openWith({dir_.path() + "/in/a.zip"});
+        auto* combo = melt.control<QComboBox>("Text2");
+        QAbstractItemView* popup = completion ? combo->completer()->popup() : combo->view();
+        if (completion) {
+            melt.typeDestination("");
+            QTest::keyClicks(combo->lineEdit(), out() + "/h");
+        } else {
+            combo->showPopup();
+        }
+        QTRY_VERIFY(popup->isVisible());
+        popup->setCurrentIndex(popup->model()->index(0, 0));
+        QTest::keyClick(popup, Qt::Key_Return);
+        QTRY_COMPARE(desktop_->fake.messages.size(), 1);
+        QCOMPARE(desktop_->fake.messages[0].text, QString("解凍が終了しました"));
+        QCOMPARE(engine_->commands().size(), 1);
+        QVERIFY2(engine_->commands()[0].endsWith("\"" + out() + "/h1/\""), qPrintable(engine_->commands()[0]));
     }
 
     // What is typed into the destination is what the job gets, whatever the history holds.
@@ -210,11 +248,10 @@ private slots:
         QFETCH(QString, typed);
         WriteRaw("mdir1", "/out/h1/");
         WriteRaw("mdir2", "/out/h2/");
-        meltform* melt = openWith({dir_.path() + "/in/a.zip"});
-        melt->Text2->clearEditText();
-        QTest::keyClicks(melt->Text2, typed);
-        QCOMPARE(melt->Text2->currentText(), typed);
-        QTest::keyClick(melt->Text2, Qt::Key_Return);
+        MeltDriver melt = openWith({dir_.path() + "/in/a.zip"});
+        melt.typeDestination(typed);
+        QCOMPARE(melt.destination(), typed);
+        melt.key("Text2", Qt::Key_Return);
         WAIT_FOR_JOB();
         QCOMPARE(engine_->commands().size(), 1);
         QVERIFY2(engine_->commands()[0].endsWith("\"" + typed + "/\""), qPrintable(engine_->commands()[0]));
@@ -271,8 +308,8 @@ private slots:
             release->acquire();
             return Pack::CommandResult{};
         };
-        meltform* melt = openWith({dir_.path() + "/in/first.zip"});
-        melt->meltbutton->click();
+        MeltDriver melt = openWith({dir_.path() + "/in/first.zip"});
+        melt.pressMelt();
         auto letGo = qScopeGuard([release] { release->release(); });
         QVERIFY(session().jobRunning);
         QTRY_VERIFY(shownProgressWindow());
@@ -280,9 +317,9 @@ private slots:
         QTRY_COMPARE(progress->percent(), 25);
         QVERIFY(progress->archiveText().startsWith("first.zip"));
         QCOMPARE(progress->entryText(), QString("docs/readme.txt"));
-        QVERIFY(melt->isMinimized());
+        QVERIFY(melt.isVisible() && !melt.window()->isMinimized());
         // A second job is refused while this one runs.
-        melt->meltbutton->click();
+        melt.pressMelt();
         QCOMPARE(desktop_->fake.messages.size(), 1);
         QVERIFY(desktop_->fake.messages[0].text.contains("一度に一つの処理"));
         letGo.dismiss();
@@ -290,7 +327,7 @@ private slots:
         WAIT_FOR_JOB();
         QVERIFY(!shownProgressWindow());
         QCOMPARE(desktop_->fake.messages.last().text, QString("解凍が終了しました"));
-        QVERIFY(melt->isVisible() && !melt->isMinimized());
+        QVERIFY(melt.isVisible() && !melt.window()->isMinimized());
     }
 
     // A wrong password asks again; the right one goes on; nothing of it is kept afterwards.
@@ -308,7 +345,7 @@ private slots:
             }
         };
         desktop_->fake.passwords = {QString("wrong"), QString("right")};
-        openWith({dir_.path() + "/in/secret.zip"})->meltbutton->click();
+        openWith({dir_.path() + "/in/secret.zip"}).pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(given, (QStringList{"wrong", "right"}));
         QCOMPARE(desktop_->fake.passwordPrompts, (QList<bool>{false, true}));
@@ -335,9 +372,9 @@ private slots:
             }
             return Pack::CommandResult{};
         };
-        meltform* melt = openWith({secret, plain}, 1);
-        melt->Check2->setChecked(false);
-        melt->meltbutton->click();
+        MeltDriver melt = openWith({secret, plain}, 1);
+        melt.messageAtEnd(false);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(engine_->commands().size(), 2);
         QVERIFY(QFile::exists(secret));  // not deleted: it was not extracted
@@ -362,7 +399,7 @@ private slots:
             return Pack::CommandResult{};
         };
         desktop_->fake.overwriteAnswers = {Pack::Overwrite::Skip, Pack::Overwrite::OverwriteAll};
-        openWith({dir_.path() + "/in/a.zip"})->meltbutton->click();
+        openWith({dir_.path() + "/in/a.zip"}).pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(seen, (QList<Pack::Overwrite>{Pack::Overwrite::Skip, Pack::Overwrite::OverwriteAll,
                                                Pack::Overwrite::Overwrite}));
@@ -389,8 +426,8 @@ private slots:
                 return FailedWith(Pack::Cancelled, {});
             return RunUntilCancelled(listener);
         };
-        meltform* melt = openWith({first, second}, 1);
-        melt->meltbutton->click();
+        MeltDriver melt = openWith({first, second}, 1);
+        melt.pressMelt();
         if (!fromQuestion) {
             QTRY_COMPARE(engine_->commands().size(), 1);  // the first archive is under way
             QVERIFY(shownProgressWindow());
@@ -403,48 +440,192 @@ private slots:
         QCOMPARE(desktop_->fake.messages.size(), 1);
         QCOMPARE(desktop_->fake.messages[0].text, QString("中止しました"));
         QCOMPARE(desktop_->fake.beeps, 1);
-        QVERIFY(melt->isVisible());
+        QVERIFY(melt.isVisible());
     }
 
-    // Closing the window while the job runs asks once, stops the job, then closes without a
-    // message; saying no lets the job go on.
-    void closingDuringAJobAsksAndClosesAfterIt()
+    // The question that closing or 終了 asks while a job runs: はい stops the job quietly and
+    // then closes or ends; いいえ lets it go on; when the job ends first the question is taken
+    // away and the close or the end happens after the job's own ending.
+    void stoppingForACloseOrTheEnd_data()
     {
-        engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) {
-            return RunUntilCancelled(listener);
+        QTest::addColumn<bool>("theEnd");
+        QTest::addColumn<QString>("answer");
+        for (bool theEnd : {false, true}) {
+            const char* what = theEnd ? "終了, " : "close, ";
+            QTest::addRow("%sはい", what) << theEnd << "yes";
+            QTest::addRow("%sいいえ", what) << theEnd << "no";
+            QTest::addRow("%sthe job ends first", what) << theEnd << "none";
+        }
+    }
+    void stoppingForACloseOrTheEnd()
+    {
+        QFETCH(bool, theEnd);
+        QFETCH(QString, answer);
+        const auto finish = std::make_shared<std::atomic<bool>>(false);
+        engine_->script = [finish](Pack::Plugin, const QString&, Pack::Listener& listener) {
+            while (!finish->load()) {
+                if (!listener.progress({}))
+                    return FailedWith(Pack::Cancelled, {});
+                QThread::msleep(1);
+            }
+            return Pack::CommandResult{};
         };
-        meltform* melt = openWith({dir_.path() + "/in/a.zip"});
-        melt->meltbutton->click();
-        desktop_->fake.answerYes = false;
-        melt->close();
-        QCOMPARE(desktop_->fake.questions.size(), 1);
-        QVERIFY(session().jobRunning);
-        desktop_->fake.answerYes = true;
-        melt->endbutton->click();
-        melt->close();  // asked once only
+        auto letGo = qScopeGuard([finish] { finish->store(true); });
+        desktop_->fake.answerYes = std::nullopt;
+        MeltDriver melt = openWith({dir_.path() + "/in/a.zip"});
+        melt.pressMelt();
+        QTRY_VERIFY(shownProgressWindow());
+        if (theEnd)
+            IconDriver().chooseFromMenu("mend");
+        else
+            melt.closeFromTitleBar();
+        QVERIFY(desktop_->fake.questionUp());
+        melt.pressClose();  // asked once only
+        QCOMPARE(desktop_->fake.questions, QStringList{"処理を中止しますか"});
+        if (answer == "none")
+            finish->store(true);
+        else
+            desktop_->fake.answer(answer == "yes");
+        if (answer == "no") {
+            QVERIFY(session().jobRunning);
+            finish->store(true);
+        }
         WAIT_FOR_JOB();
-        QCOMPARE(desktop_->fake.questions.size(), 2);
-        QVERIFY(!ExistingMeltWindow());
-        QVERIFY(desktop_->fake.messages.isEmpty());
-        QVERIFY(IsDropHooked(IconWindow()));
+        const bool stays = answer == "no";
+        QCOMPARE(desktop_->fake.withdrawn, answer == "none" ? 1 : 0);
+        QVERIFY(!desktop_->fake.questionUp());
+        // A stopped job says nothing; one that ended on its own ends as usual.
+        QCOMPARE(desktop_->fake.messages.size(), answer == "yes" ? 0 : 1);
+        QTRY_COMPARE(ExistingMeltWindow() != nullptr, stays);
+        QCOMPARE(IconWindow() != nullptr, stays || !theEnd);
+        if (!stays && !theEnd)
+            QVERIFY(IsDropHooked(IconWindow()));
+        // Nothing is left waiting to end the program after a later job.
+        if (stays) {
+            melt.pressMelt();
+            WAIT_FOR_JOB();
+            QVERIFY(IconWindow() && ExistingMeltWindow());
+        }
     }
 
-    // 終了 from the icon's menu during a job asks once, stops it and ends the program.
-    void endingTheProgramDuringAJob()
+    // SIGTERM stops a running job as キャンセル does, without a question, and the program ends
+    // as 終了 ends it, keeping the icon's place.
+    void aTerminationSignalStopsTheJobAndEnds()
     {
         engine_->script = [](Pack::Plugin, const QString&, Pack::Listener& listener) {
             return RunUntilCancelled(listener);
         };
-        openWith({dir_.path() + "/in/a.zip"})->meltbutton->click();
-        PopupIconMenu(IconWindow()->mapToGlobal(QPoint(30, 40)));
-        ExistingMenuForm()->mmelt->trigger();  // a second job window is refused
-        QVERIFY(desktop_->fake.messages.last().text.contains("一度に一つの処理"));
-        ExistingMenuForm()->mend->trigger();
-        QVERIFY(IconWindow());  // still there until the job stopped
+        IconWindow()->move(40, 20);
+        openWith({dir_.path() + "/in/a.zip"}).pressMelt();
+        QTRY_VERIFY(shownProgressWindow());
+        ::raise(SIGTERM);
         WAIT_FOR_JOB();
         QTRY_VERIFY(!IconWindow());
-        QCOMPARE(desktop_->fake.questions, QStringList{"処理を中止しますか"});
-        QCOMPARE(desktop_->fake.messages.size(), 1);
+        QVERIFY(desktop_->fake.questions.isEmpty());
+        QVERIFY(desktop_->fake.messages.isEmpty());
+        QCOMPARE(StoredText("iconleft"), QString("600"));
+    }
+
+    // What 解凍 was pressed with is what the job and its follow-up use: the fields are shut while
+    // it runs, a drop changes nothing, and the history takes the destination once, as used.
+    void theJobKeepsWhatWasAsked()
+    {
+        const QString archive = dir_.path() + "/in/kept.zip";
+        const auto finish = std::make_shared<QSemaphore>();
+        engine_->script = [finish](Pack::Plugin, const QString&, Pack::Listener&) {
+            finish->acquire();
+            return Pack::CommandResult{};
+        };
+        auto letGo = qScopeGuard([finish] { finish->release(); });
+        QDir().mkpath(dir_.path() + "/moved");
+        MeltDriver melt = openWith({archive}, 3);
+        melt.typeMoveDirectory(dir_.path() + "/moved ");
+        melt.typeDestination(out() + " ");
+        melt.pressMelt();
+        QTRY_VERIFY(shownProgressWindow());
+        for (const char* input : {"Text1", "refbutton", "Text2", "Command1", "Option1(0)", "Text3", "Command2",
+                                  "Check1", "Check2", "Check3"})
+            QVERIFY2(!melt.isEnabled(input), input);
+        melt.chooseFollowUp(0);
+        melt.typeMoveDirectory("");
+        melt.typeDestination("/elsewhere");
+        melt.closeAfterJob(true);
+        QVERIFY(DropFiles(melt.window(), {dir_.path() + "/in/other.zip"}));  // taken, then refused
+        QTRY_COMPARE(desktop_->fake.messages.size(), 1);
+        QVERIFY(desktop_->fake.messages[0].text.contains("一度に一つの処理"));
+        QCOMPARE(melt.archive(), archive);
+        letGo.dismiss();
+        finish->release();
+        WAIT_FOR_JOB();
+        QVERIFY(QFile::exists(dir_.path() + "/moved/kept.zip"));
+        QVERIFY(!QFile::exists(archive));
+        QCOMPARE(engine_->commands(), QStringList{"-xv --i \"" + archive + "\" \"" + out() + "/\""});
+        QCOMPARE(melt.destination(), out() + "/");
+        QCOMPARE(melt.rows("Text2").mid(0, 2), (QStringList{out() + "/", ""}));
+        QVERIFY(melt.isVisible());
+    }
+
+    // Before anything is written, an archive declared larger than the room left asks whether
+    // to go on; キャンセル stops the job there.
+    void anArchiveThatDoesNotFitAsks_data()
+    {
+        QTest::addColumn<bool>("huge");
+        QTest::addColumn<bool>("goOn");
+        QTest::newRow("fits") << false << true;
+        QTest::newRow("too big, 続ける") << true << true;
+        QTest::newRow("too big, キャンセル") << true << false;
+    }
+    void anArchiveThatDoesNotFitAsks()
+    {
+        QFETCH(bool, huge);
+        QFETCH(bool, goOn);
+        engine_->script = [&](Pack::Plugin, const QString&, Pack::Listener& listener) {
+            Pack::Progress declared;
+            declared.jobBytesTotal = huge ? (std::uint64_t(1) << 62) : 1;
+            if (!listener.progress(declared))
+                return FailedWith(Pack::Cancelled, {});
+            writeFile(out() + "/a/written.txt", "x");
+            return Pack::CommandResult{};
+        };
+        desktop_->fake.continueAnswer = goOn;
+        QDir(out()).removeRecursively();
+        openWith({dir_.path() + "/in/a.zip", dir_.path() + "/in/b.zip"}).pressMelt();
+        WAIT_FOR_JOB();
+        QCOMPARE(desktop_->fake.continueQuestions.size(), huge ? (goOn ? 2 : 1) : 0);
+        if (huge)
+            QVERIFY2(desktop_->fake.continueQuestions[0].contains("空き容量が足りない") &&
+                         desktop_->fake.continueQuestions[0].contains("a.zip"),
+                     qPrintable(desktop_->fake.continueQuestions[0]));
+        QCOMPARE(engine_->commands().size(), goOn ? 2 : 1);
+        QCOMPARE(QFile::exists(out() + "/a/written.txt"), goOn);
+        QCOMPARE(desktop_->fake.messages.last().text, QString(goOn ? "解凍が終了しました" : "中止しました"));
+    }
+
+    // An archive that fails or is stopped takes away the empty folders it made, and only those.
+    void foldersAFailedArchiveMadeGo()
+    {
+        QDir().mkpath(out() + "/b/there before");
+        engine_->script = [&](Pack::Plugin, const QString& command, Pack::Listener& listener) {
+            for (const char* entry : {"a/b/c.txt", "there before/d.txt", "e/"}) {
+                Pack::Progress progress;
+                progress.entryName = entry;
+                listener.progress(progress);
+            }
+            const QString output = command.section('"', 3, 3);
+            QDir().mkpath(output + "a/b");
+            QDir().mkpath(output + "e");
+            return FailedWith(Pack::CrcMismatch, "a/b/c.txt");
+        };
+        MeltDriver melt = openWith({dir_.path() + "/in/b.zip"});
+        melt.intoStemFolder(true);
+        melt.pressMelt();
+        WAIT_FOR_JOB();
+        QCOMPARE(QDir(out() + "/b").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"there before"});
+        melt.intoStemFolder(false);
+        QDir(out()).removeRecursively();
+        melt.pressMelt();  // the destination itself was made by the failed archive
+        WAIT_FOR_JOB();
+        QVERIFY(!QFileInfo::exists(out()));
     }
 };
 

@@ -13,13 +13,14 @@
 #include <QTemporaryDir>
 
 #include "melt/MeltRun.h"
-#include "melt/meltform.h"
+#include "services/ArchiveKind.h"
 #include "services/Pack.h"
 #include "services/Session.h"
 #include "shell/DropReception.h"
 #include "shell/Startup.h"
 #include "shell/iconform.h"
 #include "support/FakeDesktop.h"
+#include "support/MeltDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
@@ -62,7 +63,7 @@ void makeArchive(const QString& archive, const Tree& tree)
     const QString base = "\"" + staging.path() + "/\"";
     Pack::PluginLoader loader(TEMBREL_BIN_DIR);
     const Pack::CommandResult result =
-        ArchiveKindOf(archive) == ArchiveKind::Lha
+        ArchiveKindOf(archive) == ArchiveKind::Lzh
             ? loader.run(Pack::Plugin::Unlha, "a \"" + archive + "\" " + base + " *.* -x -n1 -r2")
             : loader.run(Pack::Plugin::Zip, "-r -q \"" + archive + "\" " + base + " *.*");
     QVERIFY2(result.ok(), qPrintable(result.message));
@@ -135,23 +136,11 @@ void writeStoredZip(const QString& path, const QList<QPair<QByteArray, QByteArra
     writeFile(path, out);
 }
 
-meltform* openMelt(const QString& archiveField, const QString& destination)
+MeltDriver openMelt(const QString& archiveField, const QString& destination)
 {
-    UnhookDropWindow(IconWindow());
-    meltform* melt = MeltWindow();
-    melt->Text1->setText(archiveField);
-    melt->loaddata();
-    melt->Text2->setEditText(destination);
-    ShowJobWindow(melt);
+    MeltDriver melt = MeltDriver::open(archiveField);
+    melt.typeDestination(destination);
     return melt;
-}
-
-QStringList rows(const QComboBox* combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
 }
 
 QStringList messageTexts(const FakeDesktop& fake)
@@ -186,28 +175,24 @@ private slots:
     }
     void cleanup() { ResetProgram(); }
 
-    void namesAreRecognisedByTheirLastFourCharacters_data()
+    void stems_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("stem");
-        QTest::newRow("upper case") << "/a/B.LZH" << 1 << "B";
-        QTest::newRow("zip") << "/in/foo.zip" << 2 << "foo";
-        QTest::newRow("lha") << "/a/b.lha" << 0 << "";
-        QTest::newRow("tar.gz") << "/a/b.tar.gz" << 0 << "";
-        QTest::newRow("only the extension") << "/in/.lzh" << 1 << "";
-        QTest::newRow("blanks around") << "/in/ my files .Zip" << 2 << "my files";
-        QTest::newRow("no directory") << "bare.zip" << 2 << "bare";
-        QTest::newRow("short") << "zip" << 0 << "";
+        QTest::newRow("upper case") << "/a/B.LZH"
+                                    << "B";
+        QTest::newRow("only the extension") << "/in/.lzh"
+                                            << "";
+        QTest::newRow("blanks around") << "/in/ my files .Zip"
+                                       << "my files";
+        QTest::newRow("no directory") << "bare.zip"
+                                      << "bare";
     }
-    void namesAreRecognisedByTheirLastFourCharacters()
+    void stems()
     {
         QFETCH(QString, entry);
-        QFETCH(int, kind);
         QFETCH(QString, stem);
-        QCOMPARE(int(ArchiveKindOf(entry)), kind);
-        if (kind != 0)
-            QCOMPARE(ArchiveStem(entry), stem);
+        QCOMPARE(ArchiveStem(entry), stem);
     }
 
     void commandForms()
@@ -216,9 +201,9 @@ private slots:
                  QString("-xv --i \"/in/foo.zip\" \"/out/foo/\""));
         QCOMPARE(MeltCommand(ArchiveKind::Zip, "/in/foo.zip", "/out/", "foo", false),
                  QString("-xv --i \"/in/foo.zip\" \"/out/\""));
-        QCOMPARE(MeltCommand(ArchiveKind::Lha, "/in/a b.lzh", "/o u/", "a b", true),
+        QCOMPARE(MeltCommand(ArchiveKind::Lzh, "/in/a b.lzh", "/o u/", "a b", true),
                  QString("x -n \"/in/a b.lzh\" \"/o u/a b/\""));
-        QCOMPARE(MeltCommand(ArchiveKind::Lha, "/in/.lzh", "/out/", "", true), QString("x -n \"/in/.lzh\" \"/out//\""));
+        QCOMPARE(MeltCommand(ArchiveKind::Lzh, "/in/.lzh", "/out/", "", true), QString("x -n \"/in/.lzh\" \"/out//\""));
         QCOMPARE(MovedArchivePath("/keep/", "Pack", ArchiveKind::Zip), QString("/keep//Pack.zip"));
     }
 
@@ -228,21 +213,21 @@ private slots:
         scoped.fake.openTheFolder = true;
         const QString archive = in_ + "/Foo.zip";
         makeArchive(archive, kTree);
-        meltform* melt = openMelt(archive, out_);
-        melt->Check1->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.intoStemFolder(true);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out_ + "/Foo"), kTree);
-        QCOMPARE(melt->Text2->currentText(), out_ + "/");
+        QCOMPARE(melt.destination(), out_ + "/");
         QCOMPARE(session().MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
-        QCOMPARE(rows(melt->Text2).mid(0, 5), (QStringList{out_ + "/", "", "", "", ""}));
+        QCOMPARE(melt.rows("Text2").mid(0, 5), (QStringList{out_ + "/", "", "", "", ""}));
         QCOMPARE(session().DroppedFiles[0], archive);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QCOMPARE(scoped.fake.openedFolders, QStringList{out_});  // the destination, not its sub-folder
         QCOMPARE(scoped.fake.beeps, 1);
         QVERIFY(QFile::exists(archive));
-        QVERIFY(melt->isVisible());
-        QVERIFY(!melt->isMinimized());
+        QVERIFY(melt.isVisible());
+        QVERIFY(!melt.window()->isMinimized());
         QVERIFY(!IsDropHooked(IconWindow()));
     }
 
@@ -258,11 +243,11 @@ private slots:
         QCOMPARE(QProcess::execute(
                      bsdtar, {"--format", "zip", "-cf", archive, "-C", in_ + "/tree", "readme.txt", "sub", "日本語"}),
                  0);
-        meltform* melt = openMelt(archive, out_ + "/");
-        melt->mmelt->trigger();
+        MeltDriver melt = openMelt(archive, out_ + "/");
+        melt.choose("mmelt");
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
-        QCOMPARE(melt->Text2->currentText(), out_ + "/");
+        QCOMPARE(melt.destination(), out_ + "/");
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
@@ -278,16 +263,16 @@ private slots:
         ScopedFakeDesktop scoped;
         const QString archive = in_ + "/a.zip";
         makeArchive(archive, kTree);
-        meltform* melt = openMelt(archive, destination);
-        melt->Option1[1]->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, destination);
+        melt.chooseFollowUp(1);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(messageTexts(scoped.fake), QStringList{"解凍先ディレクトリを指定してください。"});
         QCOMPARE(scoped.fake.beeps, 0);
         QVERIFY(QFile::exists(archive));
-        QCOMPARE(melt->Text2->currentText(), destination);
+        QCOMPARE(melt.destination(), destination);
         QCOMPARE(session().MeltDirHistory, QStringList(6));
-        QVERIFY(melt->isVisible() && !melt->isMinimized());
+        QVERIFY(melt.isVisible() && !melt.window()->isMinimized());
     }
 
     void recordedArchivesRunInOrderAndTheFieldIsIgnored()
@@ -299,15 +284,15 @@ private slots:
         session().RecordDroppedFiles(archives);
         // The later archives' same.txt differs from the one on disk: the user is asked each time.
         scoped.fake.overwriteAnswers = {Pack::Overwrite::Overwrite, Pack::Overwrite::Overwrite};
-        meltform* melt = openMelt(in_ + "/ignored.zip", out_);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(in_ + "/ignored.zip", out_);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(scoped.fake.overwritePrompts.size(), 2);
         const Tree got = readTree(out_);
         QCOMPARE(got.value("same.txt"), QByteArray("3"));
         QCOMPARE(got.keys(), (QStringList{"only1", "only2", "only3", "same.txt"}));
         QCOMPARE(session().MeltDirHistory.mid(0, 2), (QStringList{out_ + "/", ""}));
-        QCOMPARE(rows(melt->Text2).size(), 10);
+        QCOMPARE(melt.rows("Text2").size(), 10);
         QCOMPARE(session().DroppedFiles, archives + QStringList{QString()});
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
@@ -321,20 +306,20 @@ private slots:
         const auto h = [this](const QString& name) { return out_ + "/" + name + "/"; };
         for (int i = 1; i <= 5; ++i)
             WriteRaw(QString("mdir%1").arg(i), h(QString("h%1").arg(i)));
-        meltform* melt = openMelt(archive, h("h3"));
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, h("h3"));
+        melt.pressMelt();
         WAIT_FOR_JOB();
-        QCOMPARE(rows(melt->Text2), (QStringList{h("h1"), h("h2"), h("h3"), h("h4"), h("h5")}));
+        QCOMPARE(melt.rows("Text2"), (QStringList{h("h1"), h("h2"), h("h3"), h("h4"), h("h5")}));
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
         QCOMPARE(scoped.fake.beeps, 1);
 
-        melt->Text2->setEditText(h("H3"));
-        melt->meltbutton->click();
+        melt.typeDestination(h("H3"));
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(session().MeltDirHistory, (QStringList{h("H3"), h("h1"), h("h2"), h("h3"), h("h4"), ""}));
-        QCOMPARE(rows(melt->Text2).mid(0, 6), (QStringList{h("H3"), h("h1"), h("h2"), h("h3"), h("h4"), h("h1")}));
-        QCOMPARE(rows(melt->Text2).size(), 10);
-        melt->endbutton->click();
+        QCOMPARE(melt.rows("Text2").mid(0, 6), (QStringList{h("H3"), h("h1"), h("h2"), h("h3"), h("h4"), h("h1")}));
+        QCOMPARE(melt.rows("Text2").size(), 10);
+        melt.pressClose();
         QCOMPARE(StoredText("mdir1"), h("H3"));
         QCOMPARE(StoredText("mdir5"), h("h4"));
     }
@@ -364,9 +349,9 @@ private slots:
         const QString in = in_ + "/" + QTest::currentDataTag(), out = out_ + "/" + QTest::currentDataTag();
         QDir().mkpath(in);
         makeArchive(in + "/" + name, tree);
-        meltform* melt = openMelt(in + "/" + name, out);
-        melt->Check1->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(in + "/" + name, out);
+        melt.intoStemFolder(true);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out).keys(), expected);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
@@ -411,22 +396,22 @@ private slots:
         writeFile(in_ + "/notes.txt", "text");
         QDir().mkpath(in_ + "/folder.lzh");
         const QString entry = field.trimmed().isEmpty() ? field : in_ + "/" + field;
-        meltform* melt = nullptr;
+        MeltDriver melt(nullptr);
         if (commandLine) {
             WriteRaw("meltpath", out_);
             ResetProgram();
             StartProgram({entry}, TEMBREL_BIN_DIR);
-            melt = ExistingMeltWindow();
+            melt = MeltDriver();
         } else {
             melt = openMelt(entry, out_);
         }
-        melt->meltbutton->click();
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(scoped.fake.messages.size(), 1);
         QVERIFY2(scoped.fake.messages[0].text.startsWith(opening), qPrintable(scoped.fake.messages[0].text));
         QCOMPARE(scoped.fake.beeps, 0);
         QVERIFY(!QFileInfo::exists(out_));
-        QVERIFY(melt->isVisible() && !melt->isMinimized());
+        QVERIFY(melt.isVisible() && !melt.window()->isMinimized());
     }
 
     void followUps_data()
@@ -449,10 +434,10 @@ private slots:
         QFile original(archive);
         original.open(QIODevice::ReadOnly);
         const QByteArray bytes = original.readAll();
-        meltform* melt = openMelt(archive, out_);
-        melt->Option1[option]->setChecked(true);
-        melt->Text3->setText(keep);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.chooseFollowUp(option);
+        melt.typeMoveDirectory(keep);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
@@ -469,9 +454,9 @@ private slots:
         ScopedFakeDesktop scoped;
         const QString archive = in_ + "/a.lzh";
         makeArchive(archive, kTree);
-        meltform* melt = openMelt(archive, out_);
-        melt->Option1[3]->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.chooseFollowUp(3);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(messageTexts(scoped.fake), QStringList{"書庫の移動先ディレクトリを指定してください。"});
         QVERIFY(QFile::exists(archive));
@@ -484,10 +469,10 @@ private slots:
         ScopedFakeDesktop scoped;
         const QString archive = in_ + "/a.zip";
         makeArchive(archive, kTree);
-        meltform* melt = openMelt(archive, out_);
-        melt->Option1[3]->setChecked(true);
-        melt->Text3->setText(in_ + "/no such dir");
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.chooseFollowUp(3);
+        melt.typeMoveDirectory(in_ + "/no such dir");
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QVERIFY(QFile::exists(archive));
@@ -502,10 +487,10 @@ private slots:
         ScopedFakeDesktop scoped;
         const QString archive = in_ + "/self.zip";
         makeArchive(archive, kTree);
-        meltform* melt = openMelt(archive, out_);
-        melt->Option1[3]->setChecked(true);
-        melt->Text3->setText(in_);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.chooseFollowUp(3);
+        melt.typeMoveDirectory(in_);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QVERIFY(QFileInfo(archive).size() > 0);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
@@ -522,9 +507,9 @@ private slots:
         writeStoredZip(unsafe, {{"../escaped.txt", "out"}, {"inside.txt", "in"}});
         writeFile(notAnArchive, "text");
         session().RecordDroppedFiles({corrupt, good, missing, notAnArchive, unsafe});
-        meltform* melt = openMelt("", out_);
-        melt->Option1[1]->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt("", out_);
+        melt.chooseFollowUp(1);
+        melt.pressMelt();
         WAIT_FOR_JOB();
 
         QVERIFY(!QFile::exists(good));
@@ -544,6 +529,21 @@ private slots:
         QCOMPARE(scoped.fake.beeps, 1);
     }
 
+    // A name the file system cannot hold is said as such, readably.
+    void aNameTooLongIsSaidReadably()
+    {
+        ScopedFakeDesktop scoped;
+        const QString name = QString(100, u'表') + ".txt";  // 304 bytes
+        writeStoredZip(in_ + "/long.zip", {{name.toUtf8(), "x"}, {"short.txt", "y"}});
+        MeltDriver melt = openMelt(in_ + "/long.zip", out_);
+        melt.pressMelt();
+        WAIT_FOR_JOB();
+        QCOMPARE(scoped.fake.messages.size(), 1);
+        const QString text = scoped.fake.messages[0].text;
+        QVERIFY2(text.contains("名前が長すぎて") && text.contains(name), qPrintable(text));
+        QCOMPARE(readTree(out_).keys(), QStringList{"short.txt"});
+    }
+
     void aMissingPluginIsNamed()
     {
         ScopedFakeDesktop scoped;
@@ -551,16 +551,16 @@ private slots:
         makeArchive(archive, kTree);
         QTemporaryDir empty;
         session().plugins.setDirectory(empty.path());
-        meltform* melt = openMelt(archive, out_);
-        melt->Option1[1]->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.chooseFollowUp(1);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QVERIFY(QFile::exists(archive));
         QCOMPARE(scoped.fake.messages.size(), 1);
         QVERIFY(scoped.fake.messages[0].text.contains("libunzip32.so"));
         QVERIFY(scoped.fake.messages[0].text.contains(archive));
-        // The probe failed before the destination gained its "/".
-        QCOMPARE(session().MeltDirHistory[0], out_);
+        // A job that could not use the destination leaves the history alone.
+        QCOMPARE(session().MeltDirHistory[0], QString());
     }
 
     void withoutTheMessageTheSoundStillPlays()
@@ -569,9 +569,9 @@ private slots:
         session().options.NotifyMode = 1;
         session().options.SoundFile = "/sounds/done.wav";
         makeArchive(in_ + "/a.lzh", kTree);
-        meltform* melt = openMelt(in_ + "/a.lzh", out_);
-        melt->Check2->setChecked(false);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(in_ + "/a.lzh", out_);
+        melt.messageAtEnd(false);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QVERIFY(scoped.fake.messages.isEmpty());
         QCOMPARE(scoped.fake.beeps, 0);
@@ -583,9 +583,9 @@ private slots:
         ScopedFakeDesktop scoped;
         const QString archive = in_ + "/a.zip";
         makeArchive(archive, kTree);
-        meltform* melt = openMelt(archive, out_);
-        melt->Check3->setChecked(true);
-        melt->meltbutton->click();
+        MeltDriver melt = openMelt(archive, out_);
+        melt.closeAfterJob(true);
+        melt.pressMelt();
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QVERIFY(!ExistingMeltWindow());
@@ -602,10 +602,10 @@ private slots:
         WriteRaw("meltpath", out_);
         ResetProgram();
         StartProgram({archive}, TEMBREL_BIN_DIR);
-        meltform* melt = ExistingMeltWindow();
-        QCOMPARE(melt->Text1->text(), archive);
-        QCOMPARE(melt->Text2->currentText(), out_);
-        melt->mmelt->trigger();
+        MeltDriver melt;
+        QCOMPARE(melt.archive(), archive);
+        QCOMPARE(melt.destination(), out_);
+        melt.choose("mmelt");
         WAIT_FOR_JOB();
         QCOMPARE(readTree(out_), kTree);
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});

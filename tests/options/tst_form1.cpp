@@ -1,20 +1,15 @@
 // The options window: what it shows, what OK and CANCEL keep, its choosers and re-association.
-#include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QStandardPaths>
-#include <QTimer>
 
-#include "options/Form1.h"
 #include "services/Session.h"
 #include "shell/Startup.h"
-#include "shell/Windows.h"
 #include "shell/iconform.h"
 #include "support/FakeDesktop.h"
+#include "support/OptionsDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
@@ -49,69 +44,73 @@ private slots:
 
     void layout()
     {
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        QCOMPARE(window.windowTitle(), QString("設定"));
-        QCOMPARE(window.size(), QSize(314, 230));
-        QCOMPARE(window.Frame3->title(), QString("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"));
-        QCOMPARE(window.Command4->geometry(), QRect(8, 208, 297, 17));
-        QCOMPARE(window.Option1[1]->parentWidget(), window.Frame1);
-        QCOMPARE(window.Command5->toolTip(), QString("参照"));
-        // Tab order starts at 最前面表示, then OK and CANCEL.
-        QCOMPARE(window.Check1->nextInFocusChain(), static_cast<QWidget*>(window.Command2));
-        QCOMPARE(window.Command2->nextInFocusChain(), static_cast<QWidget*>(window.Command3));
+        OptionsDriver window;
+        QCOMPARE(window.window()->windowTitle(), QString("設定"));
+        QCOMPARE(window.window()->size(), QSize(314, 230));
+        QCOMPARE(window.control<QGroupBox>("Frame3")->title(), QString("参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"));
+        QCOMPARE(window.control("Command4")->geometry(), QRect(8, 208, 297, 17));
+        QCOMPARE(window.control("Option1(1)")->parentWidget(), window.control("Frame1"));
+        QCOMPARE(window.control("Command5")->toolTip(), QString("参照"));
+    }
+
+    // Tab goes by the screen; each group of option buttons is one stop, at its choice.
+    void tabFollowsTheScreen()
+    {
+        OptionsDriver window;
+        window.window()->show();
+        QVERIFY(window.activate());
+        window.control("Check1")->setFocus(Qt::TabFocusReason);
+        QStringList chain;
+        for (int i = 0; i < 11; ++i) {
+            chain << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(chain, (QStringList{"Check1", "Command2", "Command3", "Option2(1)", "Option1(1)", "Text1", "Command1",
+                                     "Text3", "Command5", "Command4", "Check1"}));
+        window.key("Option2(1)", Qt::Key_Left);
+        QVERIFY(window.isTicked("Option2(0)"));
     }
 
     void openingShowsTheGlobals()
     {
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        window.Intoform();
-        QCOMPARE(window.Text1->text(), QString("/srv/ding.wav"));
-        QCOMPARE(window.Text3->text(), QString("/srv/start"));
-        QVERIFY(window.Check1->isChecked());
-        QVERIFY(window.Option1[1]->isChecked());
-        QVERIFY(window.Option2[1]->isChecked());
+        {
+            OptionsDriver window;
+            QCOMPARE(window.soundFile(), QString("/srv/ding.wav"));
+            QCOMPARE(window.browseDirectory(), QString("/srv/start"));
+            QVERIFY(window.isTicked("Check1"));
+            QVERIFY(window.isTicked("Option1(1)"));
+            QVERIFY(window.isTicked("Option2(1)"));
+        }
         setGlobals("", "", 0, 0, 0);
-        std::unique_ptr<Form1> againOwner(CreateOptionsWindow(nullptr));
-        Form1& again = *againOwner;
-        again.Intoform();
-        QVERIFY(!again.Check1->isChecked());
-        QVERIFY(again.Option1[0]->isChecked());
-        QVERIFY(again.Option2[0]->isChecked());
+        OptionsDriver again;
+        QVERIFY(!again.isTicked("Check1"));
+        QVERIFY(again.isTicked("Option1(0)"));
+        QVERIFY(again.isTicked("Option2(0)"));
     }
 
     void cancelAndTitleBarCloseChangeNothing()
     {
         for (bool titleBar : {false, true}) {
-            std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-            Form1& window = *windowOwner;
-            window.Intoform();
-            window.Check1->setChecked(false);
-            window.Option2[0]->setChecked(true);
-            window.Text3->setText("/elsewhere");
+            OptionsDriver window;
+            window.tick("Check1", false);
+            window.tick("Option2(0)");
+            window.type("Text3", "/elsewhere");
             if (titleBar)
-                window.close();
+                window.closeFromTitleBar();
             else
-                window.Command3->click();
+                window.pressCancel();
             QCOMPARE(session().options.AlwaysOnTop, qint16(1));
             QCOMPARE(session().options.DefaultArchiveType, qint16(1));
             QCOMPARE(session().options.DefaultBrowseDir, QString("/srv/start"));
             for (const QString& key : kGlobalKeys)
                 QVERIFY2(StoredText(key).isNull(), qPrintable(key));
         }
-        std::unique_ptr<Form1> reopenedOwner(CreateOptionsWindow(nullptr));
-        Form1& reopened = *reopenedOwner;
-        reopened.Intoform();
-        QCOMPARE(reopened.Text3->text(), QString("/srv/start"));
+        QCOMPARE(OptionsDriver().browseDirectory(), QString("/srv/start"));
     }
 
     void okWithNothingChangedWritesAllFiveKeys()
     {
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        window.Intoform();
-        window.Command2->click();
+        OptionsDriver().pressOk();
         QCOMPARE(StoredText("Snddir"), QString("/srv/ding.wav"));
         QCOMPARE(StoredText("Defdir"), QString("/srv/start"));
         QCOMPARE(StoredText("Check1"), QString("1"));
@@ -122,11 +121,9 @@ private slots:
     void aSoundFileOptionWithAnEmptyPathIsStored()
     {
         setGlobals("/srv", "", 0, 0, 0);
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        window.Intoform();
-        window.Option1[1]->setChecked(true);
-        window.Command2->click();
+        OptionsDriver window;
+        window.tick("Option1(1)");
+        window.pressOk();
         QCOMPARE(session().options.NotifyMode, qint16(1));
         QCOMPARE(session().options.SoundFile, QString());
         QCOMPARE(StoredText("Option1"), QString("1"));
@@ -137,18 +134,16 @@ private slots:
     {
         WriteRaw("flg_First", "True");
         StartProgram({}, TEMBREL_BIN_DIR);
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        window.Intoform();
-        window.Check1->setChecked(false);
-        window.Command2->click();
+        {
+            OptionsDriver window;
+            window.tick("Check1", false);
+            window.pressOk();
+        }
         QVERIFY(IconWindow()->windowFlags() & Qt::WindowStaysOnBottomHint);
         QVERIFY(!(IconWindow()->windowFlags() & Qt::WindowStaysOnTopHint));
-        std::unique_ptr<Form1> secondOwner(CreateOptionsWindow(nullptr));
-        Form1& second = *secondOwner;
-        second.Intoform();
-        second.Check1->setChecked(true);
-        second.Command2->click();
+        OptionsDriver second;
+        second.tick("Check1", true);
+        second.pressOk();
         QVERIFY(IconWindow()->windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(IconWindow()->pos(), QPoint(0, 0));
     }
@@ -156,28 +151,26 @@ private slots:
     void theSoundChooserStartsInTheDirectoryOfTheOpening()
     {
         ScopedFakeDesktop scoped;
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        window.Intoform();
+        OptionsDriver window;
         scoped.fake.nextFolder = "/picked/elsewhere";
-        window.Command5->click();
-        QCOMPARE(window.Text3->text(), QString("/picked/elsewhere"));
+        window.pickDirectory();
+        QCOMPARE(window.browseDirectory(), QString("/picked/elsewhere"));
         QCOMPARE(scoped.fake.folderRequests, QStringList{"参照ﾎﾞﾀﾝで最初に開くﾃﾞｨﾚｸﾄﾘ"});
-        window.Text3->setText("/typed");
+        window.type("Text3", "/typed");
         scoped.fake.nextFile = "/music/end.wav";
-        window.Option1[0]->setChecked(true);
-        window.Command1->click();
+        window.tick("Option1(0)");
+        window.pickSound();
         QCOMPARE(scoped.fake.fileRequests.size(), 1);
         QCOMPARE(scoped.fake.fileRequests[0].initialDirectory, QDir::homePath());  // "/srv/start" is not there
         QCOMPARE(scoped.fake.fileRequests[0].description, QString("WAVﾌｧｲﾙ"));
         QCOMPARE(scoped.fake.fileRequests[0].patterns, QString("*.wav"));
         QCOMPARE(scoped.fake.fileRequests[0].title, QString("Wavﾌｧｲﾙの選択"));
-        QCOMPARE(window.Text1->text(), QString("/music/end.wav"));
-        QVERIFY2(window.Option1[0]->isChecked(), "choosing a file does not change the notification choice");
+        QCOMPARE(window.soundFile(), QString("/music/end.wav"));
+        QVERIFY2(window.isTicked("Option1(0)"), "choosing a file does not change the notification choice");
         // A cancelled chooser leaves the field alone.
         scoped.fake.nextFile.clear();
-        window.Command1->click();
-        QCOMPARE(window.Text1->text(), QString("/music/end.wav"));
+        window.pickSound();
+        QCOMPARE(window.soundFile(), QString("/music/end.wav"));
     }
 
     void reassociatingTwiceWritesTwiceAndSaysSoTwice()
@@ -186,17 +179,15 @@ private slots:
         const QString entry =
             QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/applications/pellum-file.desktop";
         QFile::remove(entry);
-        std::unique_ptr<Form1> windowOwner(CreateOptionsWindow(nullptr));
-        Form1& window = *windowOwner;
-        window.Intoform();
-        window.Command4->click();
+        OptionsDriver window;
+        window.pressReassociate();
         QVERIFY(QFile::exists(entry));
         QFile::remove(entry);
-        window.Command4->click();
+        window.pressReassociate();
         QVERIFY(QFile::exists(entry));
         QCOMPARE(scoped.fake.messages.size(), 2);
         QCOMPARE(scoped.fake.messages[1].text, QString("LZH、ZIPファイルに、再度関連付けをおこないました"));
-        QVERIFY(window.isVisible() || !window.result());  // still open: no accept or reject
+        QCOMPARE(static_cast<QDialog*>(window.window())->result(), 0);  // still open: no accept or reject
         for (const QString& key : kGlobalKeys)
             QVERIFY(StoredText(key).isNull());
     }

@@ -1,26 +1,13 @@
 // Drop reception and the icon's hand-off to the job windows.
-#include <QAction>
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
-
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
 #include "shell/DropReception.h"
-#include "shell/Startup.h"
-#include "shell/iconform.h"
 #include "support/Drops.h"
+#include "support/FakeDesktop.h"
+#include "support/FreezeDriver.h"
+#include "support/IconDriver.h"
+#include "support/MeltDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
-
-namespace {
-
-// A point on an opaque pixel of the icon, where the shape takes drops.
-const QPoint kOnIcon(30, 40);
-
-}  // namespace
 
 class DropsTest : public QObject {
     Q_OBJECT
@@ -31,78 +18,77 @@ private slots:
 
     void aDropOnTheIconIsRecordedAndHandedOnAtTheNextTick()
     {
-        iconform* icon = IconWindow();
-        icon->Timer2->stop();  // hold the tick to look at the state between drop and hand-off
-        QVERIFY(DropFiles(icon, {"/d/1.txt", "/d/2.txt", "/d/3.txt"}, kOnIcon));
+        IconDriver icon;
+        icon.holdTicks(true);  // to look at the state between drop and hand-off
+        QVERIFY(icon.drop({"/d/1.txt", "/d/2.txt", "/d/3.txt"}));
         QCOMPARE(session().DroppedCount, qint16(3));
         QCOMPARE(session().DroppedFiles.mid(0, 3), (QStringList{"/d/1.txt", "/d/2.txt", "/d/3.txt"}));
         QCOMPARE(session().IconDropPending, kSet);
         QVERIFY(!ExistingFreezeWindow());
 
-        icon->Timer2->start();
+        icon.holdTicks(false);
         QTRY_VERIFY(ExistingFreezeWindow() && ExistingFreezeWindow()->isVisible());
         QCOMPARE(session().IconDropPending, kClear);
-        QVERIFY(!IsDropHooked(icon));
+        QVERIFY(!IsDropHooked(IconWindow()));
         QVERIFY(IsDropHooked(ExistingFreezeWindow()));
-        QVERIFY(ExistingFreezeWindow()->freezebutton->isEnabled());
+        QVERIFY(FreezeDriver().canFreeze());
+        QCOMPARE(FreezeDriver().pending(), QString("1.txt ほか 2 個"));
         QVERIFY(!ExistingMeltWindow());
     }
 
-    void archivesGoToTheExtractionWindowAsAQuotedList()
-    {
-        QVERIFY(DropFiles(IconWindow(), {"/d/a.LZH", "/d/b.Zip"}, kOnIcon));
-        QTRY_VERIFY(ExistingMeltWindow());
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString("\"/d/a.LZH\" \"/d/b.Zip\""));
-        QVERIFY(!ExistingFreezeWindow());
-    }
-
-    void oneArchiveStandsBare()
-    {
-        QVERIFY(DropFiles(IconWindow(), {"/d/a b.lzh"}, kOnIcon));
-        QTRY_VERIFY(ExistingMeltWindow());
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString("/d/a b.lzh"));
-    }
-
-    void oneOtherNameSendsTheWholeDropToCompression_data()
+    // Archives go to the extraction window as a quoted list, one alone bare; one name that is
+    // no archive sends the whole drop to compression.
+    void theNamesDecideTheWindow_data()
     {
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("archive and text") << QStringList{"/d/a.lzh", "/d/notes.txt"};
-        QTest::newRow("tar.gz") << QStringList{"/d/archive.tar.gz"};
-        QTest::newRow("lzh.bak") << QStringList{"/d/x.lzh.bak"};
+        QTest::addColumn<QString>("field");  // empty: the compression window
+        QTest::newRow("two archives") << QStringList{"/d/a.LZH", "/d/b.Zip"} << "\"/d/a.LZH\" \"/d/b.Zip\"";
+        QTest::newRow("one archive") << QStringList{"/d/a b.lzh"} << "/d/a b.lzh";
+        QTest::newRow("archive and text") << QStringList{"/d/a.lzh", "/d/notes.txt"} << "";
+        QTest::newRow("tar.gz") << QStringList{"/d/archive.tar.gz"} << "";
+        QTest::newRow("lzh.bak") << QStringList{"/d/x.lzh.bak"} << "";
     }
-    void oneOtherNameSendsTheWholeDropToCompression()
+    void theNamesDecideTheWindow()
     {
         QFETCH(QStringList, names);
-        QVERIFY(DropFiles(IconWindow(), names, kOnIcon));
-        QTRY_VERIFY(ExistingFreezeWindow());
-        QVERIFY(!ExistingMeltWindow());
+        QFETCH(QString, field);
+        QVERIFY(IconDriver().drop(names));
+        QTRY_VERIFY(ExistingMeltWindow() || ExistingFreezeWindow());
+        QCOMPARE(ExistingMeltWindow() != nullptr, !field.isEmpty());
+        if (!field.isEmpty())
+            QCOMPARE(MeltDriver().archive(), field);
     }
 
     void twoDropsWithinOneTickOpenOneWindowForTheSecond()
     {
-        IconWindow()->Timer2->stop();
-        QVERIFY(DropFiles(IconWindow(), {"/d/1.txt", "/d/2.txt", "/d/3.txt"}, kOnIcon));
-        QVERIFY(DropFiles(IconWindow(), {"/d/only.zip"}, kOnIcon));
+        IconDriver icon;
+        icon.holdTicks(true);
+        QVERIFY(icon.drop({"/d/1.txt", "/d/2.txt", "/d/3.txt"}));
+        QVERIFY(icon.drop({"/d/only.zip"}));
         QCOMPARE(session().DroppedCount, qint16(1));
-        IconWindow()->Timer2->start();
+        icon.holdTicks(false);
         QTRY_VERIFY(ExistingMeltWindow());
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString("/d/only.zip"));
+        QCOMPARE(MeltDriver().archive(), QString("/d/only.zip"));
         QTest::qWait(250);
         QVERIFY(!ExistingFreezeWindow());
     }
 
-    void dropsOnTheIconWhileAJobWindowIsUpHaveNoEffect()
+    // While a job window is up the icon refuses the drag, and shows it; closing the window
+    // gives the icon its drops back.
+    void theIconRefusesDragsWhileAJobWindowIsUp()
     {
-        QVERIFY(DropFiles(IconWindow(), {"/d/a.txt"}, kOnIcon));
+        ScopedFakeDesktop scoped;
+        IconDriver icon;
+        QVERIFY(icon.drop({"/d/a.txt"}));
         QTRY_VERIFY(ExistingFreezeWindow());
-        QVERIFY(DropFiles(IconWindow(), {"/d/b.zip"}, kOnIcon));  // still accepted by the window
+        QVERIFY(!icon.drop({"/d/b.zip"}));
         QCOMPARE(session().DroppedFiles[0], QString("/d/a.txt"));
         QCOMPARE(session().IconDropPending, kClear);
+        QVERIFY(scoped.fake.messages.isEmpty());
 
-        // Closing the job window gives the icon its drop reception back.
-        ExistingFreezeWindow()->close();
+        FreezeDriver().closeFromTitleBar();
         QVERIFY(IsDropHooked(IconWindow()));
-        QVERIFY(DropFiles(IconWindow(), {"/d/c.zip"}, kOnIcon));
+        QVERIFY(icon.drop({"/d/c.zip"}));
         QCOMPARE(session().IconDropPending, kSet);
     }
 
@@ -110,48 +96,40 @@ private slots:
     {
         const QString deep = "/d/" + QString(60, u'表') + "/" + QString(40, u'ソ') + ".txt";
         QVERIFY(deep.toUtf8().size() > 127);
-        QVERIFY(DropFiles(IconWindow(), {deep}, kOnIcon));
+        QVERIFY(IconDriver().drop({deep}));
         QCOMPARE(session().DroppedFiles[0], deep);
     }
 
     void dropsOnAChildControlReachTheWindow()
     {
-        QVERIFY(DropFiles(IconWindow(), {"/d/x.zip"}, kOnIcon));
+        QVERIFY(IconDriver().drop({"/d/x.zip"}));
         QTRY_VERIFY(ExistingMeltWindow());
-        meltform* melt = ExistingMeltWindow();
+        MeltDriver melt;
         // The archive field is a text box: it must not take the file drop as text.
-        QVERIFY(DropFiles(melt->Text1, {"/e/1.lzh", "/e/notes.txt"}));
-        QCOMPARE(melt->Text1->text(), QString("\"/e/1.lzh\" \"/e/notes.txt\""));
+        QVERIFY(DropFiles(melt.control("Text1"), {"/e/1.lzh", "/e/notes.txt"}));
+        QCOMPARE(melt.archive(), QString("\"/e/1.lzh\" \"/e/notes.txt\""));
         QCOMPARE(session().DroppedCount, qint16(2));
-        QVERIFY(DropFiles(melt->Check3, {"/e/2.zip"}));
-        QCOMPARE(melt->Text1->text(), QString("/e/2.zip"));
+        QVERIFY(DropFiles(melt.control("Check3"), {"/e/2.zip"}));
+        QCOMPARE(melt.archive(), QString("/e/2.zip"));
         QCOMPARE(session().DroppedCount, qint16(1));
         QCOMPARE(session().IconDropPending, kClear);
     }
 
     void hookingTwiceThenUnhookingOnceLeavesTheWindowPlain()
     {
-        iconform* icon = IconWindow();
-        HookDropWindow(icon);
-        HookDropWindow(icon);
-        QVERIFY(IsDropHooked(icon));
-        UnhookDropWindow(icon);
-        QVERIFY(!IsDropHooked(icon));
-        QVERIFY(DropFiles(icon, {"/d/a.zip"}, kOnIcon));  // the window still takes drags
-        QCOMPARE(session().IconDropPending, kClear);
-        UnhookDropWindow(icon);  // nothing to remove: nothing changes
-        QVERIFY(!IsDropHooked(icon));
-        HookDropWindow(icon);
-        QVERIFY(DropFiles(icon, {"/d/a.zip"}, kOnIcon));
-        QCOMPARE(session().IconDropPending, kSet);
-    }
-
-    void otherWindowsAreNotHooked()
-    {
-        QWidget stranger;
-        HookDropWindow(&stranger);
-        QVERIFY(!IsDropHooked(&stranger));
+        QWidget window;
+        AcceptFileDrops(&window);
+        QStringList seen;
+        HookDropWindow(&window, [&](const QStringList& names) { seen << names; });
+        HookDropWindow(&window, [&](const QStringList&) { seen << "second step"; });
+        QVERIFY(DropFiles(&window, {"/d/a.zip"}));
+        QCOMPARE(seen, QStringList{"/d/a.zip"});
+        UnhookDropWindow(&window);
+        QVERIFY(!IsDropHooked(&window));
+        QVERIFY(!DropFiles(&window, {"/d/b.zip"}));  // refused, and nothing recorded
+        UnhookDropWindow(&window);                   // nothing to remove: nothing changes
         UnhookDropWindow(nullptr);
+        QCOMPARE(seen, QStringList{"/d/a.zip"});
     }
 };
 

@@ -1,30 +1,16 @@
 // The icon's popup menu: opening the job windows without a drop, the version box, and exit.
-#include <QAction>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
+#include <QMenuBar>
+#include <QSet>
 
-#include "freeze/freezeform.h"
-#include "melt/meltform.h"
 #include "shell/DropReception.h"
 #include "shell/Startup.h"
-#include "shell/iconform.h"
-#include "support/Drops.h"
 #include "support/FakeDesktop.h"
+#include "support/FreezeDriver.h"
+#include "support/IconDriver.h"
+#include "support/MeltDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
-
-namespace {
-
-menuform* openedMenu()
-{
-    PopupIconMenu(IconWindow()->mapToGlobal(QPoint(30, 40)));
-    ExistingMenuForm()->omenu->close();
-    return ExistingMenuForm();
-}
-
-}  // namespace
 
 class MenuTest : public QObject {
     Q_OBJECT
@@ -35,53 +21,50 @@ private slots:
 
     void itemsInOrder()
     {
-        QStringList captions;
-        for (QAction* action : openedMenu()->omenu->actions())
-            captions << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(captions,
+        QCOMPARE(IconDriver().menuItems(),
                  (QStringList{"解凍(&M)", "圧縮(&F)", "-", "設定(&O)", "-", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "-", "終了(&X)"}));
     }
 
     void meltWithoutAnyDropOpensAnEmptyField()
     {
-        openedMenu()->mmelt->trigger();
-        QVERIFY(ExistingMeltWindow()->isVisible());
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString());
+        IconDriver().chooseFromMenu("mmelt");
+        QVERIFY(MeltDriver().isVisible());
+        QCOMPARE(MeltDriver().archive(), QString());
         QVERIFY(!IsDropHooked(IconWindow()));
         QVERIFY(IsDropHooked(ExistingMeltWindow()));
     }
 
     void meltAfterOneDropShowsThatName()
     {
-        QVERIFY(DropFiles(IconWindow(), {"/d/notes.txt"}, QPoint(30, 40)));
+        QVERIFY(IconDriver().drop({"/d/notes.txt"}));
         QTRY_VERIFY(ExistingFreezeWindow());
-        ExistingFreezeWindow()->close();
-        openedMenu()->mmelt->trigger();
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString("/d/notes.txt"));
+        FreezeDriver().closeFromTitleBar();
+        IconDriver().chooseFromMenu("mmelt");
+        QCOMPARE(MeltDriver().archive(), QString("/d/notes.txt"));
     }
 
     void meltAfterThreeDropsLeavesAFreshFieldEmpty()
     {
-        QVERIFY(DropFiles(IconWindow(), {"/d/1.zip", "/d/2.zip", "/d/3.zip"}, QPoint(30, 40)));
+        QVERIFY(IconDriver().drop({"/d/1.zip", "/d/2.zip", "/d/3.zip"}));
         QTRY_VERIFY(ExistingMeltWindow());
-        ExistingMeltWindow()->close();
+        MeltDriver().closeFromTitleBar();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        openedMenu()->mmelt->trigger();
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString());
+        IconDriver().chooseFromMenu("mmelt");
+        QCOMPARE(MeltDriver().archive(), QString());
     }
 
     void freezeOpensWithoutTouchingTheDrop()
     {
-        openedMenu()->mfreeze->trigger();
-        QVERIFY(ExistingFreezeWindow()->isVisible());
-        QVERIFY(!ExistingFreezeWindow()->freezebutton->isEnabled());
+        IconDriver().chooseFromMenu("mfreeze");
+        QVERIFY(FreezeDriver().isVisible());
+        QVERIFY(!FreezeDriver().canFreeze());
         QCOMPARE(session().DroppedCount, qint16(0));
     }
 
     void versionBox()
     {
         ScopedFakeDesktop scoped;
-        openedMenu()->mabout->trigger();
+        IconDriver().chooseFromMenu("mabout");
         QCOMPARE(scoped.fake.messages.size(), 1);
         QCOMPARE(scoped.fake.messages[0].text, QString("Tembrel Ver.2.00"));
         QCOMPARE(scoped.fake.messages[0].title, QString("ﾊﾞｰｼﾞｮﾝ情報"));
@@ -92,8 +75,8 @@ private slots:
     void endSavesThePlaceForTheNextStart()
     {
         IconWindow()->move(40, 20);
-        openedMenu()->mmelt->trigger();
-        ExistingMenuForm()->mend->trigger();
+        IconDriver().chooseFromMenu("mmelt");
+        IconDriver().chooseFromMenu("mend");
         QVERIFY(!IconWindow());
         QCOMPARE(StoredText("iconleft"), QString("600"));
         QCOMPARE(StoredText("icontop"), QString("300"));
@@ -101,6 +84,29 @@ private slots:
         QVERIFY(!ExistingMeltWindow());
         StartProgram({});
         QCOMPARE(IconWindow()->pos(), QPoint(40, 20));
+    }
+
+    // No two items of one menu, and no two items of one window's menu bar, share a mnemonic.
+    void mnemonicsNeverCollide()
+    {
+        IconDriver().chooseFromMenu("mmelt");
+        QList<QList<QAction*>> groups{ExistingMenuForm()->findChild<QMenu*>("omenu")->actions()};
+        MeltDriver().pressSwitch();
+        for (QWidget* window : {static_cast<QWidget*>(ExistingFreezeWindow())}) {
+            groups << window->findChild<QMenuBar*>()->actions() << window->findChild<QMenu*>("mfile")->actions();
+        }
+        MeltDriver melt = MeltDriver::open();
+        groups << melt.control<QMenuBar>("")->actions() << melt.control<QMenu>("mfile")->actions();
+        for (const QList<QAction*>& group : groups) {
+            QStringList keys;
+            for (QAction* action : group) {
+                const QString text = action->text();
+                const qsizetype at = text.indexOf('&');
+                if (at >= 0 && at + 1 < text.size())
+                    keys << text.mid(at + 1, 1).toUpper();
+            }
+            QCOMPARE(QSet<QString>(keys.begin(), keys.end()).size(), keys.size());
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 // The command-line scanner and the rules on names: quoted list and archive test.
+#include "services/ArchiveKind.h"
 #include "services/Session.h"
 #include "shell/CommandLine.h"
 #include "support/Run.h"
@@ -57,23 +58,29 @@ private slots:
         QCOMPARE(QuotedList(names), list);
     }
 
-    void archiveNames_data()
+    // The one place that tells an archive's kind from its name, and the extension of a kind.
+    void archiveKinds_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("archive");
-        QTest::newRow("upper case") << "/a/B.LZH" << true;
-        QTest::newRow("mixed case zip") << "/a/b.Zip" << true;
-        QTest::newRow("lha is not lzh") << "/a/b.lha" << false;
-        QTest::newRow("tar.gz") << "/a/b.tar.gz" << false;
-        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << false;
-        QTest::newRow("shorter than four") << "zip" << false;
-        QTest::newRow("exactly the extension") << ".zip" << true;
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("upper case") << "/a/B.LZH" << int(ArchiveKind::Lzh) << ".lzh";
+        QTest::newRow("mixed case zip") << "/a/b.Zip" << int(ArchiveKind::Zip) << ".zip";
+        QTest::newRow("lha is not lzh") << "/a/b.lha" << int(ArchiveKind::None) << "";
+        QTest::newRow("tar.gz") << "/a/b.tar.gz" << int(ArchiveKind::None) << "";
+        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << int(ArchiveKind::None) << "";
+        QTest::newRow("shorter than four") << "zip" << int(ArchiveKind::None) << "";
+        QTest::newRow("exactly the extension") << ".zip" << int(ArchiveKind::Zip) << ".zip";
     }
-    void archiveNames()
+    void archiveKinds()
     {
         QFETCH(QString, name);
-        QFETCH(bool, archive);
-        QCOMPARE(IsArchiveName(name), archive);
+        QFETCH(int, kind);
+        QFETCH(QString, extension);
+        const auto found = ArchiveKindOf(name);
+        QCOMPARE(int(found), kind);
+        QCOMPARE(ExtensionOf(found), extension);
+        QCOMPARE(ArchiveKindOf("x" + extension), found);
     }
 
     void recordingKeepsOneExtraSlot()

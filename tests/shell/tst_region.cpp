@@ -1,6 +1,7 @@
 // Run scanning and the icon's shape, on synthetic pictures and on the real asset.
 #include <QRegion>
 
+#include "services/Session.h"
 #include "shell/Region.h"
 #include "shell/iconform.h"
 #include "support/TestMain.h"
@@ -91,16 +92,18 @@ private slots:
 
     void theIconRegionIsExactlyTheOpaquePixels()
     {
-        iconform icon;
-        ScanBitmapRuns(icon.IconRuns, icon.Picture1.pixel(0, 0), icon.Picture1);
-        const QRegion region = icon.BuildIconRegion();
-        const QRgb key = icon.Picture1.pixel(0, 0);
-        const QImage shown = WithKeyTransparent(icon.Picture1, key);
+        Session session;
+        iconform icon(session);
+        icon.load();
+        const QRegion region = icon.mask();
+        const QImage picture = IconPicture();
+        const QRgb key = picture.pixel(0, 0);
+        const QImage shown = WithKeyTransparent(picture, key);
         for (int y = 0; y < 45; ++y)
             for (int x = 0; x < 62; ++x) {
-                QCOMPARE(region.contains(QPoint(x, y)), (icon.Picture1.pixel(x, y) & 0xFFFFFF) != (key & 0xFFFFFF));
+                QCOMPARE(region.contains(QPoint(x, y)), (picture.pixel(x, y) & 0xFFFFFF) != (key & 0xFFFFFF));
                 // Painted see-through exactly where the mask has its holes, the rest unchanged.
-                QCOMPARE(shown.pixel(x, y), region.contains(QPoint(x, y)) ? icon.Picture1.pixel(x, y) : QRgb(0));
+                QCOMPARE(shown.pixel(x, y), region.contains(QPoint(x, y)) ? picture.pixel(x, y) : QRgb(0));
             }
         QVERIFY(!region.contains(QPoint(0, 0)));
         QVERIFY(region.boundingRect().bottom() == 44);

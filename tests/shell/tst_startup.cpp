@@ -1,16 +1,12 @@
 // Start-up: the first-run association, the saved place and band, and the command-line path.
-#include <QAction>
-#include <QCheckBox>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "melt/meltform.h"
 #include "shell/DropReception.h"
 #include "shell/Startup.h"
 #include "shell/iconform.h"
+#include "support/MeltDriver.h"
 #include "support/Run.h"
 #include "support/Store.h"
 #include "support/TestMain.h"
@@ -100,19 +96,19 @@ private slots:
         StartProgram({archive});
         QVERIFY(!IconWindow()->isVisible());
         QCOMPARE(session().StartedWithFiles, kSet);
-        meltform* melt = ExistingMeltWindow();
-        QVERIFY(melt && melt->isVisible());
-        QCOMPARE(melt->Text1->text(), archive);
-        QVERIFY(!melt->Check3->isEnabled());
-        QVERIFY(!melt->tomelt->isEnabled());
-        QVERIFY(!melt->mfreeze->isEnabled());
-        QVERIFY(IsDropHooked(melt));
+        MeltDriver melt;
+        QVERIFY(melt.isVisible());
+        QCOMPARE(melt.archive(), archive);
+        QVERIFY(!melt.isEnabled("Check3"));
+        QVERIFY(!melt.isEnabled("tomelt"));
+        QVERIFY(!melt.canChoose("mfreeze"));
+        QVERIFY(IsDropHooked(melt.window()));
         QVERIFY(!IsDropHooked(IconWindow()));
         QCOMPARE(session().DroppedCount, qint16(1));
         QCOMPARE(session().DroppedFiles.size(), 2);
 
         // Closing that window, from its title bar too, ends the program.
-        melt->close();
+        melt.closeFromTitleBar();
         QVERIFY(!IconWindow());
     }
 
@@ -121,7 +117,7 @@ private slots:
         QTemporaryDir dir;
         const QString text = touch(dir.path() + "/notes.txt");
         StartProgram({dir.path() + "/./notes.txt", dir.path() + "/missing.zip"});
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), "\"" + text + "\" \"\"");
+        QCOMPARE(MeltDriver().archive(), "\"" + text + "\" \"\"");
         QCOMPARE(session().DroppedFiles[0], text);
         QCOMPARE(session().DroppedFiles[1], QString());
     }
@@ -129,7 +125,7 @@ private slots:
     void aMissingFileAloneLeavesTheFieldEmpty()
     {
         StartProgram({"/nonexistent/a.lzh"});
-        QCOMPARE(ExistingMeltWindow()->Text1->text(), QString());
+        QCOMPARE(MeltDriver().archive(), QString());
     }
 
     void onlyTheFirstTenNamesCount()
@@ -140,7 +136,7 @@ private slots:
             names << touch(dir.path() + QString("/%1.zip").arg(i));
         StartProgram(names);
         QCOMPARE(session().DroppedCount, qint16(10));
-        QVERIFY(!ExistingMeltWindow()->Text1->text().contains("10.zip"));
+        QVERIFY(!MeltDriver().archive().contains("10.zip"));
     }
 };
 

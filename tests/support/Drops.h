@@ -9,8 +9,9 @@
 #include <QWidget>
 #include <QWindow>
 
-// Drops `paths` on `target` at its centre (or at `at`, in target coordinates). Returns whether
-// the drop was accepted.
+// Drags `paths` over `target` at its centre (or at `at`, in target coordinates) and drops them
+// there when the drag is taken. Returns whether the drop was accepted; a refused drag (the
+// pointer showing that nothing would happen) is not dropped.
 inline bool DropFiles(QWidget* target, const QStringList& paths, QPoint at = QPoint(-1, -1))
 {
     QWidget* window = target->window();
@@ -30,11 +31,11 @@ inline bool DropFiles(QWidget* target, const QStringList& paths, QPoint at = QPo
     QWindow* handle = window->windowHandle();
     QDragEnterEvent enter(position.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(handle, &enter);
+    if (!enter.isAccepted())
+        return false;
     QDragMoveEvent move(position.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(handle, &move);
     QDropEvent drop(position, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(handle, &drop);
-    if (!enter.isAccepted() || !drop.isAccepted())
-        qWarning("DropFiles: enter %d, drop %d", enter.isAccepted(), drop.isAccepted());
     return drop.isAccepted();
 }

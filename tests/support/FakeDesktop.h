@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QFile>
+#include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 #include "services/Desktop.h"
 
@@ -25,6 +28,7 @@ public:
     QStringList folderRequests;
     QStringList folderStarts;  // where each pickFolder opened
     QStringList trashed;
+    QStringList trashedFrom;      // the original path each trash entry names
     QStringList finishedFolders;  // the folder each finished message offered to open
     bool openTheFolder = false;   // whether ﾌｫﾙﾀﾞを開く is pressed on those messages
     QStringList openedFolders;
@@ -32,8 +36,11 @@ public:
     QString nextFile;    // answer of the next pickFile ("" = cancelled)
     QString nextFolder;  // answer of the next pickFolder
 
-    QStringList questions;  // askYesNo texts
-    bool answerYes = true;
+    QStringList questions;                 // ask texts
+    std::optional<bool> answerYes = true;  // answered at once; nullopt: the question waits for answer()
+    int withdrawn = 0;                     // questions taken away unanswered
+    QStringList continueQuestions;         // askContinue texts
+    bool continueAnswer = true;
     QList<bool> passwordPrompts;  // askPassword calls: whether each was a retry
     QStringList passwordArchives;
     QList<std::optional<QString>> passwords;  // answers, in order; none left: give up
@@ -54,15 +61,46 @@ public:
         if (openTheFolder)
             openFolder(folder);
     }
-    bool openFolder(const QString& folder) override
-    {
-        openedFolders << folder;
-        return true;
-    }
-    bool askYesNo(QWidget*, const QString& text, const QString&) override
+    void openFolder(const QString& folder) override { openedFolders << folder; }
+    QObject* ask(QWidget*, const QString& text, const QString&, std::function<void(bool)> answered) override
     {
         questions << text;
-        return answerYes;
+        if (answerYes) {
+            answered(*answerYes);
+            return nullptr;
+        }
+        auto* handle = new QObject;
+        auto done = std::make_shared<bool>(false);
+        QObject::connect(handle, &QObject::destroyed, [this, done] { withdrawn += *done ? 0 : 1; });
+        waiting_.append({handle, std::move(answered), done});
+        return handle;
+    }
+    // Answers the oldest question still up; false when none is.
+    bool answer(bool yes)
+    {
+        while (!waiting_.isEmpty()) {
+            Waiting question = waiting_.takeFirst();
+            if (!question.handle)
+                continue;
+            *question.done = true;
+            question.answered(yes);
+            delete question.handle.data();
+            return true;
+        }
+        return false;
+    }
+    bool questionUp() const
+    {
+        for (const Waiting& question : waiting_) {
+            if (question.handle)
+                return true;
+        }
+        return false;
+    }
+    bool askContinue(QWidget*, const QString& text, const QString&) override
+    {
+        continueQuestions << text;
+        return continueAnswer;
     }
     std::optional<QString> askPassword(QWidget*, const QString& archiveName, bool again) override
     {
@@ -85,17 +123,26 @@ public:
         fileRequests.append({description, patterns, initialDirectory, title});
         return nextFile;
     }
-    QString pickFolder(const QString& title, const QString& initialDirectory) override
+    QString pickFolder(QWidget*, const QString& title, const QString& initialDirectory) override
     {
         folderRequests << title;
         folderStarts << initialDirectory;
         return nextFolder;
     }
-    bool moveToTrash(const QString& path) override
+    bool moveToTrash(const QString& path, const QString& originalPath) override
     {
         trashed << path;
+        trashedFrom << originalPath;
         return QFile::remove(path);
     }
+
+private:
+    struct Waiting {
+        QPointer<QObject> handle;
+        std::function<void(bool)> answered;
+        std::shared_ptr<bool> done;
+    };
+    QList<Waiting> waiting_;
 };
 
 // Installs a fake desktop for the lifetime of the scope.
