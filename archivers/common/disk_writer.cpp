@@ -106,6 +106,7 @@ struct SafeDiskWriter::Impl {
     std::uint64_t nameSeed = 0;
     unsigned processId = 0;
     bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
+    bool placed = false;         // the last entry reached its final name
     std::vector<FolderEntry> folderEntries;
 
     // The file being written.
@@ -196,6 +197,7 @@ struct SafeDiskWriter::Impl {
     {
         if (renameat(parentFd, temporaryName.c_str(), parentFd, name.c_str()) != 0)
             return systemFailure("cannot rename a temporary file to", finalPath, errno);
+        placed = true;
         return ArcResult::success();
     }
 
@@ -243,9 +245,12 @@ struct SafeDiskWriter::Impl {
     {
         const std::string name(nameOf(finalPath));
         ArcResult result;
+        placed = false;
         if (job != nullptr && noReplaceWorks &&
-            renameat2(parentFd, temporaryName.c_str(), parentFd, name.c_str(), RENAME_NOREPLACE) == 0)
+            renameat2(parentFd, temporaryName.c_str(), parentFd, name.c_str(), RENAME_NOREPLACE) == 0) {
+            placed = true;
             return result;
+        }
         if (job != nullptr && noReplaceWorks && errno != EEXIST) {
             if (errno != EINVAL && errno != ENOSYS)
                 result = systemFailure("cannot rename a temporary file to", finalPath, errno);
@@ -259,6 +264,8 @@ struct SafeDiskWriter::Impl {
                 result = errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST
                              ? replaceExisting(name, isFile)
                              : systemFailure("cannot rename a temporary file to", finalPath, errno);
+            else
+                placed = true;
         }
         // After a refusal, a Skip or a Cancel the temporary is still there; after a rename the
         // name is free (or belongs to someone else's new file, which unlinking a name we
@@ -424,6 +431,7 @@ ArcResult SafeDiskWriter::writeData(const void* data, std::size_t size)
 ArcResult SafeDiskWriter::commitFile()
 {
     Impl& d = *impl_;
+    d.placed = false;
     if (d.fileFd < 0)
         return ArcResult::failure(ArcStatus::Internal, "no file is being written");
     ArcResult result = d.flush();
@@ -446,6 +454,7 @@ ArcResult SafeDiskWriter::commitFile()
 ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime)
 {
     Impl& d = *impl_;
+    d.placed = false;
     if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
         return ready;
     const std::string path(relativePath);
@@ -483,6 +492,65 @@ ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::strin
 void SafeDiskWriter::abortFile()
 {
     impl_->abort();
+}
+
+ArcResult SafeDiskWriter::writeHardLink(std::string_view relativePath, std::string_view targetPath,
+                                        bool replaceWithoutAsking)
+{
+    Impl& d = *impl_;
+    d.placed = false;
+    if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
+        return ready;
+    if (ArcResult ready = d.checkReady(targetPath); !ready.ok())
+        return ready;
+    const std::string path(relativePath);
+    FolderHandles::Request request;
+    request.path = parentOf(targetPath);
+    request.create = false;
+    request.entry = relativePath;
+    int targetFolder = -1;
+    if (ArcResult opened = d.folders->open(request, targetFolder); !opened.ok())
+        return opened;
+    // Its own descriptor: opening the link's folder may close the one the folder table holds.
+    const int heldFolder = fcntl(targetFolder, F_DUPFD_CLOEXEC, 0);
+    if (heldFolder < 0)
+        return systemFailure("cannot open the folder of", std::string(targetPath), errno);
+    const std::string targetName(nameOf(targetPath));
+    struct stat target;
+    ArcResult result;
+    if (fstatat(heldFolder, targetName.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(target.st_mode))
+        result = ArcResult::failure(ArcStatus::UnsafeEntry,
+                                    "skipped hard link \"" + path + "\" -> \"" + std::string(targetPath) +
+                                        "\": its target is not a file in the destination",
+                                    path);
+    if (result.ok())
+        result = d.openParent(relativePath, d.parentFd);
+    for (int attempt = 0; result.ok(); ++attempt) {
+        d.temporaryName = d.nextTemporaryName();
+        if (linkat(heldFolder, targetName.c_str(), d.parentFd, d.temporaryName.c_str(), 0) == 0)
+            break;
+        result = d.retryable(relativePath, attempt, "cannot make the hard link");
+    }
+    close(heldFolder);
+    if (!result.ok())
+        return result;
+    d.finalPath = path;
+    d.fileMtime = -1;
+    d.fileSize = static_cast<std::uint64_t>(target.st_size);
+    if (!replaceWithoutAsking)
+        return d.place(true);
+    Job* job = d.job;
+    d.job = nullptr;
+    result = d.place(true);
+    d.job = job;
+    // A rename between two names of one file changes nothing and leaves the temporary behind.
+    unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
+    return result;
+}
+
+bool SafeDiskWriter::lastPlaced() const
+{
+    return impl_->placed;
 }
 
 ArcResult SafeDiskWriter::finish()

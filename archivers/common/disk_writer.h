@@ -62,6 +62,19 @@ public:
     ArcResult writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime);
     void abortFile();
 
+    // A hard link at `relativePath` to the regular file at `targetPath` (both safeRelativePath()
+    // results; the target's folders are walked like any entry's, so no link is followed and
+    // nothing outside the destination can be reached). It is made under a temporary name and
+    // placed as commitFile() places a file, the question included, unless `replaceWithoutAsking`
+    // (for a name this writer placed itself moments ago). A target that is not a regular file
+    // gives UnsafeEntry; a file system without hard links gives WriteFailed with its errno.
+    ArcResult writeHardLink(std::string_view relativePath, std::string_view targetPath,
+                            bool replaceWithoutAsking = false);
+
+    // Whether the last commitFile(), writeSymlink() or writeHardLink() put its entry under its
+    // final name: false after a failure or a Skip answer (the old file stayed).
+    bool lastPlaced() const;
+
     // Applies the directories' times and modes (deferred so that files written into them do
     // not disturb the times). Call once after the last entry.
     ArcResult finish();
