@@ -217,7 +217,7 @@ ArcResult ArchiveReader::failure(const std::string& entry, const std::string& co
         message += " (encrypted, not supported: this format's encryption cannot be decrypted here)";
     } else if (contains(said, "CRC") || contains(said, "hecksum"))
         status = ArcStatus::CrcMismatch;
-    else if (contains(said, "nsupported") || contains(said, "not supported"))
+    else if (contains(said, "nsupported") || contains(said, "not supported") || contains(said, "codec"))
         status = ArcStatus::UnsupportedMethod;
     return ArcResult::failure(status, std::move(message), entry);
 }

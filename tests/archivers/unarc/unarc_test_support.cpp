@@ -1,0 +1,141 @@
+// Source trees, snapshots and hand-made archives for the unarc tests.
+#include "unarc_test_support.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "unarc/archive_extractor.h"
+
+namespace arc::testing {
+
+void makeSourceTree(const fs::path& folder)
+{
+    writeFile(folder / "a.txt", "hello\n");
+    writeFile(folder / "表示" / "ソフト.txt", "表示ソフト能力\n");
+    std::mt19937 generator(21);
+    std::string random(300000, '\0');
+    for (char& c : random)
+        c = static_cast<char>(generator() & 0xFF);
+    writeFile(folder / "sub" / "deep" / "random.bin", random);
+    writeFile(folder / "empty.txt", "");
+    fs::create_directories(folder / "sub" / "empty");
+    fs::create_symlink("a.txt", folder / "link");
+    fs::create_hard_link(folder / "a.txt", folder / "hard.txt");
+}
+
+std::map<std::string, std::string> snapshot(const fs::path& root)
+{
+    std::map<std::string, std::string> out;
+    std::map<std::pair<dev_t, ino_t>, std::string> firstName;  // the names sorted: the first of each file
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error); it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        const std::string relative = fs::relative(it->path(), root).string();
+        struct stat info {};
+        lstat(it->path().c_str(), &info);
+        if (S_ISLNK(info.st_mode))
+            out[relative] = "l:" + fs::read_symlink(it->path()).string();
+        else if (S_ISDIR(info.st_mode))
+            out[relative] = "d";
+        else
+            out[relative] = "f:" + readFile(it->path());
+        if (S_ISREG(info.st_mode) && info.st_nlink > 1) {
+            std::string& first = firstName[{info.st_dev, info.st_ino}];
+            if (first.empty() || relative < first)
+                first = relative;
+        }
+    }
+    for (auto& [name, value] : out) {
+        struct stat info {};
+        if (lstat((root / name).c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink > 1)
+            value += " =" + firstName[{info.st_dev, info.st_ino}];
+    }
+    return out;
+}
+
+std::vector<std::string> leftovers(const fs::path& root)
+{
+    std::vector<std::string> out;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error); it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        if (it->path().filename().string().starts_with(".tembrel-"))
+            out.push_back(it->path().string());
+    }
+    return out;
+}
+
+std::string writeCrafted(const fs::path& path, int format, const std::vector<Crafted>& entries, int filter)
+{
+    archive* writer = archive_write_new();
+    archive_write_set_format(writer, format);
+    if (filter != 0)
+        archive_write_add_filter(writer, filter);
+    std::string failure;
+    if (archive_write_open_filename(writer, path.c_str()) != ARCHIVE_OK)
+        failure = archive_error_string(writer);
+    for (const Crafted& item : entries) {
+        if (!failure.empty())
+            break;
+        archive_entry* entry = archive_entry_new();
+        archive_entry_copy_pathname(entry, item.name.c_str());
+        archive_entry_set_filetype(entry, item.type);
+        archive_entry_set_perm(entry, item.type == S_IFDIR ? 0755 : 0644);
+        archive_entry_set_mtime(entry, 1700000000, 0);
+        if (!item.link.empty())
+            archive_entry_copy_symlink(entry, item.link.c_str());
+        if (!item.hardlink.empty())
+            archive_entry_copy_hardlink(entry, item.hardlink.c_str());
+        archive_entry_set_size(entry, item.size >= 0 ? item.size : static_cast<std::int64_t>(item.data.size()));
+        for (const auto& [offset, length] : item.sparse)
+            archive_entry_sparse_add_entry(entry, offset, length);
+        if (archive_write_header(writer, entry) < ARCHIVE_WARN ||
+            (!item.data.empty() && archive_write_data(writer, item.data.data(), item.data.size()) < 0))
+            failure = archive_error_string(writer);
+        archive_entry_free(entry);
+    }
+    if (archive_write_close(writer) != ARCHIVE_OK && failure.empty())
+        failure = archive_error_string(writer);
+    archive_write_free(writer);
+    return failure;
+}
+
+std::optional<std::string> ScriptedListener::passphrase(std::string_view, std::string_view entry, unsigned)
+{
+    asked.push_back("pass:" + std::string(entry));
+    if (passphrases.empty())
+        return std::nullopt;
+    std::string next = passphrases.front();
+    passphrases.erase(passphrases.begin());
+    return next;
+}
+
+OverwriteAnswer ScriptedListener::exists(const ExistingFile& file)
+{
+    asked.push_back("exists:" + std::string(file.path));
+    return answer;
+}
+
+ArcResult extractWith(const fs::path& archive, const fs::path& destination, JobListener* listener)
+{
+    Job job(listener);
+    ArcResult result = unarc::extractArchive(archive.string(), destination.string(), job);
+    job.reportFailures(result);
+    return result;
+}
+
+fs::path rarSamples()
+{
+    const fs::path samples = fs::path(TEMBREL_SOURCE_DIR) / ".." / "shared" / "samples" / "rar";
+    if (fs::exists(samples / "rar.rar"))
+        return samples;
+    if (std::getenv("CI") != nullptr)
+        ADD_FAILURE() << "the RAR samples are missing: " << samples;
+    return {};
+}
+
+}  // namespace arc::testing
