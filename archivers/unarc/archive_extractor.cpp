@@ -190,6 +190,10 @@ private:
                    header.name);
             return Next::Continue;
         }
+        // Known from the sparse map before a byte is written; fillHole() holds the line for
+        // the holes that only the data's offsets reveal.
+        if (holeBytes_ + header.holeBytes > kMaxHoleBytes)
+            return refuseHoles(header);
         if (ArcResult begun = writer_.beginFile(path, header.mode, header.mtime); !begun.ok())
             return writerFailed(std::move(begun));
         std::uint64_t written = 0;
@@ -252,11 +256,7 @@ private:
         holeBytes_ += size;
         if (holeBytes_ > kMaxHoleBytes) {
             writer_.abortFile();
-            report(ArcStatus::UnsupportedMethod,
-                   "\"" + header.name + "\": a sparse file whose holes, with those before it, exceed " +
-                       std::to_string(kMaxHoleBytes >> 20) + " MiB; not extracted",
-                   header.name);
-            return drain();
+            return refuseHoles(header);
         }
         static constexpr std::array<char, kZeroBlock> kZeros{};
         while (size > 0) {
@@ -268,6 +268,15 @@ private:
                 return cancel();
         }
         return std::nullopt;
+    }
+
+    Next refuseHoles(const EntryHeader& header)
+    {
+        report(ArcStatus::UnsupportedMethod,
+               "\"" + header.name + "\": a sparse file whose holes, with those before it, exceed " +
+                   std::to_string(kMaxHoleBytes >> 20) + " MiB; not extracted",
+               header.name);
+        return drain();
     }
 
     // A hard link is made only to a file this run extracted; see ExtractedFiles.

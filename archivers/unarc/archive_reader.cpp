@@ -158,6 +158,14 @@ ArchiveReader::Step ArchiveReader::next(EntryHeader& header, ArcResult& failed)
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) >= 0)
         header.size = static_cast<std::uint64_t>(archive_entry_size(entry));
     header.sparse = archive_entry_sparse_count(entry) > 0;
+    if (header.sparse && header.size) {
+        std::uint64_t pieces = 0;
+        la_int64_t offset = 0, length = 0;
+        archive_entry_sparse_reset(entry);
+        while (archive_entry_sparse_next(entry, &offset, &length) == ARCHIVE_OK)
+            pieces += length > 0 ? static_cast<std::uint64_t>(length) : 0;
+        header.holeBytes = *header.size > pieces ? *header.size - pieces : 0;
+    }
     header.encrypted = archive_entry_is_data_encrypted(entry) != 0;
     return Step::Entry;
 }

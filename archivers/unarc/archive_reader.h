@@ -25,6 +25,7 @@ struct EntryHeader {
     std::int64_t mtime = -1;            // Unix seconds, -1 when the entry has none
     std::optional<std::uint64_t> size;  // the data's declared size, when the format gives one
     bool sparse = false;                // the data comes in pieces with holes between them
+    std::uint64_t holeBytes = 0;        // sparse: the declared size less the pieces' bytes
     bool encrypted = false;
 };
 

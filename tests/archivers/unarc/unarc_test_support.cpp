@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <random>
 
 #include "unarc/archive_extractor.h"
@@ -27,6 +28,13 @@ void makeSourceTree(const fs::path& folder)
     fs::create_hard_link(folder / "a.txt", folder / "hard.txt");
 }
 
+std::string shortened(const std::string& content)
+{
+    if (content.size() <= 64)
+        return content;
+    return std::to_string(content.size()) + " bytes #" + std::to_string(std::hash<std::string>{}(content));
+}
+
 std::map<std::string, std::string> snapshot(const fs::path& root)
 {
     std::map<std::string, std::string> out;
@@ -42,7 +50,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root)
         else if (S_ISDIR(info.st_mode))
             out[relative] = "d";
         else
-            out[relative] = "f:" + readFile(it->path());
+            out[relative] = "f:" + shortened(readFile(it->path()));
         if (S_ISREG(info.st_mode) && info.st_nlink > 1) {
             std::string& first = firstName[{info.st_dev, info.st_ino}];
             if (first.empty() || relative < first)
@@ -90,9 +98,7 @@ std::string writeCrafted(const fs::path& path, int format, const std::vector<Cra
             archive_entry_copy_symlink(entry, item.link.c_str());
         if (!item.hardlink.empty())
             archive_entry_copy_hardlink(entry, item.hardlink.c_str());
-        archive_entry_set_size(entry, item.size >= 0 ? item.size : static_cast<std::int64_t>(item.data.size()));
-        for (const auto& [offset, length] : item.sparse)
-            archive_entry_sparse_add_entry(entry, offset, length);
+        archive_entry_set_size(entry, static_cast<std::int64_t>(item.data.size()));
         if (archive_write_header(writer, entry) < ARCHIVE_WARN ||
             (!item.data.empty() && archive_write_data(writer, item.data.data(), item.data.size()) < 0))
             failure = archive_error_string(writer);

@@ -32,8 +32,10 @@ inline const Plugin& unarcPlugin()
 void makeSourceTree(const fs::path& folder);
 
 // Relative path -> "d", "f:" + content or "l:" + target; a file with several names ends in
-// " =" + the first of them, so hard links are part of the picture.
+// " =" + the first of them, so hard links are part of the picture. Contents over 64 bytes are
+// shown by their size and hash.
 std::map<std::string, std::string> snapshot(const fs::path& root);
+std::string shortened(const std::string& content);
 // The files whose name starts with ".tembrel-": temporaries a run must never leave.
 std::vector<std::string> leftovers(const fs::path& root);
 
