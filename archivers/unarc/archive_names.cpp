@@ -123,10 +123,10 @@ std::size_t extensionEndingAt(std::string_view lower, std::size_t start, std::si
 {
     const std::string_view name = lower.substr(start, end - start);
     for (std::string_view extension : kExtensions) {
-        if (name.size() > extension.size() && name.ends_with(extension))
+        if (name.ends_with(extension))
             return extension.size();
     }
-    if (zipToo && name.size() > kSplitZip.size() && name.ends_with(kSplitZip))
+    if (zipToo && name.ends_with(kSplitZip))
         return kSplitZip.size();
     return 0;
 }
