@@ -56,6 +56,22 @@ constexpr Support kFilters[] = {
     archive_read_support_filter_lz4,  archive_read_support_filter_compress,
 };
 
+// libarchive's RAR 4 reader turns every 0x5C byte of a name stored without its Unicode form
+// into "/", the second byte of a CP932 character (表, ソ, 能) included. Such a "/" right after a
+// CP932 lead byte can only have been that second byte: a separator never follows a lead byte.
+std::string restoreCp932SecondBytes(std::string name)
+{
+    for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) {
+            if (name[i + 1] == '/')
+                name[i + 1] = '\\';
+            ++i;
+        }
+    }
+    return name;
+}
+
 }  // namespace
 
 ArchiveReader::ArchiveReader(VolumeSource& source, Job& job) : source_(source), job_(job), utf8Names_(newUtf8Locale())
@@ -102,8 +118,10 @@ std::string ArchiveReader::decode(const char* raw) const
 {
     if (raw == nullptr)
         return {};
-    const bool zip = (format_ & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
-    return decodeLegacyName(raw, zip ? LastResort::Cp437 : LastResort::Latin1);
+    const int format = format_ & ARCHIVE_FORMAT_BASE_MASK;
+    if (format == ARCHIVE_FORMAT_RAR && !isValidUtf8(raw))
+        return decodeLegacyName(restoreCp932SecondBytes(raw), LastResort::Latin1);
+    return decodeLegacyName(raw, format == ARCHIVE_FORMAT_ZIP ? LastResort::Cp437 : LastResort::Latin1);
 }
 
 ArchiveReader::Step ArchiveReader::next(EntryHeader& header, ArcResult& failed)

@@ -1,4 +1,6 @@
 // Which names are ours, how a set's volumes are named, and what a command string means.
+#include <archive.h>
+
 #include "unarc/archive_names.h"
 #include "unarc/unarc_command.h"
 #include "unarc_test_support.h"
@@ -66,6 +68,43 @@ INSTANTIATE_TEST_SUITE_P(Volumes, VolumeNames,
                                            VolumeCase{"a.7z.999", "a.7z.001", "a.7z.1000"},
                                            VolumeCase{"a.7z.1000", "a.7z.0001", "a.7z.1001"},
                                            VolumeCase{"a.tar.gz", "a.tar.gz", ""}));
+
+// Names without a Unicode mark, as old Japanese tools stored them: CP932 when they decode as
+// such (a 0x5C second byte stays inside its character), else Latin-1.
+struct LegacyName {
+    const char* name;
+    int format;  // 0: a hand-made RAR 4 archive
+    std::string stored;
+    std::string extracted;
+};
+
+class LegacyNames : public ::testing::TestWithParam<LegacyName> {};
+
+TEST_P(LegacyNames, DecodeAsCp932WhenTheyCan)
+{
+    const LegacyName& c = GetParam();
+    TempDir temp;
+    if (c.format == 0)
+        writeFile(temp.path() / "legacy", storedRar4(c.stored, "data"));
+    else
+        ASSERT_EQ(writeCrafted(temp.path() / "legacy", c.format, {{c.stored, S_IFREG, "data"}}), "");
+    const ArcResult r = extractWith(temp.path() / "legacy", temp.path() / "out");
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(readFile(temp.path() / "out" / c.extracted), "data");
+}
+
+// 表示\ソフト.txt in CP932: 表 and ソ end in 0x5C.
+const std::string kCp932Folder = "\x95\x5C\x8E\xA6";
+const std::string kCp932File = "\x83\x5C\x83\x74\x83\x67.txt";
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LegacyNames,
+    ::testing::Values(
+        LegacyName{"ustar_cp932", ARCHIVE_FORMAT_TAR_USTAR, kCp932Folder + "/" + kCp932File, "表示/ソフト.txt"},
+        LegacyName{"cpio_cp932", ARCHIVE_FORMAT_CPIO_SVR4_NOCRC, kCp932Folder + "/" + kCp932File, "表示/ソフト.txt"},
+        LegacyName{"rar4_cp932", 0, kCp932Folder + "\\" + kCp932File, "表示/ソフト.txt"},
+        LegacyName{"ustar_latin1", ARCHIVE_FORMAT_TAR_USTAR, "caf\xE9.txt", "café.txt"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class BadCommands : public ::testing::TestWithParam<const char*> {};
 

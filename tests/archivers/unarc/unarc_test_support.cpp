@@ -4,6 +4,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <functional>
@@ -108,6 +109,64 @@ std::string writeCrafted(const fs::path& path, int format, const std::vector<Cra
         failure = archive_error_string(writer);
     archive_write_free(writer);
     return failure;
+}
+
+namespace {
+
+void put16(std::string& out, std::uint32_t value)
+{
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void put32(std::string& out, std::uint32_t value)
+{
+    put16(out, value & 0xFFFF);
+    put16(out, value >> 16);
+}
+
+std::uint32_t crcOf(const std::string& bytes)
+{
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// A RAR 4 block: its header CRC is the low half of the CRC-32 of everything after it.
+std::string block(const std::string& header)
+{
+    std::string out;
+    put16(out, crcOf(header) & 0xFFFF);
+    return out + header;
+}
+
+}  // namespace
+
+std::string storedRar4(const std::string& name, const std::string& data)
+{
+    std::string archive("Rar!\x1A\x07\x00", 7);
+    std::string main("\x73", 1);
+    put16(main, 0);
+    put16(main, 13);
+    put16(main, 0);
+    put32(main, 0);
+    archive += block(main);
+    std::string file("\x74", 1);
+    put16(file, 0x8000);  // data follows
+    put16(file, static_cast<std::uint32_t>(32 + name.size()));
+    put32(file, static_cast<std::uint32_t>(data.size()));
+    put32(file, static_cast<std::uint32_t>(data.size()));
+    file += '\x02';  // Windows
+    put32(file, crcOf(data));
+    put32(file, 0x58210000);  // 2024-01-01, MS-DOS time
+    file += '\x14';
+    file += '\x30';  // stored
+    put16(file, static_cast<std::uint32_t>(name.size()));
+    put32(file, 0x20);
+    archive += block(file + name) + data;
+    std::string end("\x7B", 1);
+    put16(end, 0x4000);
+    put16(end, 7);
+    return archive + block(end);
 }
 
 std::optional<std::string> ScriptedListener::passphrase(std::string_view, std::string_view entry, unsigned)

@@ -54,6 +54,10 @@ struct Crafted {
 // (ARCHIVE_FILTER_*); an empty string on success, else libarchive's complaint.
 std::string writeCrafted(const fs::path& archive, int format, const std::vector<Crafted>& entries, int filter = 0);
 
+// A RAR 4 archive of one stored file whose name is stored as `name`'s bytes, without the
+// Unicode form (as WinRAR stores names its code page can hold).
+std::string storedRar4(const std::string& name, const std::string& data);
+
 // A listener that answers as told and remembers what it was asked.
 struct ScriptedListener : JobListener {
     std::vector<std::string> passphrases;  // given in turn; then nullopt
