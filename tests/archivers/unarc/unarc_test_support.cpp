@@ -78,12 +78,10 @@ std::vector<std::string> leftovers(const fs::path& root)
     return out;
 }
 
-std::string writeCrafted(const fs::path& path, int format, const std::vector<Crafted>& entries, int filter)
+std::string writeCrafted(const fs::path& path, int format, const std::vector<Crafted>& entries)
 {
     archive* writer = archive_write_new();
     archive_write_set_format(writer, format);
-    if (filter != 0)
-        archive_write_add_filter(writer, filter);
     std::string failure;
     if (archive_write_open_filename(writer, path.c_str()) != ARCHIVE_OK)
         failure = archive_error_string(writer);
@@ -113,60 +111,33 @@ std::string writeCrafted(const fs::path& path, int format, const std::vector<Cra
 
 namespace {
 
-void put16(std::string& out, std::uint32_t value)
+std::string littleEndian(std::uint64_t value, int bytes)
 {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void put32(std::string& out, std::uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-std::uint32_t crcOf(const std::string& bytes)
-{
-    return static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>(value >> (8 * i));
+    return out;
 }
 
 // A RAR 4 block: its header CRC is the low half of the CRC-32 of everything after it.
 std::string block(const std::string& header)
 {
-    std::string out;
-    put16(out, crcOf(header) & 0xFFFF);
-    return out + header;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(header.data()), static_cast<uInt>(header.size()));
+    return littleEndian(crc & 0xFFFF, 2) + header;
 }
 
 }  // namespace
 
 std::string storedRar4(const std::string& name, const std::string& data)
 {
-    std::string archive("Rar!\x1A\x07\x00", 7);
-    std::string main("\x73", 1);
-    put16(main, 0);
-    put16(main, 13);
-    put16(main, 0);
-    put32(main, 0);
-    archive += block(main);
-    std::string file("\x74", 1);
-    put16(file, 0x8000);  // data follows
-    put16(file, static_cast<std::uint32_t>(32 + name.size()));
-    put32(file, static_cast<std::uint32_t>(data.size()));
-    put32(file, static_cast<std::uint32_t>(data.size()));
-    file += '\x02';  // Windows
-    put32(file, crcOf(data));
-    put32(file, 0x58210000);  // 2024-01-01, MS-DOS time
-    file += '\x14';
-    file += '\x30';  // stored
-    put16(file, static_cast<std::uint32_t>(name.size()));
-    put32(file, 0x20);
-    archive += block(file + name) + data;
-    std::string end("\x7B", 1);
-    put16(end, 0x4000);
-    put16(end, 7);
-    return archive + block(end);
+    const auto le = littleEndian;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    // The marker, the main header, one file header (sizes, Windows, CRC-32, an MS-DOS time,
+    // version 2.0, stored, the name) with its data, and the end.
+    return std::string("Rar!\x1A\x07\x00", 7) + block("\x73" + le(0, 2) + le(13, 2) + le(0, 6)) +
+           block("\x74" + le(0x8000, 2) + le(32 + name.size(), 2) + le(data.size(), 4) + le(data.size(), 4) + "\x02" +
+                 le(crc, 4) + le(0x58210000, 4) + "\x14\x30" + le(name.size(), 2) + le(0x20, 4) + name) +
+           data + block("\x7B" + le(0x4000, 2) + le(7, 2));
 }
 
 std::optional<std::string> ScriptedListener::passphrase(std::string_view, std::string_view entry, unsigned)
@@ -177,12 +148,6 @@ std::optional<std::string> ScriptedListener::passphrase(std::string_view, std::s
     std::string next = passphrases.front();
     passphrases.erase(passphrases.begin());
     return next;
-}
-
-OverwriteAnswer ScriptedListener::exists(const ExistingFile& file)
-{
-    asked.push_back("exists:" + std::string(file.path));
-    return answer;
 }
 
 ArcResult extractWith(const fs::path& archive, const fs::path& destination, JobListener* listener)

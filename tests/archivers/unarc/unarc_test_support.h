@@ -44,15 +44,13 @@ struct Crafted {
     std::string name;
     mode_t type = S_IFREG;
     std::string data;
-    std::string link;                                           // symbolic link target
-    std::string hardlink;                                       // when set, a hard link to this name
-    std::int64_t size = -1;                                     // declared size; -1: the data's
-    std::vector<std::pair<std::int64_t, std::int64_t>> sparse;  // data extents (offset, length)
+    std::string link;      // symbolic link target
+    std::string hardlink;  // when set, a hard link to this name
 };
 
-// Writes `entries` with libarchive's writer in `format` (ARCHIVE_FORMAT_*) through `filter`
-// (ARCHIVE_FILTER_*); an empty string on success, else libarchive's complaint.
-std::string writeCrafted(const fs::path& archive, int format, const std::vector<Crafted>& entries, int filter = 0);
+// Writes `entries` with libarchive's writer in `format` (ARCHIVE_FORMAT_*); an empty string on
+// success, else libarchive's complaint.
+std::string writeCrafted(const fs::path& archive, int format, const std::vector<Crafted>& entries);
 
 // A RAR 4 archive of one stored file whose name is stored as `name`'s bytes, without the
 // Unicode form (as WinRAR stores names its code page can hold).
@@ -61,14 +59,12 @@ std::string storedRar4(const std::string& name, const std::string& data);
 // A listener that answers as told and remembers what it was asked.
 struct ScriptedListener : JobListener {
     std::vector<std::string> passphrases;  // given in turn; then nullopt
-    OverwriteAnswer answer = OverwriteAnswer::Overwrite;
     std::uint64_t cancelAfterBytes = UINT64_MAX;
-    std::vector<std::string> asked;  // "exists:path" and "pass:entry"
+    std::vector<std::string> asked;  // "pass:entry" for each question
     std::vector<EntryFailure> failures;
 
     bool progress(const ProgressReport& report) override { return report.jobBytesDone < cancelAfterBytes; }
     std::optional<std::string> passphrase(std::string_view, std::string_view entry, unsigned attempt) override;
-    OverwriteAnswer exists(const ExistingFile& file) override;
     void failure(const EntryFailure& failure) override { failures.push_back(failure); }
 };
 
