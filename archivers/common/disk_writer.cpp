@@ -518,4 +518,9 @@ ArcResult SafeDiskWriter::finish()
     return total;
 }
 
+bool destinationFull(const ArcResult& result)
+{
+    return result.status == ArcStatus::WriteFailed && (result.systemError == ENOSPC || result.systemError == EDQUOT);
+}
+
 }  // namespace arc
