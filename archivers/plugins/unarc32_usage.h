@@ -16,7 +16,7 @@ inline constexpr char kUnarcUsage[] =
     "  name ends at a NUL byte. Entries that would land outside the destination, links pointing\n"
     "  outside it, and devices, FIFOs and sockets are skipped and reported; hard links become\n"
     "  hard links to the file extracted under their target's name. A file appears under its name\n"
-    "  only complete; the first failed write stops the command.\n"
+    "  only complete; a full destination stops the command.\n"
     "  Encryption: ZIP entries ask for the passphrase through the caller's callback (UnArcRun);\n"
     "  encrypted 7z and RAR entries are reported as encrypted, not supported.\n"
     "  Switches: -n -n1 -q -v --i -r -r2 -x -x1   accepted, no visible effect\n"

@@ -102,16 +102,23 @@ private:
         return Next::Stop;
     }
 
-    // After the writer refused something: a failed write ends the run, a cancel too; anything
-    // else concerns this entry only.
+    // After the writer refused something: the entry is given up (its data read past). A full
+    // destination would refuse every later file as well, so the run ends there and says so.
     Next writerFailed(ArcResult result)
     {
         writer_.abortFile();
         if (result.status == ArcStatus::Cancelled || job_.cancelled())
             return cancel();
-        const bool stop = result.status == ArcStatus::WriteFailed;
+        const bool full = destinationFull(result);
+        const int error = result.systemError;
         merge(std::move(result));
-        return stop ? Next::Stop : drain();
+        if (!full)
+            return drain();
+        failures_.add(ArcResult::failure(ArcStatus::WriteFailed,
+                                         "stopped: the destination " + writer_.destination() +
+                                             " is full; the entries after \"" + name_ + "\" were not extracted",
+                                         {}, error));
+        return Next::Stop;
     }
 
     void walk()

@@ -26,9 +26,10 @@ namespace arc::unarc {
 // target's name, never a copy; in the cpio layout where the last name of a group carries the
 // data, every name of the group ends up on that data.
 //
-// The run stops at once (the file being written removed, the rest not read) when the job is
-// cancelled (Cancelled), at the first failed write (WriteFailed with errno: a full disk must not
-// spill into the next files), and when the archive cannot be read on (ArchiveUnreadable with
+// A refused write (WriteFailed with errno) gives up its entry at once, nothing of it left. The
+// run stops (the file being written removed, the rest not read) when the job is cancelled
+// (Cancelled), when the destination is full (destinationFull(): every later file would fail
+// too; a last line says so), and when the archive cannot be read on (ArchiveUnreadable with
 // errno when a volume could not be read, else what libarchive says).
 //
 // Bounds on hostile input: no entry gets more bytes than it declares; a hard link never copies

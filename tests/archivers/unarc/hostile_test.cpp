@@ -3,12 +3,11 @@
 // stay, and each failure is named.
 #include <archive.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <fstream>
 
+#include "failing_writes.h"
 #include "unarc/archive_extractor.h"
 #include "unarc_test_support.h"
 
@@ -148,29 +147,33 @@ TEST(ReadFailures, AnUnreadableVolumeCarriesItsErrno)
               (std::map<std::string, std::string>{{"first.bin", "f:" + shortened(data)}}));
 }
 
-// A refused write (the file-size limit, in a child process) ends the run at once: the next file
-// is not tried, and nothing is left.
-TEST(WriteFailures, TheFirstFailedWriteStopsTheRun)
+// A refused write gives up its file whole; a full destination ends the run there and says so.
+class WriteFailures : public ::testing::TestWithParam<std::pair<int, bool>> {};
+
+TEST_P(WriteFailures, GiveUpTheFileAndStopWhenTheDiskIsFull)
 {
+    const auto [error, stops] = GetParam();
     TempDir temp;
     const std::string data(100000, 'w');
     ASSERT_EQ(writeCrafted(temp.path() / "two.tar", ARCHIVE_FORMAT_TAR_USTAR,
                            {{"one.bin", S_IFREG, data}, {"two.bin", S_IFREG, data}}),
               "");
-    const auto extractOverTheLimit = [&] {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{65536, 65536};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        ScriptedListener listener;
-        const ArcResult r = extractWith(temp.path() / "two.tar", temp.path() / "out", &listener);
-        std::fprintf(stderr, "%s\n", r.message.c_str());
-        std::_Exit(r.systemError == EFBIG && refusalsOf(listener) == Refusals{{"one.bin", ArcStatus::WriteFailed}} &&
-                           fs::is_empty(temp.path() / "out")
-                       ? 0
-                       : 1);
-    };
-    EXPECT_EXIT(extractOverTheLimit(), ::testing::ExitedWithCode(0), "cannot write one.bin");
+    ScriptedListener listener;
+    failWritesAfter(50000, error);
+    const ArcResult r = extractWith(temp.path() / "two.tar", temp.path() / "out", &listener);
+    stopFailingWrites();
+    EXPECT_EQ(r.systemError, error) << r.message;
+    Refusals refused{{"one.bin", ArcStatus::WriteFailed}};
+    if (stops)
+        refused.emplace_back("", ArcStatus::WriteFailed);
+    EXPECT_EQ(refusalsOf(listener), refused) << r.message;
+    EXPECT_EQ(snapshot(temp.path() / "out").count("two.bin"), stops ? 0u : 1u);
+    EXPECT_EQ(snapshot(temp.path() / "out").count("one.bin"), 0u);
+    EXPECT_TRUE(leftovers(temp.path()).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Errors, WriteFailures,
+                         ::testing::Values(std::pair{ENOSPC, true}, std::pair{EDQUOT, true}, std::pair{EIO, false}));
 
 }  // namespace
 }  // namespace arc::testing
