@@ -17,7 +17,8 @@ zip_central_directory_fuzz:zip/fuzz-corpus
 zip_directory_rebuild_fuzz:zip/fuzz-corpus
 zip_deflate64_fuzz:zip/deflate64-corpus
 lzh_header_fuzz:lzh/fuzz-corpus/header_parser
-lzh_decoder_fuzz:lzh/fuzz-corpus/decoder"
+lzh_decoder_fuzz:lzh/fuzz-corpus/decoder
+unarc_reading_fuzz:unarc/fuzz-corpus"
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     launcher=""
