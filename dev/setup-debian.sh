@@ -8,6 +8,7 @@ packages="build-essential cmake ninja-build pkg-config
   libarchive-dev libdeflate-dev zlib1g-dev libgtest-dev libxcb1-dev
   xvfb xauth openbox xdotool x11-utils imagemagick fonts-noto-cjk
   libarchive-tools 7zip lhasa jlha-utils openjdk-17-jdk-headless unzip zip zstd
+  xorriso gcab cpio
   clang-format
   dpkg-dev file lintian appstream desktop-file-utils shared-mime-info libglib2.0-bin python3"
 

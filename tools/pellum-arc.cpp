@@ -31,6 +31,10 @@
 #include "plugins/unzip32_usage.h"
 #define PELLUM_HAVE_UNZIP_USAGE 1
 #endif
+#if __has_include("plugins/unarc32_usage.h")
+#include "plugins/unarc32_usage.h"
+#define PELLUM_HAVE_UNARC_USAGE 1
+#endif
 
 namespace {
 
@@ -41,16 +45,17 @@ constexpr char kGeneralUsage[] =
     "       pellum-arc --help\n"
     "\n"
     "Runs one archiver command through a plug-in, exactly as the desktop program calls it.\n"
-    "LIBRARY is unlha32, zip32j or unzip32 (lib<LIBRARY>.so beside this program), or a path\n"
-    "to a plug-in library. COMMAND is one string, as the program sends it; quote paths inside\n"
+    "LIBRARY is unlha32, zip32j, unzip32 or unarc32 (lib<LIBRARY>.so beside this program), or a\n"
+    "path to a plug-in library. COMMAND is one string, as the program sends it; quote paths inside\n"
     "it with double quotes.\n"
     "\n"
     "Progress (percent, bytes and the current entry) is shown on standard error when it is a\n"
     "terminal, unless --no-progress is given.\n"
     "\n"
-    "Encrypted ZIP entries: --password=TEXT is tried first. Without it, or when it is wrong,\n"
-    "the passphrase is asked on the terminal (not echoed) when standard input is a terminal;\n"
-    "otherwise such entries fail with password-required or wrong-password.\n"
+    "Encrypted ZIP entries (unzip32, and ZIP split sets in unarc32): --password=TEXT is tried\n"
+    "first. Without it, or when it is wrong, the passphrase is asked on the terminal (not echoed)\n"
+    "when standard input is a terminal; otherwise such entries fail with password-required or\n"
+    "wrong-password.\n"
     "\n"
     "Ctrl-C cancels cleanly: the file being extracted is removed, a new archive is not left\n"
     "behind and an archive being added to keeps its old contents. A second Ctrl-C ends at once.\n"
@@ -67,7 +72,8 @@ constexpr char kGeneralUsage[] =
     "Examples:\n"
     "  pellum-arc zip32j '-r -q \"/tmp/A.zip\" \"/home/me/\" photos/*.*'\n"
     "  pellum-arc unzip32 '-xv --i \"/tmp/A.zip\" \"/tmp/out/\"'\n"
-    "  pellum-arc unlha32 'x -n \"/tmp/A.lzh\" \"/tmp/out/\"'\n";
+    "  pellum-arc unlha32 'x -n \"/tmp/A.lzh\" \"/tmp/out/\"'\n"
+    "  pellum-arc unarc32 'x -n \"/tmp/A.tar.xz\" \"/tmp/out/\"'\n";
 
 struct PluginKind {
     std::string_view library;  // lib<library>.so
@@ -76,10 +82,11 @@ struct PluginKind {
     const char* version;
 };
 
-constexpr std::array<PluginKind, 3> kPlugins = {{
+constexpr std::array<PluginKind, 4> kPlugins = {{
     {"unlha32", "Unlha", "UnlhaRun", "UnlhaGetVersion"},
     {"unzip32", "UnZip", "UnZipRun", "UnZipGetVersion"},
     {"zip32j", "Zip", "ZipRun", "ZipGetVersion"},
+    {"unarc32", "UnArc", "UnArcRun", "UnArcGetVersion"},
 }};
 
 volatile std::sig_atomic_t interrupted = 0;
@@ -234,6 +241,11 @@ void printHelp()
 #else
     section("unzip32 (ZIP extraction)", "(not built into this pellum-arc)\n");
 #endif
+#ifdef PELLUM_HAVE_UNARC_USAGE
+    section("unarc32 (7z, RAR, tar, cpio, ISO, CAB, xar extraction)", kUnarcUsage);
+#else
+    section("unarc32 (7z, RAR, tar, cpio, ISO, CAB, xar extraction)", "(not built into this pellum-arc)\n");
+#endif
 }
 
 int fail(const std::string& message)
@@ -309,7 +321,7 @@ int main(int argc, char** argv)
     const PluginKind* kind = isPath ? pluginOfPath(library) : pluginNamed(library);
     if (kind == nullptr)
         return fail("unknown plug-in \"" + std::string(library) +
-                    "\": use unlha32, zip32j, unzip32 or a path to lib<one of them>.so");
+                    "\": use unlha32, zip32j, unzip32, unarc32 or a path to lib<one of them>.so");
     const std::string path =
         isPath ? std::string(library) : executableDirectory() + "/lib" + std::string(library) + ".so";
 

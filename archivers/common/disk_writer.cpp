@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "common/folder_handles.h"
@@ -106,13 +107,15 @@ struct SafeDiskWriter::Impl {
     std::uint64_t nameSeed = 0;
     unsigned processId = 0;
     bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
+    bool anonymousWorks = true;  // O_TMPFILE, off once the file system refuses it
+    bool placed = false;         // the last entry reached its final name
     std::vector<FolderEntry> folderEntries;
 
     // The file being written.
     int fileFd = -1;
     int parentFd = -1;          // held by `folders`; no folder is opened between beginFile and commit
     std::string finalPath;      // relative to the destination
-    std::string temporaryName;  // in the final path's folder
+    std::string temporaryName;  // in the final path's folder; empty while the file is anonymous
     std::int64_t fileMtime = -1;
     std::uint64_t fileSize = 0;
     std::vector<char> buffer;
@@ -174,28 +177,82 @@ struct SafeDiskWriter::Impl {
         return systemFailure(what, std::string(relativePath), error);
     }
 
+    // A new file in the folder of the file to write: anonymous where the file system allows,
+    // else under a hidden name. False with errno set.
+    bool createTemporary(std::uint32_t mode)
+    {
+        if (anonymousWorks) {
+            temporaryName.clear();
+            fileFd = openat(parentFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (fileFd >= 0)
+                return true;
+            // Kernels without O_TMPFILE see O_DIRECTORY (EISDIR); some file systems refuse it.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                // In a folder removed meanwhile the refusal is EPERM, not ENOENT as for a name.
+                struct stat folder;
+                if (fstat(parentFd, &folder) == 0 && folder.st_nlink == 0)
+                    errno = ENOENT;
+                return false;
+            }
+            anonymousWorks = false;
+        }
+        temporaryName = nextTemporaryName();
+        fileFd = openat(parentFd, temporaryName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, mode);
+        return fileFd >= 0;
+    }
+
+    // The complete anonymous file gets a hidden name, from which it is placed as a named
+    // temporary is.
+    ArcResult nameTemporary()
+    {
+        const std::string self = "/proc/self/fd/" + std::to_string(fileFd);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            temporaryName = nextTemporaryName();
+            if (linkat(AT_FDCWD, self.c_str(), parentFd, temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return ArcResult::success();
+            if (errno != EEXIST)
+                break;
+        }
+        temporaryName.clear();
+        return systemFailure("cannot name the temporary file of", finalPath, errno);
+    }
+
+    // Forgets the file being written, whatever state a failure left it in: nothing of it (its
+    // temporary, its unwritten bytes, its size) may reach the next file.
     void abort()
     {
-        if (fileFd < 0)
-            return;
-        close(fileFd);
-        fileFd = -1;
-        unlinkat(parentFd, temporaryName.c_str(), 0);
+        if (fileFd >= 0) {
+            close(fileFd);
+            fileFd = -1;
+            if (!temporaryName.empty())
+                unlinkat(parentFd, temporaryName.c_str(), 0);
+        }
         buffer.clear();
+        fileSize = 0;
+        fileMtime = -1;
+    }
+
+    // A failed write ends the file at once, so that a caller who goes on without abortFile()
+    // gets "no file is being written" rather than a file missing a piece.
+    ArcResult writeFailed()
+    {
+        ArcResult failure = systemFailure("cannot write", finalPath, errno);
+        abort();
+        return failure;
     }
 
     ArcResult flush()
     {
-        if (!buffer.empty() && !writeAll(fileFd, buffer.data(), buffer.size()))
-            return systemFailure("cannot write", finalPath, errno);
+        const bool written = buffer.empty() || writeAll(fileFd, buffer.data(), buffer.size());
         buffer.clear();
-        return ArcResult::success();
+        return written ? ArcResult::success() : writeFailed();
     }
 
     ArcResult rename(const std::string& name)
     {
         if (renameat(parentFd, temporaryName.c_str(), parentFd, name.c_str()) != 0)
             return systemFailure("cannot rename a temporary file to", finalPath, errno);
+        placed = true;
         return ArcResult::success();
     }
 
@@ -243,9 +300,12 @@ struct SafeDiskWriter::Impl {
     {
         const std::string name(nameOf(finalPath));
         ArcResult result;
+        placed = false;
         if (job != nullptr && noReplaceWorks &&
-            renameat2(parentFd, temporaryName.c_str(), parentFd, name.c_str(), RENAME_NOREPLACE) == 0)
+            renameat2(parentFd, temporaryName.c_str(), parentFd, name.c_str(), RENAME_NOREPLACE) == 0) {
+            placed = true;
             return result;
+        }
         if (job != nullptr && noReplaceWorks && errno != EEXIST) {
             if (errno != EINVAL && errno != ENOSYS)
                 result = systemFailure("cannot rename a temporary file to", finalPath, errno);
@@ -259,6 +319,8 @@ struct SafeDiskWriter::Impl {
                 result = errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST
                              ? replaceExisting(name, isFile)
                              : systemFailure("cannot rename a temporary file to", finalPath, errno);
+            else
+                placed = true;
         }
         // After a refusal, a Skip or a Cancel the temporary is still there; after a rename the
         // name is free (or belongs to someone else's new file, which unlinking a name we
@@ -350,6 +412,8 @@ ArcResult SafeDiskWriter::open()
         return systemFailure("cannot open the folder", d.destination, errno);
     d.folders = std::make_unique<FolderHandles>(d.destinationFd);
     d.processId = static_cast<unsigned>(getpid());
+    // An anonymous file is named through /proc (linkat with AT_EMPTY_PATH needs a privilege).
+    d.anonymousWorks = access("/proc/self/fd", X_OK) == 0;
     d.nameSeed = (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
     return ArcResult::success();
 }
@@ -387,10 +451,7 @@ ArcResult SafeDiskWriter::beginFile(std::string_view relativePath, std::uint32_t
     d.fileSize = 0;
     mode &= kPermissionMask;
     for (int attempt = 0;; ++attempt) {
-        d.temporaryName = d.nextTemporaryName();
-        d.fileFd = openat(d.parentFd, d.temporaryName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC,
-                          mode == 0 ? 0644 : mode);
-        if (d.fileFd >= 0)
+        if (d.createTemporary(mode == 0 ? 0644 : mode))
             return ArcResult::success();
         if (ArcResult again = d.retryable(relativePath, attempt, "cannot create a temporary file for"); !again.ok())
             return again;
@@ -412,11 +473,8 @@ ArcResult SafeDiskWriter::writeData(const void* data, std::size_t size)
     }
     if (ArcResult flushed = d.flush(); !flushed.ok())
         return flushed;
-    if (size >= kWriteBufferSize / 2) {
-        if (!writeAll(d.fileFd, bytes, size))
-            return systemFailure("cannot write", d.finalPath, errno);
-        return ArcResult::success();
-    }
+    if (size >= kWriteBufferSize / 2)
+        return writeAll(d.fileFd, bytes, size) ? ArcResult::success() : d.writeFailed();
     d.buffer.assign(bytes, bytes + size);
     return ArcResult::success();
 }
@@ -424,28 +482,35 @@ ArcResult SafeDiskWriter::writeData(const void* data, std::size_t size)
 ArcResult SafeDiskWriter::commitFile()
 {
     Impl& d = *impl_;
+    d.placed = false;
     if (d.fileFd < 0)
         return ArcResult::failure(ArcStatus::Internal, "no file is being written");
-    ArcResult result = d.flush();
-    if (result.ok() && d.fileMtime >= 0) {
+    if (ArcResult flushed = d.flush(); !flushed.ok())
+        return flushed;
+    ArcResult result;
+    if (d.fileMtime >= 0) {
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(d.fileMtime), 0}};
         if (futimens(d.fileFd, times) != 0)
             result = systemFailure("cannot set the time of", d.finalPath, errno);
     }
+    if (result.ok() && d.temporaryName.empty())
+        result = d.nameTemporary();
     // close() is where some file systems (NFS, FUSE) report a failed write.
-    if (close(d.fileFd) != 0 && result.ok())
+    const int fd = std::exchange(d.fileFd, -1);
+    if (close(fd) != 0 && result.ok())
         result = systemFailure("cannot write", d.finalPath, errno);
-    d.fileFd = -1;
-    if (!result.ok()) {
+    if (result.ok())
+        result = d.place(true);
+    else if (!d.temporaryName.empty())
         unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
-        return result;
-    }
-    return d.place(true);
+    d.abort();
+    return result;
 }
 
 ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime)
 {
     Impl& d = *impl_;
+    d.placed = false;
     if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
         return ready;
     const std::string path(relativePath);
@@ -485,6 +550,65 @@ void SafeDiskWriter::abortFile()
     impl_->abort();
 }
 
+ArcResult SafeDiskWriter::writeHardLink(std::string_view relativePath, std::string_view targetPath,
+                                        bool replaceWithoutAsking)
+{
+    Impl& d = *impl_;
+    d.placed = false;
+    if (ArcResult ready = d.checkReady(relativePath); !ready.ok())
+        return ready;
+    if (ArcResult ready = d.checkReady(targetPath); !ready.ok())
+        return ready;
+    const std::string path(relativePath);
+    FolderHandles::Request request;
+    request.path = parentOf(targetPath);
+    request.create = false;
+    request.entry = relativePath;
+    int targetFolder = -1;
+    if (ArcResult opened = d.folders->open(request, targetFolder); !opened.ok())
+        return opened;
+    // Its own descriptor: opening the link's folder may close the one the folder table holds.
+    const int heldFolder = fcntl(targetFolder, F_DUPFD_CLOEXEC, 0);
+    if (heldFolder < 0)
+        return systemFailure("cannot open the folder of", std::string(targetPath), errno);
+    const std::string targetName(nameOf(targetPath));
+    struct stat target;
+    ArcResult result;
+    if (fstatat(heldFolder, targetName.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(target.st_mode))
+        result = ArcResult::failure(ArcStatus::UnsafeEntry,
+                                    "skipped hard link \"" + path + "\" -> \"" + std::string(targetPath) +
+                                        "\": its target is not a file in the destination",
+                                    path);
+    if (result.ok())
+        result = d.openParent(relativePath, d.parentFd);
+    for (int attempt = 0; result.ok(); ++attempt) {
+        d.temporaryName = d.nextTemporaryName();
+        if (linkat(heldFolder, targetName.c_str(), d.parentFd, d.temporaryName.c_str(), 0) == 0)
+            break;
+        result = d.retryable(relativePath, attempt, "cannot make the hard link");
+    }
+    close(heldFolder);
+    if (!result.ok())
+        return result;
+    d.finalPath = path;
+    d.fileMtime = -1;
+    d.fileSize = static_cast<std::uint64_t>(target.st_size);
+    if (!replaceWithoutAsking)
+        return d.place(true);
+    Job* job = d.job;
+    d.job = nullptr;
+    result = d.place(true);
+    d.job = job;
+    // A rename between two names of one file changes nothing and leaves the temporary behind.
+    unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
+    return result;
+}
+
+bool SafeDiskWriter::lastPlaced() const
+{
+    return impl_->placed;
+}
+
 ArcResult SafeDiskWriter::finish()
 {
     Impl& d = *impl_;
@@ -503,6 +627,11 @@ ArcResult SafeDiskWriter::finish()
     d.folderEntries.clear();
     d.folders.reset();
     return total;
+}
+
+bool destinationFull(const ArcResult& result)
+{
+    return result.status == ArcStatus::WriteFailed && (result.systemError == ENOSPC || result.systemError == EDQUOT);
 }
 
 }  // namespace arc

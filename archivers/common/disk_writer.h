@@ -15,11 +15,13 @@ namespace arc {
 // Every entry is written through descriptors of its folders, reached from the destination's
 // descriptor one component at a time without following symbolic links (FolderHandles), so
 // nothing lands outside the destination or through a link, whatever is on the disk or changes
-// there meanwhile. A file is first written under a hidden temporary name in its final folder
-// and renamed over the final name only by commitFile(), which the caller calls after the
-// data's check value matched; abortFile() (or destroying the writer mid-file) removes the
-// temporary. So a final name only ever holds a complete, verified file. Nothing is synced:
-// a crash may lose recent files, never leave a partial one under a final name.
+// there meanwhile. A file is first written as an anonymous file in its final folder (O_TMPFILE;
+// where the file system has none, under a hidden temporary name), given a hidden name only by
+// commitFile(), which the caller calls after the data's check value matched, and renamed over
+// the final name; abortFile() (or destroying the writer mid-file) removes it. So a final name
+// only ever holds a complete, verified file, and a process killed mid-file leaves nothing
+// named behind. Nothing is synced: a crash may lose recent files, never leave a partial one
+// under a final name.
 //
 // Modes: permission bits only (never set-id or sticky), given at creation, so the user's umask
 // applies as for any new file. Folder times and modes are applied by finish().
@@ -62,6 +64,19 @@ public:
     ArcResult writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime);
     void abortFile();
 
+    // A hard link at `relativePath` to the regular file at `targetPath` (both safeRelativePath()
+    // results; the target's folders are walked like any entry's, so no link is followed and
+    // nothing outside the destination can be reached). It is made under a temporary name and
+    // placed as commitFile() places a file, the question included, unless `replaceWithoutAsking`
+    // (for a name this writer placed itself moments ago). A target that is not a regular file
+    // gives UnsafeEntry; a file system without hard links gives WriteFailed with its errno.
+    ArcResult writeHardLink(std::string_view relativePath, std::string_view targetPath,
+                            bool replaceWithoutAsking = false);
+
+    // Whether the last commitFile(), writeSymlink() or writeHardLink() put its entry under its
+    // final name: false after a failure or a Skip answer (the old file stayed).
+    bool lastPlaced() const;
+
     // Applies the directories' times and modes (deferred so that files written into them do
     // not disturb the times). Call once after the last entry.
     ArcResult finish();
@@ -72,5 +87,10 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// A write failure that every later file would meet as well: the destination's file system (or
+// the user's quota there) is full. An extraction stops at the first one rather than failing
+// entry after entry.
+bool destinationFull(const ArcResult& result);
 
 }  // namespace arc

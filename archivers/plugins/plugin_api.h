@@ -87,6 +87,15 @@ TEMBREL_EXPORT int UnZipGetVersion(void);
 TEMBREL_EXPORT int UnlhaRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
 TEMBREL_EXPORT int ZipRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
 TEMBREL_EXPORT int UnZipRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
+/* The fourth plug-in, libunarc32.so, with the same interface as the three above (UnArcRun as
+ * their second entry point): it extracts (x) and lists (l) 7z, RAR (multi-volume too), tar.*,
+ * cpio, ISO 9660, CAB and xar archives and split .001 sets. ZIP entries of a split set ask
+ * through `passphrase`; other formats' encrypted entries fail with code 8. Which file names it
+ * takes, and which are later volumes of a set, is arc::unarc::classifyArchiveName()
+ * (archivers/unarc/archive_names.h). */
+TEMBREL_EXPORT int UnArc(uintptr_t owner, const char* command, char* output, uint32_t outputSize);
+TEMBREL_EXPORT int UnArcGetVersion(void);
+TEMBREL_EXPORT int UnArcRun(const char* command, const ArchiverCallbacks* callbacks, char* output, uint32_t outputSize);
 
 #ifdef __cplusplus
 }

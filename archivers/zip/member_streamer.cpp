@@ -1,6 +1,7 @@
 // A worker that decodes the planned members ahead of the writing thread, in order.
 #include "zip/member_streamer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace arc::zip {
@@ -33,17 +34,29 @@ std::vector<unsigned char> MemberStreamer::spare()
     return bytes;
 }
 
-bool MemberStreamer::push(Block block)
+MemberStreamer::Pushed MemberStreamer::push(Block block)
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopping_ || queuedBytes_ < kQueueBytes || block.end; });
+    const auto abandoned = [&] { return !block.end && block.plan < abandonedBelow_; };
+    changed_.wait(lock, [&] { return stopping_ || abandoned() || queuedBytes_ < kQueueBytes || block.end; });
     if (stopping_)
-        return false;
+        return Pushed::Stopping;
+    if (abandoned())
+        return Pushed::Abandoned;
     queuedBytes_ += block.bytes.size();
     queue_.push_back(std::move(block));
     lock.unlock();
     changed_.notify_all();
-    return true;
+    return Pushed::Queued;
+}
+
+void MemberStreamer::abandonUpTo(std::size_t plan)
+{
+    {
+        std::lock_guard lock(mutex_);
+        abandonedBelow_ = std::max(abandonedBelow_, plan + 1);
+    }
+    changed_.notify_all();
 }
 
 MemberStreamer::Block MemberStreamer::pop()
@@ -62,7 +75,7 @@ void MemberStreamer::work()
 {
     for (std::size_t plan = 0; plan < plans_.size(); ++plan) {
         const StreamPlan& member = plans_[plan];
-        bool stopped = false;
+        Pushed pushed = Pushed::Queued;
         const auto sink = [&](const unsigned char* data, std::size_t size) {
             if (job_.cancelled())
                 return false;
@@ -70,8 +83,8 @@ void MemberStreamer::work()
             block.plan = plan;
             block.bytes = spare();
             block.bytes.assign(data, data + size);
-            stopped = !push(std::move(block));
-            return !stopped;
+            pushed = push(std::move(block));
+            return pushed == Pushed::Queued;
         };
         Block end;
         end.plan = plan;
@@ -82,7 +95,7 @@ void MemberStreamer::work()
         // A stored member's extent is its compressed size: the two must agree.
         if (member.method == 0 && member.compressedSize != member.size && end.result.status == RawMemberStatus::Ok)
             end.result.status = RawMemberStatus::BadData;
-        if (stopped || !push(std::move(end)))
+        if (pushed == Pushed::Stopping || push(std::move(end)) == Pushed::Stopping)
             return;
     }
 }
@@ -95,6 +108,8 @@ MemberStreamer::Taken MemberStreamer::take(std::size_t position,
         const std::size_t plan = nextPlan_++;
         const bool wanted = plans_[plan].position == position;
         bool consuming = wanted;
+        if (!wanted)
+            abandonUpTo(plan);
         for (;;) {
             Block block = pop();
             if (block.end) {
@@ -105,8 +120,10 @@ MemberStreamer::Taken MemberStreamer::take(std::size_t position,
                     result.status = RawMemberStatus::Stopped;
                 return Taken::Decoded;
             }
-            if (consuming)
-                consuming = consume(block.bytes.data(), block.bytes.size());
+            if (consuming && !consume(block.bytes.data(), block.bytes.size())) {
+                consuming = false;
+                abandonUpTo(plan);
+            }
             std::lock_guard lock(mutex_);
             spares_.push_back(std::move(block.bytes));
         }

@@ -28,7 +28,9 @@ struct StreamPlan {
 // Inflating a large member takes far longer than writing it, so a worker decodes the planned
 // members one after the other, in the order given, into a bounded queue of blocks (at most
 // kQueueBytes wait), and the extractor's thread takes them and writes them. The worker may run
-// ahead into the next planned members while the queue has room.
+// ahead into the next planned members while the queue has room. A member nobody will write
+// (refused by the consumer, or passed over) is abandoned: the worker stops decoding it at its
+// next block and goes on with the next one, so a failed write never costs the rest of a member.
 //
 // Threading: construct, take() and destroy on the extractor's thread; the worker reads the
 // archive through `source` (positioned reads only) and calls nothing of `job` but cancelled().
@@ -46,8 +48,8 @@ public:
         NotPlanned,  // the entry at that position was not planned (or already passed)
         Decoded,     // `result` says how the decoding ended (Stopped: the consumer refused)
     };
-    // Hands the decoded blocks of the member at `position` to `consume` (false stops; the rest
-    // is discarded). Members planned before `position` and not taken are discarded.
+    // Hands the decoded blocks of the member at `position` to `consume` (false stops: the member
+    // is abandoned). Members planned before `position` and not taken are abandoned.
     Taken take(std::size_t position, const std::function<bool(const unsigned char*, std::size_t)>& consume,
                RawMemberResult& result);
 
@@ -59,9 +61,12 @@ private:
         RawMemberResult result;
     };
 
+    enum class Pushed { Queued, Abandoned, Stopping };
+
     void work();
-    bool push(Block block);  // false once stopping
+    Pushed push(Block block);
     Block pop();
+    void abandonUpTo(std::size_t plan);
     std::vector<unsigned char> spare();
 
     const ByteSource& source_;
@@ -74,6 +79,7 @@ private:
     std::deque<Block> queue_;
     std::vector<std::vector<unsigned char>> spares_;  // used blocks, to spare an allocation each
     std::size_t queuedBytes_ = 0;
+    std::size_t abandonedBelow_ = 0;  // plans before this one are not to be decoded further
     bool stopping_ = false;
     std::thread worker_;
 };

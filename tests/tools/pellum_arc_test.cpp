@@ -104,7 +104,7 @@ TEST_F(PellumArc, HelpNamesEveryPlugin)
     const ProcessRun r = pellum({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("usage: pellum-arc [--password=TEXT] [--no-progress] LIBRARY 'COMMAND'"), std::string::npos);
-    for (const char* section : {"== unlha32", "== zip32j", "== unzip32"})
+    for (const char* section : {"== unlha32", "== zip32j", "== unzip32", "== unarc32"})
         EXPECT_NE(r.out.find(section), std::string::npos) << section;
     EXPECT_TRUE(r.err.empty());
 }
@@ -224,11 +224,24 @@ TEST_P(RealPlugin, LoadsAndReportsAFailure)
     EXPECT_EQ(r.err.find("cannot load"), std::string::npos) << r.err;
 }
 
+// The fourth plug-in's command as the issue gives it: an archive of another format extracted.
+TEST_F(PellumArc, Unarc32ExtractsATarXz)
+{
+    std::ofstream(temp_ / "表.txt") << "tar.xz";
+    const std::string made = "tar -cJf '" + (temp_ / "a.tar.xz").string() + "' -C '" + temp_.string() + "' 表.txt";
+    ASSERT_EQ(std::system(made.c_str()), 0);
+    const ProcessRun r =
+        pellum({"unarc32", "x \"" + (temp_ / "a.tar.xz").string() + "\" \"" + (temp_ / "out").string() + "/\""});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(slurp(temp_ / "out" / "表.txt"), "tar.xz");
+}
+
 INSTANTIATE_TEST_SUITE_P(Plugins, RealPlugin,
                          ::testing::Values(std::pair<std::string, std::string>{"unlha32", "x -n \"@A.lzh\" \"@D/\""},
                                            std::pair<std::string, std::string>{"unzip32", "-xv --i \"@A.zip\" \"@D/\""},
                                            std::pair<std::string, std::string>{
-                                               "zip32j", "-r -j -q \"@A.zip\" \"@D/no-such-file\""}),
+                                               "zip32j", "-r -j -q \"@A.zip\" \"@D/no-such-file\""},
+                                           std::pair<std::string, std::string>{"unarc32", "x -n \"@A.7z\" \"@D/\""}),
                          [](const auto& info) { return info.param.first; });
 
 }  // namespace
