@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "zip/member_names.h"
@@ -56,6 +57,44 @@ private:
 };
 
 }  // namespace
+
+bool isSpecialFile(const CentralRecord& record)
+{
+    if ((record.madeBy >> 8) != 3)
+        return false;
+    const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
+    return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
+std::int64_t memberMtime(const CentralRecord& record)
+{
+    std::string_view field;
+    if (findExtraField(record.extra, kExtraTimestamp, field) && field.size() >= 5 && (field[0] & 1) != 0)
+        return static_cast<std::int32_t>(load32(bytesOf(field) + 1));
+    // NTFS: [u32 reserved] then tagged attributes; tag 1 holds three FILETIMEs, modification first.
+    if (findExtraField(record.extra, kExtraNtfsTimes, field) && field.size() >= 4 + 4 + 24 &&
+        load16(bytesOf(field) + 4) == 1 && load16(bytesOf(field) + 6) >= 24) {
+        constexpr std::uint64_t kFiletimeTicksPerSecond = 10'000'000;
+        constexpr std::uint64_t kFiletimeUnixEpoch = 116'444'736'000'000'000;
+        const std::uint64_t filetime = load64(bytesOf(field) + 8);
+        if (filetime >= kFiletimeUnixEpoch)
+            return static_cast<std::int64_t>((filetime - kFiletimeUnixEpoch) / kFiletimeTicksPerSecond);
+    }
+    if (record.raw.size() < 16)
+        return -1;
+    const std::uint16_t time = load16(bytesOf(record.raw) + 12);
+    const std::uint16_t date = load16(bytesOf(record.raw) + 14);
+    std::tm local{};
+    local.tm_year = 80 + (date >> 9);
+    local.tm_mon = ((date >> 5) & 0xF) - 1;
+    local.tm_mday = date & 0x1F;
+    local.tm_hour = time >> 11;
+    local.tm_min = (time >> 5) & 0x3F;
+    local.tm_sec = (time & 0x1F) * 2;
+    local.tm_isdst = -1;
+    const std::time_t unixTime = std::mktime(&local);
+    return unixTime == static_cast<std::time_t>(-1) ? -1 : static_cast<std::int64_t>(unixTime);
+}
 
 std::string memberNameOf(const CentralRecord& record)
 {

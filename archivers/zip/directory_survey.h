@@ -28,6 +28,13 @@ struct SurveyedEntry {
 // cut at the first NUL (a name ends there, as in C strings and every LZH reader).
 std::string memberNameOf(const CentralRecord& record);
 
+// A Unix FIFO, device or socket (made by Unix, its mode says so): never created.
+bool isSpecialFile(const CentralRecord& record);
+
+// The modification time a record gives: the Unix time of an extended-timestamp field, else the
+// NTFS time field, else the MS-DOS local time; -1 when none is usable.
+std::int64_t memberMtime(const CentralRecord& record);
+
 class DirectorySurvey {
 public:
     // Reads the directory and every local header once (a few bytes each, no member data).
