@@ -12,6 +12,7 @@
 #include "common/safe_path.h"
 #include "lzh/file_io.h"
 #include "lzh/lzh_decoder.h"
+#include "lzh/macbinary.h"
 #include "lzh/member_name.h"
 #include "lzh/member_predecoder.h"
 
@@ -241,7 +242,12 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     arc::ArcResult r = writer.beginFile(*safe, permissions, h.mtime);
     if (!r.ok())
         return r;
-    DiskSink sink(writer, job);
+    DiskSink disk(writer, job);
+    // The Macintosh LHA writer stores MacBinary; the data fork is the file (the header and the
+    // resource fork are still decoded, as the CRC covers them).
+    MacBinaryDataForkSink dataFork(disk, h.originalSize, [&job](std::size_t bytes) { job.advance(bytes); });
+    const bool mac = h.osId == 'm';
+    ByteSink& sink = mac ? static_cast<ByteSink&>(dataFork) : disk;
     std::uint16_t crc = 0;
     LzhStatus st;
     if (decoded != nullptr) {
@@ -257,12 +263,14 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     }
     if (st == LzhStatus::Ok && crc != h.dataCrc)
         st = LzhStatus::CrcMismatch;
+    if (st == LzhStatus::Ok && mac)
+        st = dataFork.finish();
     if (st != LzhStatus::Ok) {
         writer.abortFile();
-        if (sink.cancelled() || job.cancelled())
+        if (disk.cancelled() || job.cancelled())
             return arc::cancelledResult();
-        if (st == LzhStatus::WriteFailed && !sink.failure().ok())
-            return sink.failure();
+        if (st == LzhStatus::WriteFailed && !disk.failure().ok())
+            return disk.failure();
         return arc::ArcResult::failure(arcStatusFor(st), path + ": " + std::string(lzhStatusName(st)), path);
     }
     return writer.commitFile();

@@ -61,9 +61,6 @@ public:
     MemberOutcome readSmall(const SurveyedEntry& entry, const std::string& name, std::size_t maxSize,
                             std::string& bytes, ArcResult& failure);
 
-    // For tests: stream every member, however small.
-    void setWholeLimit(std::uint64_t limit) { wholeLimit_ = limit; }
-
 private:
     enum class Verdict { Done, Checked, VerifierFailed, DataFailed, Stopped };
 
@@ -79,7 +76,6 @@ private:
     SafeDiskWriter& writer_;
     Job& job_;
     std::string archivePath_;
-    std::uint64_t wholeLimit_ = kWholeLimit;
     bool gaveUp_ = false;           // the listener gave no passphrase: no more questions
     bool passphraseGiven_ = false;  // one was given for this archive, so a failure is "wrong"
     libdeflate_decompressor* decompressor_ = nullptr;

@@ -271,7 +271,8 @@ TEST_P(Passphrase, AesVersionOneAndDamagedAesData)
     EXPECT_EQ(treeDifference(dir_.path() / "in", dir_.path() / "out"), "");
 
     std::string damaged = ae2;
-    damaged[load32At(ae2, ae2.size() - 6) / 2] ^= 0x20;  // inside one.txt's data
+    // Inside the data of the first member, one.txt.
+    damaged[30 + load16At(ae2, 26) + load16At(ae2, 28) + load32At(ae2, 18) / 2] ^= 0x20;
     writeFile(archive_, damaged);
     ScriptedListener again;
     again.answers = {"secret", "secret"};
@@ -289,7 +290,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
                       PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
                       PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
-                      PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
+                      PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"},
+                      PasswordCase{"SevenZipAes256BZip2", "7zz a -tzip -psecret -mem=AES256 -mm=BZip2 @ZIP@"},
+                      PasswordCase{"SevenZipAes256Lzma", "7zz a -tzip -psecret -mem=AES256 -mm=LZMA @ZIP@"},
+                      PasswordCase{"SevenZipAes256Ppmd", "7zz a -tzip -psecret -mem=AES256 -mm=PPMd @ZIP@"},
+                      PasswordCase{"SevenZipAes256Deflate64", "7zz a -tzip -psecret -mem=AES256 -mm=Deflate64 @ZIP@"},
+                      PasswordCase{"SevenZipAes128Xz", "7zz a -tzip -psecret -mem=AES128 -mm=XZ @ZIP@"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Only the files finished before the stop remain; no temporary and no partial file.
