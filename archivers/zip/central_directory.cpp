@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "zip/zip_format.h"
 
@@ -45,6 +47,26 @@ bool FileSource::readAt(std::uint64_t offset, void* out, std::size_t length) con
         offset += static_cast<std::uint64_t>(got);
         length -= static_cast<std::size_t>(got);
     }
+    return true;
+}
+
+bool WindowedSource::readAt(std::uint64_t offset, void* out, std::size_t length) const
+{
+    if (length > kWindow / 4)
+        return source_.readAt(offset, out, length);
+    if (offset < start_ || offset + length > start_ + window_.size()) {
+        if (offset >= source_.size())
+            return false;
+        window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, source_.size() - offset)));
+        if (!source_.readAt(offset, window_.data(), window_.size())) {
+            window_.clear();
+            return source_.readAt(offset, out, length);
+        }
+        start_ = offset;
+        if (offset + length > start_ + window_.size())
+            return false;
+    }
+    std::memcpy(out, window_.data() + (offset - start_), length);
     return true;
 }
 

@@ -49,6 +49,22 @@ private:
     std::uint64_t size_;
 };
 
+// Serves small reads that come in ascending offsets (local headers, small members) from one
+// large read of `source`: a tree of thousands of small members then costs a few reads, not one
+// per member. Larger reads go straight to `source`. Not for two threads at once.
+class WindowedSource final : public ByteSource {
+public:
+    explicit WindowedSource(const ByteSource& source) : source_(source) {}
+    std::uint64_t size() const override { return source_.size(); }
+    bool readAt(std::uint64_t offset, void* out, std::size_t length) const override;
+
+private:
+    static constexpr std::size_t kWindow = std::size_t{1} << 18;
+    const ByteSource& source_;
+    mutable std::vector<char> window_;
+    mutable std::uint64_t start_ = 0;
+};
+
 struct CentralRecord {
     std::string raw;    // the record exactly as stored (header, name, extra, comment)
     std::string name;   // raw name bytes

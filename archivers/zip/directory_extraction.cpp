@@ -46,6 +46,23 @@ private:
 
 enum class Next { Continue, Stop };
 
+enum class MemberKind { File, Directory, Symlink, Special };
+
+// What a member is: a Unix mode says so when the record was made on Unix; else the DOS folder
+// attribute, or a name that ends in a separator, makes a folder.
+MemberKind kindOf(const SurveyedEntry& entry)
+{
+    const CentralRecord& record = *entry.record;
+    const std::uint32_t type = (record.madeBy >> 8) == 3 ? (record.externalAttributes >> 16) & S_IFMT : 0;
+    const std::string& name = entry.name;
+    if (type == S_IFDIR || (type == 0 && (record.externalAttributes & 0x10) != 0) ||
+        (!name.empty() && (name.back() == '/' || name.back() == '\\')))
+        return MemberKind::Directory;
+    if (type == S_IFLNK)
+        return MemberKind::Symlink;
+    return isSpecialFile(record) ? MemberKind::Special : MemberKind::File;
+}
+
 class DirectoryExtraction {
 public:
     DirectoryExtraction(const std::string& archivePath, const std::string& destination, Job& job,
@@ -89,7 +106,8 @@ private:
         return Next::Stop;
     }
 
-    // Members too large to inflate whole, not encrypted, whose extent the survey vouches for.
+    // The stored and deflated files that are not encrypted and whose extent the survey vouches
+    // for: the worker decodes them ahead.
     std::vector<StreamPlan> streamPlans() const
     {
         std::vector<StreamPlan> plans;
@@ -98,9 +116,7 @@ private:
             const SurveyedEntry& entry = entries[position];
             const CentralRecord& record = *entry.record;
             if (entry.overlaps || entry.dataOffset == 0 || (record.flags & 1) != 0 ||
-                record.compressedSize > entry.dataRoom ||
-                (record.uncompressedSize <= MemberExtractor::kWholeLimit &&
-                 record.compressedSize <= MemberExtractor::kWholeLimit))
+                record.compressedSize > entry.dataRoom || kindOf(entry) != MemberKind::File)
                 continue;
             if ((record.method == kMethodStored && record.compressedSize == record.uncompressedSize) ||
                 record.method == kMethodDeflate)
@@ -138,10 +154,8 @@ private:
             return Next::Continue;  // the survey reported it
         const CentralRecord& record = *entry.record;
         const std::string& name = entry.name;
-        const bool unixMode = (record.madeBy >> 8) == 3;
-        const std::uint32_t type = unixMode ? (record.externalAttributes >> 16) & S_IFMT : 0;
-        const bool directory = type == S_IFDIR || (type == 0 && (record.externalAttributes & 0x10) != 0) ||
-                               (!name.empty() && (name.back() == '/' || name.back() == '\\'));
+        const MemberKind kind = kindOf(entry);
+        const bool directory = kind == MemberKind::Directory;
         const std::optional<std::string> path = safeRelativePath(name, true);
         if (!path) {
             if (!(directory && namesDestinationItself(name, true)))
@@ -149,13 +163,14 @@ private:
                        name);
             return Next::Continue;
         }
+        const bool unixMode = (record.madeBy >> 8) == 3;
         target_ =
             MemberTarget{name, *path, unixMode ? (record.externalAttributes >> 16) & 0777 : 0, memberMtime(record)};
         if (directory) {
             mergeEntry(writer_.writeDirectory(target_.path, target_.mode, target_.mtime));
             return Next::Continue;
         }
-        if (isSpecialFile(record)) {
+        if (kind == MemberKind::Special) {
             report(ArcStatus::SpecialEntry, "skipped \"" + name + "\": a device, FIFO or socket is never created",
                    name);
             return Next::Continue;
@@ -164,7 +179,7 @@ private:
             report(ArcStatus::ArchiveCorrupt, "\"" + name + "\": its local header cannot be read; not extracted", name);
             return Next::Continue;
         }
-        if (type == S_IFLNK)
+        if (kind == MemberKind::Symlink)
             return extractSymlink(entry);
         if (const std::optional<Next> streamed = extractStreamed(position, entry))
             return *streamed;

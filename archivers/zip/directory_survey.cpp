@@ -22,40 +22,6 @@ constexpr std::uint16_t kExtraWinZipAes = 0x9901;
 constexpr std::uint16_t kMethodWinZipAes = 99;
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 
-// Serves the survey's small reads of local headers, which come in ascending offsets, from
-// one large read: a tree of thousands of small members then costs a few reads, not one
-// per member.
-class WindowedSource final : public ByteSource {
-public:
-    explicit WindowedSource(const ByteSource& source) : source_(source) {}
-    std::uint64_t size() const override { return source_.size(); }
-    bool readAt(std::uint64_t offset, void* out, std::size_t length) const override
-    {
-        if (length > kWindow / 4)
-            return source_.readAt(offset, out, length);
-        if (offset < start_ || offset + length > start_ + window_.size()) {
-            if (offset >= source_.size())
-                return false;
-            window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, source_.size() - offset)));
-            if (!source_.readAt(offset, window_.data(), window_.size())) {
-                window_.clear();
-                return source_.readAt(offset, out, length);
-            }
-            start_ = offset;
-            if (offset + length > start_ + window_.size())
-                return false;
-        }
-        std::memcpy(out, window_.data() + (offset - start_), length);
-        return true;
-    }
-
-private:
-    static constexpr std::size_t kWindow = std::size_t{1} << 18;
-    const ByteSource& source_;
-    mutable std::vector<char> window_;
-    mutable std::uint64_t start_ = 0;
-};
-
 }  // namespace
 
 bool isSpecialFile(const CentralRecord& record)

@@ -19,6 +19,10 @@ inline constexpr std::uint16_t kMethodZstandard = 93;
 inline constexpr std::uint16_t kMethodXz = 95;
 inline constexpr std::uint16_t kMethodPpmd = 98;
 
+// Members whose compressed and decoded sizes both fit this are read with one read and decoded
+// whole (libdeflate); larger ones are streamed through bounded buffers.
+inline constexpr std::uint64_t kWholeMemberLimit = std::uint64_t{8} << 20;
+
 // Fills `buffer` with up to `capacity` compressed bytes and returns how many; 0 at the end of
 // the member's bytes (or when they could not be read: the input itself remembers which).
 using ByteInput = std::function<std::size_t(unsigned char* buffer, std::size_t capacity)>;

@@ -149,7 +149,7 @@ MemberExtractor::Verdict MemberExtractor::decodeInto(const SurveyedEntry& entry,
     const std::uint64_t payloadSize = record.compressedSize - decryption.headerSize() - decryption.trailerSize();
     const std::uint64_t macOffset = payloadOffset + payloadSize;
     const bool whole = wholeFirst && (entry.method == kMethodStored || entry.method == kMethodDeflate) &&
-                       payloadSize <= kWholeLimit && record.uncompressedSize <= kWholeLimit;
+                       payloadSize <= kWholeMemberLimit && record.uncompressedSize <= kWholeMemberLimit;
     RawMemberResult result;
     const unsigned char* decoded = nullptr;
     if (whole) {

@@ -32,7 +32,7 @@ enum class MemberOutcome {
     Cancelled,  // the job was cancelled; nothing of the member stays
 };
 
-// Members whose compressed and decoded sizes both fit kWholeLimit are read with one read,
+// Members whose compressed and decoded sizes both fit kWholeMemberLimit are read with one read,
 // decrypted in place and inflated whole by libdeflate, whose CRC-32 checks them; larger ones
 // are streamed through bounded buffers. Both give the same bytes and the same verdicts.
 //
@@ -47,7 +47,6 @@ enum class MemberOutcome {
 // Threading: one extractor per extraction, on its thread.
 class MemberExtractor {
 public:
-    static constexpr std::uint64_t kWholeLimit = std::uint64_t{16} << 20;
     static constexpr unsigned kMaxAttempts = 20;
 
     MemberExtractor(const ByteSource& source, SafeDiskWriter& writer, Job& job, std::string archivePath);

@@ -6,7 +6,7 @@
 namespace arc::zip {
 
 MemberStreamer::MemberStreamer(const ByteSource& source, std::vector<StreamPlan> plans, const Job& job)
-    : source_(source), plans_(std::move(plans)), job_(job)
+    : source_(source), window_(source), plans_(std::move(plans)), job_(job)
 {
     if (!plans_.empty())
         worker_ = std::thread([this] { work(); });
@@ -21,6 +21,8 @@ MemberStreamer::~MemberStreamer()
     changed_.notify_all();
     if (worker_.joinable())
         worker_.join();
+    if (decompressor_ != nullptr)
+        libdeflate_free_decompressor(decompressor_);
 }
 
 std::vector<unsigned char> MemberStreamer::spare()
@@ -76,15 +78,50 @@ void MemberStreamer::work()
         Block end;
         end.plan = plan;
         end.end = true;
-        end.result = member.method == 0
-                         ? copyStoredMember(source_, member.dataOffset, member.size, sink)
-                         : inflateDeflateMember(source_, member.dataOffset, member.compressedSize, member.size, sink);
+        if (member.compressedSize <= kWholeMemberLimit && member.size <= kWholeMemberLimit) {
+            if (job_.cancelled())
+                return;
+            Block data;
+            data.plan = plan;
+            data.bytes = spare();
+            end.result = decodeWhole(member, data.bytes);
+            if (end.result.status == RawMemberStatus::Ok && !data.bytes.empty() && !push(std::move(data)))
+                return;
+        } else {
+            end.result = member.method == 0 ? copyStoredMember(source_, member.dataOffset, member.size, sink)
+                                            : inflateDeflateMember(source_, member.dataOffset, member.compressedSize,
+                                                                   member.size, sink);
+        }
         // A stored member's extent is its compressed size: the two must agree.
         if (member.method == 0 && member.compressedSize != member.size && end.result.status == RawMemberStatus::Ok)
             end.result.status = RawMemberStatus::BadData;
         if (stopped || !push(std::move(end)))
             return;
     }
+}
+
+RawMemberResult MemberStreamer::decodeWhole(const StreamPlan& member, std::vector<unsigned char>& output)
+{
+    RawMemberResult result;
+    const auto inSize = static_cast<std::size_t>(member.compressedSize);
+    const auto size = static_cast<std::size_t>(member.size);
+    std::vector<unsigned char>& in = member.method == 0 ? output : input_;
+    in.resize(inSize);
+    if (!window_.readAt(member.dataOffset, in.data(), inSize)) {
+        result.status = RawMemberStatus::ReadFailed;
+        return result;
+    }
+    if (member.method == 0) {
+        result.size = size;
+        result.crc32 = libdeflate_crc32(0, output.data(), size);
+        return result;
+    }
+    if (decompressor_ == nullptr && (decompressor_ = libdeflate_alloc_decompressor()) == nullptr) {
+        result.status = RawMemberStatus::BadData;
+        return result;
+    }
+    output.resize(size);
+    return inflateWhole(decompressor_, in.data(), inSize, output.data(), size);
 }
 
 MemberStreamer::Taken MemberStreamer::take(std::size_t position,

@@ -1,4 +1,4 @@
-// Decodes large stored and deflated members on a worker thread while the extractor writes.
+// Decodes stored and deflated members on a worker thread while the extractor writes them.
 #pragma once
 
 #include <condition_variable>
@@ -12,6 +12,7 @@
 
 #include "common/job.h"
 #include "zip/central_directory.h"
+#include "zip/member_decoder.h"
 #include "zip/raw_member_reader.h"
 
 namespace arc::zip {
@@ -25,10 +26,12 @@ struct StreamPlan {
     std::uint64_t size = 0;  // the recorded size: the most it may decode to
 };
 
-// Inflating a large member takes far longer than writing it, so a worker decodes the planned
-// members one after the other, in the order given, into a bounded queue of blocks (at most
-// kQueueBytes wait), and the extractor's thread takes them and writes them. The worker may run
-// ahead into the next planned members while the queue has room.
+// Reading and inflating a member and writing it take about as long each, so a worker decodes
+// the planned members one after the other, in the order given, into a bounded queue of blocks
+// (at most kQueueBytes wait, plus the block being handed over), and the extractor's thread
+// takes them and writes them. Members within kWholeMemberLimit are read with few reads (small
+// ones share one large read) and inflated whole by libdeflate, larger ones streamed through
+// zlib. The worker may run ahead into the next planned members while the queue has room.
 //
 // Threading: construct, take() and destroy on the extractor's thread; the worker reads the
 // archive through `source` (positioned reads only) and calls nothing of `job` but cancelled().
@@ -64,7 +67,10 @@ private:
     Block pop();
     std::vector<unsigned char> spare();
 
+    RawMemberResult decodeWhole(const StreamPlan& member, std::vector<unsigned char>& output);
+
     const ByteSource& source_;
+    WindowedSource window_;  // the worker's small reads
     std::vector<StreamPlan> plans_;
     const Job& job_;
     std::size_t nextPlan_ = 0;  // the first plan not yet taken or discarded (extractor's thread)
@@ -75,6 +81,8 @@ private:
     std::vector<std::vector<unsigned char>> spares_;  // used blocks, to spare an allocation each
     std::size_t queuedBytes_ = 0;
     bool stopping_ = false;
+    libdeflate_decompressor* decompressor_ = nullptr;  // the worker's
+    std::vector<unsigned char> input_;                 // the worker's
     std::thread worker_;
 };
 
