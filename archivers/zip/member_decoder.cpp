@@ -1,9 +1,9 @@
-// Method dispatch for member data: libdeflate whole, zlib and Deflate64 streamed, libarchive for
+// Method dispatch for member data: libdeflate whole, ISA-L and Deflate64 streamed, libarchive for
 // the methods only it decodes.
 #include "zip/member_decoder.h"
 
 #include <archive.h>
-#include <zlib.h>
+#include <isa-l/igzip_lib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -85,21 +85,20 @@ RawMemberResult copyStored(const StreamedMember& member, const ByteInput& input,
     return result;
 }
 
+// Streamed deflate goes through ISA-L's inflater, which keeps pace with libdeflate where zlib
+// takes twice to three times as long, and, unlike libdeflate, takes its input piece by piece.
 RawMemberResult inflateStreamed(const StreamedMember& member, const ByteInput& input, const ByteSink& sink)
 {
     RawMemberResult result;
     CheckedSink checked(sink, member.size, result);
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-        result.status = RawMemberStatus::BadData;
-        return result;
-    }
+    const auto state = std::make_unique<inflate_state>();
+    isal_inflate_init(state.get());
+    state->crc_flag = IGZIP_DEFLATE;
     const std::unique_ptr<unsigned char[]> in(new unsigned char[kBlockSize]);
     const std::unique_ptr<unsigned char[]> out(new unsigned char[kBlockSize]);
     std::uint64_t remaining = member.compressedSize;
-    int status = Z_OK;
-    while (status != Z_STREAM_END) {
-        if (stream.avail_in == 0) {
+    while (state->block_state != ISAL_BLOCK_FINISH) {
+        if (state->avail_in == 0) {
             const std::size_t got =
                 remaining == 0
                     ? 0
@@ -109,22 +108,20 @@ RawMemberResult inflateStreamed(const StreamedMember& member, const ByteInput& i
                 break;
             }
             remaining -= got;
-            stream.next_in = in.get();
-            stream.avail_in = static_cast<uInt>(got);
+            state->next_in = in.get();
+            state->avail_in = static_cast<std::uint32_t>(got);
         }
-        stream.next_out = out.get();
-        stream.avail_out = static_cast<uInt>(kBlockSize);
-        status = inflate(&stream, Z_NO_FLUSH);
-        if (status != Z_OK && status != Z_STREAM_END) {
+        state->next_out = out.get();
+        state->avail_out = static_cast<std::uint32_t>(kBlockSize);
+        if (isal_inflate(state.get()) != ISAL_DECOMP_OK) {
             result.status = RawMemberStatus::BadData;
             break;
         }
-        if (!checked(out.get(), kBlockSize - stream.avail_out)) {
+        if (!checked(out.get(), kBlockSize - state->avail_out)) {
             result.status = endOf(checked, RawMemberStatus::Ok);
             break;
         }
     }
-    inflateEnd(&stream);
     return result;
 }
 

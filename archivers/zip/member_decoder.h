@@ -20,7 +20,7 @@ inline constexpr std::uint16_t kMethodXz = 95;
 inline constexpr std::uint16_t kMethodPpmd = 98;
 
 // Members whose compressed and decoded sizes both fit this are read with one read and decoded
-// whole (libdeflate); larger ones are streamed through bounded buffers.
+// whole (libdeflate); larger ones are streamed through bounded buffers (ISA-L's inflater).
 inline constexpr std::uint64_t kWholeMemberLimit = std::uint64_t{8} << 20;
 
 // Fills `buffer` with up to `capacity` compressed bytes and returns how many; 0 at the end of
@@ -29,7 +29,7 @@ using ByteInput = std::function<std::size_t(unsigned char* buffer, std::size_t c
 // Receives decoded bytes in order; false stops the decoding.
 using ByteSink = std::function<bool(const unsigned char* data, std::size_t size)>;
 
-// Stored, deflate and Deflate64 are decoded by our code and libdeflate/zlib; bzip2, LZMA, XZ,
+// Stored, deflate and Deflate64 are decoded by our code, libdeflate and ISA-L; bzip2, LZMA, XZ,
 // Zstandard and PPMd by libarchive, fed the (already decrypted) bytes as an unencrypted member.
 bool methodDecoded(std::uint16_t method);
 

@@ -1,6 +1,8 @@
 // A worker that decodes the planned members ahead of the writing thread, in order.
 #include "zip/member_streamer.h"
 
+#include <algorithm>
+#include <bit>
 #include <utility>
 
 namespace arc::zip {
@@ -25,12 +27,20 @@ MemberStreamer::~MemberStreamer()
         libdeflate_free_decompressor(decompressor_);
 }
 
-std::vector<unsigned char> MemberStreamer::spare()
+MemberStreamer::Bytes MemberStreamer::spare(std::size_t size)
 {
     std::lock_guard lock(mutex_);
     if (spares_.empty())
         return {};
-    std::vector<unsigned char> bytes = std::move(spares_.back());
+    // The smallest spare that fits, else the largest (grown by the caller).
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < spares_.size(); ++i) {
+        const std::size_t have = spares_[i].capacity(), kept = spares_[best].capacity();
+        if (kept < size ? have > kept : (have >= size && have < kept))
+            best = i;
+    }
+    Bytes bytes = std::move(spares_[best]);
+    spares_[best] = std::move(spares_.back());
     spares_.pop_back();
     return bytes;
 }
@@ -38,25 +48,41 @@ std::vector<unsigned char> MemberStreamer::spare()
 bool MemberStreamer::push(Block block)
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopping_ || queuedBytes_ < kQueueBytes || block.end; });
+    if (queuedBytes_ >= kQueueBytes && !block.end) {
+        workerWaiting_ = true;
+        changed_.wait(lock, [&] { return stopping_ || queuedBytes_ <= kQueueBytes / 2; });
+        workerWaiting_ = false;
+    }
     if (stopping_)
         return false;
-    queuedBytes_ += block.bytes.size();
+    queuedBytes_ += block.bytes.capacity();
     queue_.push_back(std::move(block));
+    const bool wake =
+        extractorWaiting_ && (queue_.back().end || queue_.size() >= kWakeBlocks || queuedBytes_ >= kQueueBytes / 2);
     lock.unlock();
-    changed_.notify_all();
+    if (wake)
+        changed_.notify_all();
     return true;
 }
 
 MemberStreamer::Block MemberStreamer::pop()
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !queue_.empty(); });
+    if (queue_.empty()) {
+        extractorWaiting_ = true;
+        changed_.wait(lock, [&] {
+            return !queue_.empty() &&
+                   (queue_.back().end || queue_.size() >= kWakeBlocks || queuedBytes_ >= kQueueBytes / 2);
+        });
+        extractorWaiting_ = false;
+    }
     Block block = std::move(queue_.front());
     queue_.pop_front();
-    queuedBytes_ -= block.bytes.size();
+    queuedBytes_ -= block.bytes.capacity();
+    const bool wake = workerWaiting_ && queuedBytes_ <= kQueueBytes / 2;
     lock.unlock();
-    changed_.notify_all();
+    if (wake)
+        changed_.notify_all();
     return block;
 }
 
@@ -70,7 +96,7 @@ void MemberStreamer::work()
                 return false;
             Block block;
             block.plan = plan;
-            block.bytes = spare();
+            block.bytes = spare(size);
             block.bytes.assign(data, data + size);
             stopped = !push(std::move(block));
             return !stopped;
@@ -78,15 +104,13 @@ void MemberStreamer::work()
         Block end;
         end.plan = plan;
         end.end = true;
-        if (member.compressedSize <= kWholeMemberLimit && member.size <= kWholeMemberLimit) {
-            if (job_.cancelled())
-                return;
-            Block data;
-            data.plan = plan;
-            data.bytes = spare();
-            end.result = decodeWhole(member, data.bytes);
-            if (end.result.status == RawMemberStatus::Ok && !data.bytes.empty() && !push(std::move(data)))
-                return;
+        if (job_.cancelled()) {
+            end.result.status = RawMemberStatus::Stopped;
+        } else if (member.compressedSize <= kWholeMemberLimit && member.size <= kWholeMemberLimit) {
+            end.bytes = spare(static_cast<std::size_t>(member.size));
+            end.result = decodeWhole(member, end.bytes);
+            if (end.result.status != RawMemberStatus::Ok)
+                end.bytes.clear();
         } else {
             end.result = member.method == 0 ? copyStoredMember(source_, member.dataOffset, member.size, sink)
                                             : inflateDeflateMember(source_, member.dataOffset, member.compressedSize,
@@ -100,13 +124,20 @@ void MemberStreamer::work()
     }
 }
 
-RawMemberResult MemberStreamer::decodeWhole(const StreamPlan& member, std::vector<unsigned char>& output)
+RawMemberResult MemberStreamer::decodeWhole(const StreamPlan& member, Bytes& output)
 {
     RawMemberResult result;
     const auto inSize = static_cast<std::size_t>(member.compressedSize);
     const auto size = static_cast<std::size_t>(member.size);
-    std::vector<unsigned char>& in = member.method == 0 ? output : input_;
-    in.resize(inSize);
+    // Buffers hold at least kMinimumBuffer and grow in powers of two, so the few in
+    // circulation soon fit every member and the heap is not grown and shrunk member by member.
+    const auto fit = [](Bytes& buffer, std::size_t size) {
+        if (buffer.capacity() < size)
+            buffer.reserve(std::max(std::bit_ceil(size), kMinimumBuffer));
+        buffer.resize(size);
+    };
+    Bytes& in = member.method == 0 ? output : input_;
+    fit(in, inSize);
     if (!window_.readAt(member.dataOffset, in.data(), inSize)) {
         result.status = RawMemberStatus::ReadFailed;
         return result;
@@ -120,7 +151,7 @@ RawMemberResult MemberStreamer::decodeWhole(const StreamPlan& member, std::vecto
         result.status = RawMemberStatus::BadData;
         return result;
     }
-    output.resize(size);
+    fit(output, size);
     return inflateWhole(decompressor_, in.data(), inSize, output.data(), size);
 }
 
@@ -134,18 +165,22 @@ MemberStreamer::Taken MemberStreamer::take(std::size_t position,
         bool consuming = wanted;
         for (;;) {
             Block block = pop();
-            if (block.end) {
-                if (!wanted)
-                    break;
-                result = block.result;
-                if (!consuming && result.status == RawMemberStatus::Ok)
-                    result.status = RawMemberStatus::Stopped;
-                return Taken::Decoded;
-            }
-            if (consuming)
+            if (consuming && !block.bytes.empty())
                 consuming = consume(block.bytes.data(), block.bytes.size());
-            std::lock_guard lock(mutex_);
-            spares_.push_back(std::move(block.bytes));
+            const bool end = block.end;
+            if (end)
+                result = block.result;
+            {
+                std::lock_guard lock(mutex_);
+                spares_.push_back(std::move(block.bytes));
+            }
+            if (!end)
+                continue;
+            if (!wanted)
+                break;
+            if (!consuming && result.status == RawMemberStatus::Ok)
+                result.status = RawMemberStatus::Stopped;
+            return Taken::Decoded;
         }
     }
     return Taken::NotPlanned;

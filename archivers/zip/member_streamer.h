@@ -31,7 +31,10 @@ struct StreamPlan {
 // (at most kQueueBytes wait, plus the block being handed over), and the extractor's thread
 // takes them and writes them. Members within kWholeMemberLimit are read with few reads (small
 // ones share one large read) and inflated whole by libdeflate, larger ones streamed through
-// zlib. The worker may run ahead into the next planned members while the queue has room.
+// ISA-L. The worker may run ahead into the next planned members while the queue has room.
+// Each side that waits is woken only once there is a good stretch of work (the queue half
+// empty, or several blocks waiting), not at every block: small members would otherwise cost a
+// wake-up each.
 //
 // Threading: construct, take() and destroy on the extractor's thread; the worker reads the
 // archive through `source` (positioned reads only) and calls nothing of `job` but cancelled().
@@ -39,6 +42,8 @@ struct StreamPlan {
 class MemberStreamer {
 public:
     static constexpr std::size_t kQueueBytes = std::size_t{8} << 20;
+    static constexpr std::size_t kWakeBlocks = 16;
+    static constexpr std::size_t kMinimumBuffer = std::size_t{256} << 10;
 
     MemberStreamer(const ByteSource& source, std::vector<StreamPlan> plans, const Job& job);
     ~MemberStreamer();
@@ -55,19 +60,29 @@ public:
                RawMemberResult& result);
 
 private:
+    // Bytes left uninitialised when a buffer grows: they are overwritten at once. The queue
+    // counts buffers by their capacity, the memory they hold.
+    struct Uninitialised : std::allocator<unsigned char> {
+        template <typename U> struct rebind {
+            using other = Uninitialised;
+        };
+        template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    };
+    using Bytes = std::vector<unsigned char, Uninitialised>;
+
     struct Block {
         std::size_t plan = 0;
-        std::vector<unsigned char> bytes;
-        bool end = false;  // the member's last item: `result` holds its outcome
+        Bytes bytes;
+        bool end = false;  // the member's last item (its last bytes too): `result` holds its outcome
         RawMemberResult result;
     };
 
     void work();
     bool push(Block block);  // false once stopping
     Block pop();
-    std::vector<unsigned char> spare();
+    Bytes spare(std::size_t size);  // a used buffer, preferably one that holds `size` bytes
 
-    RawMemberResult decodeWhole(const StreamPlan& member, std::vector<unsigned char>& output);
+    RawMemberResult decodeWhole(const StreamPlan& member, Bytes& output);
 
     const ByteSource& source_;
     WindowedSource window_;  // the worker's small reads
@@ -78,11 +93,13 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block> queue_;
-    std::vector<std::vector<unsigned char>> spares_;  // used blocks, to spare an allocation each
+    std::vector<Bytes> spares_;  // used blocks, to spare an allocation each
     std::size_t queuedBytes_ = 0;
+    bool workerWaiting_ = false;     // for room: woken once the queue is half empty
+    bool extractorWaiting_ = false;  // for blocks: woken once a few are there, or a member's end
     bool stopping_ = false;
     libdeflate_decompressor* decompressor_ = nullptr;  // the worker's
-    std::vector<unsigned char> input_;                 // the worker's
+    Bytes input_;                                      // the worker's
     std::thread worker_;
 };
 
