@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "common/folder_handles.h"
@@ -174,22 +175,34 @@ struct SafeDiskWriter::Impl {
         return systemFailure(what, std::string(relativePath), error);
     }
 
+    // Forgets the file being written, whatever state a failure left it in: nothing of it (its
+    // temporary, its unwritten bytes, its size) may reach the next file.
     void abort()
     {
-        if (fileFd < 0)
-            return;
-        close(fileFd);
-        fileFd = -1;
-        unlinkat(parentFd, temporaryName.c_str(), 0);
+        if (fileFd >= 0) {
+            close(fileFd);
+            fileFd = -1;
+            unlinkat(parentFd, temporaryName.c_str(), 0);
+        }
         buffer.clear();
+        fileSize = 0;
+        fileMtime = -1;
+    }
+
+    // A failed write ends the file at once, so that a caller who goes on without abortFile()
+    // gets "no file is being written" rather than a file missing a piece.
+    ArcResult writeFailed()
+    {
+        ArcResult failure = systemFailure("cannot write", finalPath, errno);
+        abort();
+        return failure;
     }
 
     ArcResult flush()
     {
-        if (!buffer.empty() && !writeAll(fileFd, buffer.data(), buffer.size()))
-            return systemFailure("cannot write", finalPath, errno);
+        const bool written = buffer.empty() || writeAll(fileFd, buffer.data(), buffer.size());
         buffer.clear();
-        return ArcResult::success();
+        return written ? ArcResult::success() : writeFailed();
     }
 
     ArcResult rename(const std::string& name)
@@ -412,11 +425,8 @@ ArcResult SafeDiskWriter::writeData(const void* data, std::size_t size)
     }
     if (ArcResult flushed = d.flush(); !flushed.ok())
         return flushed;
-    if (size >= kWriteBufferSize / 2) {
-        if (!writeAll(d.fileFd, bytes, size))
-            return systemFailure("cannot write", d.finalPath, errno);
-        return ArcResult::success();
-    }
+    if (size >= kWriteBufferSize / 2)
+        return writeAll(d.fileFd, bytes, size) ? ArcResult::success() : d.writeFailed();
     d.buffer.assign(bytes, bytes + size);
     return ArcResult::success();
 }
@@ -426,21 +436,24 @@ ArcResult SafeDiskWriter::commitFile()
     Impl& d = *impl_;
     if (d.fileFd < 0)
         return ArcResult::failure(ArcStatus::Internal, "no file is being written");
-    ArcResult result = d.flush();
-    if (result.ok() && d.fileMtime >= 0) {
+    if (ArcResult flushed = d.flush(); !flushed.ok())
+        return flushed;
+    ArcResult result;
+    if (d.fileMtime >= 0) {
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(d.fileMtime), 0}};
         if (futimens(d.fileFd, times) != 0)
             result = systemFailure("cannot set the time of", d.finalPath, errno);
     }
     // close() is where some file systems (NFS, FUSE) report a failed write.
-    if (close(d.fileFd) != 0 && result.ok())
+    const int fd = std::exchange(d.fileFd, -1);
+    if (close(fd) != 0 && result.ok())
         result = systemFailure("cannot write", d.finalPath, errno);
-    d.fileFd = -1;
-    if (!result.ok()) {
+    if (result.ok())
+        result = d.place(true);
+    else
         unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
-        return result;
-    }
-    return d.place(true);
+    d.abort();
+    return result;
 }
 
 ArcResult SafeDiskWriter::writeSymlink(std::string_view relativePath, std::string_view target, std::int64_t mtime)
@@ -503,6 +516,11 @@ ArcResult SafeDiskWriter::finish()
     d.folderEntries.clear();
     d.folders.reset();
     return total;
+}
+
+bool destinationFull(const ArcResult& result)
+{
+    return result.status == ArcStatus::WriteFailed && (result.systemError == ENOSPC || result.systemError == EDQUOT);
 }
 
 }  // namespace arc

@@ -73,4 +73,9 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// A write failure that every later file would meet as well: the destination's file system (or
+// the user's quota there) is full. An extraction stops at the first one rather than failing
+// entry after entry.
+bool destinationFull(const ArcResult& result);
+
 }  // namespace arc

@@ -361,6 +361,7 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
     std::size_t done = 0;
     std::uint64_t totalBytes = 0, totalEntries = 0;
     bool stopped = false;
+    bool full = false;
     while (!stopped) {
         const std::vector<MemberHeader>& members = open.scanned.members;
         // Totals as far as the batches read so far tell; a later batch raises them.
@@ -384,14 +385,23 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
                 failures.add(r);
             if (counted && !job.endEntry())
                 stopped = true;
+            // Every later file would fail as this one did: the run ends here, and says so.
+            if (!stopped && arc::destinationFull(r)) {
+                full = true;
+                failures.add(arc::ArcResult::failure(arc::ArcStatus::WriteFailed,
+                                                     "stopped: the destination " + destination +
+                                                         " is full; the members after " + path + " were not extracted",
+                                                     {}, r.systemError));
+                break;
+            }
         }
         done += members.size();
         // Members before a damaged header are extracted; the damage itself is still a failure.
-        if (stopped || !scanned.ok() || open.scanned.complete)
+        if (stopped || full || !scanned.ok() || open.scanned.complete)
             break;
         scanned = scanBatch(archivePath, open, open.scanned.endOffset, done);
     }
-    if (!stopped)
+    if (!stopped && !full)
         failures.add(scanned);
     failures.add(writer.finish());
     failures.finish();

@@ -119,7 +119,21 @@ private:
     {
         if (!result.ok() && result.path.empty())
             result.path = currentName_;
+        destinationFull_ = destinationFull_ || destinationFull(result);
         mergeInto(total_, result);
+    }
+
+    // Every later file would fail as this one did: the run ends here, and says so.
+    bool stoppedByFullDestination()
+    {
+        if (!destinationFull_)
+            return false;
+        mergeInto(total_,
+                  ArcResult::failure(ArcStatus::WriteFailed,
+                                     "stopped: the destination " + writer_.destination() +
+                                         " is full; the entries after \"" + currentName_ + "\" were not extracted",
+                                     {}, ENOSPC));
+        return true;
     }
 
     Next cancel()
@@ -185,6 +199,8 @@ private:
                 cancel();
                 return;
             }
+            if (stoppedByFullDestination())
+                return;
             archive_entry* entry = nullptr;
             const int status = archive_read_next_header(reader_.get(), &entry);
             if (status == ARCHIVE_EOF)
@@ -474,7 +490,7 @@ private:
         ArcResult failure;
         if (extractRawMember(*source_, plan, writer_, job_, failure) == RawOutcome::Cancelled)
             return cancel();
-        mergeInto(total_, failure);
+        mergeEntry(std::move(failure));
         return after;
     }
 
@@ -527,6 +543,8 @@ private:
                 cancel();
                 return;
             }
+            if (stoppedByFullDestination())
+                return;
             const SurveyedEntry& surveyed = survey_.entries()[position];
             currentName_ = surveyed.name;
             if (!job_.beginEntry(currentName_, surveyed.record->uncompressedSize)) {
@@ -593,6 +611,7 @@ private:
     std::optional<FileSource> source_;
     std::unique_ptr<MemberStreamer> streamer_;  // reads source_, so goes before it
     ArcResult total_;
+    bool destinationFull_ = false;
 
     std::string currentName_;
     std::size_t currentPosition_ = 0;

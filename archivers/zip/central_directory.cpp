@@ -119,7 +119,10 @@ DirectoryStatus findEndRecord(const ByteSource& source, EndRecord& end)
 }
 
 // A zip64 locator right before the end record points at the zip64 end record, whose 64-bit
-// counts replace the classic ones.
+// counts replace the classic ones. Twenty bytes there may only look like a locator (the end of
+// a comment or of member data, say): as other readers do, the locator is believed only when the
+// record it points to is a zip64 end record that ends where the locator begins; otherwise the
+// classic end record stands alone.
 DirectoryStatus readZip64End(const ByteSource& source, EndRecord& end)
 {
     if (end.position < kZip64LocatorSize)
@@ -130,19 +133,18 @@ DirectoryStatus readZip64End(const ByteSource& source, EndRecord& end)
         return DirectoryStatus::ReadFailed;
     if (load32(locator) != kZip64LocatorSignature)
         return DirectoryStatus::Ok;
-    if (load32(locator + 4) != 0 || load32(locator + 16) > 1)
-        return DirectoryStatus::MultiDisk;
     const std::uint64_t recordPosition = load64(locator + 8);
     if (recordPosition > locatorPosition || locatorPosition - recordPosition < kZip64EndSize)
-        return DirectoryStatus::Corrupt;
+        return DirectoryStatus::Ok;
     unsigned char record[kZip64EndSize];
     if (!source.readAt(recordPosition, record, sizeof record))
         return DirectoryStatus::ReadFailed;
-    if (load32(record) != kZip64EndSignature)
-        return DirectoryStatus::Corrupt;
     const std::uint64_t recordSize = load64(record + 4);
-    if (recordSize < kZip64EndSize - 12 || recordSize + 12 != locatorPosition - recordPosition)
-        return DirectoryStatus::Corrupt;
+    if (load32(record) != kZip64EndSignature || recordSize < kZip64EndSize - 12 ||
+        recordSize + 12 != locatorPosition - recordPosition)
+        return DirectoryStatus::Ok;
+    if (load32(locator + 4) != 0 || load32(locator + 16) > 1)
+        return DirectoryStatus::MultiDisk;
     if (load32(record + 16) != 0 || load32(record + 20) != 0)
         return DirectoryStatus::MultiDisk;
     if (load64(record + 24) != load64(record + 32))

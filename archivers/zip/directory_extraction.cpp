@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 #include <vector>
 
@@ -95,7 +96,21 @@ private:
     {
         if (!result.ok() && result.path.empty())
             result.path = target_.name;
+        destinationFull_ = destinationFull_ || destinationFull(result);
         mergeInto(total_, result);
+    }
+
+    // Every later file would fail as this one did: the run ends here, and says so.
+    bool stoppedByFullDestination()
+    {
+        if (!destinationFull_)
+            return false;
+        mergeInto(total_,
+                  ArcResult::failure(ArcStatus::WriteFailed,
+                                     "stopped: the destination " + writer_.destination() +
+                                         " is full; the entries after \"" + target_.name + "\" were not extracted",
+                                     {}, ENOSPC));
+        return true;
     }
 
     Next cancel()
@@ -134,6 +149,8 @@ private:
                 cancel();
                 return;
             }
+            if (stoppedByFullDestination())
+                return;
             const SurveyedEntry& entry = entries[position];
             if (!job_.beginEntry(entry.name, entry.record->uncompressedSize)) {
                 cancel();
@@ -302,7 +319,7 @@ private:
         ArcResult rawFailure;
         if (extractRawMember(source_, plan, writer_, job_, rawFailure) == RawOutcome::Cancelled)
             return cancel();
-        mergeInto(total_, rawFailure);
+        mergeEntry(std::move(rawFailure));
         return Next::Continue;
     }
 
@@ -314,6 +331,7 @@ private:
     MemberExtractor members_;
     std::unique_ptr<MemberStreamer> streamer_;
     ArcResult total_;
+    bool destinationFull_ = false;
     MemberTarget target_;
 };
 

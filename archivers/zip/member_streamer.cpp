@@ -45,16 +45,19 @@ MemberStreamer::Bytes MemberStreamer::spare(std::size_t size)
     return bytes;
 }
 
-bool MemberStreamer::push(Block block)
+MemberStreamer::Pushed MemberStreamer::push(Block block)
 {
     std::unique_lock lock(mutex_);
-    if (queuedBytes_ >= kQueueBytes && !block.end) {
+    const auto abandoned = [&] { return !block.end && block.plan < abandonedBelow_; };
+    if (queuedBytes_ >= kQueueBytes && !block.end && !abandoned()) {
         workerWaiting_ = true;
-        changed_.wait(lock, [&] { return stopping_ || queuedBytes_ <= kQueueBytes / 2; });
+        changed_.wait(lock, [&] { return stopping_ || abandoned() || queuedBytes_ <= kQueueBytes / 2; });
         workerWaiting_ = false;
     }
     if (stopping_)
-        return false;
+        return Pushed::Stopping;
+    if (abandoned())
+        return Pushed::Abandoned;
     queuedBytes_ += block.bytes.capacity();
     queue_.push_back(std::move(block));
     const bool wake =
@@ -62,7 +65,22 @@ bool MemberStreamer::push(Block block)
     lock.unlock();
     if (wake)
         changed_.notify_all();
-    return true;
+    return Pushed::Queued;
+}
+
+void MemberStreamer::abandonUpTo(std::size_t plan)
+{
+    {
+        std::lock_guard lock(mutex_);
+        abandonedBelow_ = std::max(abandonedBelow_, plan + 1);
+    }
+    changed_.notify_all();
+}
+
+bool MemberStreamer::isAbandoned(std::size_t plan)
+{
+    std::lock_guard lock(mutex_);
+    return plan < abandonedBelow_;
 }
 
 MemberStreamer::Block MemberStreamer::pop()
@@ -90,7 +108,7 @@ void MemberStreamer::work()
 {
     for (std::size_t plan = 0; plan < plans_.size(); ++plan) {
         const StreamPlan& member = plans_[plan];
-        bool stopped = false;
+        Pushed pushed = Pushed::Queued;
         const auto sink = [&](const unsigned char* data, std::size_t size) {
             if (job_.cancelled())
                 return false;
@@ -98,13 +116,13 @@ void MemberStreamer::work()
             block.plan = plan;
             block.bytes = spare(size);
             block.bytes.assign(data, data + size);
-            stopped = !push(std::move(block));
-            return !stopped;
+            pushed = push(std::move(block));
+            return pushed == Pushed::Queued;
         };
         Block end;
         end.plan = plan;
         end.end = true;
-        if (job_.cancelled()) {
+        if (job_.cancelled() || isAbandoned(plan)) {
             end.result.status = RawMemberStatus::Stopped;
         } else if (member.compressedSize <= kWholeMemberLimit && member.size <= kWholeMemberLimit) {
             end.bytes = spare(static_cast<std::size_t>(member.size));
@@ -119,7 +137,7 @@ void MemberStreamer::work()
         // A stored member's extent is its compressed size: the two must agree.
         if (member.method == 0 && member.compressedSize != member.size && end.result.status == RawMemberStatus::Ok)
             end.result.status = RawMemberStatus::BadData;
-        if (stopped || !push(std::move(end)))
+        if (pushed == Pushed::Stopping || push(std::move(end)) == Pushed::Stopping)
             return;
     }
 }
@@ -163,10 +181,14 @@ MemberStreamer::Taken MemberStreamer::take(std::size_t position,
         const std::size_t plan = nextPlan_++;
         const bool wanted = plans_[plan].position == position;
         bool consuming = wanted;
+        if (!wanted)
+            abandonUpTo(plan);
         for (;;) {
             Block block = pop();
-            if (consuming && !block.bytes.empty())
-                consuming = consume(block.bytes.data(), block.bytes.size());
+            if (consuming && !block.bytes.empty() && !consume(block.bytes.data(), block.bytes.size())) {
+                consuming = false;
+                abandonUpTo(plan);
+            }
             const bool end = block.end;
             if (end)
                 result = block.result;

@@ -34,7 +34,9 @@ struct StreamPlan {
 // ISA-L. The worker may run ahead into the next planned members while the queue has room.
 // Each side that waits is woken only once there is a good stretch of work (the queue half
 // empty, or several blocks waiting), not at every block: small members would otherwise cost a
-// wake-up each.
+// wake-up each. A member nobody will write (refused by the consumer, or passed over) is
+// abandoned: the worker stops decoding it at its next block and goes on with the next one, so
+// a failed write never costs the rest of a member.
 //
 // Threading: construct, take() and destroy on the extractor's thread; the worker reads the
 // archive through `source` (positioned reads only) and calls nothing of `job` but cancelled().
@@ -54,8 +56,8 @@ public:
         NotPlanned,  // the entry at that position was not planned (or already passed)
         Decoded,     // `result` says how the decoding ended (Stopped: the consumer refused)
     };
-    // Hands the decoded blocks of the member at `position` to `consume` (false stops; the rest
-    // is discarded). Members planned before `position` and not taken are discarded.
+    // Hands the decoded blocks of the member at `position` to `consume` (false stops: the member
+    // is abandoned). Members planned before `position` and not taken are abandoned.
     Taken take(std::size_t position, const std::function<bool(const unsigned char*, std::size_t)>& consume,
                RawMemberResult& result);
 
@@ -77,9 +79,13 @@ private:
         RawMemberResult result;
     };
 
+    enum class Pushed { Queued, Abandoned, Stopping };
+
     void work();
-    bool push(Block block);  // false once stopping
+    Pushed push(Block block);
     Block pop();
+    void abandonUpTo(std::size_t plan);
+    bool isAbandoned(std::size_t plan);
     Bytes spare(std::size_t size);  // a used buffer, preferably one that holds `size` bytes
 
     RawMemberResult decodeWhole(const StreamPlan& member, Bytes& output);
@@ -95,8 +101,9 @@ private:
     std::deque<Block> queue_;
     std::vector<Bytes> spares_;  // used blocks, to spare an allocation each
     std::size_t queuedBytes_ = 0;
-    bool workerWaiting_ = false;     // for room: woken once the queue is half empty
-    bool extractorWaiting_ = false;  // for blocks: woken once a few are there, or a member's end
+    std::size_t abandonedBelow_ = 0;  // plans before this one are not to be decoded further
+    bool workerWaiting_ = false;      // for room: woken once the queue is half empty
+    bool extractorWaiting_ = false;   // for blocks: woken once a few are there, or a member's end
     bool stopping_ = false;
     libdeflate_decompressor* decompressor_ = nullptr;  // the worker's
     Bytes input_;                                      // the worker's

@@ -145,9 +145,10 @@ TEST(FuzzCorpus, ReplaysWithoutACrash)
         zip::CentralDirectory directory;
         const DirectoryStatus status = read(bytes, directory);
         const std::string name = item.path().filename().string();
-        if (name == "ours.zip" || name == "seven.zip" || name == "infozip-zip64.zip" || name == "infozip-comment.zip") {
-            EXPECT_EQ(status, DirectoryStatus::Ok) << name;
-        }
+        // The lookalikes end their directory with 20 bytes shaped like a zip64 locator.
+        for (const char* sound : {"ours.zip", "seven.zip", "infozip-zip64.zip", "infozip-comment.zip",
+                                  "lookalike-locator.zip", "lookalike-locator-zip64.zip"})
+            EXPECT_TRUE(name != sound || status == DirectoryStatus::Ok) << name;
         ++files;
     }
     EXPECT_GT(files, 0);
