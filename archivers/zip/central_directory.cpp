@@ -133,15 +133,23 @@ DirectoryStatus readZip64End(const ByteSource& source, EndRecord& end)
         return DirectoryStatus::ReadFailed;
     if (load32(locator) != kZip64LocatorSignature)
         return DirectoryStatus::Ok;
-    const std::uint64_t recordPosition = load64(locator + 8);
-    if (recordPosition > locatorPosition || locatorPosition - recordPosition < kZip64EndSize)
-        return DirectoryStatus::Ok;
+    // The record the locator points to, or, when a stub before the archive moved it, the one
+    // right before the locator (where every writer puts it).
     unsigned char record[kZip64EndSize];
-    if (!source.readAt(recordPosition, record, sizeof record))
-        return DirectoryStatus::ReadFailed;
-    const std::uint64_t recordSize = load64(record + 4);
-    if (load32(record) != kZip64EndSignature || recordSize < kZip64EndSize - 12 ||
-        recordSize + 12 != locatorPosition - recordPosition)
+    std::uint64_t recordPosition = 0;
+    bool found = false;
+    for (const std::uint64_t candidate :
+         {load64(locator + 8), locatorPosition - std::min<std::uint64_t>(locatorPosition, kZip64EndSize)}) {
+        if (found || candidate > locatorPosition || locatorPosition - candidate < kZip64EndSize)
+            continue;
+        if (!source.readAt(candidate, record, sizeof record))
+            return DirectoryStatus::ReadFailed;
+        const std::uint64_t recordSize = load64(record + 4);
+        found = load32(record) == kZip64EndSignature && recordSize >= kZip64EndSize - 12 &&
+                recordSize + 12 == locatorPosition - candidate;
+        recordPosition = candidate;
+    }
+    if (!found)
         return DirectoryStatus::Ok;
     if (load32(locator + 4) != 0 || load32(locator + 16) > 1)
         return DirectoryStatus::MultiDisk;
@@ -221,9 +229,10 @@ DirectoryStatus parseRecords(std::string_view directory, std::uint64_t expected,
         record.localHeaderOffset = load32(p + 42);
         if (!applyZip64Extra(record, disk == kMax16))
             return DirectoryStatus::Corrupt;
-        if (record.localHeaderOffset > out.directoryOffset ||
-            out.directoryOffset - record.localHeaderOffset < kLocalHeaderSize + nameSize ||
-            out.directoryOffset - record.localHeaderOffset - kLocalHeaderSize < record.compressedSize)
+        const std::uint64_t headerOffset = record.localHeaderOffset + out.shift;
+        if (headerOffset < record.localHeaderOffset || headerOffset > out.directoryOffset ||
+            out.directoryOffset - headerOffset < kLocalHeaderSize + nameSize ||
+            out.directoryOffset - headerOffset - kLocalHeaderSize < record.compressedSize)
             return DirectoryStatus::Corrupt;
         out.records.push_back(std::move(record));
         pos += total;
@@ -249,13 +258,30 @@ DirectoryStatus loadDirectory(const ByteSource& source, CentralDirectory& out, s
     if (status != DirectoryStatus::Ok)
         return status;
     declaredEntries = end.entries;
-    if (end.directoryOffset > end.directoryEnd)
+    if (end.directorySize > end.directoryEnd)
         return DirectoryStatus::Truncated;
-    if (end.directoryEnd - end.directoryOffset != end.directorySize)
-        return DirectoryStatus::Corrupt;
+    const std::uint64_t start = end.directoryEnd - end.directorySize;
+    if (start != end.directoryOffset) {
+        // A stub before the archive (or padding between entries) moves the directory later than
+        // recorded; padding after the directory leaves it where recorded. Either way a central
+        // header must really be there.
+        const auto centralHeaderAt = [&](std::uint64_t offset) {
+            unsigned char signature[4];
+            return end.directorySize >= kCentralHeaderSize && source.readAt(offset, signature, sizeof signature) &&
+                   load32(signature) == kCentralHeaderSignature;
+        };
+        const bool stub = start > end.directoryOffset && centralHeaderAt(start);
+        const bool gapAfter = !stub && start > end.directoryOffset && centralHeaderAt(end.directoryOffset);
+        const bool empty = start > end.directoryOffset && end.directorySize == 0 && end.entries == 0;
+        if (!stub && !gapAfter && !empty)
+            return end.directoryOffset > end.directoryEnd ? DirectoryStatus::Truncated : DirectoryStatus::Corrupt;
+        if (stub)
+            out.shift = start - end.directoryOffset;
+        out.irregular = true;
+    }
     if (checkCount && end.entries > end.directorySize / kCentralHeaderSize)
         return DirectoryStatus::Corrupt;
-    out.directoryOffset = end.directoryOffset;
+    out.directoryOffset = end.directoryOffset + out.shift;
     out.directorySize = end.directorySize;
     out.comment = std::move(end.comment);
     try {
@@ -263,7 +289,7 @@ DirectoryStatus loadDirectory(const ByteSource& source, CentralDirectory& out, s
     } catch (const std::bad_alloc&) {
         return DirectoryStatus::ReadFailed;
     }
-    if (!source.readAt(end.directoryOffset, directory.data(), directory.size()))
+    if (!source.readAt(out.directoryOffset, directory.data(), directory.size()))
         return DirectoryStatus::ReadFailed;
     return DirectoryStatus::Ok;
 }

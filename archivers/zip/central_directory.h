@@ -84,11 +84,22 @@ struct CentralDirectory {
     std::uint64_t directoryOffset = 0;  // where the member data ends and the directory starts
     std::uint64_t directorySize = 0;
     std::string comment;  // the archive comment, kept when the directory is rewritten
+    // How far the directory lies past where the end record says: a stub before the archive (a
+    // self-extracting program) whose writer did not adjust the offsets, or padding inserted
+    // between entries. Every member then lies up to this far past its recorded offset (see
+    // DirectorySurvey). Records keep their offsets as stored.
+    std::uint64_t shift = 0;
+    // Readable, but not to be rewritten in place: shifted, or with bytes between the directory
+    // and the end records.
+    bool irregular = false;
 };
 
 // Checks everything the directory claims against the data actually present: the directory
-// must end exactly where the end records begin, every record must fit inside it and every
-// local header offset must lie before it. Memory use is bounded by the source's size.
+// must end where the end records begin (or, failing that, start where the end record says,
+// with a gap after it), every record must fit inside it and every local header offset, shifted
+// as the directory is, must lie before it. A directory that ends where it should but starts
+// later than the end record says is shifted (`shift`) when a central header is really there;
+// anything else is Corrupt. Memory use is bounded by the source's size.
 DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory& out);
 
 // As readCentralDirectory(), but the records are those the directory's bytes hold, whatever

@@ -112,27 +112,68 @@ DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source)
     return DirectoryStatus::Ok;
 }
 
+// The data offset of a local header at `offset` (0 when there is none), checking its name
+// against the record's when `checkName`.
+std::uint64_t DirectorySurvey::headerAt(const ByteSource& source, const CentralRecord& record, std::uint64_t offset,
+                                        bool checkName) const
+{
+    unsigned char fixed[kLocalHeaderSize];
+    if (offset + kLocalHeaderSize > directory_.directoryOffset || !source.readAt(offset, fixed, sizeof fixed) ||
+        load32(fixed) != kLocalHeaderSignature)
+        return 0;
+    const std::size_t nameSize = load16(fixed + 26);
+    if (checkName) {
+        std::string name(nameSize, '\0');
+        if (nameSize != record.name.size() || !source.readAt(offset + kLocalHeaderSize, name.data(), nameSize) ||
+            name != record.name)
+            return 0;
+    }
+    return offset + kLocalHeaderSize + nameSize + load16(fixed + 28);
+}
+
 // Where the record's local header really is: where the record says, or, when no local header
 // of that name is there, a multiple of 4 GiB further on (writers without zip64 cut offsets past
-// 4 GiB to 32 bits). Returns the data offset (0 when no header is found) and sets `header`.
-std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record,
-                                      std::uint64_t& header) const
+// 4 GiB to 32 bits). In a shifted archive the members lie up to the directory's shift further
+// on, and never less far than the member before: first where the member before was moved to,
+// then the whole shift (a stub), then the first header of its name in between (padding).
+// Returns the data offset (0 when no header is found) and sets `header`.
+std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header)
 {
-    std::uint64_t offset = record.localHeaderOffset;
+    const std::uint64_t recorded = record.localHeaderOffset;
+    if (directory_.shift != 0) {
+        for (const std::uint64_t offset : {recorded + movedBy_, recorded + directory_.shift}) {
+            if (const std::uint64_t data = headerAt(source, record, offset, true)) {
+                header = offset;
+                movedBy_ = offset - recorded;
+                return data;
+            }
+        }
+        unsigned char piece[4096];
+        for (std::uint64_t from = recorded + movedBy_ + 1; from < recorded + directory_.shift;
+             from += sizeof piece - 3) {
+            const auto size =
+                static_cast<std::size_t>(std::min<std::uint64_t>(sizeof piece, recorded + directory_.shift + 4 - from));
+            if (!source.readAt(from, piece, size))
+                break;
+            for (std::size_t at = 0; at + 4 <= size; ++at) {
+                if (load32(piece + at) != kLocalHeaderSignature)
+                    continue;
+                if (const std::uint64_t data = headerAt(source, record, from + at, true)) {
+                    header = from + at;
+                    movedBy_ = header - recorded;
+                    return data;
+                }
+            }
+        }
+        return 0;
+    }
+    std::uint64_t offset = recorded;
     for (int wraps = 0; wraps <= kMaxOffsetWraps && offset + kLocalHeaderSize <= directory_.directoryOffset;
          ++wraps, offset += k4GiB) {
-        unsigned char fixed[kLocalHeaderSize];
-        if (!source.readAt(offset, fixed, sizeof fixed) || load32(fixed) != kLocalHeaderSignature)
-            continue;
-        const std::size_t nameSize = load16(fixed + 26);
-        if (wraps > 0) {
-            std::string name(nameSize, '\0');
-            if (nameSize != record.name.size() || !source.readAt(offset + kLocalHeaderSize, name.data(), nameSize) ||
-                name != record.name)
-                continue;
+        if (const std::uint64_t data = headerAt(source, record, offset, wraps > 0)) {
+            header = offset;
+            return data;
         }
-        header = offset;
-        return offset + kLocalHeaderSize + nameSize + load16(fixed + 28);
     }
     return 0;
 }

@@ -56,13 +56,16 @@ private:
     static constexpr int kMaxOffsetWraps = 256;
 
     DirectoryStatus readMiscounted(const ByteSource& source);
-    std::uint64_t locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header) const;
+    std::uint64_t headerAt(const ByteSource& source, const CentralRecord& record, std::uint64_t offset,
+                           bool checkName) const;
+    std::uint64_t locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header);
     void survey(const ByteSource& source);
 
     CentralDirectory directory_;
     std::vector<SurveyedEntry> entries_;
     ArcResult problems_;
     std::uint64_t totalBytes_ = 0;
+    std::uint64_t movedBy_ = 0;  // how far the last member located lay past its recorded offset
 };
 
 }  // namespace arc::zip
