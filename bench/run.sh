@@ -301,7 +301,10 @@ lzh_extract() {
     if have 7zz; then
         timed_row "lzh extract $c" "7zz x" "$REPS" prep - "$CORPUS/$c" 7zz x -y -bso0 -bsp0 "-o$d" "$a"
     fi
-    timed_row "lzh extract $c" "bsdtar -xf" "$REPS" prep - "$CORPUS/$c" bsdtar -xf "$a" -C "$d"
+    # jlha writes CP932 names; without being told, bsdtar stops at the first one it cannot
+    # convert, having extracted only the members before it.
+    timed_row "lzh extract $c" "bsdtar -xf (CP932)" "$REPS" prep - "$CORPUS/$c" \
+        bsdtar --options hdrcharset=CP932 -xf "$a" -C "$d"
     rm -rf "$d"
 }
 

@@ -306,6 +306,10 @@ DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory&
     status = parseRecords(directory, entries, out);
     if (status != DirectoryStatus::Ok)
         out.records.clear();
+    // A directory found away from where the end records put it that then does not hold
+    // together was not found after all: the end records contradict the archive.
+    if (status == DirectoryStatus::Truncated && out.irregular)
+        status = DirectoryStatus::Corrupt;
     return status;
 }
 
