@@ -1,15 +1,20 @@
 // The copy-on-write replacement of an archive: new file, copies, fsync, rename, fsync.
 #include "common/archive_replacement.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace arc {
@@ -144,7 +149,46 @@ ArcResult ArchiveReplacement::begin(const std::string& archivePath, std::chrono:
     folderFd_ = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd_ < 0)
         return systemFailure(ArcStatus::WriteFailed, "cannot open the folder", folder_, errno);
+    removeStaleFiles();
     return openNewFile();
+}
+
+// Hidden new archives (".LEAF.PID-N.tmp") that writers left when they were killed. Holding the
+// lock, this writer is the only one that may rename over the archive, so such a file is never
+// needed again once its writer's process is gone (a live process may be a writer that began
+// when there was no archive yet, which holds no lock). Beside an archive with several links the
+// hidden file may be the only complete copy (see copyBackIntoLinkedArchive()): it stays.
+void ArchiveReplacement::removeStaleFiles()
+{
+    if (!hadArchive() || lock_.info().st_nlink > 1)
+        return;
+    const int listed = dup(folderFd_);
+    DIR* folder = listed >= 0 ? fdopendir(listed) : nullptr;
+    if (folder == nullptr) {
+        if (listed >= 0)
+            close(listed);
+        return;
+    }
+    const std::string prefix = "." + leaf_ + ".";
+    while (const dirent* entry = readdir(folder)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
+            continue;
+        const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        const std::size_t dash = middle.find('-');
+        const auto digits = [](std::string_view text) {
+            return !text.empty() && text.size() < 11 && text.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        if (dash == std::string_view::npos || !digits(middle.substr(0, dash)) || !digits(middle.substr(dash + 1)))
+            continue;
+        const long pid = std::strtol(std::string(middle.substr(0, dash)).c_str(), nullptr, 10);
+        struct stat info;
+        if (pid <= 0 || pid > INT_MAX || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH ||
+            fstatat(folderFd_, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        unlinkat(folderFd_, entry->d_name, 0);
+    }
+    closedir(folder);
 }
 
 ArcResult ArchiveReplacement::openNewFile()

@@ -31,7 +31,9 @@ using WriteCheckpoint = std::function<void(std::string_view step)>;
 //      it the new one, and a power cut leaves one of the two, because the new data is on disk
 //      before the rename is.
 //   Destroying the object without commit() removes the new file: the old archive stays
-//   byte-identical.
+//   byte-identical. A writer killed after naming its new file and before the rename leaves
+//   that hidden file beside the intact archive; the next writer to hold the lock removes such
+//   files of writers whose process is gone.
 //
 // The new file gets the old one's permission bits and, where allowed, its owner and group. An
 // archive with more than one hard link cannot be renamed over without splitting the links;
@@ -68,6 +70,7 @@ public:
     ArcResult writeFailure(int error) const;
 
 private:
+    void removeStaleFiles();
     ArcResult openNewFile();
     ArcResult nameNewFile(std::string& name);
     ArcResult copyBackIntoLinkedArchive(const std::string& hiddenName, const WriteCheckpoint& checkpoint);

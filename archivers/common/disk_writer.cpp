@@ -107,13 +107,14 @@ struct SafeDiskWriter::Impl {
     std::uint64_t nameSeed = 0;
     unsigned processId = 0;
     bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
+    bool anonymousWorks = true;  // O_TMPFILE, off once the file system refuses it
     std::vector<FolderEntry> folderEntries;
 
     // The file being written.
     int fileFd = -1;
     int parentFd = -1;          // held by `folders`; no folder is opened between beginFile and commit
     std::string finalPath;      // relative to the destination
-    std::string temporaryName;  // in the final path's folder
+    std::string temporaryName;  // in the final path's folder; empty while the file is anonymous
     std::int64_t fileMtime = -1;
     std::uint64_t fileSize = 0;
     std::vector<char> buffer;
@@ -175,6 +176,46 @@ struct SafeDiskWriter::Impl {
         return systemFailure(what, std::string(relativePath), error);
     }
 
+    // A new file in the folder of the file to write: anonymous where the file system allows,
+    // else under a hidden name. False with errno set.
+    bool createTemporary(std::uint32_t mode)
+    {
+        if (anonymousWorks) {
+            temporaryName.clear();
+            fileFd = openat(parentFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (fileFd >= 0)
+                return true;
+            // Kernels without O_TMPFILE see O_DIRECTORY (EISDIR); some file systems refuse it.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                // In a folder removed meanwhile the refusal is EPERM, not ENOENT as for a name.
+                struct stat folder;
+                if (fstat(parentFd, &folder) == 0 && folder.st_nlink == 0)
+                    errno = ENOENT;
+                return false;
+            }
+            anonymousWorks = false;
+        }
+        temporaryName = nextTemporaryName();
+        fileFd = openat(parentFd, temporaryName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, mode);
+        return fileFd >= 0;
+    }
+
+    // The complete anonymous file gets a hidden name, from which it is placed as a named
+    // temporary is.
+    ArcResult nameTemporary()
+    {
+        const std::string self = "/proc/self/fd/" + std::to_string(fileFd);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            temporaryName = nextTemporaryName();
+            if (linkat(AT_FDCWD, self.c_str(), parentFd, temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return ArcResult::success();
+            if (errno != EEXIST)
+                break;
+        }
+        temporaryName.clear();
+        return systemFailure("cannot name the temporary file of", finalPath, errno);
+    }
+
     // Forgets the file being written, whatever state a failure left it in: nothing of it (its
     // temporary, its unwritten bytes, its size) may reach the next file.
     void abort()
@@ -182,7 +223,8 @@ struct SafeDiskWriter::Impl {
         if (fileFd >= 0) {
             close(fileFd);
             fileFd = -1;
-            unlinkat(parentFd, temporaryName.c_str(), 0);
+            if (!temporaryName.empty())
+                unlinkat(parentFd, temporaryName.c_str(), 0);
         }
         buffer.clear();
         fileSize = 0;
@@ -363,6 +405,8 @@ ArcResult SafeDiskWriter::open()
         return systemFailure("cannot open the folder", d.destination, errno);
     d.folders = std::make_unique<FolderHandles>(d.destinationFd);
     d.processId = static_cast<unsigned>(getpid());
+    // An anonymous file is named through /proc (linkat with AT_EMPTY_PATH needs a privilege).
+    d.anonymousWorks = access("/proc/self/fd", X_OK) == 0;
     d.nameSeed = (static_cast<std::uint64_t>(std::random_device{}()) << 32) ^ std::random_device{}();
     return ArcResult::success();
 }
@@ -400,10 +444,7 @@ ArcResult SafeDiskWriter::beginFile(std::string_view relativePath, std::uint32_t
     d.fileSize = 0;
     mode &= kPermissionMask;
     for (int attempt = 0;; ++attempt) {
-        d.temporaryName = d.nextTemporaryName();
-        d.fileFd = openat(d.parentFd, d.temporaryName.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC,
-                          mode == 0 ? 0644 : mode);
-        if (d.fileFd >= 0)
+        if (d.createTemporary(mode == 0 ? 0644 : mode))
             return ArcResult::success();
         if (ArcResult again = d.retryable(relativePath, attempt, "cannot create a temporary file for"); !again.ok())
             return again;
@@ -444,13 +485,15 @@ ArcResult SafeDiskWriter::commitFile()
         if (futimens(d.fileFd, times) != 0)
             result = systemFailure("cannot set the time of", d.finalPath, errno);
     }
+    if (result.ok() && d.temporaryName.empty())
+        result = d.nameTemporary();
     // close() is where some file systems (NFS, FUSE) report a failed write.
     const int fd = std::exchange(d.fileFd, -1);
     if (close(fd) != 0 && result.ok())
         result = systemFailure("cannot write", d.finalPath, errno);
     if (result.ok())
         result = d.place(true);
-    else
+    else if (!d.temporaryName.empty())
         unlinkat(d.parentFd, d.temporaryName.c_str(), 0);
     d.abort();
     return result;

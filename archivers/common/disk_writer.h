@@ -15,11 +15,13 @@ namespace arc {
 // Every entry is written through descriptors of its folders, reached from the destination's
 // descriptor one component at a time without following symbolic links (FolderHandles), so
 // nothing lands outside the destination or through a link, whatever is on the disk or changes
-// there meanwhile. A file is first written under a hidden temporary name in its final folder
-// and renamed over the final name only by commitFile(), which the caller calls after the
-// data's check value matched; abortFile() (or destroying the writer mid-file) removes the
-// temporary. So a final name only ever holds a complete, verified file. Nothing is synced:
-// a crash may lose recent files, never leave a partial one under a final name.
+// there meanwhile. A file is first written as an anonymous file in its final folder (O_TMPFILE;
+// where the file system has none, under a hidden temporary name), given a hidden name only by
+// commitFile(), which the caller calls after the data's check value matched, and renamed over
+// the final name; abortFile() (or destroying the writer mid-file) removes it. So a final name
+// only ever holds a complete, verified file, and a process killed mid-file leaves nothing
+// named behind. Nothing is synced: a crash may lose recent files, never leave a partial one
+// under a final name.
 //
 // Modes: permission bits only (never set-id or sticky), given at creation, so the user's umask
 // applies as for any new file. Folder times and modes are applied by finish().

@@ -287,6 +287,22 @@ void addToTotals(const std::vector<MemberHeader>& members, std::uint64_t& bytes,
     }
 }
 
+// The totals of the members after the first batch, from a pass over their headers alone (only
+// archives of more than one batch need it), as far as the headers can be read.
+void addLaterTotals(OpenArchive& open, std::uint64_t offset, std::uint64_t& bytes, std::uint64_t& entries)
+{
+    FileAccess file(open.fd.get());
+    WindowedAccess access(file, open.fileSize);
+    ScannedArchive batch;
+    for (;;) {
+        const LzhStatus status = scanArchive(access, open.fileSize, batch, offset, kBatchMembers);
+        addToTotals(batch.members, bytes, entries);
+        if (status != LzhStatus::Ok || batch.complete || batch.members.empty())
+            return;
+        offset = batch.endOffset;
+    }
+}
+
 }  // namespace
 
 LzhStatus scanArchive(RandomAccess& archive, std::uint64_t fileSize, ScannedArchive& out, std::uint64_t startOffset,
@@ -353,20 +369,22 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
     arc::ArcResult scanned = scanBatch(archivePath, open, 0, 0);
     if (open.scanned.members.empty() && !scanned.ok())
         return scanned;
+    std::uint64_t totalBytes = 0, totalEntries = 0;
+    addToTotals(open.scanned.members, totalBytes, totalEntries);
+    if (scanned.ok() && !open.scanned.complete)
+        addLaterTotals(open, open.scanned.endOffset, totalBytes, totalEntries);
+    if (!job.announceTotals(totalBytes, totalEntries))
+        return arc::cancelledResult("extraction of " + archivePath + " cancelled");
     arc::SafeDiskWriter writer(destination, &job);
     arc::ArcResult r = writer.open();
     if (!r.ok())
         return r;
     FailureCollector failures(total);
     std::size_t done = 0;
-    std::uint64_t totalBytes = 0, totalEntries = 0;
     bool stopped = false;
     bool full = false;
     while (!stopped) {
         const std::vector<MemberHeader>& members = open.scanned.members;
-        // Totals as far as the batches read so far tell; a later batch raises them.
-        addToTotals(members, totalBytes, totalEntries);
-        job.setTotals(totalBytes, totalEntries);
         MemberPredecoder predecoder(open.fd.get(), members, members.size() > 1 ? kDecodeThreads : 0, kDecodeAhead,
                                     kPredecodeLimit, &job);
         for (std::size_t i = 0; i < members.size() && !stopped; ++i) {

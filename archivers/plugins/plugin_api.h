@@ -91,7 +91,11 @@ typedef struct ArchiverFailure {
 typedef struct ArchiverCallbacks {
     uint32_t structSize; /* sizeof(ArchiverCallbacks) as the caller knows it */
     void* user;          /* handed back to every callback */
-    /* At every entry and at least every 64 KiB of data: ARCHIVER_CONTINUE or ARCHIVER_CANCEL. */
+    /* At every entry and at least every 64 KiB of data: ARCHIVER_CONTINUE or ARCHIVER_CANCEL.
+     * Every extracting plug-in calls it first exactly once before anything is written (not even
+     * the destination folder is made): entryName "", every count done 0, and the archive's
+     * declared totals in jobBytesTotal and entriesTotal (0 where the archive does not tell), so
+     * that the caller can weigh them against the destination's free space and cancel first. */
     int (*progress)(void* user, const ArchiverProgress* progress);
     /* Writes a NUL-terminated UTF-8 passphrase into `buffer` (`bufferSize` is
      * ARCHIVER_PASSPHRASE_MAX) and returns ARCHIVER_CONTINUE, or returns ARCHIVER_CANCEL to give

@@ -82,8 +82,9 @@ public:
         if (directory != DirectoryStatus::Ok && directory != DirectoryStatus::ReadFailed)
             report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory), {});
         mergeInto(total_, survey_.problems());
-        if (directory == DirectoryStatus::Ok)
-            job_.setTotals(survey_.totalBytes(), survey_.entries().size());
+        const bool counted = directory == DirectoryStatus::Ok;
+        if (!job_.announceTotals(counted ? survey_.totalBytes() : 0, counted ? survey_.entries().size() : 0))
+            return cancelledResult("extraction of " + archivePath_ + " cancelled");
         withoutEndRecord_ = directory == DirectoryStatus::NoEndRecord;
         sourceFd_ = ::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC);
         if (sourceFd_ >= 0)

@@ -75,10 +75,12 @@ public:
 
     ArcResult run()
     {
+        // The totals go out before anything is written, not even the destination folder.
+        if (!job_.announceTotals(survey_.totalBytes(), survey_.entries().size()))
+            return cancelledResult("extraction of " + archivePath_ + " cancelled");
         if (ArcResult opened = writer_.open(); !opened.ok())
             return opened;
         mergeInto(total_, survey_.problems());
-        job_.setTotals(survey_.totalBytes(), survey_.entries().size());
         streamer_ = std::make_unique<MemberStreamer>(source_, streamPlans(), job_);
         walk();
         streamer_.reset();

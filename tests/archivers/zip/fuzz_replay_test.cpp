@@ -1,13 +1,13 @@
-// Replays the committed ZIP fuzz corpus, and every cut of each file, through the fuzz targets.
+// Replays the committed ZIP fuzz corpora, and every cut of each file, through the fuzz targets.
 #include "fuzz/zip_fuzz_targets.h"
 #include "zip_test_support.h"
 
 namespace arc::testing {
 namespace {
 
-void replay(void (*run)(const std::uint8_t*, std::size_t))
+void replay(void (*run)(const std::uint8_t*, std::size_t), const char* folder = "fuzz-corpus")
 {
-    const fs::path corpus = fs::path(TEMBREL_SOURCE_DIR) / "tests/archivers/zip/fuzz-corpus";
+    const fs::path corpus = fs::path(TEMBREL_SOURCE_DIR) / "tests/archivers/zip" / folder;
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(corpus)) {
         const std::string bytes = readFile(entry.path());
@@ -27,6 +27,10 @@ TEST(ZipFuzzCorpus, CentralDirectoryTargetSurvivesItsCorpus)
 TEST(ZipFuzzCorpus, DirectoryRebuildTargetSurvivesItsCorpus)
 {
     replay(zip::fuzz::directoryRebuildTarget);
+}
+TEST(ZipFuzzCorpus, Deflate64TargetSurvivesItsCorpus)
+{
+    replay(zip::fuzz::deflate64Target, "deflate64-corpus");
 }
 
 }  // namespace

@@ -9,11 +9,15 @@
 #include <zlib.h>
 
 #include <fstream>
+#include <optional>
 
+#include "common/source_tree.h"
 #include "failing_writes.h"
 #include "lzh/archive_reader.h"
+#include "lzh/archive_writer.h"
 #include "lzh/unlha_command.h"
 #include "zip/archive_extractor.h"
+#include "zip/archive_writer.h"
 #include "zip/zip_commands.h"
 #include "zip/zip_format.h"
 #include "zip_test_support.h"
@@ -31,8 +35,36 @@ struct RefusalCase {
     const char* label;
     Format format;
     Refusal refusal;
-    std::size_t firstSize;  // 200 kB waits whole for the final flush; 1 MiB is written on the way
+    std::size_t firstSize;          // 200 kB waits whole for the final flush; 1 MiB is written on the way
+    bool namedTemporaries = false;  // as where anonymous files cannot be had (no /proc to name them)
 };
+
+constexpr int kNoMount = 77;
+
+// For this process alone: a file system mounted (false when that is not allowed here).
+bool mountPrivately(const char* type, const fs::path& where, const char* options)
+{
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount("tembrel-test", where.c_str(), type, 0, options) == 0;
+}
+
+// The exit status of the child `pid` (-1 when it did not exit).
+int childStatus(pid_t pid)
+{
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A child that could not mount skips the test on a developer's machine; under CI (root) it fails.
+#define REQUIRE_MOUNTED(status)                                                                                        \
+    do {                                                                                                               \
+        if ((status) == kNoMount) {                                                                                    \
+            if (std::getenv("CI") != nullptr)                                                                          \
+                FAIL() << "a file system cannot be mounted here (needs root)";                                         \
+            GTEST_SKIP() << "a file system cannot be mounted here (needs root)";                                       \
+        }                                                                                                              \
+    } while (0)
 
 ArcResult extract(Format format, const fs::path& archive, const fs::path& destination)
 {
@@ -65,6 +97,8 @@ TEST_P(RefusedWrite, TheFailedFileIsGoneAndTheNextIsExact)
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        if (c.namedTemporaries && !mountPrivately("tmpfs", "/proc", "size=4k"))
+            std::_Exit(kNoMount);
         if (c.refusal == Refusal::FileSizeLimit) {
             signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{kRefusedAfter, kRefusedAfter};
@@ -77,10 +111,9 @@ TEST_P(RefusedWrite, TheFailedFileIsGoneAndTheNextIsExact)
         const bool named = result.path == "A.bin" && result.systemError == expectedError;
         std::_Exit(named ? static_cast<int>(result.status) : 100);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ArcStatus::WriteFailed));
+    const int status = childStatus(child);
+    REQUIRE_MOUNTED(status);
+    EXPECT_EQ(status, static_cast<int>(ArcStatus::WriteFailed));
     EXPECT_EQ(listTree(out), std::vector<std::string>{"B.txt"});
     EXPECT_EQ(readFile(out / "B.txt"), kNextContent);
 }
@@ -92,7 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"ZipErrorAtTheFinalFlush", Format::Zip, Refusal::InputOutputError, 200000},
                       RefusalCase{"LzhLimitAtTheFinalFlush", Format::Lzh, Refusal::FileSizeLimit, 200000},
                       RefusalCase{"LzhErrorAtTheFinalFlush", Format::Lzh, Refusal::InputOutputError, 200000},
-                      RefusalCase{"LzhErrorOnTheWay", Format::Lzh, Refusal::InputOutputError, 1 << 20}),
+                      RefusalCase{"LzhErrorOnTheWay", Format::Lzh, Refusal::InputOutputError, 1 << 20},
+                      RefusalCase{"ZipLimitNamed", Format::Zip, Refusal::FileSizeLimit, 200000, true},
+                      RefusalCase{"LzhErrorNamed", Format::Lzh, Refusal::InputOutputError, 1 << 20, true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // A deflate stream of `mebibytes` MiB of zeros: one compressed MiB, flushed to a byte boundary
@@ -185,13 +220,10 @@ TEST_P(FullDisk, EndsTheJobAtTheFirstRefusedWrite)
     }
     const fs::path disk = dir.path() / "disk";
     fs::create_directories(disk);
-    constexpr int kNoMount = 77;
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        // A 4 MiB file system seen by this child alone.
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tembrel-test", disk.c_str(), "tmpfs", 0, "size=4m") != 0)
+        if (!mountPrivately("tmpfs", disk, "size=4m"))
             std::_Exit(kNoMount);
         const std::uint64_t before = bytesReadSoFar();
         const ArcResult result = extract(c.format, archive, disk / "out");
@@ -201,20 +233,80 @@ TEST_P(FullDisk, EndsTheJobAtTheFirstRefusedWrite)
                              result.path == "a-large.bin" && fs::is_empty(disk / "out") && read < c.readLimit;
         std::_Exit(stopped ? 0 : 1);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == kNoMount) {
-        if (std::getenv("CI") != nullptr)
-            FAIL() << "a tmpfs cannot be mounted here (needs root)";
-        GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root)";
-    }
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const int status = childStatus(child);
+    REQUIRE_MOUNTED(status);
+    EXPECT_EQ(status, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FullDisk,
                          ::testing::Values(FullDiskCase{"ZipDeflatedDecodedAhead", Format::Zip, 4u << 20},
                                            FullDiskCase{"LzhStored", Format::Lzh, 12u << 20}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// What an extraction tells first, before it writes anything (the destination included): the
+// archive's declared totals, with nothing done, so that a caller can weigh them against the
+// free space and cancel.
+class FirstReport : public JobListener {
+public:
+    explicit FirstReport(fs::path destination) : destination_(std::move(destination)) {}
+    bool progress(const ProgressReport& report) override
+    {
+        if (!first) {
+            first = report;
+            name = report.entryName;
+            destinationExisted = fs::exists(destination_);
+        }
+        return false;
+    }
+    std::optional<ProgressReport> first;
+    std::string name;
+    bool destinationExisted = false;
+
+private:
+    fs::path destination_;
+};
+
+struct TotalsCase {
+    const char* label;
+    Format format;
+    std::size_t members;  // LZH headers are read in batches of 4096
+};
+
+class DeclaredTotals : public ::testing::TestWithParam<TotalsCase> {};
+
+TEST_P(DeclaredTotals, ComeFirstAndACancelThenWritesNothing)
+{
+    TempDir dir;
+    const TotalsCase& c = GetParam();
+    // One file stored under many names.
+    writeFile(dir.path() / "x", "seven b");
+    std::vector<SourceEntry> entries;
+    ASSERT_TRUE(collectFile((dir.path() / "x").string(), entries).ok());
+    entries.resize(c.members, entries.front());
+    for (std::size_t i = 0; i < c.members; ++i)
+        entries[i].memberName = "m" + std::to_string(i);
+    const fs::path archive = dir.path() / (c.format == Format::Zip ? "a.zip" : "a.lzh");
+    ASSERT_TRUE((c.format == Format::Zip ? zip::addToArchive(archive.string(), entries, {})
+                                         : lzh::addMembers(archive.string(), entries, {}))
+                    .ok());
+    const fs::path out = dir.path() / "out";
+    FirstReport listener(out);
+    Job job(&listener);
+    const ArcResult result = c.format == Format::Zip ? zip::extractArchive(archive.string(), out.string(), job)
+                                                     : lzh::extractArchive(archive.string(), out.string(), job);
+    EXPECT_EQ(result.status, ArcStatus::Cancelled);
+    ASSERT_TRUE(listener.first);
+    EXPECT_EQ(listener.name, "");
+    EXPECT_EQ(listener.first->jobBytesTotal, 7 * c.members);
+    EXPECT_EQ(listener.first->entriesTotal, c.members);
+    EXPECT_EQ(listener.first->jobBytesDone + listener.first->entriesDone, 0u);
+    EXPECT_FALSE(listener.destinationExisted);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeclaredTotals,
+                         ::testing::Values(TotalsCase{"Zip", Format::Zip, 20}, TotalsCase{"Lzh", Format::Lzh, 20},
+                                           TotalsCase{"LzhBeyondOneBatch", Format::Lzh, 5000}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -15,4 +15,8 @@ void centralDirectoryTarget(const std::uint8_t* data, std::size_t size);
 // reads the result back, which must give the same records at the new offsets.
 void directoryRebuildTarget(const std::uint8_t* data, std::size_t size);
 
+// Treats the input as a Deflate64 stream (as the members libarchive refuses are read), its output
+// capped at 16 MiB: it must end, whatever the input, without reading or writing out of bounds.
+void deflate64Target(const std::uint8_t* data, std::size_t size);
+
 }  // namespace arc::zip::fuzz
