@@ -246,6 +246,33 @@ std::uint16_t load16At(const std::string& bytes, std::size_t at)
                                                                                   << 8);
 }
 
+// A byte changed inside the first member's data is caught whatever decodes it: that member
+// fails and leaves nothing, the other still arrives.
+TEST_P(PeerMethod, DamagedDataFailsThatMemberOnly)
+{
+    REQUIRE_PEER("7zz");
+    TempDir dir;
+    makePeerInputs(dir.path() / "in");
+    const std::string archive = (dir.path() / "m.zip").string();
+    std::string command = GetParam().command;
+    command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
+    command.replace(command.find("@FILES@"), 7, "text.txt random.bin");
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && " + command), 0);
+    std::string bytes = readFile(archive);
+    const std::size_t record = load32At(bytes, bytes.size() - 6);  // the first central record
+    const std::string damaged = bytes.substr(record + 46, load16At(bytes, record + 28));
+    const std::string kept = damaged == "text.txt" ? "random.bin" : "text.txt";
+    const std::size_t local = load32At(bytes, record + 42);
+    const std::size_t data = local + 30 + load16At(bytes, local + 26) + load16At(bytes, local + 28);
+    bytes[data + load32At(bytes, record + 20) / 2] ^= 0x5A;
+    writeFile(archive, bytes);
+    const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
+    EXPECT_TRUE(result.status == ArcStatus::CrcMismatch || result.status == ArcStatus::ArchiveCorrupt)
+        << result.message;
+    EXPECT_EQ(describeTree(dir.path() / "out"),
+              (std::map<std::string, std::string>{{kept, "f:" + readFile(dir.path() / "in" / kept)}}));
+}
+
 // Turns 7-Zip's AE-2 entries (CRC 0, the HMAC alone checks the data) into AE-1 ones, which
 // carry the CRC of `contents` (by entry name) as well.
 std::string asAe1(std::string bytes, const std::map<std::string, std::string>& contents)
