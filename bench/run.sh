@@ -8,14 +8,19 @@
 #        7zz, bsdtar); LZH: creation -lh5/-lh7 (vs jlha), 1,000 single adds (jlha on a subset),
 #        extraction of jlha's archives (vs lhasa, 7zz, bsdtar); and inside one process, N single
 #        adds against one folder command (bench/adds.cpp), for both compressors.
-#   Extraction rows also give system calls per extracted file (strace -c -f, one untimed run);
 #   a 2 MB append to the 200 MB archive of big (vs zip); and the cost of a progress listener
 #   (bench/callbacks.cpp: the same extraction through both entry points, alternating).
-# Wall, user+sys CPU and peak RSS come from /usr/bin/time. Short cases take the median of 3.
+# Every creation and extraction row, ours and the peers', gives system calls per file of the
+# corpus (strace -c -f, one untimed run) beside wall, user+sys CPU and peak RSS (/usr/bin/time).
+# Short cases take the median of 3. Archives and extracted trees go to a tmpfs (/dev/shm, or
+# one mounted under build/bench when that is missing or too small): the disks here swing by
+# several times from run to run, and in memory the CPU and the system calls are what count.
 #
 # Environment: BENCH_REPS (repetitions of short cases, default 3), JLHA_ADDS (how many of the
 # 1,000 single adds jlha does, default 200; its time is scaled to 1,000 and marked so),
-# BENCH_CORPUS (an existing corpus directory to use instead of building one).
+# BENCH_CORPUS (an existing corpus directory to use instead of building one), BENCH_ONLY (a
+# space-separated subset of: zip-create zip-adds zip-extract zip-append lzh-create lzh-adds
+# lzh-extract inprocess; default all).
 set -uo pipefail
 export LC_ALL=C.UTF-8
 
@@ -23,7 +28,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build/bench
 WORK=$BUILD/work
 CORPUS=${BENCH_CORPUS:-$WORK/corpus}
-OUT=$WORK/out
+ONLY=${BENCH_ONLY:-zip-create zip-adds zip-extract zip-append lzh-create lzh-adds lzh-extract inprocess}
 REPS=${BENCH_REPS:-3}
 JLHA_ADDS=${JLHA_ADDS:-200}
 MAKE_CORPUS=/work/shared/bench/make-corpus.sh
@@ -79,8 +84,20 @@ else
     bash "$MAKE_CORPUS" "$CORPUS" >"$WORK/corpus.log" 2>&1 || die "make-corpus failed, see $WORK/corpus.log"
     touch "$CORPUS/.complete"
 fi
-rm -rf "$OUT"
+# The output tmpfs: /dev/shm when it has 3 GiB free, else our own under build/bench (root).
+shm_free=$(df -Pk /dev/shm 2>/dev/null | awk 'NR == 2 { print $4 }')
+if [ "$(findmnt -n -o FSTYPE /dev/shm 2>/dev/null)" = tmpfs ] && [ "${shm_free:-0}" -gt $((3 << 20)) ]; then
+    OUT=/dev/shm/tembrel-bench-$$
+else
+    OUT=$BUILD/tmpfs
+    mkdir -p "$OUT"
+    if [ "$(findmnt -n -o FSTYPE "$OUT" 2>/dev/null)" != tmpfs ]; then
+        mount -t tmpfs -o size=4g tembrel-bench "$OUT" || die "no tmpfs for the output: /dev/shm is too small and mounting one needs root"
+    fi
+fi
+rm -rf "${OUT:?}"/*
 mkdir -p "$OUT"
+trap 'rm -rf "$OUT"/* ; [ "$OUT" = "$BUILD/tmpfs" ] || rmdir "$OUT"' EXIT
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 : >"$RESULTS"
 
@@ -115,13 +132,13 @@ measure() {
     read -r M_WALL M_CPU M_RSS M_RC <<<"$mid"
 }
 
-# row CASE TOOL SIZE [NOTE]: records the last measurement.
+# row CASE TOOL SIZE [NOTE] [SYSCALLS]: records the last measurement.
 row() {
     local note=${4:-}
     [ "$M_RC" = 0 ] || note="${note:+$note; }FAILED rc=$M_RC: $(tail -n 1 "$LOGFILE" | cut -c1-60)"
-    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$M_WALL" "$M_CPU" "$M_RSS" "$3" "$note" >>"$RESULTS"
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$1" "$2" "$M_WALL" "$M_CPU" "$M_RSS" "$3" "$note" "${5:--}" >>"$RESULTS"
 }
-skip_row() { printf '%s\t%s\t-\t-\t-\t-\t%s\n' "$1" "$2" "$3" >>"$RESULTS"; }
+skip_row() { printf '%s\t%s\t-\t-\t-\t-\t%s\t-\n' "$1" "$2" "$3" >>"$RESULTS"; }
 size_of() { if [ -f "$1" ]; then stat -c %s "$1"; else echo -; fi; }
 scale_row() {  # scale_row FACTOR: multiplies the last measurement's times (subset runs)
     M_WALL=$(awk -v w="$M_WALL" -v f="$1" 'BEGIN { printf "%.2f", w * f }')
@@ -147,7 +164,7 @@ syscalls_per_file() {
     # whether or not an errors column is there.
     calls=$(awk '$NF == "total" { print $4 }' "$WORK/strace.txt")
     files=$(find "$tree" -type f | wc -l)
-    awk -v c="$calls" -v f="$files" 'BEGIN { if (f > 0) printf "%.1f syscalls/file", c / f }'
+    awk -v c="$calls" -v f="$files" 'BEGIN { if (f > 0 && c > 0) printf "%.1f", c / f; else printf "-" }'
 }
 # members ARCHIVE: how many members a peer lists (zip: unzip, lzh: lhasa), as a check of the adds.
 members() {
@@ -157,24 +174,41 @@ members() {
     esac
 }
 
+# timed_row CASE TOOL REPS PREP OUTPUT TREE CMD...: measures CMD (PREP before each run), then
+# runs it once more under strace, and records the row with the size of OUTPUT (a file, or -)
+# and the system calls per file of TREE. NOTE, when set, goes into the row's note.
+NOTE=
+timed_row() {
+    local case=$1 tool=$2 reps=$3 prep=$4 output=$5 tree=$6 size calls
+    shift 6
+    measure "$reps" "$prep" "$@"
+    size=$(size_of "$output")
+    local wall=$M_WALL cpu=$M_CPU rss=$M_RSS rc=$M_RC
+    "$prep"
+    calls=$(syscalls_per_file "$tree" "$@")
+    M_WALL=$wall M_CPU=$cpu M_RSS=$rss M_RC=$rc
+    row "$case" "$tool" "$size" "$NOTE" "$calls"
+    NOTE=
+}
+
 # ---------------------------------------------------------------- ZIP create
 zip_create() {
     local c=$1 z
     if plugin zip32j; then
         z=$OUT/ours-$c.zip
         prep() { rm -f "$z"; }
-        measure "$REPS" prep "$PELLUM" zip32j "-r -q \"$z\" \"$CORPUS/\" $c/*.*"
-        row "zip create $c" "pellum-arc zip32j (-6)" "$(size_of "$z")"
+        timed_row "zip create $c" "pellum-arc zip32j (default)" "$REPS" prep "$z" "$CORPUS/$c" \
+            "$PELLUM" zip32j "-r -q \"$z\" \"$CORPUS/\" $c/*.*"
     else skip_row "zip create $c" "pellum-arc zip32j" "skipped: libzip32j.so not built"; fi
     z=$OUT/info-$c.zip
     prep() { rm -f "$z"; }
-    measure "$REPS" prep bash -c 'cd "$1" && zip -r -q -6 "$2" "$3"' _ "$CORPUS" "$z" "$c"
-    row "zip create $c" "zip -r -q -6" "$(size_of "$z")"
+    timed_row "zip create $c" "zip -r -q -6" "$REPS" prep "$z" "$CORPUS/$c" \
+        bash -c 'cd "$1" && zip -r -q -6 "$2" "$3"' _ "$CORPUS" "$z" "$c"
     if have 7zz; then
         z=$OUT/7zz-$c.zip
         prep() { rm -f "$z"; }
-        measure "$REPS" prep bash -c 'cd "$1" && 7zz a -tzip -mx1 -bso0 -bsp0 "$2" "$3"' _ "$CORPUS" "$z" "$c"
-        row "zip create $c" "7zz a -tzip -mx1" "$(size_of "$z")"
+        timed_row "zip create $c" "7zz a -tzip -mx1" "$REPS" prep "$z" "$CORPUS/$c" \
+            bash -c 'cd "$1" && 7zz a -tzip -mx1 -bso0 -bsp0 "$2" "$3"' _ "$CORPUS" "$z" "$c"
     fi
 }
 
@@ -201,21 +235,15 @@ zip_extract() {
     [ -f "$a" ] || { skip_row "zip extract $c" "-" "skipped: no Info-ZIP archive"; return; }
     prep() { rm -rf "$d"; mkdir -p "$d"; }
     if plugin unzip32; then
-        measure "$REPS" prep "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\""
-        local checked
-        checked=$(check_tree "$CORPUS/$c" "$d/$c")
-        prep
-        row "zip extract $c" "pellum-arc unzip32" "-" "$checked; $(syscalls_per_file "$CORPUS/$c" "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\"")"
+        NOTE=$(prep; "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\"" >/dev/null 2>&1; check_tree "$CORPUS/$c" "$d/$c")
+        timed_row "zip extract $c" "pellum-arc unzip32" "$REPS" prep - "$CORPUS/$c" \
+            "$PELLUM" unzip32 "-xv --i \"$a\" \"$d/\""
     else skip_row "zip extract $c" "pellum-arc unzip32" "skipped: libunzip32.so not built"; fi
-    measure "$REPS" prep unzip -q "$a" -d "$d"
-    row "zip extract $c" "unzip -q" "-"
+    timed_row "zip extract $c" "unzip -q" "$REPS" prep - "$CORPUS/$c" unzip -q "$a" -d "$d"
     if have 7zz; then
-        measure "$REPS" prep 7zz x -y -bso0 -bsp0 "-o$d" "$a"
-        row "zip extract $c" "7zz x" "-"
+        timed_row "zip extract $c" "7zz x" "$REPS" prep - "$CORPUS/$c" 7zz x -y -bso0 -bsp0 "-o$d" "$a"
     fi
-    measure "$REPS" prep bsdtar -xf "$a" -C "$d"
-    prep
-    row "zip extract $c" "bsdtar -xf" "-" "$(syscalls_per_file "$CORPUS/$c" bsdtar -xf "$a" -C "$d")"
+    timed_row "zip extract $c" "bsdtar -xf" "$REPS" prep - "$CORPUS/$c" bsdtar -xf "$a" -C "$d"
     rm -rf "$d"
 }
 
@@ -226,16 +254,16 @@ lzh_create() {
         if plugin unlha32; then
             z=$OUT/ours-$c-$method.lzh
             prep() { rm -f "$z"; }
-            measure "$REPS" prep "$PELLUM" unlha32 "a \"$z\" \"$CORPUS/\" $c/*.* -x -n1 -r2 -$method"
-            row "lzh create $c -$method" "pellum-arc unlha32 -$method" "$(size_of "$z")"
+            timed_row "lzh create $c -$method" "pellum-arc unlha32 -$method" "$REPS" prep "$z" "$CORPUS/$c" \
+                "$PELLUM" unlha32 "a \"$z\" \"$CORPUS/\" $c/*.* -x -n1 -r2 -$method"
         else skip_row "lzh create $c -$method" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
         if have jlha; then
             local opts=aqy
             [ "$method" = lh7 ] && opts=aqyo7
             z=$OUT/jlha-$c-$method.lzh
             prep() { rm -f "$z"; }
-            measure 1 prep bash -c 'cd "$1" && jlha "$4" "$2" "$3"' _ "$CORPUS" "$z" "$c" "$opts"
-            row "lzh create $c -$method" "jlha $opts" "$(size_of "$z")"
+            timed_row "lzh create $c -$method" "jlha $opts" 1 prep "$z" "$CORPUS/$c" \
+                bash -c 'cd "$1" && jlha "$4" "$2" "$3"' _ "$CORPUS" "$z" "$c" "$opts"
         fi
     done
 }
@@ -265,21 +293,18 @@ lzh_extract() {
     [ -f "$a" ] || { skip_row "lzh extract $c" "-" "skipped: no jlha archive"; return; }
     prep() { rm -rf "$d"; mkdir -p "$d"; }
     if plugin unlha32; then
-        measure "$REPS" prep "$PELLUM" unlha32 "x -n \"$a\" \"$d/\""
-        local checked
-        checked=$(check_tree "$CORPUS/$c" "$d/$c")
-        prep
-        row "lzh extract $c" "pellum-arc unlha32" "-" "$checked; $(syscalls_per_file "$CORPUS/$c" "$PELLUM" unlha32 "x -n \"$a\" \"$d/\"")"
+        NOTE=$(prep; "$PELLUM" unlha32 "x -n \"$a\" \"$d/\"" >/dev/null 2>&1; check_tree "$CORPUS/$c" "$d/$c")
+        timed_row "lzh extract $c" "pellum-arc unlha32" "$REPS" prep - "$CORPUS/$c" \
+            "$PELLUM" unlha32 "x -n \"$a\" \"$d/\""
     else skip_row "lzh extract $c" "pellum-arc unlha32" "skipped: libunlha32.so not built"; fi
-    measure "$REPS" prep lhasa "xqw=$d" "$a"
-    row "lzh extract $c" "lhasa x" "-"
+    timed_row "lzh extract $c" "lhasa x" "$REPS" prep - "$CORPUS/$c" lhasa "xqw=$d" "$a"
     if have 7zz; then
-        measure "$REPS" prep 7zz x -y -bso0 -bsp0 "-o$d" "$a"
-        row "lzh extract $c" "7zz x" "-"
+        timed_row "lzh extract $c" "7zz x" "$REPS" prep - "$CORPUS/$c" 7zz x -y -bso0 -bsp0 "-o$d" "$a"
     fi
-    measure "$REPS" prep bsdtar -xf "$a" -C "$d"
-    prep
-    row "lzh extract $c" "bsdtar -xf" "-" "$(syscalls_per_file "$CORPUS/$c" bsdtar -xf "$a" -C "$d")"
+    # jlha writes CP932 names; without being told, bsdtar stops at the first one it cannot
+    # convert, having extracted only the members before it.
+    timed_row "lzh extract $c" "bsdtar -xf (CP932)" "$REPS" prep - "$CORPUS/$c" \
+        bsdtar --options hdrcharset=CP932 -xf "$a" -C "$d"
     rm -rf "$d"
 }
 
@@ -302,16 +327,26 @@ zip_append_big() {
 }
 
 # ---------------------------------------------------------------- run
-for c in tree big; do say "zip create $c"; zip_create "$c"; done
-say "zip single adds"; zip_adds
-for c in tree big; do say "zip extract $c"; zip_extract "$c"; done
-say "zip append to big"; zip_append_big
-for c in tree big; do say "lzh create $c"; lzh_create "$c"; done
-say "lzh single adds"; lzh_adds
-for c in tree big; do say "lzh extract $c"; lzh_extract "$c"; done
+wanted() { [[ " $ONLY " == *" $1 "* ]]; }
+# Extraction reads the peers' archives: they are made even when creation is not timed.
+for c in tree big; do
+    if wanted zip-create; then say "zip create $c"; zip_create "$c"
+    elif wanted zip-extract || wanted zip-append; then (cd "$CORPUS" && zip -r -q -6 "$OUT/info-$c.zip" "$c"); fi
+done
+if wanted zip-adds; then say "zip single adds"; zip_adds; fi
+if wanted zip-extract; then for c in tree big; do say "zip extract $c"; zip_extract "$c"; done; fi
+if wanted zip-append; then say "zip append to big"; zip_append_big; fi
+for c in tree big; do
+    if wanted lzh-create; then say "lzh create $c"; lzh_create "$c"
+    elif wanted lzh-extract; then (cd "$CORPUS" && jlha aqy "$OUT/jlha-$c-lh5.lzh" "$c" >/dev/null); fi
+done
+if wanted lzh-adds; then say "lzh single adds"; lzh_adds; fi
+if wanted lzh-extract; then for c in tree big; do say "lzh extract $c"; lzh_extract "$c"; done; fi
 
 INPROCESS=()
+wanted inprocess || ONLY_INPROCESS=skip
 for p in zip32j:zip unlha32:lzh; do
+    [ "${ONLY_INPROCESS:-}" = skip ] && break
     name=${p%%:*} kind=${p##*:}
     if plugin "$name"; then
         say "in-process adds: $name"
@@ -323,6 +358,7 @@ done
 
 LISTENER=()
 for p in unzip32:unzip:$OUT/info-tree.zip unlha32:unlha:$OUT/jlha-tree-lh5.lzh; do
+    [ "${ONLY_INPROCESS:-}" = skip ] && break
     IFS=: read -r name kind archive <<<"$p"
     if plugin "$name" && [ -f "$archive" ]; then
         say "progress listener cost: $name"
@@ -334,7 +370,8 @@ done
 echo
 echo "Machine: $(nproc) cores, $(uname -r); $(date -u '+%Y-%m-%d %H:%M UTC'); short cases: median of $REPS"
 echo "Load average before: $LOAD_BEFORE; after: $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine skews every figure)"
-echo "Ratios are ours / peer (below 1: ours is faster or smaller). RSS is the peak resident size."
+echo "Ratios are ours / peer (below 1: ours is faster or smaller). RSS is the peak resident size;"
+echo "calls/file: system calls of one run divided by the files of the corpus (strace -c -f)."
 echo
 awk -F'\t' '
 function mb(k) { return k == "-" ? "-" : sprintf("%.1f", k / 1024) }
@@ -343,9 +380,9 @@ function ratio(a, b) { return (a == "-" || b == "-" || b + 0 == 0) ? "-" : sprin
     if ($1 != last) { print ""; last = $1; ow = "-"; os = "-" }
     if ($2 ~ /^pellum-arc/) { ow = $3; os = $6; rt = ""; rs = "" }
     else { rt = ratio(ow, $3); rs = ratio(os, $6) }
-    printf "%-24s %-28s %8s %8s %8s %12s %7s %7s  %s\n", $1, $2, $3, $4, mb($5), $6, rt, rs, $7
+    printf "%-24s %-28s %8s %8s %8s %10s %12s %7s %7s  %s\n", $1, $2, $3, $4, mb($5), $8, $6, rt, rs, $7
 }
-BEGIN { printf "%-24s %-28s %8s %8s %8s %12s %7s %7s  %s\n", "case", "tool", "wall s", "cpu s", "RSS MB", "bytes", "t ratio", "s ratio", "note" }
+BEGIN { printf "%-24s %-28s %8s %8s %8s %10s %12s %7s %7s  %s\n", "case", "tool", "wall s", "cpu s", "RSS MB", "calls/file", "bytes", "t ratio", "s ratio", "note" }
 ' "$RESULTS"
 echo
 printf '%s\n' "${INPROCESS[@]}"

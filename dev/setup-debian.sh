@@ -5,7 +5,7 @@ set -eu
 
 packages="build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libgl-dev
-  libarchive-dev libdeflate-dev zlib1g-dev libgtest-dev libxcb1-dev
+  libarchive-dev libdeflate-dev nettle-dev libisal-dev zlib1g-dev libgtest-dev libxcb1-dev
   xvfb xauth openbox xdotool x11-utils imagemagick fonts-noto-cjk
   libarchive-tools 7zip lhasa jlha-utils openjdk-17-jdk-headless unzip zip zstd
   xorriso gcab cpio

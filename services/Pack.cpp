@@ -6,11 +6,43 @@
 #include <QLibrary>
 #include <QMutexLocker>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "plugins/plugin_api.h"
 
 namespace Pack {
 namespace {
+
+// The desktop's codes are the plug-ins' published codes (plugin_api.h), pair by pair.
+constexpr std::pair<Code, ArchiverResult> kPublishedCodes[] = {
+    {Ok, ARCHIVER_OK},
+    {BadCommand, ARCHIVER_BAD_COMMAND},
+    {InputMissing, ARCHIVER_INPUT_MISSING},
+    {ArchiveUnreadable, ARCHIVER_ARCHIVE_UNREADABLE},
+    {ArchiveCorrupt, ARCHIVER_ARCHIVE_CORRUPT},
+    {WriteFailed, ARCHIVER_WRITE_FAILED},
+    {UnsafeEntry, ARCHIVER_UNSAFE_ENTRY},
+    {CrcMismatch, ARCHIVER_CRC_MISMATCH},
+    {UnsupportedMethod, ARCHIVER_UNSUPPORTED_METHOD},
+    {NoMemory, ARCHIVER_NO_MEMORY},
+    {Cancelled, ARCHIVER_CANCELLED},
+    {PasswordRequired, ARCHIVER_PASSWORD_REQUIRED},
+    {WrongPassword, ARCHIVER_WRONG_PASSWORD},
+    {ArchiveInUse, ARCHIVER_ARCHIVE_IN_USE},
+    {NameClash, ARCHIVER_NAME_CLASH},
+    {SpecialEntry, ARCHIVER_SPECIAL_ENTRY},
+    {ArchiveItself, ARCHIVER_ARCHIVE_ITSELF},
+    {Internal, ARCHIVER_INTERNAL},
+};
+constexpr bool codesAgree()
+{
+    for (const auto& [desktop, published] : kPublishedCodes)
+        if (static_cast<int>(desktop) != static_cast<int>(published))
+            return false;
+    return std::size(kPublishedCodes) == ARCHIVER_ARCHIVE_ITSELF + 2;
+}
+static_assert(codesAgree(), "Pack::Code and plugin_api.h disagree");
 
 const char* libraryStem(Plugin plugin)
 {

@@ -31,7 +31,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The plug-ins' result codes (arc::ArcStatus): stored and compared, never renumbered.
+// The plug-ins' result codes (ArchiverResult in plugin_api.h, checked pair by pair in Pack.cpp).
 enum Code : int {
     Ok = 0,
     BadCommand = 1,

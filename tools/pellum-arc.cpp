@@ -1,6 +1,7 @@
 // pellum-arc: runs one plug-in command from a shell, loading the plug-in as the desktop program does.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <csignal>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/status.h"
 #include "plugins/plugin_api.h"
 
@@ -57,12 +60,18 @@ constexpr char kGeneralUsage[] =
     "when standard input is a terminal; otherwise such entries fail with password-required or\n"
     "wrong-password.\n"
     "\n"
-    "Ctrl-C cancels cleanly: the file being extracted is removed, a new archive is not left\n"
-    "behind and an archive being added to keeps its old contents. A second Ctrl-C ends at once.\n"
+    "Ctrl-C, SIGTERM and SIGHUP cancel cleanly: the file being extracted is removed, a new\n"
+    "archive is not left behind and an archive being added to keeps its old contents. A second\n"
+    "signal of the same kind ends at once.\n"
     "\n"
-    "Exit status: 0 when the plug-in returns 0; 130 when cancelled; 1 otherwise, with the\n"
-    "plug-in's message, its result name and code on standard error. A plug-in's message on\n"
-    "success goes to standard output.\n"
+    "Before extracting, a warning goes to standard error when the archive's declared size is\n"
+    "more than the free space at the destination.\n"
+    "\n"
+    "Exit status: 0 when the plug-in returns 0; 128 plus the signal's number (130 for Ctrl-C)\n"
+    "when a signal cancelled the command; 1 otherwise, with the plug-in's message, its result\n"
+    "name and code on standard error. A plug-in's message on success (a listing, or a warning\n"
+    "about something that failed after the command's work was safely done) goes to standard\n"
+    "output.\n"
     "\n"
     "Result codes: 1 bad-command, 2 input-missing, 3 archive-unreadable, 4 archive-corrupt,\n"
     "5 write-failed, 6 unsafe-entry, 7 crc-mismatch, 8 unsupported-method, 9 no-memory,\n"
@@ -89,28 +98,33 @@ constexpr std::array<PluginKind, 4> kPlugins = {{
     {"unarc32", "UnArc", "UnArcRun", "UnArcGetVersion"},
 }};
 
+// The signal that asked to stop (0 for none).
 volatile std::sig_atomic_t interrupted = 0;
 
-void onInterrupt(int)
+void onInterrupt(int signal)
 {
-    interrupted = 1;
+    interrupted = signal;
 }
 
-// The first Ctrl-C asks the plug-in to stop at its next progress point; the handler resets
-// itself, so a second one ends the program the usual way.
-void catchInterrupt()
+// Ctrl-C, and the requests to end that logging out, a service stop or `timeout` send: the first
+// asks the plug-in to stop at its next progress point; the handler resets itself, so a second
+// one ends the program the usual way.
+void catchInterrupts()
 {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 // What the callbacks need: the options and the state of the progress line.
 struct Session {
     std::optional<std::string> password;
     bool showProgress = false;
+    std::string destination;  // of an extraction, for the free-space warning
+    bool totalsWeighed = false;
     std::chrono::steady_clock::time_point lastDrawn{};
     bool lineShown = false;
 
@@ -136,11 +150,46 @@ std::string humanBytes(std::uint64_t bytes)
     return text;
 }
 
+// The space free for this user where `folder` is, or on its nearest existing parent (an
+// extraction makes its destination); nullopt when unknown.
+std::optional<std::uint64_t> freeBytes(std::string folder)
+{
+    for (;;) {
+        struct statvfs info {};
+        if (statvfs(folder.empty() ? "." : folder.c_str(), &info) == 0)
+            return std::uint64_t{info.f_bavail} * info.f_frsize;
+        if (errno != ENOENT || folder.empty() || folder == "/")
+            return std::nullopt;
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        const std::size_t slash = folder.find_last_of('/');
+        folder = slash == std::string::npos ? std::string() : folder.substr(0, slash == 0 ? 1 : slash);
+    }
+}
+
+// An extraction announces the archive's declared size before it writes anything.
+void weighTotals(Session& session, const ArchiverProgress& progress)
+{
+    session.totalsWeighed = true;
+    if (session.destination.empty() || progress.jobBytesTotal == 0)
+        return;
+    const std::optional<std::uint64_t> free = freeBytes(session.destination);
+    if (!free || *free >= progress.jobBytesTotal)
+        return;
+    session.clearLine();
+    std::fprintf(stderr,
+                 "pellum-arc: warning: the archive holds %s, but only %s are free at %s; the extraction "
+                 "stops when the disk is full\n",
+                 humanBytes(progress.jobBytesTotal).c_str(), humanBytes(*free).c_str(), session.destination.c_str());
+}
+
 int onProgress(void* user, const ArchiverProgress* progress)
 {
     auto& session = *static_cast<Session*>(user);
     if (interrupted)
         return ARCHIVER_CANCEL;
+    if (!session.totalsWeighed)
+        weighTotals(session, *progress);
     if (!session.showProgress)
         return ARCHIVER_CONTINUE;
     const auto now = std::chrono::steady_clock::now();
@@ -266,6 +315,21 @@ std::string executableDirectory()
     return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 }
 
+// The destination of an extraction command (unzip32 ARCHIVE DEST, unlha32 x ARCHIVE DEST); empty
+// for the other commands.
+std::string extractionDestination(const PluginKind& kind, const char* command)
+{
+    std::vector<std::string> words;
+    for (std::string& word : arc::splitCommand(command))
+        if (word.size() < 2 || word[0] != '-')
+            words.push_back(std::move(word));
+    if (kind.library == "unzip32" && words.size() == 2)
+        return words[1];
+    if (kind.library == "unlha32" && words.size() >= 3 && words[0] == "x")
+        return words[2];
+    return {};
+}
+
 const PluginKind* pluginNamed(std::string_view name)
 {
     for (const PluginKind& kind : kPlugins) {
@@ -352,7 +416,8 @@ int main(int argc, char** argv)
         callbacks.user = &session;
         callbacks.progress = onProgress;
         callbacks.passphrase = onPassphrase;
-        catchInterrupt();
+        session.destination = extractionDestination(*kind, operands[1]);
+        catchInterrupts();
         code = run(operands[1], &callbacks, output.data(), kOutputBytes);
         session.clearLine();
     } else {
@@ -375,5 +440,7 @@ int main(int argc, char** argv)
         message = "the command failed";
     std::fprintf(stderr, "pellum-arc: %s (%.*s, code %d)\n", message.c_str(), static_cast<int>(name.size()),
                  name.data(), code);
-    return static_cast<arc::ArcStatus>(code) == arc::ArcStatus::Cancelled ? 130 : 1;
+    if (static_cast<arc::ArcStatus>(code) == arc::ArcStatus::Cancelled)
+        return 128 + (interrupted != 0 ? static_cast<int>(interrupted) : SIGINT);
+    return 1;
 }

@@ -13,6 +13,13 @@ void Job::setTotals(std::uint64_t bytes, std::uint64_t entries)
     report_.entriesTotal = entries;
 }
 
+bool Job::announceTotals(std::uint64_t bytes, std::uint64_t entries)
+{
+    setTotals(bytes, entries);
+    entryName_.clear();
+    return notify();
+}
+
 bool Job::notify()
 {
     if (listener_ != nullptr && !cancelled()) {

@@ -67,6 +67,11 @@ public:
 
     // Whole-job totals, when known (before the first entry, or as soon as they are).
     void setTotals(std::uint64_t bytes, std::uint64_t entries);
+    // An extraction's declared totals (0 when unknown), told to the listener once before
+    // anything is written: a report without an entry and with nothing done, so that the caller
+    // can weigh them against the free space and stop the command before it starts. False when
+    // the command is to stop.
+    bool announceTotals(std::uint64_t bytes, std::uint64_t entries);
 
     // An entry starts: tells the listener. False when the command is to stop.
     bool beginEntry(std::string_view name, std::uint64_t entryBytes);

@@ -271,9 +271,14 @@ ArcResult excludeArchive(const std::string& archivePath, std::vector<SourceEntry
         });
         return skipped;
     }
+    // Only the parent folder is resolved, so only an entry of the archive's own file name can be
+    // it: the others are passed over without resolving their folders (system calls per level).
     const std::string target = normalizedAbsolute(archivePath);
+    const std::string_view targetName = std::string_view(target).substr(target.find_last_of('/') + 1);
     std::erase_if(entries, [&](const SourceEntry& entry) {
-        return !entry.isDirectory && normalizedAbsolute(entry.diskPath) == target && skip(entry);
+        const std::string_view path = entry.diskPath;
+        return !entry.isDirectory && path.substr(path.find_last_of('/') + 1) == targetName &&
+               normalizedAbsolute(entry.diskPath) == target && skip(entry);
     });
     return skipped;
 }

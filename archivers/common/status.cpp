@@ -3,9 +3,15 @@
 
 #include <cstring>
 
-namespace arc {
+#include "plugins/plugin_api.h"
 
-std::string_view statusName(ArcStatus status)
+namespace arc {
+namespace {
+
+// Every ArcStatus must have its case here: a new code without one fails the build.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+constexpr std::string_view statusNameOf(ArcStatus status)
 {
     switch (status) {
     case ArcStatus::Ok: return "ok";
@@ -28,6 +34,60 @@ std::string_view statusName(ArcStatus status)
     case ArcStatus::Internal: return "internal";
     }
     return "unknown";
+}
+#pragma GCC diagnostic pop
+
+// The engine's codes are the C header's codes: every pair must agree, and every code that has a
+// name must have its pair, so a code added on one side only fails the build.
+struct CodePair {
+    ArcStatus engine;
+    ArchiverResult published;
+};
+constexpr CodePair kPublishedCodes[] = {
+    {ArcStatus::Ok, ARCHIVER_OK},
+    {ArcStatus::BadCommand, ARCHIVER_BAD_COMMAND},
+    {ArcStatus::InputMissing, ARCHIVER_INPUT_MISSING},
+    {ArcStatus::ArchiveUnreadable, ARCHIVER_ARCHIVE_UNREADABLE},
+    {ArcStatus::ArchiveCorrupt, ARCHIVER_ARCHIVE_CORRUPT},
+    {ArcStatus::WriteFailed, ARCHIVER_WRITE_FAILED},
+    {ArcStatus::UnsafeEntry, ARCHIVER_UNSAFE_ENTRY},
+    {ArcStatus::CrcMismatch, ARCHIVER_CRC_MISMATCH},
+    {ArcStatus::UnsupportedMethod, ARCHIVER_UNSUPPORTED_METHOD},
+    {ArcStatus::NoMemory, ARCHIVER_NO_MEMORY},
+    {ArcStatus::Cancelled, ARCHIVER_CANCELLED},
+    {ArcStatus::PasswordRequired, ARCHIVER_PASSWORD_REQUIRED},
+    {ArcStatus::WrongPassword, ARCHIVER_WRONG_PASSWORD},
+    {ArcStatus::ArchiveInUse, ARCHIVER_ARCHIVE_IN_USE},
+    {ArcStatus::NameClash, ARCHIVER_NAME_CLASH},
+    {ArcStatus::SpecialEntry, ARCHIVER_SPECIAL_ENTRY},
+    {ArcStatus::ArchiveItself, ARCHIVER_ARCHIVE_ITSELF},
+    {ArcStatus::Internal, ARCHIVER_INTERNAL},
+};
+
+constexpr bool codesAgree()
+{
+    for (const CodePair& pair : kPublishedCodes)
+        if (static_cast<int>(pair.engine) != static_cast<int>(pair.published))
+            return false;
+    for (int code = 0; code <= 255; ++code) {
+        if (statusNameOf(static_cast<ArcStatus>(code)) == "unknown")
+            continue;
+        bool paired = false;
+        for (const CodePair& pair : kPublishedCodes)
+            paired = paired || static_cast<int>(pair.engine) == code;
+        if (!paired)
+            return false;
+    }
+    return true;
+}
+
+static_assert(codesAgree(), "ArcStatus and plugin_api.h disagree");
+
+}  // namespace
+
+std::string_view statusName(ArcStatus status)
+{
+    return statusNameOf(status);
 }
 
 std::vector<EntryFailure> ArcResult::allFailures() const

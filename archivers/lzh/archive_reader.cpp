@@ -12,6 +12,7 @@
 #include "common/safe_path.h"
 #include "lzh/file_io.h"
 #include "lzh/lzh_decoder.h"
+#include "lzh/macbinary.h"
 #include "lzh/member_name.h"
 #include "lzh/member_predecoder.h"
 
@@ -241,7 +242,12 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     arc::ArcResult r = writer.beginFile(*safe, permissions, h.mtime);
     if (!r.ok())
         return r;
-    DiskSink sink(writer, job);
+    DiskSink disk(writer, job);
+    // The Macintosh LHA writer stores MacBinary; the data fork is the file (the header and the
+    // resource fork are still decoded, as the CRC covers them).
+    MacBinaryDataForkSink dataFork(disk, h.originalSize, [&job](std::size_t bytes) { job.advance(bytes); });
+    const bool mac = h.osId == 'm';
+    ByteSink& sink = mac ? static_cast<ByteSink&>(dataFork) : disk;
     std::uint16_t crc = 0;
     LzhStatus st;
     if (decoded != nullptr) {
@@ -257,12 +263,14 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     }
     if (st == LzhStatus::Ok && crc != h.dataCrc)
         st = LzhStatus::CrcMismatch;
+    if (st == LzhStatus::Ok && mac)
+        st = dataFork.finish();
     if (st != LzhStatus::Ok) {
         writer.abortFile();
-        if (sink.cancelled() || job.cancelled())
+        if (disk.cancelled() || job.cancelled())
             return arc::cancelledResult();
-        if (st == LzhStatus::WriteFailed && !sink.failure().ok())
-            return sink.failure();
+        if (st == LzhStatus::WriteFailed && !disk.failure().ok())
+            return disk.failure();
         return arc::ArcResult::failure(arcStatusFor(st), path + ": " + std::string(lzhStatusName(st)), path);
     }
     return writer.commitFile();
@@ -276,6 +284,22 @@ void addToTotals(const std::vector<MemberHeader>& members, std::uint64_t& bytes,
             continue;
         bytes += h.originalSize;
         ++entries;
+    }
+}
+
+// The totals of the members after the first batch, from a pass over their headers alone (only
+// archives of more than one batch need it), as far as the headers can be read.
+void addLaterTotals(OpenArchive& open, std::uint64_t offset, std::uint64_t& bytes, std::uint64_t& entries)
+{
+    FileAccess file(open.fd.get());
+    WindowedAccess access(file, open.fileSize);
+    ScannedArchive batch;
+    for (;;) {
+        const LzhStatus status = scanArchive(access, open.fileSize, batch, offset, kBatchMembers);
+        addToTotals(batch.members, bytes, entries);
+        if (status != LzhStatus::Ok || batch.complete || batch.members.empty())
+            return;
+        offset = batch.endOffset;
     }
 }
 
@@ -345,20 +369,22 @@ arc::ArcResult extractArchive(const std::string& archivePath, const std::string&
     arc::ArcResult scanned = scanBatch(archivePath, open, 0, 0);
     if (open.scanned.members.empty() && !scanned.ok())
         return scanned;
+    std::uint64_t totalBytes = 0, totalEntries = 0;
+    addToTotals(open.scanned.members, totalBytes, totalEntries);
+    if (scanned.ok() && !open.scanned.complete)
+        addLaterTotals(open, open.scanned.endOffset, totalBytes, totalEntries);
+    if (!job.announceTotals(totalBytes, totalEntries))
+        return arc::cancelledResult("extraction of " + archivePath + " cancelled");
     arc::SafeDiskWriter writer(destination, &job);
     arc::ArcResult r = writer.open();
     if (!r.ok())
         return r;
     FailureCollector failures(total);
     std::size_t done = 0;
-    std::uint64_t totalBytes = 0, totalEntries = 0;
     bool stopped = false;
     bool full = false;
     while (!stopped) {
         const std::vector<MemberHeader>& members = open.scanned.members;
-        // Totals as far as the batches read so far tell; a later batch raises them.
-        addToTotals(members, totalBytes, totalEntries);
-        job.setTotals(totalBytes, totalEntries);
         MemberPredecoder predecoder(open.fd.get(), members, members.size() > 1 ? kDecodeThreads : 0, kDecodeAhead,
                                     kPredecodeLimit, &job);
         for (std::size_t i = 0; i < members.size() && !stopped; ++i) {

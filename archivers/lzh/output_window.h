@@ -24,15 +24,15 @@ public:
     static constexpr std::uint32_t kFlushStep = 1u << 16;
     static constexpr std::uint32_t kMaxHistory = 1u << 16;
 
-    explicit OutputWindow(ByteSink& sink) : sink_(sink), ring_(std::make_unique_for_overwrite<std::uint8_t[]>(kSize)) {}
+    explicit OutputWindow(ByteSink& sink) : sink_(sink), ring_(std::make_unique_for_overwrite<Byte[]>(kSize)) {}
 
     // The `count` bytes (at most kMaxHistory) that a copy reaching before the first output reads;
     // the last of them is the byte just before it. Fill them before decoding.
-    std::uint8_t* history(std::uint32_t count) { return ring_.get() + kSize - count; }
+    std::uint8_t* history(std::uint32_t count) { return bytes() + kSize - count; }
 
     void put(std::uint8_t byte)
     {
-        ring_[written_ & kMask] = byte;
+        ring_[written_ & kMask] = static_cast<Byte>(byte);
         ++written_;
     }
 
@@ -42,7 +42,7 @@ public:
     {
         std::uint32_t from = static_cast<std::uint32_t>(written_ - back) & kMask;
         std::uint32_t to = static_cast<std::uint32_t>(written_) & kMask;
-        std::uint8_t* ring = ring_.get();
+        Byte* ring = ring_.get();
         if (from + length <= kSize && to + length <= kSize) {
             if (back >= length) {
                 std::memcpy(ring + to, ring + from, length);
@@ -64,8 +64,8 @@ public:
         while (flushed_ < written_) {
             std::uint32_t at = static_cast<std::uint32_t>(flushed_) & kMask;
             std::uint32_t n = static_cast<std::uint32_t>(std::min<std::uint64_t>(written_ - flushed_, kSize - at));
-            crc_ = crc16Update(crc_, ring_.get() + at, n);
-            LzhStatus st = sink_.write(ring_.get() + at, n);
+            crc_ = crc16Update(crc_, bytes() + at, n);
+            LzhStatus st = sink_.write(bytes() + at, n);
             if (st != LzhStatus::Ok)
                 return st;
             flushed_ += n;
@@ -78,7 +78,12 @@ public:
 
 private:
     ByteSink& sink_;
-    std::unique_ptr<std::uint8_t[]> ring_;
+    // char8_t, unlike the other byte types, may not alias other objects: a byte stored into the
+    // ring then does not force the decoder to reload its bit buffer and counters from memory,
+    // which is most of the cost of a literal. Read back as bytes (which may alias anything).
+    using Byte = char8_t;
+    std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(ring_.get()); }
+    std::unique_ptr<Byte[]> ring_;
     std::uint64_t written_ = 0;
     std::uint64_t flushed_ = 0;
     std::uint16_t crc_ = 0;

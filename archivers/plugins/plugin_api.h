@@ -1,11 +1,13 @@
 /* The C entry points of the three archiver plug-ins (libunlha32.so, libzip32j.so, libunzip32.so).
  * `owner` is the calling window's native handle (0 for none) and is not used for any window;
  * `command` is a NUL-terminated UTF-8 command string; `output`/`outputSize` receive a UTF-8
- * message (NUL-terminated, cut to fit) when `output` is not null and `outputSize` > 0.
- * The result is 0 for success, otherwise one of the codes of arc::ArcStatus.
+ * message (NUL-terminated, cut at a character boundary to fit) when `output` is not null and
+ * `outputSize` > 0. The result is one of the ArchiverResult codes below.
  * The version entries return the version times 100 (1.00 -> 100).
- * Result codes 10 and up: 10 cancelled, 11 password required, 12 wrong password, 13 archive in
- * use, 14 file/folder name clash, 15 special entry skipped, 16 the archive itself skipped. */
+ *
+ * Pointer lifetimes: the plug-in reads `command` and the callbacks struct only during the call
+ * and keeps neither. Every pointer a callback receives (names, the progress, existing-file and
+ * failure records) is valid only until that callback returns: copy what you keep. */
 #ifndef TEMBREL_PLUGIN_API_H
 #define TEMBREL_PLUGIN_API_H
 
@@ -14,6 +16,34 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* Every result an entry point returns. The values are stored and compared by callers, so they
+ * never change; the engine's arc::ArcStatus and the desktop's Pack::Code are checked against
+ * this list when they are compiled. */
+typedef enum ArchiverResult {
+    ARCHIVER_OK = 0,
+    ARCHIVER_BAD_COMMAND = 1,        /* the command string does not fit the plug-in's grammar */
+    ARCHIVER_INPUT_MISSING = 2,      /* a file or folder named for adding is missing or unreadable */
+    ARCHIVER_ARCHIVE_UNREADABLE = 3, /* the archive cannot be opened or read (missing, permissions, I/O) */
+    ARCHIVER_ARCHIVE_CORRUPT = 4,    /* the archive's structure is broken */
+    ARCHIVER_WRITE_FAILED = 5,       /* creating, writing or renaming an output file failed */
+    ARCHIVER_UNSAFE_ENTRY = 6,       /* an entry would land outside the destination: skipped */
+    ARCHIVER_CRC_MISMATCH = 7,       /* an entry's data did not match its check value */
+    ARCHIVER_UNSUPPORTED_METHOD = 8, /* a compression method or feature that is not decoded */
+    ARCHIVER_NO_MEMORY = 9,
+    ARCHIVER_CANCELLED = 10,         /* the caller asked to stop; nothing half-written is left */
+    ARCHIVER_PASSWORD_REQUIRED = 11, /* an encrypted entry needs a passphrase and none was given */
+    ARCHIVER_WRONG_PASSWORD = 12,    /* the passphrases given did not open an encrypted entry */
+    ARCHIVER_ARCHIVE_IN_USE = 13,    /* another command holds the archive for writing */
+    ARCHIVER_NAME_CLASH = 14,        /* a file and a folder want the same name */
+    ARCHIVER_SPECIAL_ENTRY = 15,     /* a FIFO, device or socket entry: skipped, never created */
+    ARCHIVER_ARCHIVE_ITSELF = 16,    /* the archive was named among the files to add: skipped */
+    ARCHIVER_INTERNAL = 99
+} ArchiverResult;
+
+/* The passphrase callback's buffer holds this many bytes, the terminating NUL included: a
+ * passphrase is at most ARCHIVER_PASSPHRASE_MAX - 1 bytes of UTF-8 (a longer one is cut). */
+#define ARCHIVER_PASSPHRASE_MAX 1024
 
 typedef int (*ArchiverCommandFn)(uintptr_t owner, const char* command, char* output, uint32_t outputSize);
 typedef int (*ArchiverVersionFn)(void);
@@ -24,9 +54,10 @@ typedef int (*ArchiverVersionFn)(void);
  * two threads at once; any of them may be null. Several commands may run at once on different
  * threads (each with its own callbacks): no plug-in keeps process-wide state. */
 
+/* Answers to `progress` and `passphrase`. Any other value counts as ARCHIVER_CANCEL. */
 enum { ARCHIVER_CONTINUE = 0, ARCHIVER_CANCEL = 1 };
 
-/* Answers to `exists`. */
+/* Answers to `exists`. Any value out of this range counts as ARCHIVER_STOP. */
 enum {
     ARCHIVER_OVERWRITE = 0,
     ARCHIVER_SKIP = 1,
@@ -52,7 +83,7 @@ typedef struct ArchiverExisting {
 
 typedef struct ArchiverFailure {
     const char* path;    /* UTF-8 entry name or file path; "" for the archive as a whole */
-    int reason;          /* one of the result codes */
+    int reason;          /* an ArchiverResult */
     int systemError;     /* errno, or 0 */
     const char* message; /* the same failure as an English line */
 } ArchiverFailure;
@@ -60,10 +91,15 @@ typedef struct ArchiverFailure {
 typedef struct ArchiverCallbacks {
     uint32_t structSize; /* sizeof(ArchiverCallbacks) as the caller knows it */
     void* user;          /* handed back to every callback */
-    /* At every entry and at least every 64 KiB of data: ARCHIVER_CONTINUE or ARCHIVER_CANCEL. */
+    /* At every entry and at least every 64 KiB of data: ARCHIVER_CONTINUE or ARCHIVER_CANCEL.
+     * Every extracting plug-in calls it first exactly once before anything is written (not even
+     * the destination folder is made): entryName "", every count done 0, and the archive's
+     * declared totals in jobBytesTotal and entriesTotal (0 where the archive does not tell), so
+     * that the caller can weigh them against the destination's free space and cancel first. */
     int (*progress)(void* user, const ArchiverProgress* progress);
-    /* Writes a NUL-terminated UTF-8 passphrase into `buffer` and returns ARCHIVER_CONTINUE, or
-     * returns ARCHIVER_CANCEL to give up on the entry. `attempt` counts from 1. */
+    /* Writes a NUL-terminated UTF-8 passphrase into `buffer` (`bufferSize` is
+     * ARCHIVER_PASSPHRASE_MAX) and returns ARCHIVER_CONTINUE, or returns ARCHIVER_CANCEL to give
+     * up on the entry. `attempt` counts from 1 and grows after each wrong passphrase. */
     int (*passphrase)(void* user, const char* archive, const char* entry, uint32_t attempt, char* buffer,
                       uint32_t bufferSize);
     /* Before an extracted file replaces an existing file with other content: ARCHIVER_OVERWRITE .. ARCHIVER_STOP.

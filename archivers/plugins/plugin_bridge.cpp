@@ -47,7 +47,7 @@ public:
     {
         if (passphrase_ == nullptr)
             return std::nullopt;
-        std::vector<char> buffer(1024, '\0');
+        std::vector<char> buffer(ARCHIVER_PASSPHRASE_MAX, '\0');
         const std::string archiveText(archive), entryText(entry);
         if (passphrase_(user_, archiveText.c_str(), entryText.c_str(), attempt, buffer.data(),
                         static_cast<std::uint32_t>(buffer.size())) != ARCHIVER_CONTINUE)

@@ -14,7 +14,7 @@ inline constexpr char kZipUsage[] =
     "  skipped and named (special-entry, archive-itself, name-clash); the rest is stored.\n"
     "  Switches (any word starting with \"-\", letters combinable):\n"
     "    -0            store without compression\n"
-    "    -1 .. -9      deflate, fastest .. smallest (default -6)\n"
+    "    -1 .. -9      deflate, fastest .. smallest (default -5)\n"
     "    -j            store files by their bare names\n"
     "    -r -q -v -n -n1   accepted, no visible effect (folders are always recursed)\n"
     "  Result: 0 on success, else an error code with a message.\n";

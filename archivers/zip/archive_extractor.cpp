@@ -20,7 +20,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +27,7 @@
 #include "common/disk_writer.h"
 #include "common/name_charset.h"
 #include "common/safe_path.h"
+#include "zip/directory_extraction.h"
 #include "zip/directory_survey.h"
 #include "zip/entry_passphrases.h"
 #include "zip/libarchive_zip_reader.h"
@@ -45,43 +45,10 @@ constexpr std::uint16_t kMethodDeflate64 = 9;
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 // Deflate cannot expand data more than this: a stream of n bytes gives at most about 1032 n.
 constexpr std::uint64_t kDeflateMaxRatio = 1032;
-constexpr std::uint16_t kExtraExtendedTime = 0x5455;
 // The largest data descriptor (signature, CRC, two 64-bit sizes).
 constexpr std::uint64_t kMaxDescriptorSize = 24;
 // Members from this size on are decoded on a worker thread while this one writes.
 constexpr std::uint64_t kStreamedMinimum = std::uint64_t{4} << 20;
-
-// libarchive turns a Unix mode it does not create into a regular file; the record says what it is.
-bool isSpecialFile(const CentralRecord& record)
-{
-    if ((record.madeBy >> 8) != 3)
-        return false;
-    const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
-    return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
-}
-
-// The modification time a record gives: the Unix time of an extended-timestamp field, else
-// the MS-DOS local time; -1 when neither is usable.
-std::int64_t recordedMtime(const CentralRecord& record)
-{
-    std::string_view field;
-    if (findExtraField(record.extra, kExtraExtendedTime, field) && field.size() >= 5 && (field[0] & 1) != 0)
-        return static_cast<std::int32_t>(load32(bytesOf(field) + 1));
-    if (record.raw.size() < 16)
-        return -1;
-    const std::uint16_t time = load16(bytesOf(record.raw) + 12);
-    const std::uint16_t date = load16(bytesOf(record.raw) + 14);
-    std::tm local{};
-    local.tm_year = 80 + (date >> 9);
-    local.tm_mon = ((date >> 5) & 0xF) - 1;
-    local.tm_mday = date & 0x1F;
-    local.tm_hour = time >> 11;
-    local.tm_min = (time >> 5) & 0x3F;
-    local.tm_sec = (time & 0x1F) * 2;
-    local.tm_isdst = -1;
-    const std::time_t unixTime = std::mktime(&local);
-    return unixTime == static_cast<std::time_t>(-1) ? -1 : static_cast<std::int64_t>(unixTime);
-}
 
 // What the walk does after an entry.
 enum class Next {
@@ -115,8 +82,9 @@ public:
         if (directory != DirectoryStatus::Ok && directory != DirectoryStatus::ReadFailed)
             report(ArcStatus::ArchiveCorrupt, archivePath_ + ": " + directoryStatusText(directory), {});
         mergeInto(total_, survey_.problems());
-        if (directory == DirectoryStatus::Ok)
-            job_.setTotals(survey_.totalBytes(), survey_.entries().size());
+        const bool counted = directory == DirectoryStatus::Ok;
+        if (!job_.announceTotals(counted ? survey_.totalBytes() : 0, counted ? survey_.entries().size() : 0))
+            return cancelledResult("extraction of " + archivePath_ + " cancelled");
         withoutEndRecord_ = directory == DirectoryStatus::NoEndRecord;
         sourceFd_ = ::open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC);
         if (sourceFd_ >= 0)
@@ -613,7 +581,7 @@ private:
         }
         currentPath_ = *path;
         currentMode_ = unixMode ? (record.externalAttributes >> 16) & 0777 : 0;
-        currentMtime_ = recordedMtime(record);
+        currentMtime_ = memberMtime(record);
         if (directory) {
             mergeEntry(writer_.writeDirectory(*path, currentMode_, currentMtime_));
             return Next::Continue;
@@ -664,6 +632,8 @@ ArcResult extractArchive(const std::string& archivePath, const std::string& dest
 ArcResult extractArchive(const std::string& archivePath, const std::string& destination, Job& job)
 {
     try {
+        if (std::optional<ArcResult> read = extractByDirectory(archivePath, destination, job))
+            return *read;
         Extraction extraction(archivePath, destination, job);
         return extraction.run();
     } catch (const std::bad_alloc&) {

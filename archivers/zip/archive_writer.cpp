@@ -139,7 +139,11 @@ private:
         if (!replacement_.hadArchive() || replacement_.oldSize() == 0)
             return ArcResult::success();
         const FileSource source(replacement_.oldFd(), replacement_.oldSize());
-        const DirectoryStatus status = readCentralDirectory(source, old_);
+        DirectoryStatus status = readCentralDirectory(source, old_);
+        // A shifted archive (a self-extracting one, say) is read, but not rewritten: its records'
+        // offsets would no longer match the data.
+        if (status == DirectoryStatus::Ok && old_.irregular)
+            status = DirectoryStatus::Corrupt;
         if (status == DirectoryStatus::ReadFailed)
             return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot read " + path_ + ": " + errnoText(), path_,
                                       errno);

@@ -15,7 +15,7 @@
 namespace arc::zip {
 
 struct WriterOptions {
-    int level = 6;                            // 0 stores, 1..9 deflate
+    int level = 5;                            // 0 stores, 1..9 deflate (see the command's default)
     unsigned threads = 0;                     // 0: one per core
     std::size_t wholeMemberLimit = 4u << 20;  // larger files are deflated in chunks
     std::size_t chunkSize = 1u << 20;

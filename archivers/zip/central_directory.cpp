@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "zip/zip_format.h"
 
@@ -45,6 +47,26 @@ bool FileSource::readAt(std::uint64_t offset, void* out, std::size_t length) con
         offset += static_cast<std::uint64_t>(got);
         length -= static_cast<std::size_t>(got);
     }
+    return true;
+}
+
+bool WindowedSource::readAt(std::uint64_t offset, void* out, std::size_t length) const
+{
+    if (length > kWindow / 4)
+        return source_.readAt(offset, out, length);
+    if (offset < start_ || offset + length > start_ + window_.size()) {
+        if (offset >= source_.size())
+            return false;
+        window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, source_.size() - offset)));
+        if (!source_.readAt(offset, window_.data(), window_.size())) {
+            window_.clear();
+            return source_.readAt(offset, out, length);
+        }
+        start_ = offset;
+        if (offset + length > start_ + window_.size())
+            return false;
+    }
+    std::memcpy(out, window_.data() + (offset - start_), length);
     return true;
 }
 
@@ -111,15 +133,23 @@ DirectoryStatus readZip64End(const ByteSource& source, EndRecord& end)
         return DirectoryStatus::ReadFailed;
     if (load32(locator) != kZip64LocatorSignature)
         return DirectoryStatus::Ok;
-    const std::uint64_t recordPosition = load64(locator + 8);
-    if (recordPosition > locatorPosition || locatorPosition - recordPosition < kZip64EndSize)
-        return DirectoryStatus::Ok;
+    // The record the locator points to, or, when a stub before the archive moved it, the one
+    // right before the locator (where every writer puts it).
     unsigned char record[kZip64EndSize];
-    if (!source.readAt(recordPosition, record, sizeof record))
-        return DirectoryStatus::ReadFailed;
-    const std::uint64_t recordSize = load64(record + 4);
-    if (load32(record) != kZip64EndSignature || recordSize < kZip64EndSize - 12 ||
-        recordSize + 12 != locatorPosition - recordPosition)
+    std::uint64_t recordPosition = 0;
+    bool found = false;
+    for (const std::uint64_t candidate :
+         {load64(locator + 8), locatorPosition - std::min<std::uint64_t>(locatorPosition, kZip64EndSize)}) {
+        if (found || candidate > locatorPosition || locatorPosition - candidate < kZip64EndSize)
+            continue;
+        if (!source.readAt(candidate, record, sizeof record))
+            return DirectoryStatus::ReadFailed;
+        const std::uint64_t recordSize = load64(record + 4);
+        found = load32(record) == kZip64EndSignature && recordSize >= kZip64EndSize - 12 &&
+                recordSize + 12 == locatorPosition - candidate;
+        recordPosition = candidate;
+    }
+    if (!found)
         return DirectoryStatus::Ok;
     if (load32(locator + 4) != 0 || load32(locator + 16) > 1)
         return DirectoryStatus::MultiDisk;
@@ -199,9 +229,10 @@ DirectoryStatus parseRecords(std::string_view directory, std::uint64_t expected,
         record.localHeaderOffset = load32(p + 42);
         if (!applyZip64Extra(record, disk == kMax16))
             return DirectoryStatus::Corrupt;
-        if (record.localHeaderOffset > out.directoryOffset ||
-            out.directoryOffset - record.localHeaderOffset < kLocalHeaderSize + nameSize ||
-            out.directoryOffset - record.localHeaderOffset - kLocalHeaderSize < record.compressedSize)
+        const std::uint64_t headerOffset = record.localHeaderOffset + out.shift;
+        if (headerOffset < record.localHeaderOffset || headerOffset > out.directoryOffset ||
+            out.directoryOffset - headerOffset < kLocalHeaderSize + nameSize ||
+            out.directoryOffset - headerOffset - kLocalHeaderSize < record.compressedSize)
             return DirectoryStatus::Corrupt;
         out.records.push_back(std::move(record));
         pos += total;
@@ -227,13 +258,30 @@ DirectoryStatus loadDirectory(const ByteSource& source, CentralDirectory& out, s
     if (status != DirectoryStatus::Ok)
         return status;
     declaredEntries = end.entries;
-    if (end.directoryOffset > end.directoryEnd)
+    if (end.directorySize > end.directoryEnd)
         return DirectoryStatus::Truncated;
-    if (end.directoryEnd - end.directoryOffset != end.directorySize)
-        return DirectoryStatus::Corrupt;
+    const std::uint64_t start = end.directoryEnd - end.directorySize;
+    if (start != end.directoryOffset) {
+        // A stub before the archive (or padding between entries) moves the directory later than
+        // recorded; padding after the directory leaves it where recorded. Either way a central
+        // header must really be there.
+        const auto centralHeaderAt = [&](std::uint64_t offset) {
+            unsigned char signature[4];
+            return end.directorySize >= kCentralHeaderSize && source.readAt(offset, signature, sizeof signature) &&
+                   load32(signature) == kCentralHeaderSignature;
+        };
+        const bool stub = start > end.directoryOffset && centralHeaderAt(start);
+        const bool gapAfter = !stub && start > end.directoryOffset && centralHeaderAt(end.directoryOffset);
+        const bool empty = start > end.directoryOffset && end.directorySize == 0 && end.entries == 0;
+        if (!stub && !gapAfter && !empty)
+            return end.directoryOffset > end.directoryEnd ? DirectoryStatus::Truncated : DirectoryStatus::Corrupt;
+        if (stub)
+            out.shift = start - end.directoryOffset;
+        out.irregular = true;
+    }
     if (checkCount && end.entries > end.directorySize / kCentralHeaderSize)
         return DirectoryStatus::Corrupt;
-    out.directoryOffset = end.directoryOffset;
+    out.directoryOffset = end.directoryOffset + out.shift;
     out.directorySize = end.directorySize;
     out.comment = std::move(end.comment);
     try {
@@ -241,7 +289,7 @@ DirectoryStatus loadDirectory(const ByteSource& source, CentralDirectory& out, s
     } catch (const std::bad_alloc&) {
         return DirectoryStatus::ReadFailed;
     }
-    if (!source.readAt(end.directoryOffset, directory.data(), directory.size()))
+    if (!source.readAt(out.directoryOffset, directory.data(), directory.size()))
         return DirectoryStatus::ReadFailed;
     return DirectoryStatus::Ok;
 }
@@ -258,6 +306,10 @@ DirectoryStatus readCentralDirectory(const ByteSource& source, CentralDirectory&
     status = parseRecords(directory, entries, out);
     if (status != DirectoryStatus::Ok)
         out.records.clear();
+    // A directory found away from where the end records put it that then does not hold
+    // together was not found after all: the end records contradict the archive.
+    if (status == DirectoryStatus::Truncated && out.irregular)
+        status = DirectoryStatus::Corrupt;
     return status;
 }
 

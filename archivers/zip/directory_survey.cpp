@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "zip/member_names.h"
@@ -21,41 +22,45 @@ constexpr std::uint16_t kExtraWinZipAes = 0x9901;
 constexpr std::uint16_t kMethodWinZipAes = 99;
 constexpr std::uint64_t k4GiB = std::uint64_t{1} << 32;
 
-// Serves the survey's small reads of local headers, which come in ascending offsets, from
-// one large read: a tree of thousands of small members then costs a few reads, not one
-// per member.
-class WindowedSource final : public ByteSource {
-public:
-    explicit WindowedSource(const ByteSource& source) : source_(source) {}
-    std::uint64_t size() const override { return source_.size(); }
-    bool readAt(std::uint64_t offset, void* out, std::size_t length) const override
-    {
-        if (length > kWindow / 4)
-            return source_.readAt(offset, out, length);
-        if (offset < start_ || offset + length > start_ + window_.size()) {
-            if (offset >= source_.size())
-                return false;
-            window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, source_.size() - offset)));
-            if (!source_.readAt(offset, window_.data(), window_.size())) {
-                window_.clear();
-                return source_.readAt(offset, out, length);
-            }
-            start_ = offset;
-            if (offset + length > start_ + window_.size())
-                return false;
-        }
-        std::memcpy(out, window_.data() + (offset - start_), length);
-        return true;
-    }
-
-private:
-    static constexpr std::size_t kWindow = std::size_t{1} << 18;
-    const ByteSource& source_;
-    mutable std::vector<char> window_;
-    mutable std::uint64_t start_ = 0;
-};
-
 }  // namespace
+
+bool isSpecialFile(const CentralRecord& record)
+{
+    if ((record.madeBy >> 8) != 3)
+        return false;
+    const std::uint32_t type = (record.externalAttributes >> 16) & S_IFMT;
+    return type == S_IFIFO || type == S_IFCHR || type == S_IFBLK || type == S_IFSOCK;
+}
+
+std::int64_t memberMtime(const CentralRecord& record)
+{
+    std::string_view field;
+    if (findExtraField(record.extra, kExtraTimestamp, field) && field.size() >= 5 && (field[0] & 1) != 0)
+        return static_cast<std::int32_t>(load32(bytesOf(field) + 1));
+    // NTFS: [u32 reserved] then tagged attributes; tag 1 holds three FILETIMEs, modification first.
+    if (findExtraField(record.extra, kExtraNtfsTimes, field) && field.size() >= 4 + 4 + 24 &&
+        load16(bytesOf(field) + 4) == 1 && load16(bytesOf(field) + 6) >= 24) {
+        constexpr std::uint64_t kFiletimeTicksPerSecond = 10'000'000;
+        constexpr std::uint64_t kFiletimeUnixEpoch = 116'444'736'000'000'000;
+        const std::uint64_t filetime = load64(bytesOf(field) + 8);
+        if (filetime >= kFiletimeUnixEpoch)
+            return static_cast<std::int64_t>((filetime - kFiletimeUnixEpoch) / kFiletimeTicksPerSecond);
+    }
+    if (record.raw.size() < 16)
+        return -1;
+    const std::uint16_t time = load16(bytesOf(record.raw) + 12);
+    const std::uint16_t date = load16(bytesOf(record.raw) + 14);
+    std::tm local{};
+    local.tm_year = 80 + (date >> 9);
+    local.tm_mon = ((date >> 5) & 0xF) - 1;
+    local.tm_mday = date & 0x1F;
+    local.tm_hour = time >> 11;
+    local.tm_min = (time >> 5) & 0x3F;
+    local.tm_sec = (time & 0x1F) * 2;
+    local.tm_isdst = -1;
+    const std::time_t unixTime = std::mktime(&local);
+    return unixTime == static_cast<std::time_t>(-1) ? -1 : static_cast<std::int64_t>(unixTime);
+}
 
 std::string memberNameOf(const CentralRecord& record)
 {
@@ -107,27 +112,68 @@ DirectoryStatus DirectorySurvey::readMiscounted(const ByteSource& source)
     return DirectoryStatus::Ok;
 }
 
+// The data offset of a local header at `offset` (0 when there is none), checking its name
+// against the record's when `checkName`.
+std::uint64_t DirectorySurvey::headerAt(const ByteSource& source, const CentralRecord& record, std::uint64_t offset,
+                                        bool checkName) const
+{
+    unsigned char fixed[kLocalHeaderSize];
+    if (offset + kLocalHeaderSize > directory_.directoryOffset || !source.readAt(offset, fixed, sizeof fixed) ||
+        load32(fixed) != kLocalHeaderSignature)
+        return 0;
+    const std::size_t nameSize = load16(fixed + 26);
+    if (checkName) {
+        std::string name(nameSize, '\0');
+        if (nameSize != record.name.size() || !source.readAt(offset + kLocalHeaderSize, name.data(), nameSize) ||
+            name != record.name)
+            return 0;
+    }
+    return offset + kLocalHeaderSize + nameSize + load16(fixed + 28);
+}
+
 // Where the record's local header really is: where the record says, or, when no local header
 // of that name is there, a multiple of 4 GiB further on (writers without zip64 cut offsets past
-// 4 GiB to 32 bits). Returns the data offset (0 when no header is found) and sets `header`.
-std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record,
-                                      std::uint64_t& header) const
+// 4 GiB to 32 bits). In a shifted archive the members lie up to the directory's shift further
+// on, and never less far than the member before: first where the member before was moved to,
+// then the whole shift (a stub), then the first header of its name in between (padding).
+// Returns the data offset (0 when no header is found) and sets `header`.
+std::uint64_t DirectorySurvey::locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header)
 {
-    std::uint64_t offset = record.localHeaderOffset;
+    const std::uint64_t recorded = record.localHeaderOffset;
+    if (directory_.shift != 0) {
+        for (const std::uint64_t offset : {recorded + movedBy_, recorded + directory_.shift}) {
+            if (const std::uint64_t data = headerAt(source, record, offset, true)) {
+                header = offset;
+                movedBy_ = offset - recorded;
+                return data;
+            }
+        }
+        unsigned char piece[4096];
+        for (std::uint64_t from = recorded + movedBy_ + 1; from < recorded + directory_.shift;
+             from += sizeof piece - 3) {
+            const auto size =
+                static_cast<std::size_t>(std::min<std::uint64_t>(sizeof piece, recorded + directory_.shift + 4 - from));
+            if (!source.readAt(from, piece, size))
+                break;
+            for (std::size_t at = 0; at + 4 <= size; ++at) {
+                if (load32(piece + at) != kLocalHeaderSignature)
+                    continue;
+                if (const std::uint64_t data = headerAt(source, record, from + at, true)) {
+                    header = from + at;
+                    movedBy_ = header - recorded;
+                    return data;
+                }
+            }
+        }
+        return 0;
+    }
+    std::uint64_t offset = recorded;
     for (int wraps = 0; wraps <= kMaxOffsetWraps && offset + kLocalHeaderSize <= directory_.directoryOffset;
          ++wraps, offset += k4GiB) {
-        unsigned char fixed[kLocalHeaderSize];
-        if (!source.readAt(offset, fixed, sizeof fixed) || load32(fixed) != kLocalHeaderSignature)
-            continue;
-        const std::size_t nameSize = load16(fixed + 26);
-        if (wraps > 0) {
-            std::string name(nameSize, '\0');
-            if (nameSize != record.name.size() || !source.readAt(offset + kLocalHeaderSize, name.data(), nameSize) ||
-                name != record.name)
-                continue;
+        if (const std::uint64_t data = headerAt(source, record, offset, wraps > 0)) {
+            header = offset;
+            return data;
         }
-        header = offset;
-        return offset + kLocalHeaderSize + nameSize + load16(fixed + 28);
     }
     return 0;
 }

@@ -28,6 +28,13 @@ struct SurveyedEntry {
 // cut at the first NUL (a name ends there, as in C strings and every LZH reader).
 std::string memberNameOf(const CentralRecord& record);
 
+// A Unix FIFO, device or socket (made by Unix, its mode says so): never created.
+bool isSpecialFile(const CentralRecord& record);
+
+// The modification time a record gives: the Unix time of an extended-timestamp field, else the
+// NTFS time field, else the MS-DOS local time; -1 when none is usable.
+std::int64_t memberMtime(const CentralRecord& record);
+
 class DirectorySurvey {
 public:
     // Reads the directory and every local header once (a few bytes each, no member data).
@@ -49,13 +56,16 @@ private:
     static constexpr int kMaxOffsetWraps = 256;
 
     DirectoryStatus readMiscounted(const ByteSource& source);
-    std::uint64_t locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header) const;
+    std::uint64_t headerAt(const ByteSource& source, const CentralRecord& record, std::uint64_t offset,
+                           bool checkName) const;
+    std::uint64_t locate(const ByteSource& source, const CentralRecord& record, std::uint64_t& header);
     void survey(const ByteSource& source);
 
     CentralDirectory directory_;
     std::vector<SurveyedEntry> entries_;
     ArcResult problems_;
     std::uint64_t totalBytes_ = 0;
+    std::uint64_t movedBy_ = 0;  // how far the last member located lay past its recorded offset
 };
 
 }  // namespace arc::zip

@@ -1,4 +1,4 @@
-// Decodes large stored and deflated members on a worker thread while the extractor writes.
+// Decodes stored and deflated members on a worker thread while the extractor writes them.
 #pragma once
 
 #include <condition_variable>
@@ -12,6 +12,7 @@
 
 #include "common/job.h"
 #include "zip/central_directory.h"
+#include "zip/member_decoder.h"
 #include "zip/raw_member_reader.h"
 
 namespace arc::zip {
@@ -25,12 +26,17 @@ struct StreamPlan {
     std::uint64_t size = 0;  // the recorded size: the most it may decode to
 };
 
-// Inflating a large member takes far longer than writing it, so a worker decodes the planned
-// members one after the other, in the order given, into a bounded queue of blocks (at most
-// kQueueBytes wait), and the extractor's thread takes them and writes them. The worker may run
-// ahead into the next planned members while the queue has room. A member nobody will write
-// (refused by the consumer, or passed over) is abandoned: the worker stops decoding it at its
-// next block and goes on with the next one, so a failed write never costs the rest of a member.
+// Reading and inflating a member and writing it take about as long each, so a worker decodes
+// the planned members one after the other, in the order given, into a bounded queue of blocks
+// (at most kQueueBytes wait, plus the block being handed over), and the extractor's thread
+// takes them and writes them. Members within kWholeMemberLimit are read with few reads (small
+// ones share one large read) and inflated whole by libdeflate, larger ones streamed through
+// ISA-L. The worker may run ahead into the next planned members while the queue has room.
+// Each side that waits is woken only once there is a good stretch of work (the queue half
+// empty, or several blocks waiting), not at every block: small members would otherwise cost a
+// wake-up each. A member nobody will write (refused by the consumer, or passed over) is
+// abandoned: the worker stops decoding it at its next block and goes on with the next one, so
+// a failed write never costs the rest of a member.
 //
 // Threading: construct, take() and destroy on the extractor's thread; the worker reads the
 // archive through `source` (positioned reads only) and calls nothing of `job` but cancelled().
@@ -38,6 +44,8 @@ struct StreamPlan {
 class MemberStreamer {
 public:
     static constexpr std::size_t kQueueBytes = std::size_t{8} << 20;
+    static constexpr std::size_t kWakeBlocks = 16;
+    static constexpr std::size_t kMinimumBuffer = std::size_t{256} << 10;
 
     MemberStreamer(const ByteSource& source, std::vector<StreamPlan> plans, const Job& job);
     ~MemberStreamer();
@@ -54,10 +62,20 @@ public:
                RawMemberResult& result);
 
 private:
+    // Bytes left uninitialised when a buffer grows: they are overwritten at once. The queue
+    // counts buffers by their capacity, the memory they hold.
+    struct Uninitialised : std::allocator<unsigned char> {
+        template <typename U> struct rebind {
+            using other = Uninitialised;
+        };
+        template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    };
+    using Bytes = std::vector<unsigned char, Uninitialised>;
+
     struct Block {
         std::size_t plan = 0;
-        std::vector<unsigned char> bytes;
-        bool end = false;  // the member's last item: `result` holds its outcome
+        Bytes bytes;
+        bool end = false;  // the member's last item (its last bytes too): `result` holds its outcome
         RawMemberResult result;
     };
 
@@ -67,9 +85,13 @@ private:
     Pushed push(Block block);
     Block pop();
     void abandonUpTo(std::size_t plan);
-    std::vector<unsigned char> spare();
+    bool isAbandoned(std::size_t plan);
+    Bytes spare(std::size_t size);  // a used buffer, preferably one that holds `size` bytes
+
+    RawMemberResult decodeWhole(const StreamPlan& member, Bytes& output);
 
     const ByteSource& source_;
+    WindowedSource window_;  // the worker's small reads
     std::vector<StreamPlan> plans_;
     const Job& job_;
     std::size_t nextPlan_ = 0;  // the first plan not yet taken or discarded (extractor's thread)
@@ -77,10 +99,14 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block> queue_;
-    std::vector<std::vector<unsigned char>> spares_;  // used blocks, to spare an allocation each
+    std::vector<Bytes> spares_;  // used blocks, to spare an allocation each
     std::size_t queuedBytes_ = 0;
     std::size_t abandonedBelow_ = 0;  // plans before this one are not to be decoded further
+    bool workerWaiting_ = false;      // for room: woken once the queue is half empty
+    bool extractorWaiting_ = false;   // for blocks: woken once a few are there, or a member's end
     bool stopping_ = false;
+    libdeflate_decompressor* decompressor_ = nullptr;  // the worker's
+    Bytes input_;                                      // the worker's
     std::thread worker_;
 };
 

@@ -1,4 +1,4 @@
-// Decodes a member straight from the archive's bytes, for the methods libarchive refuses.
+// Decodes a stored, deflate or Deflate64 member straight from the archive's bytes.
 #pragma once
 
 #include <cstddef>

@@ -23,6 +23,7 @@ inline constexpr std::size_t kMaxCommentSize = 0xFFFF;
 
 inline constexpr std::uint16_t kExtraZip64 = 0x0001;
 inline constexpr std::uint16_t kExtraTimestamp = 0x5455;
+inline constexpr std::uint16_t kExtraNtfsTimes = 0x000a;
 inline constexpr std::uint16_t kExtraUnicodePath = 0x7075;
 
 inline constexpr std::uint16_t kFlagDataDescriptor = 1u << 3;

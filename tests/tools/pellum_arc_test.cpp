@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,9 @@ struct ProcessRun {
 std::string slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 class PellumArc : public ::testing::Test {
@@ -173,7 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"pass", 1, "", "pellum-arc: a.txt: a password is required (password-required, code 11)\n"},
         ExitCase{"pass", 0, "秘密 の 語\n", "", "--password=秘密 の 語"}));
 
-TEST_F(PellumArc, InterruptCancelsThroughTheProgressCallback)
+// Ctrl-C, and what logging out, a service stop or `timeout` send, cancel alike; the status
+// names the signal.
+class PellumArcSignal : public PellumArc, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PellumArcSignal, CancelsThroughTheProgressCallback)
 {
     const fs::path started = temp_ / "started";
     const pid_t pid = start(kBinDir / "pellum-arc", {(kFakeDir / "libzip32j.so").string(), "spin:" + started.string()});
@@ -181,10 +188,26 @@ TEST_F(PellumArc, InterruptCancelsThroughTheProgressCallback)
     for (int i = 0; i < 10000 && !fs::exists(started); ++i)
         usleep(1000);
     ASSERT_TRUE(fs::exists(started));
-    kill(pid, SIGINT);
+    kill(pid, GetParam());
     const ProcessRun r = finish(pid);
-    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(r.exitCode, 128 + GetParam());
     EXPECT_NE(r.err.find("(cancelled, code 10)"), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PellumArcSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+TEST_F(PellumArc, WarnsWhenTheArchiveDoesNotFitTheDestination)
+{
+    for (const std::string archive : {"huge.zip", "small.zip"}) {
+        const std::string destination = (temp_ / "new" / "out").string() + "/";
+        const ProcessRun r =
+            pellum({(kFakeDir / "libunzip32.so").string(), "-x \"" + archive + "\" \"" + destination + "\""});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        const bool warned = r.err.find("warning: the archive holds ") != std::string::npos &&
+                            r.err.find(destination) != std::string::npos;
+        EXPECT_EQ(warned, archive == "huge.zip") << r.err;
+    }
 }
 
 TEST_F(PellumArc, MissingEntryPoint)
@@ -243,5 +266,101 @@ INSTANTIATE_TEST_SUITE_P(Plugins, RealPlugin,
                                                "zip32j", "-r -j -q \"@A.zip\" \"@D/no-such-file\""},
                                            std::pair<std::string, std::string>{"unarc32", "x -n \"@A.7z\" \"@D/\""}),
                          [](const auto& info) { return info.param.first; });
+
+// A signal while a real plug-in works: SIGTERM cancels cleanly, SIGKILL ends at once, and either
+// way the folder written to holds only complete files under their own names, and an archive
+// being added to is as it was.
+struct KillCase {
+    const char* label;
+    std::string library;
+    bool append;  // else extraction
+    int signal;
+};
+
+class KilledAtWork : public PellumArc, public ::testing::WithParamInterface<KillCase> {
+protected:
+    // Whether `pid` has a file open inside `folder`, other than `except`.
+    static bool workingIn(pid_t pid, const fs::path& folder, const fs::path& except)
+    {
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+            const fs::path target = fs::read_symlink(fd.path(), error);
+            if (target.string().starts_with(folder.string() + "/") && target != except)
+                return true;
+        }
+        return false;
+    }
+    static bool running(pid_t pid)
+    {
+        const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t end = stat.rfind(") ");
+        return end != std::string::npos && stat[end + 2] != 'Z';
+    }
+    std::string command(const std::string& verb, const fs::path& archive, const fs::path& folder,
+                        const std::string& items) const
+    {
+        return verb + " \"" + archive.string() + "\" \"" + folder.string() + "/\"" + items;
+    }
+};
+
+TEST_P(KilledAtWork, LeavesOnlyWholeFilesAndTheArchiveAsItWas)
+{
+    const KillCase& c = GetParam();
+    const bool zip = c.library != "unlha32";
+    const fs::path archive = temp_ / "arc" / (zip ? "a.zip" : "a.lzh");
+    const fs::path src = temp_ / "src";
+    const fs::path out = temp_ / "out";
+    const std::string add = zip ? "-q" : "a -z";
+    const std::string adder = zip ? "zip32j" : "unlha32";
+    // A larger file each time the work ended before it was seen under way.
+    for (std::uintmax_t size = std::uintmax_t{64} << 20;; size *= 4) {
+        for (const fs::path& folder : {archive.parent_path(), src, out})
+            fs::remove_all(folder);
+        fs::create_directories(archive.parent_path());
+        fs::create_directories(src);
+        std::ofstream(src / "a.txt") << "small\n";
+        std::ofstream(src / "big.bin").close();
+        fs::resize_file(src / "big.bin", size);
+        ASSERT_EQ(pellum({adder, command(add, archive, src, c.append ? " a.txt" : " a.txt big.bin")}).exitCode, 0);
+        const std::string before = c.append ? slurp(archive) : std::string();
+        const pid_t pid =
+            start(kBinDir / "pellum-arc", {c.library, c.append ? command(add, archive, src, " big.bin")
+                                                               : command(zip ? "-x" : "x", archive, out, "")});
+        ASSERT_GT(pid, 0);
+        // At work: a file open in the folder it writes to (the archive itself aside).
+        const fs::path folder = c.append ? archive.parent_path() : out;
+        bool seen = false;
+        while (!(seen = workingIn(pid, folder, archive)) && running(pid))
+            usleep(100);
+        if (seen)
+            kill(pid, c.signal);
+        const ProcessRun r = finish(pid);
+        if (!seen) {
+            ASSERT_LT(size, std::uintmax_t{1} << 30) << "the work was never seen under way";
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, c.signal == SIGKILL ? -1 : 128 + c.signal) << r.err;
+        if (c.append)
+            EXPECT_EQ(slurp(archive), before);
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(folder, error)) {
+            const std::string name = entry.path().filename().string();
+            if (name == "a.txt")
+                EXPECT_EQ(slurp(entry.path()), "small\n");
+            else if (name == "big.bin")
+                EXPECT_EQ(fs::file_size(entry.path()), size);
+            else
+                EXPECT_EQ(entry.path(), archive) << "left behind: " << name;
+        }
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, KilledAtWork,
+                         ::testing::Values(KillCase{"ZipExtractionTerminated", "unzip32", false, SIGTERM},
+                                           KillCase{"LzhExtractionKilled", "unlha32", false, SIGKILL},
+                                           KillCase{"ZipAppendKilled", "zip32j", true, SIGKILL},
+                                           KillCase{"LzhAppendHungUp", "unlha32", true, SIGHUP}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

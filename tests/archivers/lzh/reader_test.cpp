@@ -440,5 +440,95 @@ TEST(Progress, CountsEveryMemberAndEveryByte)
     EXPECT_GE(counter.calls, static_cast<int>(2 * files + steps));
 }
 
+// A level-1 header with one stored member written by the OS `os` (built by hand: no peer
+// writes Macintosh archives).
+std::string storedMember(char os, const std::string& name, const std::string& data)
+{
+    std::string h;
+    const auto put = [&h](std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            h.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    h += "--lh0-";
+    h[0] = static_cast<char>(25 + name.size());
+    put(data.size(), 4);
+    put(data.size(), 4);
+    put(0x5A6B4E21, 4);  // DOS time and date
+    h += '\x20';
+    h += '\x01';
+    h += static_cast<char>(name.size());
+    h += name;
+    put(crc16Update(0, data.data(), data.size()), 2);
+    h += os;
+    put(0, 2);             // no extended headers
+    std::uint8_t sum = 0;  // over the header after its size byte (the sum is inserted there)
+    for (std::size_t i = 1; i < h.size(); ++i)
+        sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(h[i]));
+    h.insert(h.begin() + 1, static_cast<char>(sum));
+    return h + data;
+}
+
+// A MacBinary II file: header (with its CRC-16/XMODEM), data fork and resource fork, each
+// padded to 128 bytes.
+std::string macBinary(const std::string& dataFork, const std::string& resourceFork)
+{
+    std::string header(128, '\0');
+    header[1] = 5;
+    header.replace(2, 5, "Notes");
+    header.replace(65, 8, "TEXTttxt");
+    for (int i = 0; i < 4; ++i) {
+        header[83 + i] = static_cast<char>(dataFork.size() >> (24 - 8 * i));
+        header[87 + i] = static_cast<char>(resourceFork.size() >> (24 - 8 * i));
+    }
+    header[122] = static_cast<char>(129);
+    header[123] = static_cast<char>(129);
+    std::uint16_t crc = 0;
+    for (int i = 0; i < 124; ++i) {
+        crc ^= static_cast<std::uint16_t>(static_cast<std::uint8_t>(header[i]) << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = static_cast<std::uint16_t>((crc & 0x8000) != 0 ? (crc << 1) ^ 0x1021 : crc << 1);
+    }
+    header[124] = static_cast<char>(crc >> 8);
+    header[125] = static_cast<char>(crc & 0xFF);
+    const auto pad = [](std::string fork) { return fork + std::string((128 - fork.size() % 128) % 128, '\0'); };
+    return header + pad(dataFork) + pad(resourceFork);
+}
+
+struct MacCase {
+    const char* label;
+    char os;
+    std::string stored;
+    std::string extracted;
+};
+
+class MacLha : public ::testing::TestWithParam<MacCase> {};
+
+TEST_P(MacLha, MacBinaryMembersGiveTheirDataFork)
+{
+    TempDir dir;
+    writeFile(dir.path() / "m.lzh", storedMember(GetParam().os, "Notes", GetParam().stored) + std::string(1, '\0'));
+    PluginResult r = extract(dir.path() / "m.lzh", dir.path() / "out");
+    ASSERT_EQ(r.code, 0) << r.message;
+    EXPECT_EQ(readFile(dir.path() / "out" / "Notes"), GetParam().extracted);
+}
+
+const std::string kDataFork = "Data fork: 表ソ能\n" + std::string(300, 'd');
+std::string brokenCrc()
+{
+    std::string bytes = macBinary(kDataFork, "RSRC");
+    bytes[124] ^= 1;
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, MacLha,
+    ::testing::Values(MacCase{"MacBinary", 'm', macBinary(kDataFork, std::string(1000, 'r')), kDataFork},
+                      MacCase{"NoResourceFork", 'm', macBinary(kDataFork, ""), kDataFork},
+                      MacCase{"BadHeaderCrc", 'm', brokenCrc(), brokenCrc()},
+                      MacCase{"NotFromAMac", 'U', macBinary(kDataFork, "RSRC"), macBinary(kDataFork, "RSRC")},
+                      MacCase{"ShorterThanAHeader", 'm', "tiny", "tiny"},
+                      MacCase{"PlainText", 'm', std::string(500, 'x'), std::string(500, 'x')}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 }  // namespace
 }  // namespace lzh::testing

@@ -114,6 +114,39 @@ INSTANTIATE_TEST_SUITE_P(Methods, PeerMethod,
                                            MethodCase{"InfoZipStreamed", "zip -q - @FILES@ | cat >@ZIP@"}),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// Members past the whole-member limit are streamed on the read-ahead worker, the others
+// inflated whole; both kinds, side by side and from each writer, come out byte-exact, and the
+// progress ends on the directory's totals.
+class LargeAndSmall : public ::testing::TestWithParam<MethodCase> {};
+
+TEST_P(LargeAndSmall, StreamedAndWholeMembersReadBackByteExact)
+{
+    REQUIRE_PEER("7zz");
+    REQUIRE_PEER("zip");
+    TempDir dir;
+    const fs::path in = dir.path() / "in";
+    writeFile(in / "large.txt", textBytes((9u << 20) + 12345));
+    writeFile(in / "large.bin", randomBytes((8u << 20) + 1, 5));
+    for (int i = 0; i < 40; ++i)
+        writeFile(in / ("small" + std::to_string(i)), textBytes(100 + 997 * i));
+    const std::string archive = (dir.path() / "l.zip").string();
+    std::string command = GetParam().command;
+    command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
+    command.replace(command.find("@FILES@"), 7, "*");
+    ASSERT_EQ(runShell("cd " + shellQuote(in.string()) + " && " + command), 0);
+    ScriptedListener listener;
+    const ArcResult result = extractWith(archive, dir.path() / "out", &listener);
+    EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
+    EXPECT_EQ(treeDifference(in, dir.path() / "out"), "");
+    EXPECT_EQ(listener.finalBytes, listener.totalBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, LargeAndSmall,
+                         ::testing::Values(MethodCase{"InfoZip", "zip -q @ZIP@ @FILES@"},
+                                           MethodCase{"SevenZip", "7zz a -tzip -mx1 -bso0 @ZIP@ @FILES@"},
+                                           MethodCase{"Stored", "zip -q -0 @ZIP@ @FILES@"}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 struct PasswordCase {
     const char* label;
     const char* command;  // packs "one.txt" and "two.txt" with the passphrase "secret"
@@ -213,6 +246,33 @@ std::uint16_t load16At(const std::string& bytes, std::size_t at)
                                                                                   << 8);
 }
 
+// A byte changed inside the first member's data is caught whatever decodes it: that member
+// fails and leaves nothing, the other still arrives.
+TEST_P(PeerMethod, DamagedDataFailsThatMemberOnly)
+{
+    REQUIRE_PEER("7zz");
+    TempDir dir;
+    makePeerInputs(dir.path() / "in");
+    const std::string archive = (dir.path() / "m.zip").string();
+    std::string command = GetParam().command;
+    command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
+    command.replace(command.find("@FILES@"), 7, "text.txt random.bin");
+    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && " + command), 0);
+    std::string bytes = readFile(archive);
+    const std::size_t record = load32At(bytes, bytes.size() - 6);  // the first central record
+    const std::string damaged = bytes.substr(record + 46, load16At(bytes, record + 28));
+    const std::string kept = damaged == "text.txt" ? "random.bin" : "text.txt";
+    const std::size_t local = load32At(bytes, record + 42);
+    const std::size_t data = local + 30 + load16At(bytes, local + 26) + load16At(bytes, local + 28);
+    bytes[data + load32At(bytes, record + 20) / 2] ^= 0x5A;
+    writeFile(archive, bytes);
+    const ArcResult result = extractWith(archive, dir.path() / "out", nullptr);
+    EXPECT_TRUE(result.status == ArcStatus::CrcMismatch || result.status == ArcStatus::ArchiveCorrupt)
+        << result.message;
+    EXPECT_EQ(describeTree(dir.path() / "out"),
+              (std::map<std::string, std::string>{{kept, "f:" + readFile(dir.path() / "in" / kept)}}));
+}
+
 // Turns 7-Zip's AE-2 entries (CRC 0, the HMAC alone checks the data) into AE-1 ones, which
 // carry the CRC of `contents` (by entry name) as well.
 std::string asAe1(std::string bytes, const std::map<std::string, std::string>& contents)
@@ -271,7 +331,8 @@ TEST_P(Passphrase, AesVersionOneAndDamagedAesData)
     EXPECT_EQ(treeDifference(dir_.path() / "in", dir_.path() / "out"), "");
 
     std::string damaged = ae2;
-    damaged[load32At(ae2, ae2.size() - 6) / 2] ^= 0x20;  // inside one.txt's data
+    // Inside the data of the first member, one.txt.
+    damaged[30 + load16At(ae2, 26) + load16At(ae2, 28) + load32At(ae2, 18) / 2] ^= 0x20;
     writeFile(archive_, damaged);
     ScriptedListener again;
     again.answers = {"secret", "secret"};
@@ -289,7 +350,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PasswordCase{"SevenZipAes128", "7zz a -tzip -psecret -mem=AES128 @ZIP@"},
                       PasswordCase{"SevenZipAes192", "7zz a -tzip -psecret -mem=AES192 @ZIP@"},
                       PasswordCase{"SevenZipAes256", "7zz a -tzip -psecret -mem=AES256 @ZIP@"},
-                      PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"}),
+                      PasswordCase{"SevenZipAes256Stored", "7zz a -tzip -psecret -mem=AES256 -mm=Copy @ZIP@"},
+                      PasswordCase{"SevenZipAes256BZip2", "7zz a -tzip -psecret -mem=AES256 -mm=BZip2 @ZIP@"},
+                      PasswordCase{"SevenZipAes256Lzma", "7zz a -tzip -psecret -mem=AES256 -mm=LZMA @ZIP@"},
+                      PasswordCase{"SevenZipAes256Ppmd", "7zz a -tzip -psecret -mem=AES256 -mm=PPMd @ZIP@"},
+                      PasswordCase{"SevenZipAes256Deflate64", "7zz a -tzip -psecret -mem=AES256 -mm=Deflate64 @ZIP@"},
+                      PasswordCase{"SevenZipAes128Xz", "7zz a -tzip -psecret -mem=AES128 -mm=XZ @ZIP@"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // Only the files finished before the stop remain; no temporary and no partial file.

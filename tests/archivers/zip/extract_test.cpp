@@ -16,8 +16,33 @@ struct HostileCase {
     const char* label;
     std::vector<RawMember> members;
     ArcStatus expected;
-    std::map<std::string, std::string> expectedFiles;  // what the destination must hold exactly
+    std::map<std::string, std::string> expectedFiles;       // what the destination must hold exactly
+    std::string (*reshape)(std::string archive) = nullptr;  // applied to the archive's bytes
 };
+
+// A program stub before the archive whose offsets were not adjusted (self-extracting archives).
+std::string withStub(std::string archive)
+{
+    return "MZ" + std::string(3000, '\x90') + archive;
+}
+
+// Bytes between the first and the second entry, the offsets left as they were.
+std::string withPadding(std::string archive)
+{
+    return archive.insert(archive.find("PK\x03\x04", 4), std::string(777, '\0'));
+}
+
+std::string withStubAndPadding(std::string archive)
+{
+    return withStub(withPadding(std::move(archive)));
+}
+
+// The end record's directory size one record too large: the directory cannot be found.
+std::string withDirectoryMisplaced(std::string archive)
+{
+    archive[archive.size() - 10] = static_cast<char>(archive[archive.size() - 10] + 7);
+    return archive;
+}
 
 std::string unicodePathExtra(const std::string& rawName, const std::string& utf8)
 {
@@ -42,6 +67,8 @@ std::vector<HostileCase> hostileCases()
 {
     const std::string cp932Name = "\x95\x5c\x8e\xa6\\\x83\x5c.txt";  // 表示\ソ.txt
     using Files = std::map<std::string, std::string>;
+    const std::vector<RawMember> twoMembers = {raw("one.txt", "first"), raw("two/second.txt", "the second member")};
+    const Files twoFiles = {{"one.txt", "f:first"}, {"two", "d"}, {"two/second.txt", "f:the second member"}};
     return {
         {"DotDot", {raw("../evil.txt", "x"), raw("ok.txt", "ok")}, ArcStatus::UnsafeEntry, Files{{"ok.txt", "f:ok"}}},
         {"DeepDotDot",
@@ -93,6 +120,10 @@ std::vector<HostileCase> hostileCases()
          {raw("kept.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("other", "ユニ.txt"))},
          ArcStatus::Ok,
          Files{{"kept.txt", "f:p"}}},
+        {"SelfExtractingStub", twoMembers, ArcStatus::Ok, twoFiles, withStub},
+        {"PaddingBetweenEntries", twoMembers, ArcStatus::Ok, twoFiles, withPadding},
+        {"StubAndPadding", twoMembers, ArcStatus::Ok, twoFiles, withStubAndPadding},
+        {"DirectoryMisplaced", twoMembers, ArcStatus::ArchiveCorrupt, twoFiles, withDirectoryMisplaced},
     };
 }
 
@@ -112,7 +143,8 @@ TEST_P(HostileArchive, OnlySafeEntriesLandInsideTheDestination)
         }
     }
     const std::string archive = (dir.path() / "hostile.zip").string();
-    writeFile(archive, buildStoredZip(members));
+    writeFile(archive,
+              GetParam().reshape != nullptr ? GetParam().reshape(buildStoredZip(members)) : buildStoredZip(members));
     const fs::path destination = dir.path() / "dest" / "inner";
     const auto result = unzipPlugin()("-xv --i \"" + archive + "\" \"" + destination.string() + "/\"");
     EXPECT_EQ(result.code, static_cast<int>(GetParam().expected)) << result.message;

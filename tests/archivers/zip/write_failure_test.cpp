@@ -9,11 +9,15 @@
 #include <zlib.h>
 
 #include <fstream>
+#include <optional>
 
+#include "common/source_tree.h"
 #include "failing_writes.h"
 #include "lzh/archive_reader.h"
+#include "lzh/archive_writer.h"
 #include "lzh/unlha_command.h"
 #include "zip/archive_extractor.h"
+#include "zip/archive_writer.h"
 #include "zip/zip_commands.h"
 #include "zip/zip_format.h"
 #include "zip_test_support.h"
@@ -237,6 +241,72 @@ TEST_P(FullDisk, EndsTheJobAtTheFirstRefusedWrite)
 INSTANTIATE_TEST_SUITE_P(Cases, FullDisk,
                          ::testing::Values(FullDiskCase{"ZipDeflatedDecodedAhead", Format::Zip, 4u << 20},
                                            FullDiskCase{"LzhStored", Format::Lzh, 12u << 20}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// What an extraction tells first, before it writes anything (the destination included): the
+// archive's declared totals, with nothing done, so that a caller can weigh them against the
+// free space and cancel.
+class FirstReport : public JobListener {
+public:
+    explicit FirstReport(fs::path destination) : destination_(std::move(destination)) {}
+    bool progress(const ProgressReport& report) override
+    {
+        if (!first) {
+            first = report;
+            name = report.entryName;
+            destinationExisted = fs::exists(destination_);
+        }
+        return false;
+    }
+    std::optional<ProgressReport> first;
+    std::string name;
+    bool destinationExisted = false;
+
+private:
+    fs::path destination_;
+};
+
+struct TotalsCase {
+    const char* label;
+    Format format;
+    std::size_t members;  // LZH headers are read in batches of 4096
+};
+
+class DeclaredTotals : public ::testing::TestWithParam<TotalsCase> {};
+
+TEST_P(DeclaredTotals, ComeFirstAndACancelThenWritesNothing)
+{
+    TempDir dir;
+    const TotalsCase& c = GetParam();
+    // One file stored under many names.
+    writeFile(dir.path() / "x", "seven b");
+    std::vector<SourceEntry> entries;
+    ASSERT_TRUE(collectFile((dir.path() / "x").string(), entries).ok());
+    entries.resize(c.members, entries.front());
+    for (std::size_t i = 0; i < c.members; ++i)
+        entries[i].memberName = "m" + std::to_string(i);
+    const fs::path archive = dir.path() / (c.format == Format::Zip ? "a.zip" : "a.lzh");
+    ASSERT_TRUE((c.format == Format::Zip ? zip::addToArchive(archive.string(), entries, {})
+                                         : lzh::addMembers(archive.string(), entries, {}))
+                    .ok());
+    const fs::path out = dir.path() / "out";
+    FirstReport listener(out);
+    Job job(&listener);
+    const ArcResult result = c.format == Format::Zip ? zip::extractArchive(archive.string(), out.string(), job)
+                                                     : lzh::extractArchive(archive.string(), out.string(), job);
+    EXPECT_EQ(result.status, ArcStatus::Cancelled);
+    ASSERT_TRUE(listener.first);
+    EXPECT_EQ(listener.name, "");
+    EXPECT_EQ(listener.first->jobBytesTotal, 7 * c.members);
+    EXPECT_EQ(listener.first->entriesTotal, c.members);
+    EXPECT_EQ(listener.first->jobBytesDone + listener.first->entriesDone, 0u);
+    EXPECT_FALSE(listener.destinationExisted);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeclaredTotals,
+                         ::testing::Values(TotalsCase{"Zip", Format::Zip, 20}, TotalsCase{"Lzh", Format::Lzh, 20},
+                                           TotalsCase{"LzhBeyondOneBatch", Format::Lzh, 5000}),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
