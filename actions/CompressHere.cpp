@@ -40,6 +40,8 @@ ActionEnding CompressHereEnding(const PackedHere& outcome)
 {
     if (outcome.succeeded())
         return {{}, {}, true};
+    if (outcome.packed.cancelled)
+        return {QStringLiteral("中止しました。書庫は作っていません。"), {}, false};
     if (!outcome.problem.isEmpty())
         return {QStringLiteral("圧縮できませんでした。\n") + outcome.problem, {}, false};
     const FreezeReport report = FailureMessage(outcome.packed, QString());

@@ -92,7 +92,10 @@ ActionEnding ExtractHereEnding(const ExtractHereOutcome& outcome)
             problems.append(*problem);
         }
     }
-    const Report report = ReportOf(problems, outcome.cancelled);
+    Report report = ReportOf(problems, false);
+    if (outcome.cancelled)
+        report.text = QStringLiteral("中止しました。途中まで解凍したﾌｧｲﾙは残していません。") +
+                      (problems.isEmpty() ? QString() : QStringLiteral("\n\n") + report.text);
     return {report.text, report.detail, succeeded};
 }
 

@@ -36,7 +36,13 @@ const ActionOption* optionNamed(const QString& argument)
 
 StartCommand wrong(const QString& text)
 {
-    return {StartAction::Wrong, {}, text + QStringLiteral("\n使い方は pellum --help で確かめてください。")};
+    return {StartAction::Wrong, {}, text};
+}
+
+// An option that is not understood came from a script or a typing hand: the list helps there.
+StartCommand wrongOption(const QString& text)
+{
+    return wrong(text + QStringLiteral("\n使い方は pellum --help で確かめてください。"));
 }
 
 }  // namespace
@@ -71,11 +77,6 @@ QStringList SplitCommandLine(const QString& commandLine, int maximum)
     return arguments;
 }
 
-QStringList StartupNames(const QStringList& arguments)
-{
-    return arguments.mid(1, 10);
-}
-
 StartCommand ParseStartCommand(const QStringList& arguments)
 {
     const ActionOption* chosen = nullptr;
@@ -100,10 +101,10 @@ StartCommand ParseStartCommand(const QStringList& arguments)
         }
     }
     if (!unknown.isEmpty())
-        return wrong(QStringLiteral("%1 というオプションはありません。").arg(unknown));
+        return wrongOption(QStringLiteral("%1 というオプションはありません。").arg(unknown));
     if (!second.isEmpty())
-        return wrong(QStringLiteral("%1 と %2 は一緒に指定できません。操作は一度に一つだけ指定してください。")
-                         .arg(QLatin1String(chosen->option), second));
+        return wrongOption(QStringLiteral("%1 と %2 は一緒に指定できません。操作は一度に一つだけ指定してください。")
+                               .arg(QLatin1String(chosen->option), second));
     if (!chosen)
         return {StartAction::Open, names, {}};
     if (names.isEmpty())

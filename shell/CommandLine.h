@@ -10,9 +10,6 @@
 // (no argument) and the arguments at 1 to n.
 QStringList SplitCommandLine(const QString& commandLine, int maximum = 10);
 
-// The names the program was started with: the first ten arguments after the program's name.
-QStringList StartupNames(const QStringList& arguments);
-
 enum class StartAction {
     Open,         // no option: the icon, or the extraction window for the names
     ExtractHere,  // --extract-here ARCHIVE...
