@@ -37,27 +37,6 @@ class ActionsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void numberedName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<bool>("folder");
-        QTest::addColumn<QString>("numbered");
-        QTest::newRow("the first try keeps the name") << "report.txt" << 1 << false << "report.txt";
-        QTest::newRow("a file, before its extension") << "report.txt" << 2 << false << "report (2).txt";
-        QTest::newRow("an archive") << "写真 集.zip" << 3 << false << "写真 集 (3).zip";
-        QTest::newRow("a folder, after its whole name") << "v1.2" << 2 << true << "v1.2 (2)";
-        QTest::newRow("a hidden file has no extension") << ".profile" << 2 << false << ".profile (2)";
-    }
-    void numberedName()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, number);
-        QFETCH(bool, folder);
-        QFETCH(QString, numbered);
-        QCOMPARE(NumberedName(name, number, folder), numbered);
-    }
-
     void packedArchiveName_data()
     {
         QTest::addColumn<QStringList>("paths");
@@ -88,8 +67,8 @@ private slots:
         QTest::newRow("a hidden top folder counts") << QStringList{".config/x"} << QStringList{} << ".config";
         QTest::newRow("a taken file name is numbered")
             << QStringList{"report.txt"} << QStringList{"report.txt"} << "report (2).txt";
-        QTest::newRow("a taken folder name is numbered")
-            << QStringList{"foo/", "foo/a"} << QStringList{"foo"} << "foo (2)";
+        QTest::newRow("a taken folder name is numbered after its dot")
+            << QStringList{"v1.2/", "v1.2/a"} << QStringList{"v1.2"} << "v1.2 (2)";
         QTest::newRow("loose files, the name taken twice")
             << QStringList{"a", "b"} << QStringList{"foo", "foo (2)"} << "foo (3)";
         QTest::newRow("an empty archive gives its folder") << QStringList{} << QStringList{} << "foo";

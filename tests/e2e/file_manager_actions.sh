@@ -93,13 +93,6 @@ run_menu compress-zip "$P/note.txt"
 finish 0
 [ -f "$P/note.txt (2).zip" ] || fail "a second archive of the same name was not numbered"
 
-# A damaged archive: a message, status 1, nothing made beside it.
-head -c 3000 /dev/urandom >"$D/damaged.zip"
-run_menu extract-here "$D/damaged.zip"
-answer_message "for a damaged archive"
-finish 1
-[ -z "$(find "$D" -name 'damaged*' ! -name damaged.zip)" ] || fail "something was made for a damaged archive"
-
 # 解凍先を指定...: the extraction window with the archive; closing it ends the program.
 run_menu extract-to "$D/inner.zip"
 melt=$(wait_window '^TEMBREL\(解凍\)$') || fail "the extraction window did not open"

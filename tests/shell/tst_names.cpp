@@ -1,6 +1,4 @@
 // The command-line scanner and the rules on names: quoted list and archive test.
-#include <QRegularExpression>
-
 #include "services/ArchiveKind.h"
 #include "services/Session.h"
 #include "shell/CommandLine.h"
@@ -59,7 +57,6 @@ private slots:
                                              << int(StartAction::CompressLzh) << QStringList{"-x", "--help"} << "";
         QTest::newRow("a name ends them too")
             << QStringList{"a.zip", "--extract-to"} << open << QStringList{"a.zip", "--extract-to"} << "";
-        QTest::newRow("a lone dash is a name") << QStringList{"-"} << open << QStringList{"-"} << "";
         QTest::newRow("help wins") << QStringList{"--bogus", "--help"} << int(StartAction::Help) << QStringList{} << "";
         QTest::newRow("an unknown option") << QStringList{"--bogus", "a"} << wrong << QStringList{} << "--bogus";
         QTest::newRow("two actions") << QStringList{"--extract-here", "--compress-zip", "a"} << wrong << QStringList{}
@@ -78,19 +75,6 @@ private slots:
         QCOMPARE(command.names, names);
         QVERIFY2(command.wrong.contains(wrong) && command.wrong.isEmpty() == wrong.isEmpty(),
                  qPrintable(command.wrong));
-    }
-
-    // Every option the help lists is one the program takes.
-    void helpListsWhatIsTaken()
-    {
-        static const QRegularExpression option("--[a-z-]+");
-        int listed = 0;
-        for (const QRegularExpressionMatch& match : option.globalMatch(HelpText())) {
-            ++listed;
-            QVERIFY2(ParseStartCommand({match.captured(), "/a.zip"}).action != StartAction::Wrong,
-                     qPrintable(match.captured()));
-        }
-        QVERIFY(listed > 1);
     }
 
     void quotedList_data()
