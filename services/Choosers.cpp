@@ -1,6 +1,7 @@
 // Choosers over the desktop seam, and ToLongPath for Linux paths.
 #include "services/Choosers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -10,7 +11,12 @@
 
 QString StartingDirectory(const QString& setting)
 {
-    return !setting.isEmpty() && QFileInfo(setting).isDir() ? setting : QDir::homePath();
+    // The program's own folder is where the setting points until the user chose a folder; an
+    // installed program's folder holds nothing a user looks for.
+    const QFileInfo folder(setting);
+    const bool programFolder =
+        folder.canonicalFilePath() == QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
+    return !setting.isEmpty() && folder.isDir() && !programFolder ? setting : QDir::homePath();
 }
 
 QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title)

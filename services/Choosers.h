@@ -6,7 +6,8 @@
 
 class QWidget;
 
-// Where a chooser opens: `setting` when it names an existing directory, else the home folder.
+// Where a chooser opens: `setting` when it names an existing directory other than the program's
+// own (the setting's default), else the home folder.
 QString StartingDirectory(const QString& setting);
 // `filter` is pairs of description, NUL, ";"-separated patterns (e.g. "WAVﾌｧｲﾙ" NUL "*.wav");
 // the first pair is used. Opens in StartingDirectory(initialDirectory). Returns the chosen

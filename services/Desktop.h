@@ -18,6 +18,13 @@ public:
     virtual void beep() = 0;
     // Starts playing and returns at once; a missing file or audio device is silent.
     virtual void playSound(const QString& path) = 0;
+    // Plays as playSound does and calls `done` once the sound is over (at once when nothing
+    // plays): for a program that ends right after it.
+    virtual void playSoundThen(const QString& path, std::function<void()> done)
+    {
+        playSound(path);
+        done();
+    }
     // A box with the text, the title (the application's name when empty), one OK button, no
     // icon; `detail`, when given, under the box's "詳細" part. Esc closes it.
     virtual void showMessage(QWidget* parent, const QString& text, const QString& title,

@@ -32,14 +32,33 @@ public:
 
     void playSound(const QString& path) override
     {
+        playSoundThen(path, [] {});
+    }
+
+    void playSoundThen(const QString& path, std::function<void()> done) override
+    {
         // With no audio device QSoundEffect claims to play forever; never start it then.
-        if (path.isEmpty() || !QFile::exists(path) || QMediaDevices::audioOutputs().isEmpty())
+        if (path.isEmpty() || !QFile::exists(path) || QMediaDevices::audioOutputs().isEmpty()) {
+            done();
             return;
+        }
         auto* effect = new QSoundEffect(qApp);
-        QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect] {
+        auto over = std::make_shared<std::function<void()>>(std::move(done));
+        const auto finish = [effect, over] {
+            if (*over)
+                std::exchange(*over, nullptr)();
+            effect->deleteLater();
+        };
+        QObject::connect(effect, &QSoundEffect::playingChanged, effect, [effect, finish] {
             if (!effect->isPlaying())
-                effect->deleteLater();
+                finish();
         });
+        QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect, finish] {
+            if (effect->status() == QSoundEffect::Error)
+                finish();
+        });
+        // A sound that never reports its end does not keep the caller waiting for long.
+        QTimer::singleShot(10000, effect, finish);
         effect->setSource(QUrl::fromLocalFile(path));
         effect->play();
     }

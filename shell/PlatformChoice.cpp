@@ -23,6 +23,16 @@ std::optional<std::string> ChoosePlatform(const std::function<std::optional<std:
     return std::nullopt;
 }
 
+bool WindowSystemNamed(const std::function<const char*(const char*)>& environment)
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = environment(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+
 void ApplyPlatformChoice(int argc, char** argv)
 {
     const auto environment = [](const char* name) -> std::optional<std::string> {

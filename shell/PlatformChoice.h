@@ -13,5 +13,9 @@
 std::optional<std::string> ChoosePlatform(const std::function<std::optional<std::string>(const char*)>& environment,
                                           const std::vector<std::string>& arguments);
 
+// Whether the session names a window system to show a window on: an X display, a Wayland
+// socket, or a platform the user chose.
+bool WindowSystemNamed(const std::function<const char*(const char*)>& environment);
+
 // The same, for this process: sets QT_QPA_PLATFORM before QApplication is built.
 void ApplyPlatformChoice(int argc, char** argv);

@@ -1,6 +1,8 @@
 // The start-up sequence.
 #include "shell/Startup.h"
 
+#include <limits>
+
 #include "melt/meltform.h"
 #include "services/Association.h"
 #include "services/Choosers.h"
@@ -15,7 +17,8 @@ namespace {
 void initialise()
 {
     if (!GetTruthSetting(QStringLiteral("flg_First"), false)) {
-        AssociateArchives();
+        // Asks no other program's default away: the options window's button does that on purpose.
+        RegisterArchiveHandler();
         SaveTruthSetting(QStringLiteral("flg_First"), true);
     }
     ProgramSession().options = LoadGlobalOptions();
@@ -37,16 +40,14 @@ void startWithNames(iconform* icon, const QStringList& names)
     OpenMeltWindow(QuotedList(longNames))->restrictToExtraction();
 }
 
-}  // namespace
-
-void StartProgram(const QStringList& names, const QString& pluginDirectory)
+void start(const QStringList& names, const QString& pluginDirectory)
 {
     StartSession();
     ProgramSession().plugins.setDirectory(pluginDirectory);
     iconform* icon = CreateIconWindow();
     initialise();
 
-    const QStringList limited = names.mid(0, 10);
+    const QStringList limited = names.mid(0, std::numeric_limits<qint16>::max());
     ProgramSession().DroppedCount = static_cast<qint16>(limited.size());
     ProgramSession().DroppedFiles = QStringList(limited.size() + 1);
     if (!limited.isEmpty()) {
@@ -56,4 +57,24 @@ void StartProgram(const QStringList& names, const QString& pluginDirectory)
     icon->load();
     KeepOffTaskbar(icon);
     icon->show();
+}
+
+}  // namespace
+
+void StartProgram(const QStringList& names, const QString& pluginDirectory)
+{
+    start(names.mid(0, 10), pluginDirectory);
+}
+
+void StartWithArchives(const QStringList& archives, const QString& pluginDirectory)
+{
+    start(archives, pluginDirectory);
+}
+
+Session& StartForAction(const QString& pluginDirectory)
+{
+    StartSession();
+    ProgramSession().plugins.setDirectory(pluginDirectory);
+    initialise();
+    return ProgramSession();
 }

@@ -19,8 +19,8 @@ echo hello >"$WORK/a.txt"
 "$prefix/bin/pellum-arc" unzip32 "-xv --i \"$WORK/a.zip\" \"$WORK/out/\"" || fail "pellum-arc could not extract"
 cmp -s "$WORK/a.txt" "$WORK/out/a.txt" || fail "the round trip through the installed plug-ins changed the file"
 
-# first_start NAME PATH: starts the installed program with a fresh home and waits until its
-# first start has written the user's defaults.
+# first_start NAME PATH: starts the installed program with a fresh home (or the one prepared
+# under that name) and waits until its first start has written the LZH default.
 first_start() {
     home="$WORK/$1"
     mkdir -p "$home/run" && chmod 700 "$home/run"
@@ -29,7 +29,7 @@ first_start() {
         "$prefix/bin/pellum" >"$home/pellum.log" 2>&1 &
     pids="$pids $!"
     for _ in $(seq 200); do
-        [ -s "$home/config/mimeapps.list" ] && return
+        grep -q '^application/x-lha=' "$home/config/mimeapps.list" 2>/dev/null && return
         sleep 0.05
     done
     fail "the first start wrote no defaults: $(cat "$home/pellum.log")"
@@ -39,6 +39,16 @@ first_start installed "$prefix/bin:$PATH"
 grep -qx "application/x-lha=io.github.tembrel.Tembrel.desktop;" "$home/config/mimeapps.list" \
     || fail "the installed entry is not the LZH default: $(cat "$home/config/mimeapps.list")"
 [ ! -e "$home/data/applications/pellum-file.desktop" ] || fail "a second entry was written beside the installed one"
+
+# Another archive manager is the ZIP default already: it stays so.
+mkdir -p "$WORK/taken/data/applications" "$WORK/taken/config"
+printf '[Desktop Entry]\nType=Application\nName=Other\nExec=true %%F\nMimeType=application/zip;\n' \
+    >"$WORK/taken/data/applications/org.example.Other.desktop"
+printf '[Default Applications]\napplication/zip=org.example.Other.desktop;\n' >"$WORK/taken/config/mimeapps.list"
+first_start taken "$prefix/bin:$PATH"
+grep -qx "application/zip=org.example.Other.desktop;" "$home/config/mimeapps.list" \
+    || fail "the first start took the ZIP default: $(cat "$home/config/mimeapps.list")"
+grep -q "^application/zip=io.github" "$home/config/mimeapps.list" && fail "a second ZIP default was written"
 
 first_start elsewhere "$PATH"
 entry="$home/data/applications/pellum-file.desktop"

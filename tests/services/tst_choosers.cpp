@@ -96,6 +96,8 @@ private slots:
         QTest::newRow("empty") << "" << false;
         QTest::newRow("gone") << QDir::tempPath() + "/no such directory here" << false;
         QTest::newRow("a file") << QCoreApplication::applicationFilePath() << false;
+        // The default: an installed program's folder holds nothing a user looks for.
+        QTest::newRow("the program's own folder") << QCoreApplication::applicationDirPath() + "/" << false;
     }
     void choosersStartAtTheSettingOrHome()
     {

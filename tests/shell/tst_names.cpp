@@ -39,7 +39,42 @@ private slots:
         QCOMPARE(split.size(), 11);
         QCOMPARE(split.last(), QString("10"));
         QCOMPARE(SplitCommandLine("a b c", 2), (QStringList{"", "a", "b"}));
-        QCOMPARE(StartupNames(QStringList{"pellum"} + words).size(), 10);
+    }
+
+    // What the arguments after the program's name ask for; `wrong` names what a refusal mentions.
+    void startCommand_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("wrong");
+        const int open = int(StartAction::Open), wrong = int(StartAction::Wrong);
+        QTest::newRow("nothing") << QStringList{} << open << QStringList{} << "";
+        QTest::newRow("names") << QStringList{"/a.zip", "b"} << open << QStringList{"/a.zip", "b"} << "";
+        QTest::newRow("an action") << QStringList{"--extract-here", "/a.zip"} << int(StartAction::ExtractHere)
+                                   << QStringList{"/a.zip"} << "";
+        QTest::newRow("-- ends the options") << QStringList{"--compress-lzh", "--", "-x", "--help"}
+                                             << int(StartAction::CompressLzh) << QStringList{"-x", "--help"} << "";
+        QTest::newRow("a name ends them too")
+            << QStringList{"a.zip", "--extract-to"} << open << QStringList{"a.zip", "--extract-to"} << "";
+        QTest::newRow("help wins") << QStringList{"--bogus", "--help"} << int(StartAction::Help) << QStringList{} << "";
+        QTest::newRow("an unknown option") << QStringList{"--bogus", "a"} << wrong << QStringList{} << "--bogus";
+        QTest::newRow("two actions") << QStringList{"--extract-here", "--compress-zip", "a"} << wrong << QStringList{}
+                                     << "--compress-zip";
+        QTest::newRow("an action without names")
+            << QStringList{"--extract-to", "--"} << wrong << QStringList{} << "解凍先を指定...";
+    }
+    void startCommand()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QStringList, names);
+        QFETCH(QString, wrong);
+        const StartCommand command = ParseStartCommand(arguments);
+        QCOMPARE(int(command.action), action);
+        QCOMPARE(command.names, names);
+        QVERIFY2(command.wrong.contains(wrong) && command.wrong.isEmpty() == wrong.isEmpty(),
+                 qPrintable(command.wrong));
     }
 
     void quotedList_data()

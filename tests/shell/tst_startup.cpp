@@ -137,6 +137,11 @@ private slots:
         StartProgram(names);
         QCOMPARE(session().DroppedCount, qint16(10));
         QVERIFY(!MeltDriver().archive().contains("10.zip"));
+        // --extract-to takes them all, as a drop would.
+        ResetProgram();
+        StartWithArchives(names);
+        QCOMPARE(session().DroppedCount, qint16(12));
+        QVERIFY(MeltDriver().archive().contains("11.zip"));
     }
 };
 
