@@ -91,24 +91,6 @@ void makeArchive(const QString& archive, const Tree& tree)
     QVERIFY2(result.ok(), qPrintable(result.message));
 }
 
-// A 7-Zip split set of `tree` at `base` + ".001", ".002" ..., stored in 2 KiB volumes so that it
-// spans several; its volumes, first first.
-QStringList makeSplitSet(const QString& base, const Tree& tree)
-{
-    QTemporaryDir staging;
-    for (auto it = tree.begin(); it != tree.end(); ++it)
-        writeFile(staging.path() + "/" + it.key(), it.value());
-    QProcess sevenZip;
-    sevenZip.setWorkingDirectory(staging.path());
-    sevenZip.start("7zz", QStringList{"a", "-bso0", "-bsp0", "-mx0", "-v2k", base} + topNames(tree));
-    if (!sevenZip.waitForFinished(60000) || sevenZip.exitCode() != 0)
-        return {};
-    QStringList volumes;
-    for (const QString& name : QDir(QFileInfo(base).absolutePath()).entryList({QFileInfo(base).fileName() + ".0*"}))
-        volumes << QFileInfo(base).absolutePath() + "/" + name;
-    return volumes;
-}
-
 quint32 crc32(const QByteArray& data)
 {
     quint32 crc = 0xFFFFFFFFu;
@@ -254,29 +236,23 @@ private slots:
         QVERIFY(!IsDropHooked(IconWindow()));
     }
 
-    // Archives that other tools made, the run choosing the plug-in by the name.
-    void aPeerArchiveIsExtractedWhole_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QStringList>("options");
-        QTest::newRow("zip") << "Peer.ZIP" << QStringList{"--format", "zip", "-cf"};
-        QTest::newRow("tar.gz") << "Peer.Tar.Gz" << QStringList{"-czf"};
-    }
     void aPeerArchiveIsExtractedWhole()
     {
-        QFETCH(QString, name);
-        QFETCH(QStringList, options);
         ScopedFakeDesktop scoped;
-        NEED_PEER("bsdtar");
+        const QString bsdtar = QStandardPaths::findExecutable("bsdtar");
+        if (bsdtar.isEmpty() && qEnvironmentVariableIsEmpty("CI"))
+            QSKIP("bsdtar is not installed");
         for (auto it = kTree.begin(); it != kTree.end(); ++it)
             writeFile(in_ + "/tree/" + it.key(), it.value());
-        const QString archive = in_ + "/" + name;
-        QCOMPARE(QProcess::execute("bsdtar", options + QStringList{archive, "-C", in_ + "/tree"} + topNames(kTree)), 0);
-        MeltDriver melt = openMelt(archive, out_ + "/" + name + "/");
+        const QString archive = in_ + "/Peer.ZIP";
+        QCOMPARE(QProcess::execute(
+                     bsdtar, {"--format", "zip", "-cf", archive, "-C", in_ + "/tree", "readme.txt", "sub", "日本語"}),
+                 0);
+        MeltDriver melt = openMelt(archive, out_ + "/");
         melt.choose("mmelt");
         WAIT_FOR_JOB();
-        QCOMPARE(readTree(out_ + "/" + name), kTree);
-        QCOMPARE(melt.destination(), out_ + "/" + name + "/");
+        QCOMPARE(readTree(out_), kTree);
+        QCOMPARE(melt.destination(), out_ + "/");
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
@@ -368,16 +344,9 @@ private slots:
         QTest::newRow("another case") << "Same.lzh" << QStringList{"same/a.txt"} << none
                                       << QStringList{"Same/same/a.txt"};
         QTest::newRow("tar.gz") << "Same.tar.gz" << inside << none << inside;
-        QTest::newRow("7z beside a file")
-            << "Same.7z" << QStringList{"Same/a.txt", "c.txt"} << none << QStringList{"Same/Same/a.txt", "Same/c.txt"};
-        QTest::newRow("cpio of a file of the name")
-            << "Same.cpio" << QStringList{"Same"} << none << QStringList{"Same/Same"};
         QTest::newRow("tar.xz, its folder there already")
             << "Same.tar.xz" << inside << QStringList{"Same/old.txt"}
             << QStringList{"Same/a.txt", "Same/old.txt", "Same/日本/b.txt"};
-        QTest::newRow("tar, beside a file, its folder there already")
-            << "Same.tar" << QStringList{"Same/a.txt", "c.txt"} << QStringList{"Same/old.txt"}
-            << QStringList{"Same/Same/a.txt", "Same/c.txt", "Same/old.txt"};
     }
     void anArchiveOfItsOwnFolderIsNotDoubled()
     {
@@ -470,7 +439,6 @@ private slots:
         QTest::newRow("delete") << 1 << "Pack.ZIP";
         QTest::newRow("trash") << 2 << "Pack.ZIP";
         QTest::newRow("move") << 3 << "Pack.ZIP";
-        QTest::newRow("leave a set") << 0 << "Pack.7z.001";
         QTest::newRow("delete a set") << 1 << "Pack.7z.001";
         QTest::newRow("trash a set named by a later volume") << 2 << "Pack.7z.002";
         QTest::newRow("move a set named by its last volume") << 3 << "Pack.7z.003";
@@ -485,13 +453,18 @@ private slots:
         writeFile(keep + "/Pack.zip", "an older copy");
         const QString in = in_ + "/" + QTest::currentDataTag();
         QDir().mkpath(in);
-        QStringList volumes{in + "/Pack.ZIP"};
-        if (ArchiveKindOf(named) == ArchiveKind::Other) {
-            NEED_PEER("7zz");
-            volumes = makeSplitSet(in + "/Pack.7z", kTree);
-            QCOMPARE(volumes.size(), 3);
-        } else {
-            makeArchive(volumes[0], kTree);
+        const bool set = ArchiveKindOf(named) == ArchiveKind::Other;
+        if (set)
+            NEED_PEER("bsdtar");
+        QStringList volumes{in + (set ? "/Pack.7z" : "/Pack.ZIP")};
+        makeArchive(volumes[0], kTree);
+        if (set) {
+            // A split set is the archive's bytes cut in pieces.
+            QCOMPARE(QProcess::execute("split",
+                                       {"-n", "3", "-a", "3", "--numeric-suffixes=1", volumes[0], volumes[0] + "."}),
+                     0);
+            QFile::remove(volumes[0]);
+            volumes = QStringList{volumes[0] + ".001", volumes[0] + ".002", volumes[0] + ".003"};
         }
         QList<QByteArray> bytes;
         for (const QString& volume : volumes) {
@@ -563,24 +536,27 @@ private slots:
         QCOMPARE(messageTexts(scoped.fake), QStringList{kDone});
     }
 
-    // One box after the run names every failed archive; the good ones get their follow-up.
+    // One box after the run names every failed archive; the good ones get their follow-up. 7z
+    // encryption, which cannot be undone, is said as such.
     void failuresAreNamedAndTheirArchivesKept()
     {
+        NEED_PEER("7zz");
         ScopedFakeDesktop scoped;
         const QString good = in_ + "/good.lzh", corrupt = in_ + "/corrupt.zip", missing = in_ + "/missing.zip",
-                      unsafe = in_ + "/unsafe.zip", notAnArchive = in_ + "/notes.txt";
+                      unsafe = in_ + "/unsafe.zip", notAnArchive = in_ + "/notes.txt", locked = in_ + "/locked.7z";
         makeArchive(good, kTree);
         writeFile(corrupt, "PK\x03\x04 this is not really an archive");
         writeStoredZip(unsafe, {{"../escaped.txt", "out"}, {"inside.txt", "in"}});
         writeFile(notAnArchive, "text");
-        session().RecordDroppedFiles({corrupt, good, missing, notAnArchive, unsafe});
+        QCOMPARE(QProcess::execute("7zz", {"a", "-bso0", "-bsp0", "-pSecret", locked, notAnArchive}), 0);
+        session().RecordDroppedFiles({corrupt, good, missing, notAnArchive, unsafe, locked});
         MeltDriver melt = openMelt("", out_);
         melt.chooseFollowUp(1);
         melt.pressMelt();
         WAIT_FOR_JOB();
 
         QVERIFY(!QFile::exists(good));
-        for (const QString& kept : {corrupt, unsafe, notAnArchive})
+        for (const QString& kept : {corrupt, unsafe, notAnArchive, locked})
             QVERIFY2(QFile::exists(kept), qPrintable(kept));
         QVERIFY(!QFile::exists(QFileInfo(out_).absolutePath() + "/escaped.txt"));
         QCOMPARE(readTree(out_).value("readme.txt"), kTree.value("readme.txt"));
@@ -591,6 +567,7 @@ private slots:
         QVERIFY(report.indexOf(missing) < report.indexOf(unsafe));
         QVERIFY(report.indexOf(corrupt) >= 0);
         QVERIFY(report.contains("安全でない") || report.contains("外を指す"));
+        QVERIFY(report.indexOf("暗号化されていて") > report.indexOf(locked));
         QVERIFY(!report.contains(good));
         QVERIFY(!report.contains(notAnArchive));
         QCOMPARE(scoped.fake.beeps, 1);
@@ -609,26 +586,6 @@ private slots:
         const QString text = scoped.fake.messages[0].text;
         QVERIFY2(text.contains("名前が長すぎて") && text.contains(name), qPrintable(text));
         QCOMPARE(readTree(out_).keys(), QStringList{"short.txt"});
-    }
-
-    // 7z and RAR encryption cannot be undone: the user reads so, in Japanese, and keeps the archive.
-    void anEncrypted7zIsSaidAsSuch()
-    {
-        NEED_PEER("7zz");
-        ScopedFakeDesktop scoped;
-        writeFile(in_ + "/src/secret.txt", "secret");
-        const QString archive = in_ + "/locked.7z";
-        QCOMPARE(QProcess::execute("7zz", {"a", "-bso0", "-bsp0", "-pSecret", archive, in_ + "/src/secret.txt"}), 0);
-        MeltDriver melt = openMelt(archive, out_);
-        melt.chooseFollowUp(1);
-        melt.pressMelt();
-        WAIT_FOR_JOB();
-        QCOMPARE(scoped.fake.messages.size(), 1);
-        const QString text = scoped.fake.messages[0].text;
-        QVERIFY2(text.contains("暗号化されていて") && text.contains(archive), qPrintable(text));
-        QVERIFY(scoped.fake.messages[0].detail.contains("encrypted"));
-        QVERIFY(QFile::exists(archive));
-        QVERIFY(!QFile::exists(out_ + "/secret.txt"));
     }
 
     void aMissingPluginIsNamed()

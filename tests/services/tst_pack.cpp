@@ -25,7 +25,7 @@ struct Recorder final : Pack::Listener {
 
 bool pluginsBuilt()
 {
-    for (const char* name : {"unlha32", "zip32j", "unzip32", "unarc32"}) {
+    for (const char* name : {"unlha32", "zip32j", "unzip32"}) {
         if (!QFile::exists(QString(TEMBREL_BIN_DIR) + "/lib" + name + ".so"))
             return false;
     }
@@ -77,14 +77,10 @@ private slots:
         QVERIFY(loader.version(Pack::Plugin::Unlha) > 0);
         QVERIFY(loader.version(Pack::Plugin::Zip) > 0);
         QVERIFY(loader.version(Pack::Plugin::UnZip) > 0);
-        QVERIFY(loader.version(Pack::Plugin::UnArc) > 0);
         const Pack::CommandResult result =
             loader.run(Pack::Plugin::UnZip, "-xv --i \"/nonexistent/a.zip\" \"/tmp/x/\"");
         QVERIFY(!result.ok());
         QVERIFY(!result.message.isEmpty());
-        const Pack::CommandResult unread = loader.run(Pack::Plugin::UnArc, "x -n \"/nonexistent/a.7z\" \"/tmp/x/\"");
-        QCOMPARE(unread.code, int(Pack::ArchiveUnreadable));
-        QCOMPARE(unread.failures.size(), 1);
     }
 
     // Progress arrives while a command runs, and a listener that says stop gets Cancelled and

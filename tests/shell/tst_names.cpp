@@ -1,6 +1,4 @@
 // The command-line scanner and the rules on names: quoted list and archive test.
-#include <QRegularExpression>
-
 #include "services/ArchiveKind.h"
 #include "services/Session.h"
 #include "shell/CommandLine.h"
@@ -66,128 +64,42 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("stem");
-        QTest::addColumn<QString>("ending");
-        QTest::addColumn<QString>("first");  // empty: the name itself
-        const int lzh = int(ArchiveKind::Lzh), zip = int(ArchiveKind::Zip), other = int(ArchiveKind::Other),
-                  none = int(ArchiveKind::None);
-        QTest::newRow("upper case") << "/a/B.LZH" << lzh << "B"
-                                    << ".lzh"
-                                    << "";
-        QTest::newRow("mixed case zip") << "/a/b.Zip" << zip << "b"
-                                        << ".zip"
-                                        << "";
-        QTest::newRow("exactly the extension") << ".zip" << zip << ""
-                                               << ".zip"
-                                               << "";
-        QTest::newRow("blanks around") << "/in/ my files .Zip" << zip << "my files"
-                                       << ".zip"
-                                       << "";
-        QTest::newRow("lha is not lzh") << "/a/b.lha" << none << ""
-                                        << ""
-                                        << "";
-        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << none << ""
-                                            << ""
-                                            << "";
-        QTest::newRow("shorter than four") << "zip" << none << ""
-                                           << ""
-                                           << "";
-        QTest::newRow("gz alone") << "/a/notes.txt.gz" << none << ""
-                                  << ""
-                                  << "";
-        QTest::newRow("a year is no volume") << "/a/report.2024" << none << ""
-                                             << ""
-                                             << "";
-        QTest::newRow("7z") << "/a/Photos.7Z" << other << "Photos"
-                            << ".7z"
-                            << "";
-        QTest::newRow("rar") << "/a/b c.rar" << other << "b c"
-                             << ".rar"
-                             << "";
-        QTest::newRow("tar") << "/a/t.tar" << other << "t"
-                             << ".tar"
-                             << "";
-        QTest::newRow("tgz") << "/a/t.TGZ" << other << "t"
-                             << ".tgz"
-                             << "";
-        QTest::newRow("tar.gz") << "/a/photos.tar.gz" << other << "photos"
-                                << ".tar.gz"
-                                << "";
-        QTest::newRow("tbz2") << "/a/t.tbz2" << other << "t"
-                              << ".tbz2"
-                              << "";
-        QTest::newRow("tar.bz2") << "/a/t.Tar.Bz2" << other << "t"
-                                 << ".tar.bz2"
-                                 << "";
-        QTest::newRow("txz") << "/a/t.txz" << other << "t"
-                             << ".txz"
-                             << "";
-        QTest::newRow("tar.xz") << "/a/t.tar.xz" << other << "t"
-                                << ".tar.xz"
-                                << "";
-        QTest::newRow("tar.zst") << "/a/t.tar.zst" << other << "t"
-                                 << ".tar.zst"
-                                 << "";
-        QTest::newRow("cab") << "/a/setup.CAB" << other << "setup"
-                             << ".cab"
-                             << "";
-        QTest::newRow("iso") << "/a/disc.iso" << other << "disc"
-                             << ".iso"
-                             << "";
-        QTest::newRow("cpio") << "/a/i.cpio" << other << "i"
-                              << ".cpio"
-                              << "";
-        QTest::newRow("xar") << "/a/p.xar" << other << "p"
-                             << ".xar"
-                             << "";
-        QTest::newRow("split set") << "/a/big.001" << other << "big"
-                                   << ".001"
-                                   << "";
-        QTest::newRow("split zip is no zip") << "/a/x.zip.001" << other << "x"
-                                             << ".zip.001"
-                                             << "";
-        QTest::newRow("later split volume") << "/a/x.7z.012" << other << "x"
-                                            << ".7z.012"
-                                            << "/a/x.7z.001";
-        QTest::newRow("later RAR part") << "/a/photos.part3.rar" << other << "photos"
-                                        << ".part3.rar"
-                                        << "/a/photos.part1.rar";
-        QTest::newRow("first RAR part") << "/a/photos.part01.rar" << other << "photos"
-                                        << ".part01.rar"
-                                        << "";
-        QTest::newRow("old RAR volume") << "/a/Old.R07" << other << "Old"
-                                        << ".r07"
-                                        << "/a/Old.RAR";
+        QTest::addColumn<QStringList>("parts");  // stem, ending, first volume (when not the name)
+        const int none = int(ArchiveKind::None), lzh = int(ArchiveKind::Lzh), zip = int(ArchiveKind::Zip),
+                  other = int(ArchiveKind::Other);
+        QTest::newRow("upper case") << "/a/B.LZH" << lzh << QStringList{"B", ".lzh"};
+        QTest::newRow("mixed case zip") << "/a/b.Zip" << zip << QStringList{"b", ".zip"};
+        QTest::newRow("exactly the extension") << ".zip" << zip << QStringList{"", ".zip"};
+        QTest::newRow("blanks around") << "/in/ my files .Zip" << zip << QStringList{"my files", ".zip"};
+        QTest::newRow("lha is not lzh") << "/a/b.lha" << none << QStringList{};
+        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << none << QStringList{};
+        QTest::newRow("shorter than four") << "zip" << none << QStringList{};
+        QTest::newRow("gz alone") << "/a/notes.txt.gz" << none << QStringList{};
+        QTest::newRow("a year is no volume") << "/a/report.2024" << none << QStringList{};
+        QTest::newRow("7z") << "/a/Photos.7Z" << other << QStringList{"Photos", ".7z"};
+        QTest::newRow("tar.gz") << "/a/b c.Tar.Gz" << other << QStringList{"b c", ".tar.gz"};
+        QTest::newRow("split zip is no zip") << "/a/x.zip.001" << other << QStringList{"x", ".zip.001"};
+        QTest::newRow("later split volume") << "/a/x.7z.012" << other << QStringList{"x", ".7z.012", "/a/x.7z.001"};
+        QTest::newRow("later RAR part") << "/a/p.part03.rar" << other
+                                        << QStringList{"p", ".part03.rar", "/a/p.part01.rar"};
+        QTest::newRow("old RAR volume") << "/a/Old.R07" << other << QStringList{"Old", ".r07", "/a/Old.RAR"};
     }
     void archiveKinds()
     {
         QFETCH(QString, name);
         QFETCH(int, kind);
-        QFETCH(QString, stem);
-        QFETCH(QString, ending);
-        QFETCH(QString, first);
+        QFETCH(QStringList, parts);
         QCOMPARE(int(ArchiveKindOf(name)), kind);
-        if (kind != int(ArchiveKind::None)) {
-            QCOMPARE(ArchiveStem(name), stem);
-            QCOMPARE(ArchiveEnding(name), ending);
-        }
-        QCOMPARE(FirstVolumeOf(name), first.isEmpty() ? name : first);
+        if (!parts.isEmpty())
+            QCOMPARE((QStringList{ArchiveStem(name), ArchiveEnding(name)}), parts.mid(0, 2));
+        QCOMPARE(FirstVolumeOf(name), parts.value(2, name));
     }
 
-    // The archive chooser shows every archive the run extracts, and nothing else.
+    // Every ending the archive chooser offers is an archive the run extracts.
     void theChoosersPatternsAreArchives()
     {
         for (const QString& pattern : ArchivePatterns().split(';'))
             QVERIFY2(ArchiveKindOf("/a/x" + pattern.mid(1)) != ArchiveKind::None, qPrintable(pattern));
-        for (const char* name : {"x.LZH", "x.zip", "x.7z", "x.part1.rar", "x.tar.gz", "x.tbz2", "x.iso", "x.7z.001"}) {
-            bool shown = false;
-            for (const QString& pattern : ArchivePatterns().split(';'))
-                shown = shown || QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                                    QRegularExpression::CaseInsensitiveOption)
-                                     .match(name)
-                                     .hasMatch();
-            QVERIFY2(shown, qPrintable(name));
-        }
     }
 
     void recordingKeepsOneExtraSlot()
