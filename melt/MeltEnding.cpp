@@ -6,23 +6,56 @@
 #include "services/Desktop.h"
 #include "services/FailureText.h"
 
-QString FollowUpArchive(int followUp, const QString& archive, const QString& moveDirectory, const QString& stem,
-                        ArchiveKind kind)
+namespace {
+
+// For a set, the volumes a follow-up could not deal with, one a line.
+QString volumeList(const QStringList& left, const QStringList& volumes)
 {
+    if (volumes.size() < 2)
+        return {};
+    return QStringLiteral("\n") + left.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+QString FollowUpArchive(int followUp, const QString& archive, const QString& moveDirectory)
+{
+    const QStringList volumes = ArchiveVolumes(archive);
+    QStringList left;
     switch (followUp) {
     case 1:
-        if (!QFile::remove(archive))
-            return QStringLiteral(
-                "解凍しましたが、書庫を削除できませんでした。書庫のあるﾃﾞｨﾚｸﾄﾘに書き込めるか確かめてください。");
+        for (const QString& volume : volumes) {
+            if (!QFile::remove(volume))
+                left << volume;
+        }
+        if (!left.isEmpty())
+            return QStringLiteral("解凍しましたが、書庫を削除できませんでした。書庫のあるﾃﾞｨﾚｸﾄﾘに書き込めるか確かめて"
+                                  "ください。") +
+                   volumeList(left, volumes);
         return {};
     case 2:
-        if (!desktop().moveToTrash(archive, archive))
-            return QStringLiteral("解凍しましたが、書庫をごみ箱へ移せませんでした。書庫を手で削除してください。");
+        for (const QString& volume : volumes) {
+            if (!desktop().moveToTrash(volume, volume))
+                left << volume;
+        }
+        if (!left.isEmpty())
+            return QStringLiteral("解凍しましたが、書庫をごみ箱へ移せませんでした。書庫を手で削除してください。") +
+                   volumeList(left, volumes);
         return {};
-    case 3: {
-        const QString reason = MoveArchive(archive, MovedArchivePath(moveDirectory, stem, kind));
-        return reason.isEmpty() ? QString() : QStringLiteral("解凍しましたが、") + reason;
-    }
+    case 3:
+        for (qsizetype i = 0; i < volumes.size(); ++i) {
+            const QString reason = MoveArchive(volumes[i], MovedArchivePath(moveDirectory, volumes[i]));
+            if (reason.isEmpty())
+                continue;
+            // The volumes moved before the failure stay moved: each is whole where it is.
+            QString text = QStringLiteral("解凍しましたが、") + reason;
+            if (i > 0)
+                text +=
+                    QStringLiteral("\n分割された書庫のうち先の %1 個は移動先へ移しました。残りは元の場所にあります。")
+                        .arg(i);
+            return text + volumeList(volumes.mid(i), volumes);
+        }
+        return {};
     default: return {};
     }
 }

@@ -8,10 +8,10 @@
 
 #include "melt/MeltRun.h"
 
-// Leaves (0), deletes (1), trashes (2) or moves (3) an extracted archive. Returns the reason in
-// Japanese when it could not; the archive is then where it was.
-QString FollowUpArchive(int followUp, const QString& archive, const QString& moveDirectory, const QString& stem,
-                        ArchiveKind kind);
+// Leaves (0), deletes (1), trashes (2) or moves (3) an extracted archive, every volume of a set.
+// Returns the reason in Japanese when it could not; what it could not deal with is then where
+// it was.
+QString FollowUpArchive(int followUp, const QString& archive, const QString& moveDirectory);
 
 struct ArchiveProblem {
     QString archive;

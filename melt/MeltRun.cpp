@@ -7,22 +7,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStorageInfo>
+#include <QTemporaryDir>
+#include <cstdio>
 
 #include "services/Folders.h"
 #include "services/JobRunner.h"
 
 namespace {
-
-QString trimmedBlanks(QString text)
-{
-    qsizetype start = 0;
-    while (start < text.size() && text[start] == QLatin1Char(' '))
-        ++start;
-    qsizetype end = text.size();
-    while (end > start && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
-}
 
 // Passes the plug-in's calls on to the job's context, weighing the declared size of the
 // archive against the room left with the first report that declares it.
@@ -82,13 +73,6 @@ bool MeltOutcome::usedDestination() const
     return false;
 }
 
-QString ArchiveStem(const QString& entry)
-{
-    QString name = trimmedBlanks(entry.mid(entry.lastIndexOf(QLatin1Char('/')) + 1));
-    name.chop(4);
-    return trimmedBlanks(name);
-}
-
 QString NothingToExtract(const QStringList& entries)
 {
     QStringList named, archives;
@@ -105,17 +89,28 @@ QString NothingToExtract(const QStringList& entries)
     if (named.isEmpty())
         return QStringLiteral("解凍する書庫が指定されていないか、見つかりません。書庫ﾌｧｲﾙ名を指定してください。");
     if (archives.isEmpty())
-        return QStringLiteral("LZH、ZIPの書庫ではありません。拡張子が .lzh か .zip の書庫を指定してください。\n") +
+        return QStringLiteral("解凍できる書庫ではありません。拡張子が .lzh、.zip、.7z、.rar、.tar.gz、.iso "
+                              "などの書庫を指定してください。\n") +
                named.join(QLatin1Char('\n'));
     return QStringLiteral("書庫が見つかりません。書庫ﾌｧｲﾙ名と場所を確かめてください。\n") +
            archives.join(QLatin1Char('\n'));
+}
+
+int ArchivesIn(const QStringList& entries)
+{
+    QStringList sets;
+    for (const QString& entry : entries) {
+        if (ArchiveKindOf(entry) != ArchiveKind::None && !sets.contains(FirstVolumeOf(entry)))
+            sets << FirstVolumeOf(entry);
+    }
+    return int(sets.size());
 }
 
 QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& destination, const QString& stem,
                     bool intoStemDirectory)
 {
     const QChar q = QLatin1Char('"');
-    const QString prefix = kind == ArchiveKind::Lzh ? QStringLiteral("x -n ") : QStringLiteral("-xv --i ");
+    const QString prefix = kind == ArchiveKind::Zip ? QStringLiteral("-xv --i ") : QStringLiteral("x -n ");
     const QString output = intoStemDirectory ? destination + stem + QLatin1Char('/') : destination;
     return prefix + q + archive + q + QLatin1Char(' ') + q + output + q;
 }
@@ -123,16 +118,15 @@ QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& des
 std::optional<QStringList> ListedMembers(ArchiveKind kind, const QString& archive, Pack::Archivers& archivers)
 {
     const QChar q = QLatin1Char('"');
-    const Pack::CommandResult listed =
-        kind == ArchiveKind::Lzh ? archivers.runForText(ExtractorOf(kind), QStringLiteral("l ") + q + archive + q)
-                                 : archivers.runForText(ExtractorOf(kind), QStringLiteral("-l ") + q + archive + q);
+    const QString verb = kind == ArchiveKind::Zip ? QStringLiteral("-l ") : QStringLiteral("l ");
+    const Pack::CommandResult listed = archivers.runForText(ExtractorOf(kind), verb + q + archive + q);
     // A list that does not end with its line's end was cut short.
     if (!listed.ok() || (!listed.message.isEmpty() && !listed.message.endsWith(QLatin1Char('\n'))))
         return std::nullopt;
     QStringList members = listed.message.split(QLatin1Char('\n'));
     members.removeLast();
     for (QString& member : members) {
-        if (kind == ArchiveKind::Zip)
+        if (kind != ArchiveKind::Lzh)
             member.replace(QLatin1Char('\\'), QLatin1Char('/'));
         while (member.startsWith(QLatin1Char('/')) || member.startsWith(QLatin1String("./")))
             member.remove(0, member.startsWith(QLatin1Char('/')) ? 1 : 2);
@@ -152,9 +146,49 @@ bool AllBelowFolder(const QStringList& members, const QString& stem)
     return true;
 }
 
-QString MovedArchivePath(const QString& moveDirectory, const QString& stem, ArchiveKind kind)
+QString MovedArchivePath(const QString& moveDirectory, const QString& archive)
 {
-    return moveDirectory + QLatin1Char('/') + stem + ExtensionOf(kind);
+    return moveDirectory + QLatin1Char('/') + ArchiveStem(archive) + ArchiveEnding(archive);
+}
+
+QStringList ArchiveVolumes(const QString& archive)
+{
+    QStringList volumes{FirstVolumeOf(archive)};
+    // As the plug-in reads a set: on while the next name is a file.
+    for (QString next = NextVolumeOf(volumes.last()); !next.isEmpty() && QFileInfo(next).isFile();
+         next = NextVolumeOf(next))
+        volumes << next;
+    return volumes;
+}
+
+void LiftSoleFolder(const QString& folder)
+{
+    const QFileInfo outer(folder);
+    if (!outer.isDir() || outer.isSymLink())
+        return;
+    const QStringList inside =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QFileInfo inner(folder + QLatin1Char('/') + outer.fileName());
+    if (inside != QStringList{outer.fileName()} || !inner.isDir() || inner.isSymLink())
+        return;
+    // The outer folder steps aside into a fresh folder of its own, so the inner one can take
+    // its name; should that fail, the outer folder goes back. The extracted files only ever
+    // move: the folders are removed only once empty.
+    QTemporaryDir aside(outer.absolutePath() + QStringLiteral("/.tembrel-XXXXXX"));
+    if (!aside.isValid())
+        return;
+    aside.setAutoRemove(false);
+    const auto renamed = [](const QString& from, const QString& to) {
+        return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    };
+    const QString parked = aside.path() + QStringLiteral("/outer");
+    if (renamed(folder, parked)) {
+        if (renamed(parked + QLatin1Char('/') + outer.fileName(), folder))
+            QDir().rmdir(parked);
+        else if (!renamed(parked, folder))
+            return;  // nothing could move back: the files stay whole where they are
+    }
+    QDir().rmdir(aside.path());
 }
 
 QString MoveArchive(const QString& archive, const QString& target)
@@ -208,6 +242,7 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
 {
     MeltOutcome outcome;
     const QString destination = job.destination.endsWith(QLatin1Char('/')) ? job.destination : job.destination + '/';
+    QStringList setsBegun;
     for (const QString& entry : job.entries) {
         EntryOutcome& done = outcome.entries.emplace_back();
         done.entry = entry;
@@ -220,6 +255,12 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
             done.state = EntryOutcome::State::NotArchive;
             continue;
         }
+        const QString archive = FirstVolumeOf(entry);
+        if (setsBegun.contains(archive)) {
+            done.state = EntryOutcome::State::SameSet;
+            continue;
+        }
+        setsBegun << archive;
         const Pack::Plugin plugin = ExtractorOf(done.kind);
         try {
             archivers.version(plugin);
@@ -229,19 +270,27 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
             continue;
         }
         done.stem = ArchiveStem(entry);
+        const QString stemFolder = destination + done.stem;
+        bool liftAfter = false;
         try {
-            // Decided from the list before anything is written: an archive that holds only its own
-            // folder gets no second one around it.
+            // An archive that holds only its own folder gets no second one around it. LZH and ZIP
+            // tell their members cheaply, so their list decides before anything is written. The
+            // other formats may have to be read whole to be listed (a compressed tar), so they go
+            // into a folder of their own making, whose sole folder of the same name is lifted
+            // afterwards; only where that folder was there before does their list decide.
             bool intoStem = job.intoStemDirectory;
-            if (intoStem) {
-                const std::optional<QStringList> members = ListedMembers(done.kind, entry, archivers);
+            if (intoStem && done.kind == ArchiveKind::Other && !done.stem.isEmpty() &&
+                !QFileInfo(stemFolder).exists() && !QFileInfo(stemFolder).isSymLink()) {
+                liftAfter = true;
+            } else if (intoStem) {
+                const std::optional<QStringList> members = ListedMembers(done.kind, archive, archivers);
                 intoStem = !members || !AllBelowFolder(*members, done.stem);
             }
-            const QString output = intoStem ? destination + done.stem : destination;
-            context.beginArchive(entry, output);
+            const QString output = intoStem ? stemFolder : destination;
+            context.beginArchive(archive, output);
             RoomCheck listener(context, output);
             done.result =
-                archivers.run(plugin, MeltCommand(done.kind, entry, destination, done.stem, intoStem), &listener);
+                archivers.run(plugin, MeltCommand(done.kind, archive, destination, done.stem, intoStem), &listener);
         } catch (const Pack::ArchiverMissing& missing) {
             done.state = EntryOutcome::State::PluginMissing;
             done.detail = QString::fromStdString(missing.what());
@@ -260,6 +309,8 @@ MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContex
         }
         if (done.state != EntryOutcome::State::Extracted)
             RemoveEmptyFolders(context.foldersCreated());
+        if (liftAfter)
+            LiftSoleFolder(stemFolder);
     }
     return outcome;
 }

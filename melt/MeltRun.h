@@ -13,13 +13,13 @@
 
 class JobContext;
 
-// The file name without its directories and its last four characters, blanks trimmed:
-// "/in/foo.lzh" gives "foo", "/in/.lzh" gives "".
-QString ArchiveStem(const QString& entry);
-
-// Why a job over `entries` would extract nothing at all (no name, no .lzh/.zip name, or no
+// Why a job over `entries` would extract nothing at all (no name, no archive's name, or no
 // such archive), in Japanese with what to do; empty when some archive is there to extract.
 QString NothingToExtract(const QStringList& entries);
+
+// How many archives a job over `entries` extracts: every set once, however many of its volumes
+// are named.
+int ArchivesIn(const QStringList& entries);
 
 // The plug-in command that extracts `archive` into `destination` (which ends in "/"), or into
 // destination + stem + "/" when `intoStemDirectory` is set.
@@ -27,17 +27,26 @@ QString MeltCommand(ArchiveKind kind, const QString& archive, const QString& des
                     bool intoStemDirectory);
 
 // The member names of `archive` from its plug-in's list command, each cleaned as extraction
-// cleans it (leading "/" and "./" dropped; for ZIP a backslash separates); nullopt when the
-// archive could not be listed whole.
+// cleans it (leading "/" and "./" dropped; a backslash separates, except in LZH names); nullopt
+// when the archive could not be listed whole.
 std::optional<QStringList> ListedMembers(ArchiveKind kind, const QString& archive, Pack::Archivers& archivers);
 
 // Whether every member sits below the folder `stem` ("stem/..."), so that extracting into a
 // folder of that name would double it.
 bool AllBelowFolder(const QStringList& members, const QString& stem);
 
-// Where the move follow-up puts an archive: the directory as typed, "/", the stem and the
-// kind's extension in lower case.
-QString MovedArchivePath(const QString& moveDirectory, const QString& stem, ArchiveKind kind);
+// Where the move follow-up puts an archive (or one volume of a set): the directory as typed,
+// "/", the stem and the archive's own ending in lower case.
+QString MovedArchivePath(const QString& moveDirectory, const QString& archive);
+
+// The files of the set that `archive` belongs to, as its plug-in reads them: the first volume,
+// then each following volume as long as it is there; `archive` alone when it is no set.
+QStringList ArchiveVolumes(const QString& archive);
+
+// When the folder `folder` holds nothing but a folder of the same name, that inner folder takes
+// its place: what extracting an archive of its own folder into a folder of its name gives
+// without the doubled level. Links are never followed.
+void LiftSoleFolder(const QString& folder);
 
 // Copies `archive` to `target` (replacing a file of that name only once the copy is complete)
 // and then deletes the original. Returns an empty string on success, else the reason in
@@ -57,6 +66,7 @@ struct MeltJob {
 struct EntryOutcome {
     enum class State {
         NotArchive,     // passed over
+        SameSet,        // a volume of a set that an earlier entry extracted: passed over
         Extracted,      // the plug-in reported success
         Failed,         // the plug-in reported failures (result)
         PluginMissing,  // the plug-in could not be loaded (detail)
@@ -79,9 +89,9 @@ struct MeltOutcome {
     bool usedDestination() const;
 };
 
-// Runs the job: one plug-in command per archive, reporting to `context`, stopping when it is
-// cancelled. Before an archive writes its first byte, the size it declares is weighed against
-// the room at its destination, and the user asked when it does not fit. Folders that an
-// archive which failed or was cancelled made and left empty are removed. Safe to run on a
-// worker thread.
+// Runs the job: one plug-in command per archive (a set once, from its first volume), reporting
+// to `context`, stopping when it is cancelled. Before an archive writes its first byte, the size
+// it declares is weighed against the room at its destination, and the user asked when it does
+// not fit. Folders that an archive which failed or was cancelled made and left empty are
+// removed. Safe to run on a worker thread.
 MeltOutcome RunMeltJob(const MeltJob& job, Pack::Archivers& archivers, JobContext& context);

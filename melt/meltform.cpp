@@ -62,6 +62,10 @@ void meltform::createControls()
 
     Label2 = Placed(new QLabel(QStringLiteral("書庫  :"), Frame2), "Label2", 840, 240, 615, 255);
     Text1 = Placed(new QLineEdit(Frame2), "Text1", 1440, 240, 4935, 270);
+    // The hint area has room for the two lines on LZH and ZIP only.
+    Text1->setToolTip(
+        QStringLiteral("LZH、ZIPのほか、7z、RAR、tar (.tar.gz、.tar.xz など)、CAB、ISO、cpio、xar の書庫と"
+                       "分割された書庫 (.001、.part1.rar) も解凍できます。"));
     refbutton = browseButton(Frame2, "refbutton");
     PlaceInTwips(refbutton, 6480, 240, 255, 255);
 
@@ -305,9 +309,7 @@ void meltform::startJob()
     Text2->setEditText(job.destination);
     const bool showMessage = Check2->isChecked();
     const bool closeAfter = Check3->isChecked() || session_.StartedWithFiles == kSet;
-    int archives = 0;
-    for (const QString& entry : job.entries)
-        archives += ArchiveKindOf(entry) != ArchiveKind::None ? 1 : 0;
+    const int archives = ArchivesIn(job.entries);
 
     Pack::Archivers& archivers = session_.archivers();
     runJob<MeltOutcome>(
@@ -318,8 +320,7 @@ void meltform::startJob()
             for (const EntryOutcome& entry : outcome.entries) {
                 // An archive is dealt with only once all of it was extracted.
                 if (entry.state == EntryOutcome::State::Extracted) {
-                    const QString failure =
-                        FollowUpArchive(followUp, entry.entry, moveDirectory, entry.stem, entry.kind);
+                    const QString failure = FollowUpArchive(followUp, entry.entry, moveDirectory);
                     if (!failure.isEmpty())
                         problems.append({entry.entry, failure, {}});
                 } else if (const std::optional<ArchiveProblem> problem = ProblemOf(entry)) {
@@ -345,7 +346,9 @@ void meltform::startJob()
 void meltform::pickArchive()
 {
     const QString chosen =
-        PickFile(this, QStringLiteral("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)") + QChar(u'\0') + QStringLiteral("*.lzh;*.zip"),
+        PickFile(this,
+                 QStringLiteral("書庫ﾌｧｲﾙ") + QChar(u'\0') + ArchivePatterns() + QChar(u'\0') +
+                     QStringLiteral("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)") + QChar(u'\0') + QStringLiteral("*.lzh;*.zip"),
                  session_.options.DefaultBrowseDir, QStringLiteral("解凍する書庫の指定"));
     if (!chosen.isEmpty())
         Text1->setText(chosen);

@@ -22,9 +22,13 @@ QString StartingDirectory(const QString& setting)
 QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title)
 {
     const QStringList parts = filter.split(QChar(u'\0'));
-    const QString description = parts.value(0);
-    const QString patterns = parts.value(1, QStringLiteral("*"));
-    return desktop().pickFile(owner, description, patterns, StartingDirectory(initialDirectory), title);
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString patterns = parts.value(i + 1, QStringLiteral("*"));
+        filters << parts[i] + QStringLiteral(" (") +
+                       patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return desktop().pickFile(owner, filters, StartingDirectory(initialDirectory), title);
 }
 
 QString PickFolder(QWidget* owner, const QString& title, const QString& initialDirectory)

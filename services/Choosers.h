@@ -9,9 +9,9 @@ class QWidget;
 // Where a chooser opens: `setting` when it names an existing directory other than the program's
 // own (the setting's default), else the home folder.
 QString StartingDirectory(const QString& setting);
-// `filter` is pairs of description, NUL, ";"-separated patterns (e.g. "WAVﾌｧｲﾙ" NUL "*.wav");
-// the first pair is used. Opens in StartingDirectory(initialDirectory). Returns the chosen
-// existing file's whole path.
+// `filter` is pairs of description, NUL, ";"-separated patterns (e.g. "WAVﾌｧｲﾙ" NUL "*.wav"),
+// each pair one NUL from the next; the first pair is selected. Opens in
+// StartingDirectory(initialDirectory). Returns the chosen existing file's whole path.
 QString PickFile(QWidget* owner, const QString& filter, const QString& initialDirectory, const QString& title);
 // Opens in StartingDirectory(initialDirectory), modal to `owner` only. Returns the chosen
 // directory's whole path.

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -41,10 +42,10 @@ public:
                          std::function<void(bool yes)> answered) = 0;
     // A question with 続ける / キャンセル, waited for; true for 続ける (Esc is キャンセル).
     virtual bool askContinue(QWidget* parent, const QString& text, const QString& title) = 0;
-    // One existing file; empty when cancelled. `patterns` is a ";"-separated list ("*.lzh;*.zip").
-    // The chooser is modal to `owner` only.
-    virtual QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,
-                             const QString& initialDirectory, const QString& title) = 0;
+    // One existing file; empty when cancelled. `filters` in Qt's form ("WAVﾌｧｲﾙ (*.wav)"), the
+    // first one selected. The chooser is modal to `owner` only.
+    virtual QString pickFile(QWidget* owner, const QStringList& filters, const QString& initialDirectory,
+                             const QString& title) = 0;
     // One existing directory; empty when cancelled. The chooser is modal to `owner` only.
     virtual QString pickFolder(QWidget* owner, const QString& title, const QString& initialDirectory) = 0;
     // Moves `path` to the trash; its entry names `originalPath`, where a restore puts it back.

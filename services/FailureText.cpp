@@ -4,7 +4,7 @@
 #include <QMap>
 #include <cerrno>
 
-QString FailureReason(int code, int systemError)
+QString FailureReason(int code, int systemError, const QString& english)
 {
     // Whatever the step, a name the file system cannot hold is said as such.
     if (systemError == ENAMETOOLONG)
@@ -35,6 +35,10 @@ QString FailureReason(int code, int systemError)
     case Pack::CrcMismatch:
         return QStringLiteral("データが壊れています（CRC不一致）。書庫をもう一度入手してください。");
     case Pack::UnsupportedMethod:
+        // unarc32's words for a 7z or RAR entry whose encryption libarchive cannot undo.
+        if (english.contains(QLatin1String("encrypted, not supported")))
+            return QStringLiteral("暗号化されていて、この形式の暗号は解除できないので解凍しませんでした。"
+                                  "暗号化に対応したほかの解凍ソフトで解凍してください。");
         return QStringLiteral("対応していない圧縮方式です。ほかの解凍ソフトで解凍してください。");
     case Pack::NoMemory:
         return QStringLiteral("メモリが足りません。ほかのアプリケーションを終了してから、もう一度実行してください。");
@@ -72,9 +76,9 @@ QString FailureLines(const Pack::CommandResult& result, int listed)
         groups.append({reason, path.isEmpty() ? QStringList() : QStringList{path}});
     };
     for (const Pack::Failure& failure : result.failures)
-        add(FailureReason(failure.reason, failure.systemError), failure.path);
+        add(FailureReason(failure.reason, failure.systemError, failure.message), failure.path);
     if (groups.isEmpty())
-        add(FailureReason(result.code), QString());
+        add(FailureReason(result.code, 0, result.message), QString());
 
     QStringList lines;
     for (const auto& [reason, paths] : groups) {

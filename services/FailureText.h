@@ -8,8 +8,10 @@
 #include "services/Pack.h"
 
 // The cause of one failure code and what to do about it, one or two sentences. `systemError`
-// (errno) refines a write failure: no space, a read-only file system, no permission.
-QString FailureReason(int code, int systemError = 0);
+// (errno) refines a write failure: no space, a read-only file system, no permission; the
+// plug-in's English line tells an encrypted entry that cannot be decrypted from an unknown
+// method.
+QString FailureReason(int code, int systemError = 0, const QString& english = {});
 
 // The reasons of a command's result: one line per distinct cause, each followed by the names
 // it concerns (at most `listed` names per cause, then how many more).

@@ -50,6 +50,7 @@ const char* libraryStem(Plugin plugin)
     case Plugin::Unlha: return "unlha32";
     case Plugin::Zip: return "zip32j";
     case Plugin::UnZip: return "unzip32";
+    case Plugin::UnArc: return "unarc32";
     }
     return "";
 }
@@ -60,6 +61,7 @@ const char* versionSymbol(Plugin plugin)
     case Plugin::Unlha: return "UnlhaGetVersion";
     case Plugin::Zip: return "ZipGetVersion";
     case Plugin::UnZip: return "UnZipGetVersion";
+    case Plugin::UnArc: return "UnArcGetVersion";
     }
     return "";
 }
@@ -70,6 +72,7 @@ const char* runSymbol(Plugin plugin)
     case Plugin::Unlha: return "UnlhaRun";
     case Plugin::Zip: return "ZipRun";
     case Plugin::UnZip: return "UnZipRun";
+    case Plugin::UnArc: return "UnArcRun";
     }
     return "";
 }

@@ -1,5 +1,5 @@
-// The three archiver plug-ins: loaded on first use from one directory, probed by their version
-// query, and run through their callback entry points (UnlhaRun, ZipRun, UnZipRun).
+// The four archiver plug-ins: loaded on first use from one directory, probed by their version
+// query, and run through their callback entry points (UnlhaRun, ZipRun, UnZipRun, UnArcRun).
 //
 // Threading: a PluginLoader may be used from several threads at once; loading is guarded, and
 // each run calls the listener only on the thread that called run(). One run at a time per
@@ -20,7 +20,7 @@ class QLibrary;
 
 namespace Pack {
 
-enum class Plugin { Unlha, Zip, UnZip };
+enum class Plugin { Unlha, Zip, UnZip, UnArc };
 
 // The plug-in file's name ("libunlha32.so").
 QString fileName(Plugin plugin);

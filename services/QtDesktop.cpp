@@ -129,13 +129,10 @@ public:
         return AskOverwrite(parent, destination, file);
     }
 
-    QString pickFile(QWidget* owner, const QString& filterDescription, const QString& patterns,
-                     const QString& initialDirectory, const QString& title) override
+    QString pickFile(QWidget* owner, const QStringList& filters, const QString& initialDirectory,
+                     const QString& title) override
     {
-        const QString filter = filterDescription + QStringLiteral(" (") +
-                               patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts).join(QLatin1Char(' ')) +
-                               QLatin1Char(')');
-        QFileDialog dialog(owner, title, initialDirectory, filter);
+        QFileDialog dialog(owner, title, initialDirectory, filters.join(QStringLiteral(";;")));
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         // Only its own window waits: the icon and the other windows go on working.

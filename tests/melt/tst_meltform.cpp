@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "services/ArchiveKind.h"
 #include "services/Session.h"
 #include "services/Twips.h"
 #include "shell/DropReception.h"
@@ -260,8 +261,9 @@ private slots:
         melt.typeArchive("/old.lzh");
         melt.click("refbutton");
         QCOMPARE(scoped.fake.fileRequests.size(), 1);
-        QCOMPARE(scoped.fake.fileRequests[0].description, QString("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)"));
-        QCOMPARE(scoped.fake.fileRequests[0].patterns, QString("*.lzh;*.zip"));
+        QCOMPARE(scoped.fake.fileRequests[0].filters,
+                 (QStringList{"書庫ﾌｧｲﾙ (" + ArchivePatterns().replace(';', ' ') + ")",
+                              "LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP) (*.lzh *.zip)"}));
         QCOMPARE(scoped.fake.fileRequests[0].initialDirectory, QDir::homePath());  // "/home/u/dl" is not there
         QCOMPARE(scoped.fake.fileRequests[0].title, QString("解凍する書庫の指定"));
         QCOMPARE(melt.archive(), QString("/old.lzh"));

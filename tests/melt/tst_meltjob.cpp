@@ -127,21 +127,32 @@ private slots:
         desktop_.reset();
     }
 
-    // Each archive is one command in order; other names are passed over; the destination
-    // gains its "/" from the first archive whose plug-in answers.
+    // Each archive is one command in order, a set once at its first volume whichever volume
+    // came first; other names are passed over; the destination gains its "/" from the first
+    // archive whose plug-in answers.
     void theJobRunsOneCommandPerArchive()
     {
         engine_->missing = {Pack::Plugin::Unlha};
         ScriptedContext context;
-        const MeltJob job{{"/in/notes.txt", "/in/a.LZH", "/in/b.zip", "/in/c.zip"}, "/out/", true};
-        engine_->script = [](Pack::Plugin, const QString& command, Pack::Listener&) {
+        const MeltJob job{{"/in/notes.txt", "/in/a.LZH", "/in/b.zip", "/in/c.zip", "/in/d.Tar.Gz", "/in/e.part2.rar",
+                           "/in/e.part1.rar"},
+                          "/out/",
+                          true};
+        QList<Pack::Plugin> plugins;
+        engine_->script = [&](Pack::Plugin plugin, const QString& command, Pack::Listener&) {
+            plugins << plugin;
             return command.contains("c.zip") ? FailedWith(Pack::CrcMismatch, "x.txt") : Pack::CommandResult{};
         };
         const MeltOutcome outcome = RunMeltJob(job, *engine_, context);
-        QCOMPARE(statesOf(outcome), (QList<int>{int(State::NotArchive), int(State::PluginMissing),
-                                                int(State::Extracted), int(State::Failed)}));
+        QCOMPARE(statesOf(outcome),
+                 (QList<int>{int(State::NotArchive), int(State::PluginMissing), int(State::Extracted),
+                             int(State::Failed), int(State::Extracted), int(State::Extracted), int(State::SameSet)}));
         QCOMPARE(engine_->commands(),
-                 (QStringList{"-xv --i \"/in/b.zip\" \"/out/b/\"", "-xv --i \"/in/c.zip\" \"/out/c/\""}));
+                 (QStringList{"-xv --i \"/in/b.zip\" \"/out/b/\"", "-xv --i \"/in/c.zip\" \"/out/c/\"",
+                              "x -n \"/in/d.Tar.Gz\" \"/out/d/\"", "x -n \"/in/e.part1.rar\" \"/out/e/\""}));
+        QCOMPARE(plugins, (QList<Pack::Plugin>{Pack::Plugin::UnZip, Pack::Plugin::UnZip, Pack::Plugin::UnArc,
+                                               Pack::Plugin::UnArc}));
+        QCOMPARE(ArchivesIn(job.entries), 5);
         QVERIFY(outcome.usedDestination());
         QVERIFY(!outcome.cancelled);
     }

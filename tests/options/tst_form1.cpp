@@ -162,8 +162,7 @@ private slots:
         window.pickSound();
         QCOMPARE(scoped.fake.fileRequests.size(), 1);
         QCOMPARE(scoped.fake.fileRequests[0].initialDirectory, QDir::homePath());  // "/srv/start" is not there
-        QCOMPARE(scoped.fake.fileRequests[0].description, QString("WAVﾌｧｲﾙ"));
-        QCOMPARE(scoped.fake.fileRequests[0].patterns, QString("*.wav"));
+        QCOMPARE(scoped.fake.fileRequests[0].filters, QStringList{"WAVﾌｧｲﾙ (*.wav)"});
         QCOMPARE(scoped.fake.fileRequests[0].title, QString("Wavﾌｧｲﾙの選択"));
         QCOMPARE(window.soundFile(), QString("/music/end.wav"));
         QVERIFY2(window.isTicked("Option1(0)"), "choosing a file does not change the notification choice");

@@ -62,16 +62,16 @@ private slots:
         QCOMPARE(ToLongPath(root.path() + "/link.zip"), root.path() + "/link.zip");
     }
 
-    void pickFileTakesTheFirstFilterPair()
+    void pickFileOffersEveryFilterPairTheFirstSelected()
     {
         ScopedFakeDesktop scoped;
         scoped.fake.nextFile = "/music/done.wav";
-        const QString filter = QString("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)") + QChar(u'\0') + "*.lzh;*.zip";
+        const QString filter = QString("書庫ﾌｧｲﾙ") + QChar(u'\0') + "*.7z;*.tar.gz" + QChar(u'\0') +
+                               "LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)" + QChar(u'\0') + "*.lzh;*.zip";
         QCOMPARE(PickFile(nullptr, filter, "/", "解凍する書庫の指定"), QString("/music/done.wav"));
         QCOMPARE(scoped.fake.fileRequests.size(), 1);
         const auto& request = scoped.fake.fileRequests.first();
-        QCOMPARE(request.description, QString("LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP)"));
-        QCOMPARE(request.patterns, QString("*.lzh;*.zip"));
+        QCOMPARE(request.filters, (QStringList{"書庫ﾌｧｲﾙ (*.7z *.tar.gz)", "LZH,ZIPﾌｧｲﾙ(.LZH;.ZIP) (*.lzh *.zip)"}));
         QCOMPARE(request.initialDirectory, QString("/"));
         QCOMPARE(request.title, QString("解凍する書庫の指定"));
     }

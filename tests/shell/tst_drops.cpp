@@ -36,8 +36,8 @@ private slots:
         QVERIFY(!ExistingMeltWindow());
     }
 
-    // Archives go to the extraction window as a quoted list, one alone bare; one name that is
-    // no archive sends the whole drop to compression.
+    // Archives of any kind go to the extraction window as a quoted list, one alone bare; one
+    // name that is no archive sends the whole drop to compression.
     void theNamesDecideTheWindow_data()
     {
         QTest::addColumn<QStringList>("names");
@@ -45,7 +45,11 @@ private slots:
         QTest::newRow("two archives") << QStringList{"/d/a.LZH", "/d/b.Zip"} << "\"/d/a.LZH\" \"/d/b.Zip\"";
         QTest::newRow("one archive") << QStringList{"/d/a b.lzh"} << "/d/a b.lzh";
         QTest::newRow("archive and text") << QStringList{"/d/a.lzh", "/d/notes.txt"} << "";
-        QTest::newRow("tar.gz") << QStringList{"/d/archive.tar.gz"} << "";
+        QTest::newRow("tar.gz") << QStringList{"/d/archive.tar.gz"} << "/d/archive.tar.gz";
+        QTest::newRow("every kind, a set's volumes too")
+            << QStringList{"/d/a.7z", "/d/s.part2.rar", "/d/s.part1.rar", "/d/b.zip"}
+            << "\"/d/a.7z\" \"/d/s.part2.rar\" \"/d/s.part1.rar\" \"/d/b.zip\"";
+        QTest::newRow("archives and text") << QStringList{"/d/a.iso", "/d/b.tar.xz", "/d/notes.txt"} << "";
         QTest::newRow("lzh.bak") << QStringList{"/d/x.lzh.bak"} << "";
     }
     void theNamesDecideTheWindow()

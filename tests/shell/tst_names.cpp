@@ -93,29 +93,48 @@ private slots:
         QCOMPARE(QuotedList(names), list);
     }
 
-    // The one place that tells an archive's kind from its name, and the extension of a kind.
+    // The one place that tells an archive's kind from its name, its stem, its own ending and
+    // the first volume of its set.
     void archiveKinds_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("extension");
-        QTest::newRow("upper case") << "/a/B.LZH" << int(ArchiveKind::Lzh) << ".lzh";
-        QTest::newRow("mixed case zip") << "/a/b.Zip" << int(ArchiveKind::Zip) << ".zip";
-        QTest::newRow("lha is not lzh") << "/a/b.lha" << int(ArchiveKind::None) << "";
-        QTest::newRow("tar.gz") << "/a/b.tar.gz" << int(ArchiveKind::None) << "";
-        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << int(ArchiveKind::None) << "";
-        QTest::newRow("shorter than four") << "zip" << int(ArchiveKind::None) << "";
-        QTest::newRow("exactly the extension") << ".zip" << int(ArchiveKind::Zip) << ".zip";
+        QTest::addColumn<QStringList>("parts");  // stem, ending, first volume (when not the name)
+        const int none = int(ArchiveKind::None), lzh = int(ArchiveKind::Lzh), zip = int(ArchiveKind::Zip),
+                  other = int(ArchiveKind::Other);
+        QTest::newRow("upper case") << "/a/B.LZH" << lzh << QStringList{"B", ".lzh"};
+        QTest::newRow("mixed case zip") << "/a/b.Zip" << zip << QStringList{"b", ".zip"};
+        QTest::newRow("exactly the extension") << ".zip" << zip << QStringList{"", ".zip"};
+        QTest::newRow("blanks around") << "/in/ my files .Zip" << zip << QStringList{"my files", ".zip"};
+        QTest::newRow("lha is not lzh") << "/a/b.lha" << none << QStringList{};
+        QTest::newRow("trailing extension") << "/a/x.lzh.bak" << none << QStringList{};
+        QTest::newRow("shorter than four") << "zip" << none << QStringList{};
+        QTest::newRow("gz alone") << "/a/notes.txt.gz" << none << QStringList{};
+        QTest::newRow("a year is no volume") << "/a/report.2024" << none << QStringList{};
+        QTest::newRow("7z") << "/a/Photos.7Z" << other << QStringList{"Photos", ".7z"};
+        QTest::newRow("tar.gz") << "/a/b c.Tar.Gz" << other << QStringList{"b c", ".tar.gz"};
+        QTest::newRow("split zip is no zip") << "/a/x.zip.001" << other << QStringList{"x", ".zip.001"};
+        QTest::newRow("later split volume") << "/a/x.7z.012" << other << QStringList{"x", ".7z.012", "/a/x.7z.001"};
+        QTest::newRow("later RAR part") << "/a/p.part03.rar" << other
+                                        << QStringList{"p", ".part03.rar", "/a/p.part01.rar"};
+        QTest::newRow("old RAR volume") << "/a/Old.R07" << other << QStringList{"Old", ".r07", "/a/Old.RAR"};
     }
     void archiveKinds()
     {
         QFETCH(QString, name);
         QFETCH(int, kind);
-        QFETCH(QString, extension);
-        const auto found = ArchiveKindOf(name);
-        QCOMPARE(int(found), kind);
-        QCOMPARE(ExtensionOf(found), extension);
-        QCOMPARE(ArchiveKindOf("x" + extension), found);
+        QFETCH(QStringList, parts);
+        QCOMPARE(int(ArchiveKindOf(name)), kind);
+        if (!parts.isEmpty())
+            QCOMPARE((QStringList{ArchiveStem(name), ArchiveEnding(name)}), parts.mid(0, 2));
+        QCOMPARE(FirstVolumeOf(name), parts.value(2, name));
+    }
+
+    // Every ending the archive chooser offers is an archive the run extracts.
+    void theChoosersPatternsAreArchives()
+    {
+        for (const QString& pattern : ArchivePatterns().split(';'))
+            QVERIFY2(ArchiveKindOf("/a/x" + pattern.mid(1)) != ArchiveKind::None, qPrintable(pattern));
     }
 
     void recordingKeepsOneExtraSlot()

@@ -18,7 +18,8 @@ public:
         QString detail;
     };
     struct FileRequest {
-        QString description, patterns, initialDirectory, title;
+        QStringList filters;
+        QString initialDirectory, title;
     };
 
     int beeps = 0;
@@ -117,10 +118,10 @@ public:
             onQuestion();
         return overwriteAnswers.isEmpty() ? Pack::Overwrite::Cancel : overwriteAnswers.takeFirst();
     }
-    QString pickFile(QWidget*, const QString& description, const QString& patterns, const QString& initialDirectory,
+    QString pickFile(QWidget*, const QStringList& filters, const QString& initialDirectory,
                      const QString& title) override
     {
-        fileRequests.append({description, patterns, initialDirectory, title});
+        fileRequests.append({filters, initialDirectory, title});
         return nextFile;
     }
     QString pickFolder(QWidget*, const QString& title, const QString& initialDirectory) override
