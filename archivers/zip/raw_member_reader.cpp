@@ -1,6 +1,8 @@
 // Feeds a member's compressed bytes from the archive to the Deflate64 decoder.
 #include "zip/raw_member_reader.h"
 
+#include <cerrno>
+
 #include <libdeflate.h>
 
 #include <zlib.h>
@@ -19,14 +21,13 @@ RawMemberResult inflateDeflate64Member(const ByteSource& source, std::uint64_t d
     RawMemberResult result;
     std::uint64_t offset = dataOffset;
     std::uint64_t remaining = compressedSize;
-    bool readFailed = false;
     bool tooLong = false;
     const auto input = [&](unsigned char* buffer, std::size_t capacity) -> std::size_t {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, remaining));
         if (size == 0)
             return 0;
         if (!source.readAt(offset, buffer, size)) {
-            readFailed = true;
+            result.systemError = errno;
             return 0;
         }
         offset += size;
@@ -47,7 +48,7 @@ RawMemberResult inflateDeflate64Member(const ByteSource& source, std::uint64_t d
     case InflateStatus::Ok: result.status = RawMemberStatus::Ok; break;
     case InflateStatus::BadData: result.status = RawMemberStatus::BadData; break;
     case InflateStatus::Truncated:
-        result.status = readFailed ? RawMemberStatus::ReadFailed : RawMemberStatus::Truncated;
+        result.status = result.systemError != 0 ? RawMemberStatus::ReadFailed : RawMemberStatus::Truncated;
         break;
     case InflateStatus::Stopped: result.status = tooLong ? RawMemberStatus::TooLong : RawMemberStatus::Stopped; break;
     }
@@ -66,7 +67,8 @@ RawMemberResult copyStoredMember(const ByteSource& source, std::uint64_t dataOff
     while (result.size < size) {
         const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size - result.size));
         if (!source.readAt(dataOffset + result.size, buffer.get(), piece)) {
-            result.status = RawMemberStatus::ReadFailed;
+            result.systemError = errno;
+            result.status = errno != 0 ? RawMemberStatus::ReadFailed : RawMemberStatus::Truncated;
             return result;
         }
         result.crc32 = libdeflate_crc32(result.crc32, buffer.get(), piece);
@@ -102,7 +104,8 @@ RawMemberResult inflateDeflateMember(const ByteSource& source, std::uint64_t dat
                 break;
             }
             if (!source.readAt(dataOffset + consumed, in.get(), piece)) {
-                result.status = RawMemberStatus::ReadFailed;
+                result.systemError = errno;
+                result.status = errno != 0 ? RawMemberStatus::ReadFailed : RawMemberStatus::Truncated;
                 break;
             }
             consumed += piece;
