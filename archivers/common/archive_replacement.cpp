@@ -316,8 +316,14 @@ ArcResult ArchiveReplacement::commit(const WriteCheckpoint& checkpoint)
     namedTemp_.clear();
     unnamed_ = false;
     reached("renamed");
-    if (fsync(folderFd_) != 0)
-        return systemFailure(ArcStatus::WriteFailed, "cannot save the folder of", path_, errno);
+    // The new archive is in place whatever happens now: a failure here is no failure of the
+    // command, but the rename may not survive a power cut.
+    if (fsync(folderFd_) != 0) {
+        ArcResult warned;
+        warned.message = "warning: the new " + path_ + " is in place, but saving its folder failed (" +
+                         std::strerror(errno) + "): a power cut now could bring back the old archive";
+        return warned;
+    }
     return ArcResult::success();
 }
 

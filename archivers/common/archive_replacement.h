@@ -63,7 +63,8 @@ public:
 
     // Makes the new file the archive. A new archive whose name was taken meanwhile (another
     // command created it) gives ArchiveInUse with raced() true: the caller starts again and
-    // then adds to that archive.
+    // then adds to that archive. What fails once the new archive is in place (saving the
+    // folder) is a success with a message that starts with "warning:".
     ArcResult commit(const WriteCheckpoint& checkpoint);
     bool raced() const { return raced_; }
 

@@ -1,6 +1,8 @@
 // Conversions between archive name charsets (CP932, CP437, Latin-1, UTF-16LE) and UTF-8.
 #include "common/name_charset.h"
 
+#include <cstdio>
+
 #include <iconv.h>
 
 #include <array>
@@ -234,6 +236,28 @@ std::string decodeLegacyName(std::string_view bytes, LastResort lastResort)
     if (std::optional<std::string> decoded = cp932ToUtf8(bytes))
         return *decoded;
     return lastResort == LastResort::Cp437 ? cp437ToUtf8(bytes) : latin1ToUtf8(bytes);
+}
+
+std::string escapedForListing(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0 &&
+                        static_cast<unsigned char>(name[i + 1]) >= 0x80;
+        char escape[8];
+        if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            out += escape;
+        } else if (c1) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(name[++i]));
+            out += escape;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace arc

@@ -31,4 +31,8 @@ enum class LastResort { Cp437, Latin1 };
 // else the last-resort single-byte set.
 std::string decodeLegacyName(std::string_view bytes, LastResort lastResort);
 
+// A decoded (UTF-8) name for a listing, one per line: its control characters (C0, DEL, C1)
+// written as \xNN or \uNNNN, so that no name can break a line or drive a terminal.
+std::string escapedForListing(std::string_view name);
+
 }  // namespace arc

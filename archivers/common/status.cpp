@@ -2,6 +2,8 @@
 #include "common/status.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "plugins/plugin_api.h"
 
@@ -120,6 +122,8 @@ void mergeInto(ArcResult& total, const ArcResult& entry)
 
 namespace {
 
+constexpr const char* kEllipsis = "\u2026";
+
 // Largest length <= limit that does not split a UTF-8 sequence of `text`.
 std::size_t utf8CutPoint(const std::string& text, std::size_t limit)
 {
@@ -132,14 +136,49 @@ std::size_t utf8CutPoint(const std::string& text, std::size_t limit)
     return cut;
 }
 
+// The message as it fits `capacity` bytes: whole lines as far as they fit, then "… (N more
+// failures)" (or lines) for those left out; a first line too long for the room is cut at a
+// character boundary and marked "…". A cut never splits a UTF-8 sequence, nor a name without
+// saying so.
+std::string fitted(const ArcResult& result, std::size_t capacity)
+{
+    const std::string& message = result.message;
+    if (message.size() <= capacity)
+        return message;
+    std::vector<std::size_t> starts{0};
+    for (std::size_t at = message.find('\n'); at != std::string::npos && at + 1 < message.size();
+         at = message.find('\n', at + 1))
+        starts.push_back(at + 1);
+    const auto leftOut = [&](std::size_t lines) {
+        if (lines == 0)
+            return std::string(kEllipsis);
+        const char* what = result.ok() ? (lines == 1 ? "line" : "lines") : (lines == 1 ? "failure" : "failures");
+        return std::string(kEllipsis) + " (" + std::to_string(lines) + " more " + what + ")";
+    };
+    for (std::size_t kept = starts.size() - 1; kept > 0; --kept) {
+        const std::string mark = leftOut(starts.size() - kept);
+        if (starts[kept] + mark.size() <= capacity)
+            return message.substr(0, starts[kept]) + mark;
+    }
+    std::string mark = leftOut(starts.size() - 1);
+    if (mark.size() > capacity)
+        mark = kEllipsis;
+    if (mark.size() > capacity)
+        return message.substr(0, utf8CutPoint(message, capacity));
+    std::string first = message.substr(0, utf8CutPoint(message, capacity - mark.size()));
+    if (first.ends_with('\n'))
+        first.pop_back();
+    return first + mark;
+}
+
 }  // namespace
 
 int deliverResult(const ArcResult& result, char* output, std::uint32_t outputSize)
 {
     if (output != nullptr && outputSize > 0) {
-        const std::size_t length = utf8CutPoint(result.message, outputSize - 1);
-        std::memcpy(output, result.message.data(), length);
-        output[length] = '\0';
+        const std::string text = fitted(result, outputSize - 1);
+        std::memcpy(output, text.data(), text.size());
+        output[text.size()] = '\0';
     }
     return static_cast<int>(result.status);
 }

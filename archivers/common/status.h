@@ -69,9 +69,11 @@ struct ArcResult {
 // A cancellation is the exception: once merged, the total says Cancelled whatever failed first.
 void mergeInto(ArcResult& total, const ArcResult& entry);
 
-// Ends a plug-in call: copies the message into the caller's buffer (NUL-terminated, cut at a
-// UTF-8 character boundary, nothing written when the buffer is null or its size 0) and
-// returns the numeric code.
+// Ends a plug-in call: copies the message into the caller's buffer (NUL-terminated; nothing
+// written when the buffer is null or its size 0) and returns the numeric code. A message too
+// long for the buffer keeps its whole lines as far as they fit and ends with "…" and the count
+// of the lines left out ("… (12 more failures)"); a single line too long is cut at a UTF-8
+// character boundary and ends with "…".
 int deliverResult(const ArcResult& result, char* output, std::uint32_t outputSize);
 
 }  // namespace arc

@@ -153,6 +153,12 @@ arc::ArcResult scanBatch(const std::string& archivePath, OpenArchive& open, std:
     if (st == LzhStatus::Ok)
         return arc::ArcResult::success();
     const std::size_t read = before + open.scanned.members.size();
+    if (st == LzhStatus::ReadFailed && file.error() != 0)
+        return arc::ArcResult::failure(arc::ArcStatus::ArchiveUnreadable,
+                                       "could not read " + archivePath +
+                                           (read == 0 ? "" : " after member " + std::to_string(read)) + ": " +
+                                           std::strerror(file.error()),
+                                       {}, file.error());
     if (read == 0)
         return arc::ArcResult::failure(
             arcStatusFor(st), archivePath + " is not a readable LZH archive: " + std::string(lzhStatusName(st)));
@@ -250,8 +256,10 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     ByteSink& sink = mac ? static_cast<ByteSink&>(dataFork) : disk;
     std::uint16_t crc = 0;
     LzhStatus st;
+    int readError = 0;
     if (decoded != nullptr) {
         st = decoded->status;
+        readError = decoded->systemError;
         crc = decoded->crc;
         // In progress-sized steps, so a large predecoded member can still be cancelled midway.
         constexpr std::size_t kStep = 64 * 1024;
@@ -260,6 +268,7 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
     } else {
         FileRangeSource source(fd, h.dataOffset, h.compressedSize);
         st = decodeMember(*h.method, source, h.originalSize, sink, crc);
+        readError = source.error();
     }
     if (st == LzhStatus::Ok && crc != h.dataCrc)
         st = LzhStatus::CrcMismatch;
@@ -271,6 +280,10 @@ arc::ArcResult extractMember(int fd, const MemberHeader& h, const std::string& p
             return arc::cancelledResult();
         if (st == LzhStatus::WriteFailed && !disk.failure().ok())
             return disk.failure();
+        if (st == LzhStatus::ReadFailed && readError != 0)
+            return arc::ArcResult::failure(arc::ArcStatus::ArchiveUnreadable,
+                                           path + ": could not read the archive: " + std::strerror(readError), path,
+                                           readError);
         return arc::ArcResult::failure(arcStatusFor(st), path + ": " + std::string(lzhStatusName(st)), path);
     }
     return writer.commitFile();

@@ -29,8 +29,10 @@ LzhStatus FileAccess::readAt(std::uint64_t offset, std::uint8_t* buffer, std::si
         ssize_t n = ::pread(fd_, buffer + got, size - got, static_cast<off_t>(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            error_ = errno;
             return LzhStatus::ReadFailed;
+        }
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -46,6 +48,8 @@ LzhStatus FileRangeSource::read(std::uint8_t* buffer, std::size_t capacity, std:
     std::size_t want = capacity < left_ ? capacity : static_cast<std::size_t>(left_);
     FileAccess access(fd_);
     LzhStatus st = access.readAt(offset_, buffer, want, got);
+    if (st == LzhStatus::ReadFailed)
+        error_ = access.error();
     offset_ += got;
     left_ -= got;
     if (got == 0)

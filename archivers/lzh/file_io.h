@@ -38,9 +38,11 @@ class FileAccess final : public RandomAccess {
 public:
     explicit FileAccess(int fd) : fd_(fd) {}
     LzhStatus readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size, std::size_t& got) override;
+    int error() const { return error_; }  // errno of the last ReadFailed
 
 private:
     int fd_;
+    int error_ = 0;
 };
 
 // Reads `length` bytes of a file from `offset` with positioned reads (no shared file offset).
@@ -48,11 +50,13 @@ class FileRangeSource final : public ByteSource {
 public:
     FileRangeSource(int fd, std::uint64_t offset, std::uint64_t length) : fd_(fd), offset_(offset), left_(length) {}
     LzhStatus read(std::uint8_t* buffer, std::size_t capacity, std::size_t& got) override;
+    int error() const { return error_; }  // errno of the last ReadFailed
 
 private:
     int fd_;
     std::uint64_t offset_;
     std::uint64_t left_;
+    int error_ = 0;
 };
 
 // Writes all of `size` bytes at the file's current offset.

@@ -126,6 +126,7 @@ void MemberPredecoder::work()
                 } else {
                     FileRangeSource source(fd_, h.dataOffset, h.compressedSize);
                     decoded->status = decodeMember(*h.method, source, h.originalSize, sink, decoded->crc);
+                    decoded->systemError = source.error();
                 }
             }
         }

@@ -16,6 +16,7 @@ namespace lzh {
 
 struct DecodedMember {
     LzhStatus status = LzhStatus::Ok;
+    int systemError = 0;  // errno of ReadFailed
     std::uint16_t crc = 0;
     std::vector<std::uint8_t> data;
 };

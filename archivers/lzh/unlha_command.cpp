@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/name_charset.h"
 #include "common/safe_path.h"
 #include "common/source_tree.h"
 #include "lzh/archive_reader.h"
@@ -204,7 +205,7 @@ arc::ArcResult runList(const Request& request)
     if (!r.ok())
         return r;
     for (const std::string& p : paths)
-        r.message += p + "\n";
+        r.message += arc::escapedForListing(p) + "\n";
     return r;
 }
 

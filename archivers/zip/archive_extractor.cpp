@@ -77,6 +77,8 @@ public:
             return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath_ + ": not a file",
                                       archivePath_);
         const DirectoryStatus directory = survey_.load(archivePath_);
+        if (directory == DirectoryStatus::ReadFailed && survey_.readError() != 0)
+            return unreadable("", archivePath_, survey_.readError());
         // Without a sound directory an archive may be cut short or damaged: what the local
         // headers still give is extracted, but the run must not look complete.
         if (directory != DirectoryStatus::Ok && directory != DirectoryStatus::ReadFailed)
@@ -135,6 +137,31 @@ private:
                                          " is full; the entries after \"" + currentName_ + "\" were not extracted",
                                      {}, ENOSPC));
         return true;
+    }
+
+    ArcResult unreadable(const std::string& prefix, const std::string& path, int error) const
+    {
+        return ArcResult::failure(ArcStatus::ArchiveUnreadable,
+                                  (prefix.empty() ? "" : prefix + ": ") + "could not read " + archivePath_ + ": " +
+                                      std::strerror(error),
+                                  path, error);
+    }
+
+    // libarchive words a read that the disk refused as damage ("truncated ZIP file data"):
+    // reading the current entry's own bytes tells a failing disk from a damaged archive.
+    ArcResult readCurrentEntry() const
+    {
+        const SurveyedEntry* surveyed = survey_.at(currentPosition_);
+        if (!source_ || surveyed == nullptr || surveyed->dataOffset == 0)
+            return ArcResult::success();
+        std::vector<char> buffer(std::size_t{1} << 20);
+        const std::uint64_t end = surveyed->dataOffset + std::min(surveyed->record->compressedSize, surveyed->dataRoom);
+        for (std::uint64_t at = surveyed->headerOffset; at < end; at += buffer.size()) {
+            const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+            if (!source_->readAt(at, buffer.data(), piece))
+                return errno == 0 ? ArcResult::success() : unreadable("\"" + currentName_ + "\"", currentName_, errno);
+        }
+        return ArcResult::success();
     }
 
     Next cancel()
@@ -458,6 +485,12 @@ private:
         if (job_.cancelled())
             return cancel();
         ArcStatus status = classifyLibarchiveError(text);
+        if (status == ArcStatus::ArchiveCorrupt || status == ArcStatus::CrcMismatch) {
+            if (ArcResult unread = readCurrentEntry(); !unread.ok()) {
+                mergeInto(total_, unread);
+                return after;
+            }
+        }
         // A reader opened again asks from scratch, and says "required" though one was given.
         if (status == ArcStatus::PasswordRequired && passphrases_.givenForEntry())
             status = ArcStatus::WrongPassword;

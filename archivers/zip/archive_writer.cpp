@@ -125,10 +125,11 @@ public:
             result = writeMembers(entries);
         if (result.ok())
             result = writeDirectory();
-        if (result.ok())
-            result = replacement_.commit(options_.checkpoint);
+        // A cancel counts until the rename; after it the archive is the new one.
         if (result.ok() && job_.cancelled())
             result = cancelledResult();
+        if (result.ok())
+            result = replacement_.commit(options_.checkpoint);
         mergeInto(result, skipped);
         return result;
     }
@@ -260,8 +261,12 @@ private:
                                           entry.diskPath, errno);
             auto file = std::make_shared<SourceFile>(fd);
             struct stat info {};
-            if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-                return ArcResult::failure(ArcStatus::InputMissing, entry.diskPath + " is not a readable regular file",
+            if (::fstat(fd, &info) != 0)
+                return ArcResult::failure(ArcStatus::InputMissing,
+                                          "could not read " + entry.diskPath + ": " + errnoText(), entry.diskPath,
+                                          errno);
+            if (!S_ISREG(info.st_mode))
+                return ArcResult::failure(ArcStatus::InputMissing, entry.diskPath + " is no longer a regular file",
                                           entry.diskPath);
             const auto size = static_cast<std::uint64_t>(info.st_size);
             const std::string display = entry.diskPath;

@@ -27,8 +27,10 @@ const char* directoryStatusText(DirectoryStatus status)
 
 bool MemorySource::readAt(std::uint64_t offset, void* out, std::size_t length) const
 {
-    if (offset > bytes_.size() || length > bytes_.size() - offset)
+    if (offset > bytes_.size() || length > bytes_.size() - offset) {
+        errno = 0;
         return false;
+    }
     if (length != 0)
         std::memcpy(out, bytes_.data() + offset, length);
     return true;
@@ -41,6 +43,8 @@ bool FileSource::readAt(std::uint64_t offset, void* out, std::size_t length) con
         const ssize_t got = ::pread(fd_, dest, length, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got == 0)
+            errno = 0;
         if (got <= 0)
             return false;
         dest += got;

@@ -24,7 +24,8 @@ class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual std::uint64_t size() const = 0;
-    // Reads exactly `length` bytes at `offset`; false on a short read or an error.
+    // Reads exactly `length` bytes at `offset`. False when they are not all there (errno 0: the
+    // data ends early) or could not be read (errno says why).
     virtual bool readAt(std::uint64_t offset, void* out, std::size_t length) const = 0;
 };
 

@@ -277,13 +277,8 @@ private:
         if (begun)
             writer_.abortFile();
         ArcResult failure;
-        if (result.status == RawMemberStatus::ReadFailed)
-            failure = ArcResult::failure(ArcStatus::ArchiveUnreadable,
-                                         "\"" + target_.name + "\": the archive could not be read", target_.name);
-        else if (result.status != RawMemberStatus::Ok)
-            failure = ArcResult::failure(ArcStatus::ArchiveCorrupt,
-                                         "\"" + target_.name + "\": the compressed data is damaged; not extracted",
-                                         target_.name);
+        if (result.status != RawMemberStatus::Ok)
+            failure = decodeFailure(result.status, target_.name, result.systemError);
         else
             failure = ArcResult::failure(ArcStatus::CrcMismatch,
                                          "\"" + target_.name + "\": data does not match its CRC-32; not extracted",

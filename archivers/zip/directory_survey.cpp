@@ -3,6 +3,8 @@
 // unpacks into far more data than it holds, and no honest writer makes them.
 #include "zip/directory_survey.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,12 +77,18 @@ DirectoryStatus DirectorySurvey::load(const std::string& archivePath)
 {
     DirectoryStatus status = DirectoryStatus::ReadFailed;
     const int fd = ::open(archivePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        readError_ = errno;
         return status;
+    }
     struct stat info {};
-    if (::fstat(fd, &info) == 0) {
+    if (::fstat(fd, &info) != 0)
+        readError_ = errno;
+    else {
         FileSource source(fd, static_cast<std::uint64_t>(info.st_size));
         status = readCentralDirectory(source, directory_);
+        if (status == DirectoryStatus::ReadFailed)
+            readError_ = errno;
         if (status == DirectoryStatus::Corrupt)
             status = readMiscounted(source);
         if (status != DirectoryStatus::Ok)

@@ -50,6 +50,8 @@ public:
     // Every ArchiveCorrupt failure the survey found, one per record left out.
     const ArcResult& problems() const { return problems_; }
     std::uint64_t totalBytes() const { return totalBytes_; }
+    // The system's reason when load() gave ReadFailed (0 when it was memory, not the disk).
+    int readError() const { return readError_; }
 
 private:
     // Local header offsets are tried this many times 4 GiB further on (up to 1 TiB).
@@ -66,6 +68,7 @@ private:
     ArcResult problems_;
     std::uint64_t totalBytes_ = 0;
     std::uint64_t movedBy_ = 0;  // how far the last member located lay past its recorded offset
+    int readError_ = 0;
 };
 
 }  // namespace arc::zip

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -83,9 +84,13 @@ ArcResult LibarchiveZipReader::open(const std::string& path, int fd, bool withou
         return ArcResult::success();
     // libarchive reports "not an archive it knows" as EILSEQ (its file-format errno).
     const int error = archive_errno(handle_);
-    const bool format = error == EILSEQ;
-    return ArcResult::failure(format ? ArcStatus::ArchiveCorrupt : ArcStatus::ArchiveUnreadable,
-                              path + ": " + errorText(), path, format ? 0 : error);
+    if (error == EILSEQ)
+        return ArcResult::failure(ArcStatus::ArchiveCorrupt, path + ": " + errorText(), path);
+    // Its own errors are negative; a positive one is the system's.
+    return ArcResult::failure(ArcStatus::ArchiveUnreadable,
+                              error > 0 ? "could not read " + path + ": " + std::strerror(error)
+                                        : path + ": " + errorText(),
+                              path, std::max(error, 0));
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include "zip/member_extractor.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -21,13 +22,6 @@ constexpr std::size_t kWritePiece = std::size_t{1} << 20;
 ArcResult memberFailure(ArcStatus status, const std::string& name, const std::string& what)
 {
     return ArcResult::failure(status, "\"" + name + "\": " + what, name);
-}
-
-ArcResult decodeFailure(RawMemberStatus status, const std::string& name)
-{
-    if (status == RawMemberStatus::ReadFailed)
-        return memberFailure(ArcStatus::ArchiveUnreadable, name, "the archive could not be read");
-    return memberFailure(ArcStatus::ArchiveCorrupt, name, "the compressed data is damaged; not extracted");
 }
 
 // The encryption layer of one member with one passphrase: the bytes before the payload (and,
@@ -113,6 +107,17 @@ private:
 
 }  // namespace
 
+ArcResult decodeFailure(RawMemberStatus status, const std::string& name, int systemError)
+{
+    if (status != RawMemberStatus::ReadFailed)
+        return memberFailure(ArcStatus::ArchiveCorrupt, name, "the compressed data is damaged; not extracted");
+    ArcResult failure = memberFailure(ArcStatus::ArchiveUnreadable, name,
+                                      std::string("could not read the archive: ") +
+                                          (systemError != 0 ? std::strerror(systemError) : "it ends early"));
+    failure.systemError = systemError;
+    return failure;
+}
+
 MemberExtractor::MemberExtractor(const ByteSource& source, SafeDiskWriter& writer, Job& job, std::string archivePath)
     : source_(source), writer_(writer), job_(job), archivePath_(std::move(archivePath))
 {
@@ -142,7 +147,7 @@ MemberExtractor::Verdict MemberExtractor::decodeInto(const SurveyedEntry& entry,
     if (passphrase != nullptr && !decryption.open(source_, entry.dataOffset, *passphrase, readFailed)) {
         if (!readFailed)
             return Verdict::VerifierFailed;
-        failure = decodeFailure(RawMemberStatus::ReadFailed, name);
+        failure = decodeFailure(RawMemberStatus::ReadFailed, name, errno);
         return Verdict::DataFailed;
     }
     const std::uint64_t payloadOffset = entry.dataOffset + decryption.headerSize();
@@ -159,12 +164,12 @@ MemberExtractor::Verdict MemberExtractor::decodeInto(const SurveyedEntry& entry,
             inputCapacity_ = inSize;
         }
         if (!source_.readAt(payloadOffset, input_.get(), inSize)) {
-            failure = decodeFailure(RawMemberStatus::ReadFailed, name);
+            failure = decodeFailure(RawMemberStatus::ReadFailed, name, errno);
             return Verdict::DataFailed;
         }
         decryption.decrypt(input_.get(), inSize);
         if (!decryption.authenticate(source_, macOffset, readFailed)) {
-            failure = readFailed ? decodeFailure(RawMemberStatus::ReadFailed, name)
+            failure = readFailed ? decodeFailure(RawMemberStatus::ReadFailed, name, errno)
                                  : memberFailure(ArcStatus::CrcMismatch, name,
                                                  "data does not match its authentication code; not extracted");
             return Verdict::DataFailed;
@@ -190,12 +195,14 @@ MemberExtractor::Verdict MemberExtractor::decodeInto(const SurveyedEntry& entry,
     } else {
         std::uint64_t offset = payloadOffset;
         std::uint64_t remaining = payloadSize;
+        int readError = 0;
         const auto input = [&](unsigned char* buffer, std::size_t capacity) -> std::size_t {
             const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, remaining));
             if (size == 0 || readFailed)
                 return 0;
             if (!source_.readAt(offset, buffer, size)) {
                 readFailed = true;
+                readError = errno;
                 return 0;
             }
             decryption.decrypt(buffer, size);
@@ -207,25 +214,29 @@ MemberExtractor::Verdict MemberExtractor::decodeInto(const SurveyedEntry& entry,
                                 sink);
         if (result.status == RawMemberStatus::Stopped)
             return Verdict::Stopped;
-        if (result.status == RawMemberStatus::Truncated && readFailed)
+        if (result.status == RawMemberStatus::Truncated && readFailed) {
             result.status = RawMemberStatus::ReadFailed;
+            result.systemError = readError;
+        }
         // The rest of the payload (an unused tail) still counts for the authentication code.
         std::unique_ptr<unsigned char[]> tail;
         while (result.status == RawMemberStatus::Ok && decryption.trailerSize() > 0 && remaining > 0) {
             if (!tail)
                 tail.reset(new unsigned char[std::size_t{1} << 16]);
-            if (input(tail.get(), std::size_t{1} << 16) == 0)
+            if (input(tail.get(), std::size_t{1} << 16) == 0) {
                 result.status = RawMemberStatus::ReadFailed;
+                result.systemError = readError;
+            }
         }
         if (result.status == RawMemberStatus::Ok && !decryption.authenticate(source_, macOffset, readFailed)) {
-            failure = readFailed ? decodeFailure(RawMemberStatus::ReadFailed, name)
+            failure = readFailed ? decodeFailure(RawMemberStatus::ReadFailed, name, errno)
                                  : memberFailure(ArcStatus::CrcMismatch, name,
                                                  "data does not match its authentication code; not extracted");
             return Verdict::DataFailed;
         }
     }
     if (result.status != RawMemberStatus::Ok) {
-        failure = decodeFailure(result.status, name);
+        failure = decodeFailure(result.status, name, result.systemError);
         return Verdict::DataFailed;
     }
     // AE-2 stores no CRC (0): its authentication code, checked above, stands for it.

@@ -15,6 +15,7 @@
 #include "common/status.h"
 #include "zip/central_directory.h"
 #include "zip/directory_survey.h"
+#include "zip/raw_member_reader.h"
 
 namespace arc::zip {
 
@@ -31,6 +32,10 @@ enum class MemberOutcome {
     Failed,     // `failure` says why; nothing of the member stays
     Cancelled,  // the job was cancelled; nothing of the member stays
 };
+
+// What a member whose decoding ended with `status` (not Ok, not Stopped) failed with: a read
+// the system refused says so with its reason (`systemError`), anything else is damage.
+ArcResult decodeFailure(RawMemberStatus status, const std::string& name, int systemError);
 
 // Members whose compressed and decoded sizes both fit kWholeMemberLimit are read with one read,
 // decrypted in place and inflated whole by libdeflate, whose CRC-32 checks them; larger ones

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <utility>
 
 namespace arc::zip {
@@ -158,6 +159,7 @@ RawMemberResult MemberStreamer::decodeWhole(const StreamPlan& member, Bytes& out
     fit(in, inSize);
     if (!window_.readAt(member.dataOffset, in.data(), inSize)) {
         result.status = RawMemberStatus::ReadFailed;
+        result.systemError = errno;
         return result;
     }
     if (member.method == 0) {

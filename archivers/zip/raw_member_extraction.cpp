@@ -2,6 +2,7 @@
 #include "zip/raw_member_extraction.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "zip/raw_member_reader.h"
 
@@ -73,7 +74,9 @@ RawOutcome extractRawMember(const ByteSource& source, const RawMemberPlan& plan,
             failure.path = plan.name;
         break;
     case RawMemberStatus::ReadFailed:
-        failure = ArcResult::failure(ArcStatus::ArchiveUnreadable, prefix + "the archive could not be read", plan.name);
+        failure = ArcResult::failure(ArcStatus::ArchiveUnreadable,
+                                     prefix + "could not read the archive: " + std::strerror(read.systemError),
+                                     plan.name, read.systemError);
         break;
     case RawMemberStatus::BadData:
     case RawMemberStatus::Truncated:

@@ -1,6 +1,8 @@
 // Feeds a member's compressed bytes straight from the archive to the matching streamed decoder.
 #include "zip/raw_member_reader.h"
 
+#include <cerrno>
+
 #include <algorithm>
 
 #include "zip/member_decoder.h"
@@ -9,7 +11,7 @@
 namespace arc::zip {
 namespace {
 
-// The member's bytes from the archive, in order; remembers a failed read, which the decoder
+// The member's bytes from the archive, in order; remembers why a read failed, which the decoder
 // only sees as the end of its input.
 class SourceInput {
 public:
@@ -21,17 +23,19 @@ public:
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, source_.size() - offset_));
         if (!source_.readAt(offset_, buffer, size)) {
             failed_ = true;
+            error_ = errno;
             return 0;
         }
         offset_ += size;
         return size;
     }
-    bool failed() const { return failed_; }
+    int error() const { return error_; }
 
 private:
     const ByteSource& source_;
     std::uint64_t offset_;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 RawMemberResult decodeFromSource(const ByteSource& source, std::uint64_t dataOffset, const StreamedMember& member,
@@ -39,8 +43,10 @@ RawMemberResult decodeFromSource(const ByteSource& source, std::uint64_t dataOff
 {
     SourceInput input(source, dataOffset);
     RawMemberResult result = decodeStreamed(member, std::ref(input), sink);
-    if (result.status == RawMemberStatus::Truncated && input.failed())
+    if (result.status == RawMemberStatus::Truncated && input.error() != 0) {
         result.status = RawMemberStatus::ReadFailed;
+        result.systemError = input.error();
+    }
     return result;
 }
 

@@ -14,7 +14,7 @@ enum class RawMemberStatus {
     BadData,     // the compressed stream is malformed
     Truncated,   // the stream needs more bytes than the member's compressed size holds
     TooLong,     // the stream decodes to more than `maxOutputSize`
-    ReadFailed,  // the archive could not be read
+    ReadFailed,  // the archive could not be read (a data that ends early is Truncated)
     Stopped,     // the sink asked to stop
 };
 
@@ -22,6 +22,7 @@ struct RawMemberResult {
     RawMemberStatus status = RawMemberStatus::Ok;
     std::uint32_t crc32 = 0;
     std::uint64_t size = 0;
+    int systemError = 0;  // errno of ReadFailed
 };
 
 // Decodes the Deflate64 stream of `compressedSize` bytes at `dataOffset`, handing the output to

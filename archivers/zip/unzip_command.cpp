@@ -1,10 +1,12 @@
 // The unzip32 command: an archive and a destination, extracted; or an archive, listed.
 #include <sys/stat.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/name_charset.h"
 #include "zip/archive_extractor.h"
 #include "zip/directory_survey.h"
 #include "zip/zip_commands.h"
@@ -17,7 +19,8 @@ ArcResult badCommand(std::string message)
     return ArcResult::failure(ArcStatus::BadCommand, std::move(message));
 }
 
-// The names as extraction decodes them (before it makes them safe), one per line. Only a sound
+// The names as extraction decodes them (before it makes them safe), one per line, control
+// characters escaped. Only a sound
 // central directory is listed: a damaged archive gives no list rather than a partial one.
 ArcResult listArchive(const std::string& archivePath)
 {
@@ -26,13 +29,17 @@ ArcResult listArchive(const std::string& archivePath)
         return ArcResult::failure(ArcStatus::ArchiveUnreadable, "cannot open " + archivePath, archivePath);
     DirectorySurvey survey;
     const DirectoryStatus status = survey.load(archivePath);
+    if (status == DirectoryStatus::ReadFailed && survey.readError() != 0)
+        return ArcResult::failure(ArcStatus::ArchiveUnreadable,
+                                  "could not read " + archivePath + ": " + std::strerror(survey.readError()),
+                                  archivePath, survey.readError());
     if (status != DirectoryStatus::Ok)
         return ArcResult::failure(status == DirectoryStatus::ReadFailed ? ArcStatus::ArchiveUnreadable
                                                                         : ArcStatus::ArchiveCorrupt,
                                   archivePath + ": " + directoryStatusText(status), archivePath);
     ArcResult result;
     for (const SurveyedEntry& entry : survey.entries())
-        result.message += entry.name + "\n";
+        result.message += escapedForListing(entry.name) + "\n";
     return result;
 }
 

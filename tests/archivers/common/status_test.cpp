@@ -71,19 +71,23 @@ class DeliverResult : public ::testing::TestWithParam<DeliverCase> {};
 TEST_P(DeliverResult, CopiesWhatFitsAtACharacterBoundary)
 {
     const DeliverCase& c = GetParam();
-    std::string buffer(16, 'X');
+    std::string buffer(64, 'X');
     const int code = deliverResult(ArcResult::failure(ArcStatus::WriteFailed, c.message), buffer.data(), c.size);
     EXPECT_EQ(code, 5);
     EXPECT_EQ(std::string(buffer.c_str()), c.expected);
     EXPECT_EQ(buffer[c.size], c.size < buffer.size() ? 'X' : buffer[c.size]) << "wrote past the buffer";
 }
 
-// "表" is three bytes in UTF-8: a buffer with room for 4 message bytes takes one 表 only.
+// "表" and "…" are three bytes each in UTF-8; a buffer of n bytes holds n - 1 of the message.
+const std::string kThreeLines = "cannot write a\ncannot write b\ncannot write c";
 INSTANTIATE_TEST_SUITE_P(Sizes, DeliverResult,
                          ::testing::Values(DeliverCase{"hello", 16, "hello"}, DeliverCase{"hello", 6, "hello"},
-                                           DeliverCase{"hello", 5, "hell"}, DeliverCase{"hello", 1, ""},
-                                           DeliverCase{"表表", 7, "表表"}, DeliverCase{"表表", 6, "表"},
-                                           DeliverCase{"表表", 5, "表"}, DeliverCase{"表表", 3, ""}));
+                                           DeliverCase{"hello", 5, "h…"}, DeliverCase{"hello", 3, "he"},
+                                           DeliverCase{"hello", 1, ""}, DeliverCase{"表表", 7, "表表"},
+                                           DeliverCase{"表表", 6, "…"}, DeliverCase{"表表", 3, ""},
+                                           DeliverCase{kThreeLines, 45, kThreeLines},
+                                           DeliverCase{kThreeLines, 44, "cannot write a\n… (2 more failures)"},
+                                           DeliverCase{kThreeLines, 16, "cannot write…"}));
 
 TEST(DeliverResultEdges, NullOrEmptyBufferIsLeftAlone)
 {

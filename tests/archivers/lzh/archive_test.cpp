@@ -141,6 +141,17 @@ TEST(Plugin, FileFormStoresTheBareName)
     EXPECT_EQ(paths, std::vector<std::string>{"file.txt"});
 }
 
+TEST(Plugin, TheListEscapesControlCharacters)
+{
+    TempDir dir;
+    writeFile(dir.path() / "bell\a\x1b[2J\x7f.txt", "content");
+    const fs::path archive = dir.path() / "A.lzh";
+    ASSERT_EQ(unlha("a \"" + archive.string() + "\" \"" + dir.str() + "/\" *.*").code, 0);
+    const PluginResult listed = unlha("l \"" + archive.string() + "\"");
+    EXPECT_EQ(listed.code, 0);
+    EXPECT_EQ(listed.message, "bell\\x07\\x1b[2J\\x7f.txt\n");
+}
+
 TEST(Plugin, BadCommandsAreRefused)
 {
     TempDir dir;

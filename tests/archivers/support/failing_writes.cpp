@@ -1,4 +1,5 @@
-// write() interposed: the C library's own, until a test spends its budget of bytes.
+// write() and fsync() interposed: the C library's own, until a test asks for failures.
+// Exported, so that the shared libraries call them too.
 #include "failing_writes.h"
 
 #include <dlfcn.h>
@@ -14,6 +15,7 @@ namespace {
 std::atomic<bool> armed{false};
 std::atomic<std::size_t> remaining{0};
 std::atomic<int> failure{0};
+std::atomic<int> folderSyncFailure{0};
 
 using WriteFunction = ssize_t (*)(int, const void*, std::size_t);
 
@@ -43,9 +45,14 @@ void stopFailingWrites()
     armed = false;
 }
 
+void failFolderSyncs(int error)
+{
+    folderSyncFailure = error;
+}
+
 }  // namespace arc::testing
 
-extern "C" ssize_t write(int fd, const void* data, std::size_t size)
+extern "C" __attribute__((visibility("default"))) ssize_t write(int fd, const void* data, std::size_t size)
 {
     using namespace arc::testing;
     if (armed && regularFile(fd)) {
@@ -60,4 +67,16 @@ extern "C" ssize_t write(int fd, const void* data, std::size_t size)
         remaining -= size;
     }
     return realWrite()(fd, data, size);
+}
+
+extern "C" __attribute__((visibility("default"))) int fsync(int fd)
+{
+    using namespace arc::testing;
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    struct stat info;
+    if (const int error = folderSyncFailure; error != 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        errno = error;
+        return -1;
+    }
+    return real(fd);
 }

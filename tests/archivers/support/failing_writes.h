@@ -1,5 +1,5 @@
-// Disk writes that fail on demand, for the engine's own write path: the test executable that
-// compiles failing_writes.cpp has a write() in front of the C library's.
+// Disk writes that fail on demand: the test executable that compiles failing_writes.cpp has a
+// write() and an fsync() in front of the C library's.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +11,8 @@ namespace arc::testing {
 // fills or breaks, and later ones succeed again, as after space was freed.
 void failWritesAfter(std::size_t budget, int error);
 void stopFailingWrites();
+
+// While `error` is not 0, fsync() of a folder fails with it.
+void failFolderSyncs(int error);
 
 }  // namespace arc::testing

@@ -200,7 +200,8 @@ TEST(Extract, ADirectoryInAnotherOrderThanTheDataPairsEachEntryRight)
               (std::map<std::string, std::string>{{"あ.txt", "f:AAAA"}, {"い.txt", "f:BBBB"}, {"う.txt", "f:CCCC"}}));
 }
 
-// The list gives the names extraction starts from, decoded the same way, in the archive's order.
+// The list gives the names extraction starts from, decoded the same way, in the archive's order,
+// control characters escaped.
 TEST(Extract, TheListNamesEveryMemberAsExtractionDecodesIt)
 {
     TempDir dir;
@@ -208,11 +209,14 @@ TEST(Extract, TheListNamesEveryMemberAsExtractionDecodesIt)
     writeFile(archive,
               buildStoredZip({raw("\x95\x5c\x8e\xa6\\\x83\x5c.txt", "s"), raw("日本.txt", "u", 0x0800),
                               raw("old?.txt", "p", 0, 0100644, std::nullopt, unicodePathExtra("old?.txt", "ユニ.txt")),
-                              raw(std::string("cut.txt\0/x", 10), "n"), raw("/abs/", "", 0, 040755)}));
+                              raw(std::string("cut.txt\0/x", 10), "n"), raw("/abs/", "", 0, 040755),
+                              raw("bell\a\x1b[2J\x7f\xc2\x85.txt", "c")}));
     for (const char* command : {"-l", "--i -l", "-lq"}) {
         const auto listed = unzipPlugin()(std::string(command) + " \"" + archive + "\"");
         EXPECT_EQ(listed.code, 0) << command;
-        EXPECT_EQ(listed.message, "表示\\ソ.txt\n日本.txt\nユニ.txt\ncut.txt\n/abs/\n") << command;
+        EXPECT_EQ(listed.message,
+                  "表示\\ソ.txt\n日本.txt\nユニ.txt\ncut.txt\n/abs/\nbell\\x07\\x1b[2J\\x7f\\u0085.txt\n")
+            << command;
     }
     writeFile(dir.str() + "/cut.zip", readFile(archive).substr(0, 60));
     EXPECT_EQ(unzipPlugin()("-l \"" + dir.str() + "/cut.zip\"").code, static_cast<int>(ArcStatus::ArchiveCorrupt));

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <future>
 #include <map>
 #include <thread>
 
 #include "common/source_tree.h"
+#include "failing_writes.h"
 #include "lzh/archive_writer.h"
 #include "zip/archive_writer.h"
 #include "zip_test_support.h"
@@ -201,6 +203,22 @@ TEST_P(WriterSafety, AKillAtAnyStepLeavesTheOldOrTheNewArchive)
     EXPECT_TRUE(sawOld && sawNew);
     for (const std::string& name : kept)
         EXPECT_TRUE(fs::exists(dir.path() / name)) << name;
+}
+
+// Saving the folder fails after the rename: the new archive is in place, so the command
+// succeeds, with a warning that says what failed.
+TEST_P(WriterSafety, AFailureAfterTheRenameIsAWarning)
+{
+    failFolderSyncs(EIO);
+    const ArcResult result = addFiles(format(), archive, newFiles);
+    failFolderSyncs(0);
+    EXPECT_TRUE(result.ok()) << result.message;
+    EXPECT_TRUE(result.message.starts_with("warning: ")) << result.message;
+    EXPECT_NE(result.message.find(std::strerror(EIO)), std::string::npos) << result.message;
+    std::map<std::string, std::string> expected = oldMembers;
+    for (const fs::path& file : newFiles)
+        expected[file.filename().string()] = readFile(file);
+    EXPECT_EQ(extractedBy("bsdtar", archive), expected);
 }
 
 TEST_P(WriterSafety, TwoWritersAtOnceBothLand)
