@@ -2,6 +2,7 @@
 #include "common/disk_writer.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +91,21 @@ bool sameBytes(int parentFd, const char* first, const char* second)
     return same;
 }
 
+// Local file systems that report a failed write at write() and never first at close(): there a
+// complete anonymous file may get its final name before it is closed (NFS, FUSE, CIFS and the
+// like may still refuse at close(), so there it is closed under a hidden name first).
+bool closeNeverFails(long fileSystem)
+{
+    switch (fileSystem) {
+    case TMPFS_MAGIC:
+    case EXT4_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC: return true;
+    default: return false;
+    }
+}
+
 struct FolderEntry {
     std::string path;
     std::uint32_t mode = 0;  // 0: leave as made
@@ -108,6 +124,7 @@ struct SafeDiskWriter::Impl {
     unsigned processId = 0;
     bool noReplaceWorks = true;  // renameat2(RENAME_NOREPLACE), off once the file system refuses it
     bool anonymousWorks = true;  // O_TMPFILE, off once the file system refuses it
+    bool emptyPathWorks = true;  // linkat(AT_EMPTY_PATH), off once the kernel refuses it to us
     bool placed = false;         // the last entry reached its final name
     std::vector<FolderEntry> folderEntries;
 
@@ -201,14 +218,31 @@ struct SafeDiskWriter::Impl {
         return fileFd >= 0;
     }
 
+    // Gives the anonymous file `name` in its folder; EEXIST when the name is taken. Through its
+    // descriptor where the kernel lets an unprivileged process do that (Linux 6.10 on), else
+    // through /proc, whose path costs a longer look-up.
+    bool linkAnonymous(const char* name)
+    {
+        if (emptyPathWorks) {
+            if (linkat(fileFd, "", parentFd, name, AT_EMPTY_PATH) == 0)
+                return true;
+            if (errno != ENOENT)
+                return false;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(fileFd);
+        if (linkat(AT_FDCWD, self.c_str(), parentFd, name, AT_SYMLINK_FOLLOW) != 0)
+            return false;
+        emptyPathWorks = false;  // refused by privilege, since the folder is there
+        return true;
+    }
+
     // The complete anonymous file gets a hidden name, from which it is placed as a named
     // temporary is.
     ArcResult nameTemporary()
     {
-        const std::string self = "/proc/self/fd/" + std::to_string(fileFd);
         for (int attempt = 0; attempt < 100; ++attempt) {
             temporaryName = nextTemporaryName();
-            if (linkat(AT_FDCWD, self.c_str(), parentFd, temporaryName.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            if (linkAnonymous(temporaryName.c_str()))
                 return ArcResult::success();
             if (errno != EEXIST)
                 break;
@@ -322,10 +356,8 @@ struct SafeDiskWriter::Impl {
             else
                 placed = true;
         }
-        // After a refusal, a Skip or a Cancel the temporary is still there; after a rename the
-        // name is free (or belongs to someone else's new file, which unlinking a name we
-        // generated cannot touch).
-        if (!result.ok() || job != nullptr)
+        // After a refusal, a Skip or a Cancel the temporary is still there.
+        if (!placed)
             unlinkat(parentFd, temporaryName.c_str(), 0);
         return result;
     }
@@ -493,6 +525,18 @@ ArcResult SafeDiskWriter::commitFile()
         if (futimens(d.fileFd, times) != 0)
             result = systemFailure("cannot set the time of", d.finalPath, errno);
     }
+    // A complete anonymous file takes a free final name in one call: linkat never replaces.
+    if (result.ok() && d.temporaryName.empty() && closeNeverFails(d.folders->fileSystemOf(d.parentFd))) {
+        const std::string name(nameOf(d.finalPath));
+        if (d.linkAnonymous(name.c_str())) {
+            close(std::exchange(d.fileFd, -1));
+            d.placed = true;
+            d.abort();
+            return result;
+        }
+        if (errno != EEXIST)
+            result = systemFailure("cannot name the file", d.finalPath, errno);
+    }
     if (result.ok() && d.temporaryName.empty())
         result = d.nameTemporary();
     // close() is where some file systems (NFS, FUSE) report a failed write.
@@ -593,10 +637,9 @@ ArcResult SafeDiskWriter::writeHardLink(std::string_view relativePath, std::stri
     d.finalPath = path;
     d.fileMtime = -1;
     d.fileSize = static_cast<std::uint64_t>(target.st_size);
-    if (!replaceWithoutAsking)
-        return d.place(true);
     Job* job = d.job;
-    d.job = nullptr;
+    if (replaceWithoutAsking)
+        d.job = nullptr;
     result = d.place(true);
     d.job = job;
     // A rename between two names of one file changes nothing and leaves the temporary behind.

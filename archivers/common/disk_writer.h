@@ -16,12 +16,12 @@ namespace arc {
 // descriptor one component at a time without following symbolic links (FolderHandles), so
 // nothing lands outside the destination or through a link, whatever is on the disk or changes
 // there meanwhile. A file is first written as an anonymous file in its final folder (O_TMPFILE;
-// where the file system has none, under a hidden temporary name), given a hidden name only by
-// commitFile(), which the caller calls after the data's check value matched, and renamed over
-// the final name; abortFile() (or destroying the writer mid-file) removes it. So a final name
-// only ever holds a complete, verified file, and a process killed mid-file leaves nothing
-// named behind. Nothing is synced: a crash may lose recent files, never leave a partial one
-// under a final name.
+// where the file system has none, under a hidden temporary name) and named only by
+// commitFile(), which the caller calls after the data's check value matched: linked under its
+// final name when that is free, else given a hidden name and renamed over what is there;
+// abortFile() (or destroying the writer mid-file) removes it. So a final name only ever holds
+// a complete, verified file, and a process killed mid-file leaves nothing named behind. Nothing is synced: a crash may
+// lose recent files, never leave a partial one under a final name.
 //
 // Modes: permission bits only (never set-id or sticky), given at creation, so the user's umask
 // applies as for any new file. Folder times and modes are applied by finish().

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,6 +63,23 @@ int FolderHandles::keep(std::string path, int fd)
     close(oldest->fd);
     *oldest = Slot{std::move(path), fd, ++clock_};
     return fd;
+}
+
+long FolderHandles::fileSystemOf(int fd)
+{
+    const auto lookUp = [fd](long& type) {
+        struct statfs info {};
+        if (type < 0)
+            type = fstatfs(fd, &info) == 0 ? static_cast<long>(info.f_type) : 0;
+        return type;
+    };
+    if (fd == rootFd_)
+        return lookUp(rootFileSystem_);
+    for (Slot& slot : slots_) {
+        if (slot.fd == fd)
+            return lookUp(slot.fileSystem);
+    }
+    return 0;
 }
 
 void FolderHandles::forget(std::string_view path)

@@ -54,11 +54,16 @@ public:
     // Whether this object made the folder at `path`.
     bool made(const std::string& path) const { return made_.count(path) != 0; }
 
+    // The file system type (statfs's f_type) of a folder open() gave, looked up once per
+    // descriptor held; 0 when the system does not say.
+    long fileSystemOf(int fd);
+
 private:
     struct Slot {
         std::string path;
         int fd = -1;
         std::uint64_t lastUse = 0;
+        long fileSystem = -1;  // -1: not looked up yet
     };
 
     int find(std::string_view path);
@@ -69,6 +74,7 @@ private:
 
     static constexpr std::size_t kCapacity = 32;
     int rootFd_;
+    long rootFileSystem_ = -1;
     std::vector<Slot> slots_;
     std::uint64_t clock_ = 0;
     std::unordered_set<std::string> made_;

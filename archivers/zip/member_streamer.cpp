@@ -50,7 +50,9 @@ MemberStreamer::Pushed MemberStreamer::push(Block block)
 {
     std::unique_lock lock(mutex_);
     const auto abandoned = [&] { return !block.end && block.plan < abandonedBelow_; };
-    if (queuedBytes_ >= kQueueBytes && !block.end && !abandoned()) {
+    // A member's end waits for room too when it carries the member whole: else a worker that
+    // inflates faster than files are written would queue every small member of the archive.
+    if (queuedBytes_ >= kQueueBytes && block.bytes.capacity() != 0 && !abandoned()) {
         workerWaiting_ = true;
         changed_.wait(lock, [&] { return stopping_ || abandoned() || queuedBytes_ <= kQueueBytes / 2; });
         workerWaiting_ = false;
