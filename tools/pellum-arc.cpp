@@ -389,7 +389,9 @@ int main(int argc, char** argv)
     const std::string path =
         isPath ? std::string(library) : executableDirectory() + "/lib" + std::string(library) + ".so";
 
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Never unmapped (dlclose only lets go): what the plug-in's own C++ runtime keeps stays
+    // reachable to the end, as leak checkers expect.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
         const char* error = dlerror();
         return fail("cannot load " + path + ": " + (error != nullptr ? error : "unknown error"));

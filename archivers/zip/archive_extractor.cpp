@@ -122,20 +122,21 @@ private:
     {
         if (!result.ok() && result.path.empty())
             result.path = currentName_;
-        destinationFull_ = destinationFull_ || destinationFull(result);
+        if (destinationFull(result) && fullError_ == 0)
+            fullError_ = result.systemError;
         mergeInto(total_, result);
     }
 
     // Every later file would fail as this one did: the run ends here, and says so.
     bool stoppedByFullDestination()
     {
-        if (!destinationFull_)
+        if (fullError_ == 0)
             return false;
         mergeInto(total_,
                   ArcResult::failure(ArcStatus::WriteFailed,
                                      "stopped: the destination " + writer_.destination() +
                                          " is full; the entries after \"" + currentName_ + "\" were not extracted",
-                                     {}, ENOSPC));
+                                     {}, fullError_));
         return true;
     }
 
@@ -645,7 +646,7 @@ private:
     std::optional<FileSource> source_;
     std::unique_ptr<MemberStreamer> streamer_;  // reads source_, so goes before it
     ArcResult total_;
-    bool destinationFull_ = false;
+    int fullError_ = 0;  // ENOSPC or EDQUOT once the destination is full
 
     std::string currentName_;
     std::size_t currentPosition_ = 0;

@@ -340,8 +340,9 @@ TEST_P(KilledAtWork, LeavesOnlyWholeFilesAndTheArchiveAsItWas)
             continue;
         }
         EXPECT_EQ(r.exitCode, c.signal == SIGKILL ? -1 : 128 + c.signal) << r.err;
-        if (c.append)
+        if (c.append) {
             EXPECT_EQ(slurp(archive), before);
+        }
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(folder, error)) {
             const std::string name = entry.path().filename().string();

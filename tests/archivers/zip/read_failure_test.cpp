@@ -2,7 +2,7 @@
 // could not be read, with the system's reason, and never that the archive is damaged.
 #include <cstring>
 
-#include "failing_reads.h"
+#include "failing_io.h"
 #include "lzh/archive_reader.h"
 #include "lzh/unlha_command.h"
 #include "zip/archive_extractor.h"

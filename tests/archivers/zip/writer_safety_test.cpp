@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "common/source_tree.h"
-#include "failing_writes.h"
+#include "failing_io.h"
 #include "lzh/archive_writer.h"
 #include "zip/archive_writer.h"
 #include "zip_test_support.h"
