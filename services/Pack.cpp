@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLibrary>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <cstring>
 #include <iterator>
 #include <utility>
@@ -190,10 +191,12 @@ CommandResult PluginLoader::run(Plugin plugin, const QString& command, Listener*
 
 CommandResult PluginLoader::runForText(Plugin plugin, const QString& command)
 {
-    // The plug-in cuts its message to the buffer at a character boundary, up to 3 bytes short.
+    // A message too long for the buffer comes back as its leading whole lines and "… (N more
+    // lines)", or cut at a character boundary and ending with "…".
+    static const QRegularExpression cutShort(QStringLiteral("\u2026( \\(\\d+ more \\w+\\))?$"));
     for (int size = 1 << 16;; size *= 4) {
         CommandResult result = runWithBuffer(plugin, command, nullptr, size);
-        if (result.message.toUtf8().size() < size - 4)
+        if (!cutShort.match(result.message).hasMatch())
             return result;
         if (size >= (1 << 26))
             return {Internal, QStringLiteral("the answer is longer than 64 MiB"), {}};

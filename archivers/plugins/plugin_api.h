@@ -1,8 +1,10 @@
-/* The C entry points of the three archiver plug-ins (libunlha32.so, libzip32j.so, libunzip32.so).
+/* The C entry points of the four archiver plug-ins (libunlha32.so, libzip32j.so, libunzip32.so, libunarc32.so).
  * `owner` is the calling window's native handle (0 for none) and is not used for any window;
  * `command` is a NUL-terminated UTF-8 command string; `output`/`outputSize` receive a UTF-8
- * message (NUL-terminated, cut at a character boundary to fit) when `output` is not null and
- * `outputSize` > 0. The result is one of the ArchiverResult codes below.
+ * message (NUL-terminated) when `output` is not null and `outputSize` > 0. A message too long
+ * for the buffer keeps its leading whole lines and ends with "… (N more lines)" (failures
+ * for a failed call); a single line too long is cut at a character boundary and ends with
+ * "…". The result is one of the ArchiverResult codes below.
  * The version entries return the version times 100 (1.00 -> 100).
  *
  * Pointer lifetimes: the plug-in reads `command` and the callbacks struct only during the call

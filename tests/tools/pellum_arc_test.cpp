@@ -290,6 +290,13 @@ protected:
         }
         return false;
     }
+    static bool anonymousFilesIn(const fs::path& folder)
+    {
+        const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            close(fd);
+        return fd >= 0;
+    }
     static bool running(pid_t pid)
     {
         const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
@@ -343,9 +350,14 @@ TEST_P(KilledAtWork, LeavesOnlyWholeFilesAndTheArchiveAsItWas)
         if (c.append) {
             EXPECT_EQ(slurp(archive), before);
         }
+        // Where the file system has no anonymous files, a killed writer's hidden temporary is
+        // what it cannot help leaving (the next writer of an archive removes its own kind).
+        const bool leavesHidden = c.signal == SIGKILL && !anonymousFilesIn(folder);
         std::error_code error;
         for (const auto& entry : fs::directory_iterator(folder, error)) {
             const std::string name = entry.path().filename().string();
+            if (leavesHidden && name.starts_with(".tembrel-"))
+                continue;
             if (name == "a.txt")
                 EXPECT_EQ(slurp(entry.path()), "small\n");
             else if (name == "big.bin")
