@@ -56,6 +56,8 @@ bool FileSource::readAt(std::uint64_t offset, void* out, std::size_t length) con
 
 bool WindowedSource::readAt(std::uint64_t offset, void* out, std::size_t length) const
 {
+    if (length == 0)  // an empty member's buffer may have no storage at all
+        return offset <= source_.size();
     if (length > kWindow / 4)
         return source_.readAt(offset, out, length);
     if (offset < start_ || offset + length > start_ + window_.size()) {

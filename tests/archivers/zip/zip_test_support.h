@@ -48,7 +48,7 @@ inline std::string randomBytes(std::size_t size, unsigned seed)
 inline std::string textBytes(std::size_t size)
 {
     std::string out;
-    for (int line = 0; out.size() < size; ++line)
+    for (std::size_t line = 0; out.size() < size; ++line)
         out += "line " + std::to_string(line * 7919 % 10007) + " 表ソ能 text\n";
     out.resize(size);
     return out;
