@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -42,6 +43,7 @@
 namespace {
 
 constexpr std::uint32_t kOutputBytes = 64 * 1024;
+constexpr std::size_t kLongestListing = 64 << 20;
 
 constexpr char kGeneralUsage[] =
     "usage: pellum-arc [--password=TEXT] [--no-progress] LIBRARY 'COMMAND'\n"
@@ -330,6 +332,26 @@ std::string extractionDestination(const PluginKind& kind, const char* command)
     return {};
 }
 
+// Whether the command only lists an archive (unlha32 and unarc32 l, unzip32 -l): such a command
+// may be run again, with room for all of its answer.
+bool onlyLists(const PluginKind& kind, const char* command)
+{
+    const std::vector<std::string> words = arc::splitCommand(command);
+    if (words.empty())
+        return false;
+    if (kind.library == "unzip32")
+        return std::any_of(words.begin(), words.end(), [](const std::string& word) {
+            return word.size() > 1 && word[0] == '-' && word[1] != '-' && word.find('l') != std::string::npos;
+        });
+    return kind.library != "zip32j" && words[0] == "l";
+}
+
+// A message the plug-in cut to the buffer ends with "… (N more lines)".
+bool cutShort(const std::string& message)
+{
+    return message.ends_with(" more lines)") && message.find("\u2026 (") != std::string::npos;
+}
+
 const PluginKind* pluginNamed(std::string_view name)
 {
     for (const PluginKind& kind : kPlugins) {
@@ -420,7 +442,14 @@ int main(int argc, char** argv)
         callbacks.passphrase = onPassphrase;
         session.destination = extractionDestination(*kind, operands[1]);
         catchInterrupts();
-        code = run(operands[1], &callbacks, output.data(), kOutputBytes);
+        const bool repeatable = onlyLists(*kind, operands[1]);
+        for (;;) {
+            code = run(operands[1], &callbacks, output.data(), static_cast<std::uint32_t>(output.size()));
+            output.back() = '\0';
+            if (!repeatable || code != 0 || !cutShort(output.data()) || output.size() >= kLongestListing)
+                break;
+            output.assign(output.size() * 4, '\0');
+        }
         session.clearLine();
     } else {
         // A plug-in of the first interface: no progress, no cancel, no passphrase.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -257,6 +258,19 @@ TEST_F(PellumArc, Unarc32ExtractsATarXz)
         pellum({"unarc32", "x \"" + (temp_ / "a.tar.xz").string() + "\" \"" + (temp_ / "out").string() + "/\""});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(slurp(temp_ / "out" / "表.txt"), "tar.xz");
+}
+
+// A listing longer than the first answer's room (64 KiB) is asked again and printed whole.
+TEST_F(PellumArc, ALongListingIsPrintedWhole)
+{
+    const std::string name(70, 'n');
+    std::string made = "python3 -c \"import zipfile; z = zipfile.ZipFile('" + (temp_ / "long.zip").string() +
+                       "', 'w'); [z.writestr('%04d" + name + "' % i, '') for i in range(2000)]\"";
+    ASSERT_EQ(std::system(made.c_str()), 0);
+    const ProcessRun r = pellum({"unzip32", "-l \"" + (temp_ / "long.zip").string() + "\""});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2000);
+    EXPECT_TRUE(r.out.ends_with("1999" + name + "\n")) << r.out.substr(r.out.size() - 100);
 }
 
 INSTANTIATE_TEST_SUITE_P(Plugins, RealPlugin,
