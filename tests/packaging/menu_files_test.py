@@ -5,7 +5,6 @@ are run against stand-ins; the MIME additions make the desktop recognise what th
 Usage: menu_files_test.py BUILD_DIR
 """
 import configparser
-import importlib.util
 import os
 import shlex
 import subprocess
@@ -207,9 +206,9 @@ def load_nautilus_extension(path, launched):
                                            SubprocessFlags=types.SimpleNamespace(NONE=0))
     sys.modules["gi"] = types.SimpleNamespace(require_version=lambda name, version: None, repository=repository)
     sys.modules["gi.repository"] = repository
-    spec = importlib.util.spec_from_file_location("tembrel_nautilus", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module = types.ModuleType("tembrel_nautilus")
+    module.__file__ = str(path)
+    exec(compile(Path(path).read_text(encoding="utf-8"), str(path), "exec"), module.__dict__)
     return module
 
 
