@@ -173,25 +173,13 @@ private:
         return Next::Stop;
     }
 
-    // Large stored and deflated members that are not encrypted and whose extent the survey
-    // vouches for. Their decoding is only a head start: what does not come out whole with the
-    // recorded CRC and size is read again through libarchive, whose verdict stands.
+    // The large members among those the worker can decode ahead. Their decoding is only a head
+    // start: what does not come out whole with the recorded CRC and size is read again through
+    // libarchive, whose verdict stands.
     std::vector<StreamPlan> streamPlans() const
     {
-        std::vector<StreamPlan> plans;
-        const std::vector<SurveyedEntry>& entries = survey_.entries();
-        for (std::size_t position = 0; position < entries.size(); ++position) {
-            const SurveyedEntry& entry = entries[position];
-            const CentralRecord& record = *entry.record;
-            if (entry.overlaps || entry.dataOffset == 0 || (record.flags & 1) != 0 ||
-                record.uncompressedSize < kStreamedMinimum || record.compressedSize > entry.dataRoom)
-                continue;
-            if ((record.method == kMethodStored && record.compressedSize == record.uncompressedSize) ||
-                record.method == kMethodDeflate)
-                plans.push_back(StreamPlan{position, record.method, entry.dataOffset, record.compressedSize,
-                                           record.uncompressedSize});
-        }
-        return plans;
+        return readAheadPlans(
+            survey_, [](const SurveyedEntry& entry) { return entry.record->uncompressedSize >= kStreamedMinimum; });
     }
 
     ArcResult openReader()

@@ -123,24 +123,11 @@ private:
         return Next::Stop;
     }
 
-    // The stored and deflated files that are not encrypted and whose extent the survey vouches
-    // for: the worker decodes them ahead.
+    // The plain files among the members the worker can decode ahead.
     std::vector<StreamPlan> streamPlans() const
     {
-        std::vector<StreamPlan> plans;
-        const std::vector<SurveyedEntry>& entries = survey_.entries();
-        for (std::size_t position = 0; position < entries.size(); ++position) {
-            const SurveyedEntry& entry = entries[position];
-            const CentralRecord& record = *entry.record;
-            if (entry.overlaps || entry.dataOffset == 0 || (record.flags & 1) != 0 ||
-                record.compressedSize > entry.dataRoom || kindOf(entry) != MemberKind::File)
-                continue;
-            if ((record.method == kMethodStored && record.compressedSize == record.uncompressedSize) ||
-                record.method == kMethodDeflate)
-                plans.push_back(StreamPlan{position, record.method, entry.dataOffset, record.compressedSize,
-                                           record.uncompressedSize});
-        }
-        return plans;
+        return readAheadPlans(survey_,
+                              [this](const SurveyedEntry& entry) { return kindOf(entry) == MemberKind::File; });
     }
 
     void walk()

@@ -6,7 +6,28 @@
 #include <cerrno>
 #include <utility>
 
+#include "zip/zip_format.h"
+
 namespace arc::zip {
+
+std::vector<StreamPlan> readAheadPlans(const DirectorySurvey& survey,
+                                       const std::function<bool(const SurveyedEntry&)>& wanted)
+{
+    std::vector<StreamPlan> plans;
+    const std::vector<SurveyedEntry>& entries = survey.entries();
+    for (std::size_t position = 0; position < entries.size(); ++position) {
+        const SurveyedEntry& entry = entries[position];
+        const CentralRecord& record = *entry.record;
+        if (entry.overlaps || entry.dataOffset == 0 || (record.flags & 1) != 0 ||
+            record.compressedSize > entry.dataRoom || !wanted(entry))
+            continue;
+        if ((record.method == kMethodStored && record.compressedSize == record.uncompressedSize) ||
+            record.method == kMethodDeflate)
+            plans.push_back(
+                StreamPlan{position, record.method, entry.dataOffset, record.compressedSize, record.uncompressedSize});
+    }
+    return plans;
+}
 
 MemberStreamer::MemberStreamer(const ByteSource& source, std::vector<StreamPlan> plans, const Job& job)
     : source_(source), window_(source), plans_(std::move(plans)), job_(job)

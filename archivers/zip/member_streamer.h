@@ -12,6 +12,7 @@
 
 #include "common/job.h"
 #include "zip/central_directory.h"
+#include "zip/directory_survey.h"
 #include "zip/member_decoder.h"
 #include "zip/raw_member_reader.h"
 
@@ -25,6 +26,11 @@ struct StreamPlan {
     std::uint64_t compressedSize = 0;
     std::uint64_t size = 0;  // the recorded size: the most it may decode to
 };
+
+// The stored and deflated members that are not encrypted, whose extent the survey vouches for
+// and that `wanted` accepts, in the walk's order.
+std::vector<StreamPlan> readAheadPlans(const DirectorySurvey& survey,
+                                       const std::function<bool(const SurveyedEntry&)>& wanted);
 
 // Reading and inflating a member and writing it take about as long each, so a worker decodes
 // the planned members one after the other, in the order given, into a bounded queue of blocks
