@@ -10,6 +10,7 @@
 #include "common/job.h"
 #include "common/status.h"
 #include "zip/archive_extractor.h"
+#include "zip/zip_format.h"
 #include "zip_test_support.h"
 
 namespace arc::testing {
@@ -74,18 +75,25 @@ struct MethodCase {
     const char* command;  // run in the input folder; @ZIP@ is the archive, the files follow
 };
 
-class PeerMethod : public ::testing::TestWithParam<MethodCase> {};
+class PeerMethod : public ::testing::TestWithParam<MethodCase> {
+protected:
+    // The peer's archive of `files` from the inputs made in `folder`.
+    static bool makePeerArchive(const fs::path& folder, const std::string& archive, const std::string& files)
+    {
+        makePeerInputs(folder);
+        std::string command = GetParam().command;
+        command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
+        command.replace(command.find("@FILES@"), 7, files);
+        return runShell("cd " + shellQuote(folder.string()) + " && " + command) == 0;
+    }
+};
 
 TEST_P(PeerMethod, ReadsBackByteExact)
 {
     REQUIRE_PEER("7zz");
     TempDir dir;
-    makePeerInputs(dir.path() / "in");
     const std::string archive = (dir.path() / "m.zip").string();
-    std::string command = GetParam().command;
-    command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
-    command.replace(command.find("@FILES@"), 7, "text.txt random.bin empty 'far repeats.bin' runs.bin");
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && " + command), 0);
+    ASSERT_TRUE(makePeerArchive(dir.path() / "in", archive, "text.txt random.bin empty 'far repeats.bin' runs.bin"));
     ScriptedListener listener;
     const ArcResult result = extractWith(archive, dir.path() / "out", &listener);
     EXPECT_EQ(result.status, ArcStatus::Ok) << result.message;
@@ -235,15 +243,11 @@ unsigned char zipCryptoCheckByte(const std::string& passphrase, const std::strin
 // stream) and asked again; nothing of the garbage stays.
 std::uint32_t load32At(const std::string& bytes, std::size_t at)
 {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return value;
+    return arc::zip::load32(arc::zip::bytesOf(bytes) + at);
 }
 std::uint16_t load16At(const std::string& bytes, std::size_t at)
 {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
-                                                                                  << 8);
+    return arc::zip::load16(arc::zip::bytesOf(bytes) + at);
 }
 
 // A byte changed inside the first member's data is caught whatever decodes it: that member
@@ -252,12 +256,8 @@ TEST_P(PeerMethod, DamagedDataFailsThatMemberOnly)
 {
     REQUIRE_PEER("7zz");
     TempDir dir;
-    makePeerInputs(dir.path() / "in");
     const std::string archive = (dir.path() / "m.zip").string();
-    std::string command = GetParam().command;
-    command.replace(command.find("@ZIP@"), 5, shellQuote(archive));
-    command.replace(command.find("@FILES@"), 7, "text.txt random.bin");
-    ASSERT_EQ(runShell("cd " + shellQuote((dir.path() / "in").string()) + " && " + command), 0);
+    ASSERT_TRUE(makePeerArchive(dir.path() / "in", archive, "text.txt random.bin"));
     std::string bytes = readFile(archive);
     const std::size_t record = load32At(bytes, bytes.size() - 6);  // the first central record
     const std::string damaged = bytes.substr(record + 46, load16At(bytes, record + 28));
