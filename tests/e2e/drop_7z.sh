@@ -22,13 +22,7 @@ xdotool windowactivate --sync "$melt"
 sleep 0.3
 xdotool key Return
 
-box=""
-for _ in $(seq 300); do
-    box=$(xdotool search --onlyvisible --name '^tembrel$' 2>/dev/null | grep -vx "$icon" | head -n1)
-    [ -n "$box" ] && break
-    sleep 0.1
-done
-[ -n "$box" ] || fail "no completion message"
+box=$(message_box "$icon" 300) || fail "no completion message"
 xdotool windowactivate --sync "$box"; sleep 0.2
 xdotool key Return
 diff -r "$WORK/src" "$WORK/out" || fail "the extracted tree differs from the archive's source"

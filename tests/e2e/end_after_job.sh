@@ -21,12 +21,7 @@ sleep 0.5
 window_box "$icon"
 [ "$X,$Y" = "0,0" ] || fail "the icon is not at its default place: $X,$Y"
 drag_to 30 40 "${files[@]}"
-freeze=$(window_named 'TEMBREL(圧縮)') || fail "the compression window did not open"
-xdotool windowactivate --sync "$freeze"
-sleep 0.3
-xdotool key Tab Tab Tab
-xdotool type --delay 20 long
-xdotool key Return
+pack_as long
 
 progress=$(wait_window 'TEMBREL\(圧縮中') || fail "no progress window"
 sleep 0.5
@@ -48,13 +43,12 @@ sleep 0.5
 xdotool key x
 asked=""
 for _ in $(seq 6000); do
-    [ -z "$asked" ] && xdotool search --onlyvisible --name '^tembrel$' 2>/dev/null | grep -qvx "$icon" && asked=1
+    [ -z "$asked" ] && message_box "$icon" 1 >/dev/null && asked=1
     xdotool search --onlyvisible --name 'TEMBREL\(圧縮中' >/dev/null 2>&1 || break
     sleep 0.1
 done
 xdotool search --onlyvisible --name 'TEMBREL\(圧縮中' >/dev/null 2>&1 && fail "the job did not end"
-question=$(xdotool search --onlyvisible --name '^tembrel$' 2>/dev/null | grep -vx "$icon" | head -n1)
-[ -n "$question" ] && xdotool windowactivate --sync "$question" key Return 2>/dev/null
+question=$(message_box "$icon" 1) && xdotool windowactivate --sync "$question" key Return 2>/dev/null
 for _ in $(seq 20); do kill -0 "$pellum" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pellum" 2>/dev/null && fail "the program did not end within 2 s of the job's end"
 [ -s "$WORK/out/long.lzh" ] || fail "the job did not make its archive"

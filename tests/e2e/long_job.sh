@@ -16,13 +16,7 @@ start_settings; setting iconleft 1500; setting icontop 1500; setting freezepath 
 spawn "$BIN/pellum"
 icon=$(wait_window '^tembrel$') || fail "the icon did not appear"
 drag_to_icon "${files[@]}"
-freeze=$(window_named 'TEMBREL(圧縮)') || fail "the compression window did not open"
-xdotool windowactivate --sync "$freeze"
-sleep 0.3
-# The archive field comes round three Tabs after the 圧縮 button, which has the focus; Enter packs.
-xdotool key Tab Tab Tab
-xdotool type --delay 20 long
-xdotool key Return
+pack_as long
 
 progress=$(wait_window 'TEMBREL\(圧縮中') || fail "no progress window"
 # The window is alive: two pictures of it a moment apart differ (bar, bytes, times).
@@ -45,13 +39,7 @@ xdotool search --onlyvisible --name 'TEMBREL\(圧縮中' >/dev/null || fail "the
 
 # Closing the progress window asks whether to stop; はい is the default answer.
 xdotool windowactivate --sync "$progress" key alt+F4
-question=""
-for _ in $(seq 100); do
-    question=$(xdotool search --onlyvisible --name '^tembrel$' 2>/dev/null | grep -vx "$icon" | head -n1)
-    [ -n "$question" ] && break
-    sleep 0.1
-done
-[ -n "$question" ] || fail "closing the progress window did not ask whether to stop"
+question=$(message_box "$icon") || fail "closing the progress window did not ask whether to stop"
 sleep 0.3
 xdotool windowactivate --sync "$question" key Return
 for _ in $(seq 300); do

@@ -74,6 +74,29 @@ wait_window() {
     return 1
 }
 
+# Prints the id of a visible message box (named like the icon, but not the icon ICON), waiting
+# up to TENTHS tenths of a second (default 100).
+message_box() {
+    for _ in $(seq "${2:-100}"); do
+        id=$(xdotool search --onlyvisible --name '^tembrel$' 2>/dev/null | grep -vx "$1" | head -n1)
+        if [ -n "$id" ]; then echo "$id"; return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# In the compression window, now in front, names the archive NAME and packs (the archive field
+# comes round three Tabs after the 圧縮 button, which has the focus; Enter packs).
+pack_as() {
+    local freeze
+    freeze=$(window_named 'TEMBREL(圧縮)') || fail "the compression window did not open"
+    xdotool windowactivate --sync "$freeze"
+    sleep 0.3
+    xdotool key Tab Tab Tab
+    xdotool type --delay 20 "$1"
+    xdotool key Return
+}
+
 # Drags files from a fresh drag source (the e2e helper) to the screen point X Y.
 drag_to() {
     local target_x=$1 target_y=$2
