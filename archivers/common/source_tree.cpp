@@ -2,6 +2,7 @@
 #include "common/source_tree.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "common/safe_path.h"
@@ -70,24 +72,46 @@ ArcResult specialSkipped(const std::string& path, mode_t mode)
                               path);
 }
 
-// The names in `directory`, sorted bytewise, without "." and "..".
-bool listDirectory(const std::string& directory, std::vector<std::string>& names, int& error)
+// A folder's entry as the walk found it: `error` is 0 when `info` holds what it names, -1 for
+// a dangling link, else why it could not be looked at.
+struct Child {
+    std::string name;
+    struct stat info {};
+    int error = 0;
+};
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// The entries of `directory`, sorted bytewise by name, without "." and "..". Each is looked
+// up from the open folder (one name, not the whole path), and the folder is closed before the
+// walk goes deeper, so a deep tree holds one descriptor at a time.
+bool readChildren(const std::string& directory, std::vector<Child>& children, int& error)
 {
-    DIR* dir = opendir(directory.c_str());
-    if (dir == nullptr) {
+    const std::unique_ptr<DIR, DirCloser> dir(opendir(directory.c_str()));
+    if (!dir) {
         error = errno;
         return false;
     }
     errno = 0;
-    while (const dirent* item = readdir(dir)) {
+    while (const dirent* item = readdir(dir.get())) {
         const std::string_view name = item->d_name;
         if (name != "." && name != "..")
-            names.emplace_back(name);
+            children.push_back({std::string(name), {}, 0});
         errno = 0;
     }
     error = errno;
-    closedir(dir);
-    std::sort(names.begin(), names.end());
+    std::sort(children.begin(), children.end(), [](const Child& a, const Child& b) { return a.name < b.name; });
+    const int folder = dirfd(dir.get());
+    for (Child& child : children) {
+        if (fstatat(folder, child.name.c_str(), &child.info, 0) == 0)
+            continue;
+        child.error = errno;
+        struct stat link;
+        if (fstatat(folder, child.name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(link.st_mode))
+            child.error = -1;
+    }
     return error == 0;
 }
 
@@ -95,30 +119,28 @@ bool listDirectory(const std::string& directory, std::vector<std::string>& names
 // path, so a link back to one of them is listed but not entered (that would never end).
 class FolderWalker {
 public:
-    explicit FolderWalker(std::vector<SourceEntry>& out) : out_(out) {}
+    FolderWalker(std::vector<SourceEntry>& out, const EntryFound& found) : out_(out), found_(found) {}
 
     void walk(const std::string& diskPath, const std::string& memberPrefix, const struct stat& info)
     {
         ancestors_.emplace_back(info.st_dev, info.st_ino);
-        std::vector<std::string> names;
+        std::vector<Child> children;
         int error = 0;
-        if (!listDirectory(diskPath, names, error))
+        if (!readChildren(diskPath, children, error))
             mergeInto(result_, systemFailure(ArcStatus::InputMissing, "cannot read the folder", diskPath, error));
-        for (const std::string& name : names) {
-            const std::string childPath = joinPath(diskPath, name);
-            const std::string childMember = memberPrefix.empty() ? name : memberPrefix + "/" + name;
-            struct stat child;
-            if (stat(childPath.c_str(), &child) != 0) {
-                struct stat link;
-                const bool dangling = lstat(childPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-                if (!dangling)
-                    mergeInto(result_, systemFailure(ArcStatus::InputMissing, "cannot read", childPath, errno));
+        for (const Child& entry : children) {
+            const std::string childPath = joinPath(diskPath, entry.name);
+            if (entry.error != 0) {
+                if (entry.error > 0)
+                    mergeInto(result_, systemFailure(ArcStatus::InputMissing, "cannot read", childPath, entry.error));
                 continue;
             }
+            const std::string childMember = memberPrefix.empty() ? entry.name : memberPrefix + "/" + entry.name;
+            const struct stat& child = entry.info;
             if (S_ISREG(child.st_mode)) {
-                out_.push_back(entryFor(childPath, childMember, child));
+                add(entryFor(childPath, childMember, child));
             } else if (S_ISDIR(child.st_mode)) {
-                out_.push_back(entryFor(childPath, childMember, child));
+                add(entryFor(childPath, childMember, child));
                 if (!isAncestor(child))
                     walk(childPath, childMember, child);
             } else if (specialKind(child.st_mode) != nullptr) {
@@ -130,6 +152,13 @@ public:
 
     ArcResult result() const { return result_; }
 
+    void add(SourceEntry entry)
+    {
+        out_.push_back(std::move(entry));
+        if (found_)
+            found_(out_.back());
+    }
+
 private:
     bool isAncestor(const struct stat& info) const
     {
@@ -138,6 +167,7 @@ private:
     }
 
     std::vector<SourceEntry>& out_;
+    const EntryFound& found_;
     std::vector<DirectoryId> ancestors_;
     ArcResult result_;
 };
@@ -220,7 +250,8 @@ ArcResult collectFile(const std::string& path, std::vector<SourceEntry>& out)
     return ArcResult::success();
 }
 
-ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern, std::vector<SourceEntry>& out)
+ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern, std::vector<SourceEntry>& out,
+                        const EntryFound& found)
 {
     const std::string folder = folderOfPattern(pattern);
     std::string memberRoot;
@@ -238,9 +269,10 @@ ArcResult collectFolder(const std::string& baseDirectory, const std::string& pat
     struct stat info;
     if (stat(diskRoot.c_str(), &info) != 0)
         return systemFailure(ArcStatus::InputMissing, "cannot find", diskRoot, errno);
+    FolderWalker walker(out, found);
     if (!S_ISDIR(info.st_mode)) {
         if (S_ISREG(info.st_mode) && !memberRoot.empty()) {
-            out.push_back(entryFor(diskRoot, memberRoot, info));
+            walker.add(entryFor(diskRoot, memberRoot, info));
             return ArcResult::success();
         }
         if (specialKind(info.st_mode) != nullptr)
@@ -248,8 +280,7 @@ ArcResult collectFolder(const std::string& baseDirectory, const std::string& pat
         return ArcResult::failure(ArcStatus::InputMissing, "not a folder: " + diskRoot, diskRoot);
     }
     if (!memberRoot.empty())
-        out.push_back(entryFor(diskRoot, memberRoot, info));
-    FolderWalker walker(out);
+        walker.add(entryFor(diskRoot, memberRoot, info));
     walker.walk(diskRoot, memberRoot, info);
     return walker.result();
 }

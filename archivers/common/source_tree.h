@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,11 @@ ArcResult collectFile(const std::string& path, std::vector<SourceEntry>& out);
 // ("N/..."), directories included (empty ones too), parents before children, names within a
 // directory sorted bytewise. Symbolic links are followed and stored as what they point to; a
 // directory reached again through a link (a loop) is not descended; a dangling link is skipped.
-// Fails with InputMissing when the folder is missing.
-ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern, std::vector<SourceEntry>& out);
+// Fails with InputMissing when the folder is missing. `found`, when given, is told of each entry
+// as it is added, so work on it can begin while the walk goes on.
+using EntryFound = std::function<void(const SourceEntry&)>;
+ArcResult collectFolder(const std::string& baseDirectory, const std::string& pattern, std::vector<SourceEntry>& out,
+                        const EntryFound& found = {});
 
 // Removes every entry that is the archive itself (same device and inode, or, for an archive
 // not yet created, the same absolute path), so an archive is never added to itself. Each one

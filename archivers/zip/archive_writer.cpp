@@ -16,9 +16,9 @@
 #include <unordered_set>
 
 #include "zip/central_directory.h"
+#include "zip/compression_head_start.h"
 #include "zip/compression_units.h"
 #include "zip/member_names.h"
-#include "zip/ordered_pool.h"
 #include "zip/zip_format.h"
 #include "zip/zip_records.h"
 
@@ -86,8 +86,9 @@ struct PlannedUnit {
     bool chunked = false;
     bool firstChunk = false;
     bool lastChunk = false;
-    std::uint64_t memberSize = 0;
+    std::uint64_t memberSize = 0;  // of a chunked member; a whole one's comes with its result
     std::uint64_t inputBytes = 0;
+    bool discard = false;  // compressed ahead for an entry that is not written after all
 };
 
 // An old member and the bytes it spans: from its local header to the next member's (or to
@@ -104,7 +105,7 @@ public:
 
     bool raced() const { return replacement_.raced(); }
 
-    ArcResult run(const std::string& archivePath, std::vector<SourceEntry> entries)
+    ArcResult run(const std::string& archivePath, std::vector<SourceEntry> entries, CompressionHeadStart* headStart)
     {
         ArcResult result = replacement_.begin(archivePath, options_.lockWait);
         if (!result.ok())
@@ -122,7 +123,7 @@ public:
         job_.setTotals(totalBytes, entries.size());
         result = copyKeptMembers(entries);
         if (result.ok())
-            result = writeMembers(entries);
+            result = writeMembers(entries, headStart);
         if (result.ok())
             result = writeDirectory();
         // A cancel counts until the rename; after it the archive is the new one.
@@ -234,74 +235,143 @@ private:
         return ArcResult::success();
     }
 
-    ArcResult writeMembers(const std::vector<SourceEntry>& entries)
+    ArcResult writeMembers(const std::vector<SourceEntry>& entries, CompressionHeadStart* headStart)
     {
         entries_ = &entries;
-        unsigned threads = options_.threads != 0 ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
-        if (entries.size() == 1 && !entries[0].isDirectory && entries[0].size <= options_.wholeMemberLimit)
-            threads = 0;  // one small file: nothing to overlap
+        std::unique_ptr<CompressionPool> pool;
+        std::size_t next = 0;
+        if (headStart != nullptr)
+            next = adopt(*headStart, entries, pool);
+        if (!pool) {
+            unsigned threads =
+                options_.threads != 0 ? options_.threads : std::max(1u, std::thread::hardware_concurrency());
+            if (entries.size() == 1 && !entries[0].isDirectory && entries[0].size <= options_.wholeMemberLimit)
+                threads = 0;  // one small file: nothing to overlap
+            const int level = options_.level;
+            pool =
+                std::make_unique<CompressionPool>(threads, [level] { return std::make_unique<WorkerContext>(level); });
+        }
         const int level = options_.level;
+        const std::size_t wholeLimit = options_.wholeMemberLimit;
         const Job* job = &job_;
-        OrderedPool<WorkerContext, UnitResult> pool(threads,
-                                                    [level] { return std::make_unique<WorkerContext>(level); });
-        for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (std::size_t i = next; i < entries.size(); ++i) {
             if (job_.cancelled())
                 return cancelledResult();
             const SourceEntry& entry = entries[i];
             if (entry.isDirectory) {
-                PlannedUnit unit{i, true, false, true, true, 0, 0};
-                ArcResult result = submit(pool, unit, [](WorkerContext&) { return UnitResult{}; });
+                ArcResult result = submit(*pool, PlannedUnit{i, true, false, true, true, 0, 0},
+                                          [](WorkerContext&) { return UnitResult{}; });
                 if (!result.ok())
                     return result;
                 continue;
             }
-            const int fd = ::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-            if (fd < 0)
-                return ArcResult::failure(ArcStatus::InputMissing, "cannot open " + entry.diskPath + ": " + errnoText(),
-                                          entry.diskPath, errno);
-            auto file = std::make_shared<SourceFile>(fd);
-            struct stat info {};
-            if (::fstat(fd, &info) != 0)
-                return ArcResult::failure(ArcStatus::InputMissing,
-                                          "could not read " + entry.diskPath + ": " + errnoText(), entry.diskPath,
-                                          errno);
-            if (!S_ISREG(info.st_mode))
-                return ArcResult::failure(ArcStatus::InputMissing, entry.diskPath + " is no longer a regular file",
-                                          entry.diskPath);
-            const auto size = static_cast<std::uint64_t>(info.st_size);
-            const std::string display = entry.diskPath;
-            if (size <= options_.wholeMemberLimit) {
-                PlannedUnit unit{i, false, false, true, true, size, size};
-                ArcResult result = submit(pool, unit, [file, size, display, level, job](WorkerContext& context) {
-                    if (job->cancelled())
-                        return cancelledUnit();
-                    return compressWholeFile(*file, size, display, level, context);
-                });
+            if (entry.size <= wholeLimit) {
+                ArcResult result = submit(*pool, PlannedUnit{i, false, false, true, true, 0, entry.size},
+                                          [path = entry.diskPath, wholeLimit, level, job](WorkerContext& context) {
+                                              if (job->cancelled())
+                                                  return cancelledUnit();
+                                              return compressFileAt(path, wholeLimit, level, context);
+                                          });
                 if (!result.ok())
                     return result;
                 continue;
             }
-            for (std::uint64_t offset = 0; offset < size; offset += options_.chunkSize) {
+            std::shared_ptr<SourceFile> file;
+            std::uint64_t size = 0;
+            ArcResult result = openSource(entry, file, size);
+            for (std::uint64_t offset = 0; result.ok() && offset < size; offset += options_.chunkSize) {
                 const std::size_t length =
                     static_cast<std::size_t>(std::min<std::uint64_t>(options_.chunkSize, size - offset));
                 const bool last = offset + length == size;
-                PlannedUnit unit{i, false, true, offset == 0, last, size, length};
-                ArcResult result =
-                    submit(pool, unit, [file, offset, length, last, display, level, job](WorkerContext& context) {
-                        if (job->cancelled())
-                            return cancelledUnit();
-                        return compressChunk(*file, offset, length, last, display, level, context);
-                    });
-                if (!result.ok())
-                    return result;
+                const std::string display = entry.diskPath;
+                result = submit(*pool, PlannedUnit{i, false, true, offset == 0, last, size, length},
+                                [file, offset, length, last, display, level, job](WorkerContext& context) {
+                                    if (job->cancelled())
+                                        return cancelledUnit();
+                                    return compressChunk(*file, offset, length, last, display, level, context);
+                                });
             }
+            // A file listed as large may be empty by now: it is still a member.
+            if (result.ok() && size == 0)
+                result = submit(*pool, PlannedUnit{i, false, false, true, true, 0, 0},
+                                [](WorkerContext&) { return UnitResult{}; });
+            if (!result.ok())
+                return result;
         }
         while (!planned_.empty()) {
-            ArcResult result = consume(pool);
+            ArcResult result = consumeBatch(*pool);
             if (!result.ok())
                 return result;
         }
         return ArcResult::success();
+    }
+
+    // Takes over what a head start compressed: the entries that match the ones offered, in
+    // order, are written from its results; from the first difference on (the archive itself
+    // left out, say, or a name settled elsewhere) its results are dropped and the entries
+    // compressed anew. Returns how many entries it covers.
+    std::size_t adopt(CompressionHeadStart& headStart, const std::vector<SourceEntry>& entries,
+                      std::unique_ptr<CompressionPool>& pool)
+    {
+        pool = headStart.takePool();
+        if (!pool)
+            return 0;
+        const auto& offered = headStart.offered();
+        std::size_t matched = 0;
+        while (matched < offered.size() && matched < entries.size() &&
+               offered[matched].diskPath == entries[matched].diskPath &&
+               offered[matched].isDirectory == entries[matched].isDirectory)
+            ++matched;
+        for (std::size_t i = 0; i < offered.size(); ++i) {
+            PlannedUnit unit{i, offered[i].isDirectory, false, true, true, 0, offered[i].listedSize};
+            unit.discard = i >= matched;
+            planned_.push_back(unit);
+            bytesInFlight_ += unit.inputBytes;
+        }
+        return matched;
+    }
+
+    ArcResult openSource(const SourceEntry& entry, std::shared_ptr<SourceFile>& file, std::uint64_t& size) const
+    {
+        const int fd = ::open(entry.diskPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return ArcResult::failure(ArcStatus::InputMissing, "cannot open " + entry.diskPath + ": " + errnoText(),
+                                      entry.diskPath, errno);
+        file = std::make_shared<SourceFile>(fd);
+        struct stat info {};
+        if (::fstat(fd, &info) != 0)
+            return ArcResult::failure(ArcStatus::InputMissing, "could not read " + entry.diskPath + ": " + errnoText(),
+                                      entry.diskPath, errno);
+        if (!S_ISREG(info.st_mode))
+            return ArcResult::failure(ArcStatus::InputMissing, entry.diskPath + " is no longer a regular file",
+                                      entry.diskPath);
+        size = static_cast<std::uint64_t>(info.st_size);
+        return ArcResult::success();
+    }
+
+    // A file that grew past the size for whole members after it was listed: compressed here,
+    // chunk by chunk as they are written, since the workers' queue has moved on past it.
+    ArcResult writeGrownFile(std::size_t entryIndex)
+    {
+        const SourceEntry& entry = (*entries_)[entryIndex];
+        std::shared_ptr<SourceFile> file;
+        std::uint64_t size = 0;
+        ArcResult result = openSource(entry, file, size);
+        if (!result.ok())
+            return result;
+        if (!ownContext_)
+            ownContext_ = std::make_unique<WorkerContext>(options_.level);
+        std::uint64_t offset = 0;
+        do {
+            const std::size_t length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(options_.chunkSize, size - offset));
+            const bool last = offset + length == size;
+            const PlannedUnit unit{entryIndex, false, true, offset == 0, last, size, length};
+            result = writeUnit(
+                unit, compressChunk(*file, offset, length, last, entry.diskPath, options_.level, *ownContext_));
+            offset += length;
+        } while (result.ok() && offset < size);
+        return result;
     }
 
     static UnitResult cancelledUnit()
@@ -315,7 +385,7 @@ private:
     {
         while (!planned_.empty() &&
                (bytesInFlight_ + unit.inputBytes > options_.inFlightBytes || planned_.size() >= kMaxUnitsInFlight)) {
-            ArcResult result = consume(pool);
+            ArcResult result = consumeBatch(pool);
             if (!result.ok())
                 return result;
         }
@@ -325,14 +395,47 @@ private:
         return ArcResult::success();
     }
 
-    // Takes the oldest result and writes it: local header (patched afterwards for a chunked
-    // member, whose sizes and CRC are known only at its end), then data.
+    // Waits for a batch of the oldest results (a single large chunk counts as a batch of its
+    // own, so memory stays bounded) and writes every result that is ready by then.
+    template <typename Pool> ArcResult consumeBatch(Pool& pool)
+    {
+        std::size_t count = 0;
+        std::uint64_t bytes = 0;
+        for (const PlannedUnit& unit : planned_) {
+            if (count == kResultsPerWake || (count > 0 && bytes + unit.inputBytes > options_.inFlightBytes / 2))
+                break;
+            ++count;
+            bytes += unit.inputBytes;
+        }
+        pool.waitForReady(count);
+        do {
+            ArcResult result = consume(pool);
+            if (!result.ok())
+                return result;
+        } while (!planned_.empty() && pool.nextReady());
+        return ArcResult::success();
+    }
+
+    // Takes the oldest result and writes it.
     template <typename Pool> ArcResult consume(Pool& pool)
     {
         UnitResult result = pool.takeNext();
         const PlannedUnit unit = planned_.front();
         planned_.pop_front();
         bytesInFlight_ -= unit.inputBytes;
+        if (unit.discard)
+            return ArcResult::success();
+        if (!result.error.ok())
+            return result.error;
+        if (result.grown)
+            return writeGrownFile(unit.entryIndex);
+        return writeUnit(unit, std::move(result));
+    }
+
+    // Writes one unit: local header (patched afterwards for a chunked member, whose sizes and
+    // CRC are known only at its end), then data.
+    ArcResult writeUnit(const PlannedUnit& unit, UnitResult result)
+    {
         if (!result.error.ok())
             return result.error;
         const SourceEntry& entry = (*entries_)[unit.entryIndex];
@@ -344,14 +447,14 @@ private:
             current_.mtime = entry.mtime;
             current_.method = entry.isDirectory ? kMethodStored : result.method;
             current_.localHeaderOffset = output_->position();
-            current_.uncompressedSize = unit.memberSize;
+            current_.uncompressedSize = unit.chunked ? unit.memberSize : result.inputSize;
             current_.compressedSize = unit.chunked ? 0 : result.data.size();
             current_.crc32 = result.crc32;
             current_.zip64Local =
-                !entry.isDirectory && (options_.forceZip64 ||
-                                       (unit.chunked ? unit.memberSize >= kZip64StreamThreshold
-                                                     : current_.compressedSize >= kMax32 || unit.memberSize >= kMax32));
-            if (!job_.beginEntry(current_.name, unit.memberSize))
+                !entry.isDirectory && (options_.forceZip64 || (unit.chunked ? unit.memberSize >= kZip64StreamThreshold
+                                                                            : current_.compressedSize >= kMax32 ||
+                                                                                  current_.uncompressedSize >= kMax32));
+            if (!job_.beginEntry(current_.name, current_.uncompressedSize))
                 return cancelledResult();
             if (!output_->write(buildLocalHeader(current_)))
                 return writeFailure();
@@ -363,7 +466,7 @@ private:
             current_.compressedSize += result.data.size();
         if (!output_->write(result.data))
             return writeFailure();
-        if (!job_.advance(unit.inputBytes))
+        if (!job_.advance(unit.chunked ? unit.inputBytes : result.inputSize))
             return cancelledResult();
         if (!unit.lastChunk)
             return ArcResult::success();
@@ -420,6 +523,7 @@ private:
     // the compressed size might pass 4 GiB, so the header reserves zip64 fields.
     static constexpr std::uint64_t kZip64StreamThreshold = 0xF0000000u;
     static constexpr std::size_t kMaxUnitsInFlight = 64;
+    static constexpr std::size_t kResultsPerWake = 16;
 
     const WriterOptions& options_;
     Job& job_;
@@ -432,6 +536,7 @@ private:
     std::optional<OutputFile> output_;
     std::deque<PlannedUnit> planned_;
     std::uint64_t bytesInFlight_ = 0;
+    std::unique_ptr<WorkerContext> ownContext_;  // for a grown file, compressed on this thread
     MemberRecord current_;
     std::vector<MemberRecord> written_;
 };
@@ -446,14 +551,14 @@ ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceE
 }
 
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
-                       const WriterOptions& options, Job& job)
+                       const WriterOptions& options, Job& job, CompressionHeadStart* headStart)
 {
     try {
         // A new archive that another command created first is added to on a second pass.
         ArcResult result;
         for (int attempt = 0; attempt < 3; ++attempt) {
             ArchiveUpdate update(options, job);
-            result = update.run(archivePath, entries);
+            result = update.run(archivePath, entries, headStart);
             if (!update.raced())
                 break;
         }

@@ -14,6 +14,8 @@
 
 namespace arc::zip {
 
+class CompressionHeadStart;
+
 struct WriterOptions {
     int level = 5;                            // 0 stores, 1..9 deflate (see the command's default)
     unsigned threads = 0;                     // 0: one per core
@@ -48,8 +50,11 @@ struct WriterOptions {
 //
 // Progress: job totals, then beginEntry/advance/endEntry per member on the calling thread;
 // the worker threads only poll job.cancelled(). A cancelled command returns Cancelled.
+//
+// `headStart`, when given, holds the compression begun while `entries` were listed (with the
+// same options and job); the writer takes over its threads and uses what matches.
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
-                       const WriterOptions& options, Job& job);
+                       const WriterOptions& options, Job& job, CompressionHeadStart* headStart = nullptr);
 ArcResult addToArchive(const std::string& archivePath, const std::vector<SourceEntry>& entries,
                        const WriterOptions& options);
 

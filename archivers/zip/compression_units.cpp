@@ -1,7 +1,9 @@
 // Reading and compressing, run on the writer's worker threads.
 #include "zip/compression_units.h"
 
+#include <fcntl.h>
 #include <libdeflate.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,22 +67,53 @@ UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const s
                              WorkerContext& context)
 {
     try {
-        std::string input(static_cast<std::size_t>(size), '\0');
+        char* bytes = context.input.reserve(static_cast<std::size_t>(size));
         std::string why;
-        if (!readExactly(file.fd(), 0, input.data(), input.size(), why))
+        if (!readExactly(file.fd(), 0, bytes, static_cast<std::size_t>(size), why))
             return readFailure(displayName, why);
+        const std::string_view input(bytes, static_cast<std::size_t>(size));
         UnitResult result;
         result.inputSize = size;
         result.crc32 = libdeflate_crc32(0, input.data(), input.size());
-        result.method = level == 0 ? kMethodStored : context.whole.compress(input, result.data);
-        if (level == 0)
-            result.data = std::move(input);
+        if (level == 0) {
+            result.method = kMethodStored;
+            result.data.assign(input);
+            return result;
+        }
+        result.method = context.whole.compress(input, result.data);
         if (result.method == 0xFFFF)
             return noMemory(displayName);
         return result;
     } catch (const std::bad_alloc&) {
         return noMemory(displayName);
     }
+}
+
+UnitResult compressFileAt(const std::string& path, std::size_t wholeLimit, int level, WorkerContext& context)
+{
+    SourceFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UnitResult result;
+    if (file.fd() < 0) {
+        result.error = ArcResult::failure(ArcStatus::InputMissing, "cannot open " + path + ": " + std::strerror(errno),
+                                          path, errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(file.fd(), &info) != 0) {
+        result.error = ArcResult::failure(ArcStatus::InputMissing,
+                                          "could not read " + path + ": " + std::strerror(errno), path, errno);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.error = ArcResult::failure(ArcStatus::InputMissing, path + " is no longer a regular file", path);
+        return result;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > wholeLimit) {
+        result.grown = true;
+        return result;
+    }
+    return compressWholeFile(file, size, path, level, context);
 }
 
 UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size_t length, bool lastChunk,
@@ -90,12 +123,12 @@ UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size
         const std::size_t dictionarySize =
             level == 0 ? 0
                        : static_cast<std::size_t>(std::min<std::uint64_t>(offset, ChunkCompressor::kDictionarySize));
-        std::string buffer(dictionarySize + length, '\0');
+        char* buffer = context.input.reserve(dictionarySize + length);
         std::string why;
-        if (!readExactly(file.fd(), offset - dictionarySize, buffer.data(), buffer.size(), why))
+        if (!readExactly(file.fd(), offset - dictionarySize, buffer, dictionarySize + length, why))
             return readFailure(displayName, why);
-        const std::string_view dictionary(buffer.data(), dictionarySize);
-        const std::string_view input(buffer.data() + dictionarySize, length);
+        const std::string_view dictionary(buffer, dictionarySize);
+        const std::string_view input(buffer + dictionarySize, length);
         UnitResult result;
         result.inputSize = length;
         result.crc32 = libdeflate_crc32(0, input.data(), input.size());

@@ -7,6 +7,8 @@
 
 #include "common/status.h"
 #include "zip/member_compressor.h"
+#include "zip/ordered_pool.h"
+#include "zip/scratch_buffer.h"
 
 namespace arc::zip {
 
@@ -27,6 +29,7 @@ struct WorkerContext {
     explicit WorkerContext(int level) : whole(level), chunk(level) {}
     WholeCompressor whole;
     ChunkCompressor chunk;
+    ScratchBuffer input;  // what is read of the file (and the dictionary before a chunk)
 };
 
 struct UnitResult {
@@ -35,7 +38,15 @@ struct UnitResult {
     std::uint32_t crc32 = 0;  // of this unit's input
     std::uint64_t inputSize = 0;
     std::uint16_t method = 0;
+    bool grown = false;  // the file is now too large to be compressed whole: nothing was read
 };
+
+using CompressionPool = OrderedPool<WorkerContext, UnitResult>;
+
+// Opens `path` and compresses it as one member. The file is opened here, on the worker, so the
+// thread that lists and writes does not pay for the look-ups; one that has grown past
+// `wholeLimit` since it was listed comes back `grown`, to be read in chunks.
+UnitResult compressFileAt(const std::string& path, std::size_t wholeLimit, int level, WorkerContext& context);
 
 // Reads `size` bytes of the file and compresses them as one member.
 UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName, int level,

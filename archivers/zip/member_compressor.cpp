@@ -30,13 +30,12 @@ std::uint16_t WholeCompressor::compress(std::string_view input, std::string& out
             return 0xFFFF;
         // Room for one byte less than the input: libdeflate gives up (returns 0) exactly when
         // deflate would not shrink the data, and then the member is stored.
-        output.resize(input.size() - 1);
+        const std::size_t room = input.size() - 1;
+        char* deflated = deflated_.reserve(room);
         const std::size_t produced =
-            output.empty()
-                ? 0
-                : libdeflate_deflate_compress(compressor_, input.data(), input.size(), output.data(), output.size());
+            room == 0 ? 0 : libdeflate_deflate_compress(compressor_, input.data(), input.size(), deflated, room);
         if (produced != 0) {
-            output.resize(produced);
+            output.assign(deflated, produced);
             return kMethodDeflate;
         }
     }
@@ -83,10 +82,10 @@ bool ChunkCompressor::looksIncompressible(std::string_view input)
         probe_ = libdeflate_alloc_compressor(1);
     if (probe_ == nullptr)
         return false;
-    probeOutput_.resize(kSampleSize - kSampleSize / 50);
+    constexpr std::size_t kRoom = kSampleSize - kSampleSize / 50;
+    char* room = probeOutput_.reserve(kRoom);
     for (std::size_t at : {std::size_t{0}, input.size() / 2, input.size() - kSampleSize}) {
-        if (libdeflate_deflate_compress(probe_, input.data() + at, kSampleSize, probeOutput_.data(),
-                                        probeOutput_.size()) != 0)
+        if (libdeflate_deflate_compress(probe_, input.data() + at, kSampleSize, room, kRoom) != 0)
             return false;
     }
     return true;
@@ -102,14 +101,14 @@ bool ChunkCompressor::compress(std::string_view dictionary, std::string_view inp
         deflater_ = libdeflate_alloc_compressor(level_);
     if (deflater_ == nullptr || input.empty())
         return compressWithZlib(dictionary, input, lastChunk, output);
-    chunkOutput_.resize(input.size());
+    char* deflated = deflated_.reserve(input.size());
     const std::size_t produced =
-        libdeflate_deflate_compress(deflater_, input.data(), input.size(), chunkOutput_.data(), chunkOutput_.size());
+        libdeflate_deflate_compress(deflater_, input.data(), input.size(), deflated, input.size());
     if (produced == 0) {
         appendStoredBlocks(input, lastChunk, output);
         return true;
     }
-    chunkOutput_.resize(produced);
+    chunkOutput_.assign(deflated, produced);
     if (!lastChunk && !makeDeflateContinuable(chunkOutput_))
         return compressWithZlib(dictionary, input, lastChunk, output);
     output += chunkOutput_;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "zip/scratch_buffer.h"
+
 struct libdeflate_compressor;
 struct z_stream_s;
 
@@ -27,6 +29,7 @@ public:
 private:
     int level_;
     libdeflate_compressor* compressor_ = nullptr;
+    ScratchBuffer deflated_;
 };
 
 // A large file is cut into chunks that two threads can deflate at once and that still join
@@ -58,7 +61,8 @@ private:
     z_stream_s* stream_ = nullptr;
     libdeflate_compressor* probe_ = nullptr;
     libdeflate_compressor* deflater_ = nullptr;
-    std::string probeOutput_;
+    ScratchBuffer probeOutput_;
+    ScratchBuffer deflated_;
     std::string chunkOutput_;
 };
 

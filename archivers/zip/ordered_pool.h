@@ -66,13 +66,30 @@ public:
         return nextSubmitted_ - nextTaken_;
     }
 
+    bool nextReady() const
+    {
+        std::lock_guard lock(mutex_);
+        return done_.count(nextTaken_) != 0;
+    }
+
     // Blocks until the oldest outstanding job is done and returns its result.
     Result takeNext()
     {
-        std::unique_lock lock(mutex_);
-        resultReady_.wait(lock, [this] { return done_.count(nextTaken_) != 0; });
+        waitForReady(1);
+        std::lock_guard lock(mutex_);
         auto node = done_.extract(nextTaken_++);
         return std::move(node.mapped());
+    }
+
+    // Blocks until the `count` oldest outstanding jobs are all done (all of them when fewer are
+    // outstanding). A submitter that takes results in batches is woken once per batch instead
+    // of once per job, which is most of the cost of many small jobs.
+    void waitForReady(std::size_t count)
+    {
+        std::unique_lock lock(mutex_);
+        wanted_ = std::min(count, nextSubmitted_ - nextTaken_);
+        resultReady_.wait(lock, [this] { return readyLocked() >= wanted_; });
+        wanted_ = 0;
     }
 
 private:
@@ -94,12 +111,24 @@ private:
                 queue_.pop_front();
             }
             Result result = item.job(*context);
+            bool wake = false;
             {
                 std::lock_guard lock(mutex_);
                 done_.emplace(item.sequence, std::move(result));
+                wake = wanted_ != 0 && item.sequence < nextTaken_ + wanted_ && readyLocked() >= wanted_;
             }
-            resultReady_.notify_all();
+            if (wake)
+                resultReady_.notify_one();
         }
+    }
+
+    // How many of the oldest jobs are done, counted no further than the submitter waits for.
+    std::size_t readyLocked() const
+    {
+        std::size_t ready = 0;
+        for (auto it = done_.begin(); it != done_.end() && it->first == nextTaken_ + ready && ready < wanted_; ++it)
+            ++ready;
+        return ready;
     }
 
     mutable std::mutex mutex_;
@@ -109,6 +138,7 @@ private:
     std::map<std::size_t, Result> done_;
     std::size_t nextSubmitted_ = 0;
     std::size_t nextTaken_ = 0;
+    std::size_t wanted_ = 0;  // the submitter sleeps until this many of the oldest are done
     bool stopping_ = false;
     std::vector<std::thread> workers_;
     std::unique_ptr<Context> inlineContext_;

@@ -15,6 +15,7 @@
 #include "common/safe_path.h"
 #include "common/source_tree.h"
 #include "zip/archive_writer.h"
+#include "zip/compression_head_start.h"
 
 namespace arc::zip {
 namespace {
@@ -103,24 +104,28 @@ ArcResult parseZip(std::string_view command, ZipRequest& request)
 
 // A plain file named relative to the base directory keeps that relative name.
 ArcResult collectRelativeFile(const std::string& diskPath, const std::string& memberName, bool junkPaths,
-                              std::vector<SourceEntry>& out)
+                              std::vector<SourceEntry>& out, const EntryFound& found)
 {
-    std::vector<SourceEntry> found;
-    ArcResult result = collectFile(diskPath, found);
+    std::vector<SourceEntry> entries;
+    ArcResult result = collectFile(diskPath, entries);
     if (!result.ok())
         return result;
     if (!junkPaths) {
         const std::optional<std::string> safeName = safeRelativePath(memberName, false);
         if (!safeName)
             return badCommand("cannot store " + diskPath + " as " + memberName);
-        for (SourceEntry& entry : found)
+        for (SourceEntry& entry : entries)
             entry.memberName = *safeName;
     }
-    out.insert(out.end(), found.begin(), found.end());
+    for (SourceEntry& entry : entries) {
+        out.push_back(std::move(entry));
+        found(out.back());
+    }
     return ArcResult::success();
 }
 
-ArcResult collectEverything(const std::string& base, bool junkPaths, std::vector<SourceEntry>& out)
+ArcResult collectEverything(const std::string& base, bool junkPaths, std::vector<SourceEntry>& out,
+                            const EntryFound& found)
 {
     DIR* directory = ::opendir(base.c_str());
     if (directory == nullptr)
@@ -139,33 +144,35 @@ ArcResult collectEverything(const std::string& base, bool junkPaths, std::vector
         struct stat info {};
         if (::stat(joinPath(base, name).c_str(), &info) != 0)
             continue;  // dangling link
-        mergeInto(total, S_ISDIR(info.st_mode) ? collectFolder(base, name, out)
-                                               : collectRelativeFile(joinPath(base, name), name, junkPaths, out));
+        mergeInto(total, S_ISDIR(info.st_mode)
+                             ? collectFolder(base, name, out, found)
+                             : collectRelativeFile(joinPath(base, name), name, junkPaths, out, found));
     }
     return total;
 }
 
-ArcResult collectItem(const ZipRequest& request, const std::string& item, std::vector<SourceEntry>& out)
+ArcResult collectItem(const ZipRequest& request, const std::string& item, std::vector<SourceEntry>& out,
+                      const EntryFound& found)
 {
     if (request.base) {
         if (isEverything(item))
-            return collectEverything(*request.base, request.junkPaths, out);
+            return collectEverything(*request.base, request.junkPaths, out, found);
         const std::string name = stripPattern(item);
         const std::string diskPath = joinPath(*request.base, name);
         struct stat info {};
         if (::stat(diskPath.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
-            return collectRelativeFile(diskPath, name, request.junkPaths, out);
-        return collectFolder(*request.base, item, out);
+            return collectRelativeFile(diskPath, name, request.junkPaths, out, found);
+        return collectFolder(*request.base, item, out, found);
     }
     const std::string path = stripPattern(item);
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         const std::size_t slash = path.find_last_of('/');
         if (slash == std::string::npos)
-            return collectFolder("./", path, out);
-        return collectFolder(path.substr(0, slash + 1), path.substr(slash + 1), out);
+            return collectFolder("./", path, out, found);
+        return collectFolder(path.substr(0, slash + 1), path.substr(slash + 1), out, found);
     }
-    return collectRelativeFile(path, path, request.junkPaths, out);
+    return collectRelativeFile(path, path, request.junkPaths, out, found);
 }
 
 }  // namespace
@@ -182,10 +189,15 @@ ArcResult runZipCommand(std::string_view command, Job& job)
     ArcResult result = parseZip(command, request);
     if (!result.ok())
         return result;
+    WriterOptions options;
+    options.level = request.level;
+    CompressionHeadStart headStart({options.level, options.threads, options.wholeMemberLimit, options.inFlightBytes},
+                                   job);
+    const EntryFound found = [&headStart](const SourceEntry& entry) { headStart.offer(entry); };
     std::vector<SourceEntry> entries;
     ArcResult skipped;
     for (const std::string& item : request.items) {
-        ArcResult collected = collectItem(request, item, entries);
+        ArcResult collected = collectItem(request, item, entries, found);
         // Nothing is written when a named item is missing; a FIFO or the like is only left out.
         if (!isSkipOnly(collected))
             return collected;
@@ -194,9 +206,7 @@ ArcResult runZipCommand(std::string_view command, Job& job)
     mergeInto(skipped, excludeArchive(request.archive, entries));
     if (entries.empty() && !skipped.ok())
         return skipped;
-    WriterOptions options;
-    options.level = request.level;
-    ArcResult added = addToArchive(request.archive, entries, options, job);
+    ArcResult added = addToArchive(request.archive, entries, options, job, &headStart);
     mergeInto(added, skipped);
     return added;
 }

@@ -1,0 +1,58 @@
+#include "zip/compression_head_start.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace arc::zip {
+
+void CompressionHeadStart::offer(const SourceEntry& entry)
+{
+    if (closed_)
+        return;
+    const std::uint64_t size = entry.isDirectory ? 0 : entry.size;
+    if (size > settings_.wholeMemberLimit || bytes_ + size > settings_.inputBudget || offered_.size() == kMaxOffered) {
+        closed_ = true;
+        return;
+    }
+    offered_.push_back({entry.diskPath, entry.isDirectory, size});
+    bytes_ += size;
+    // A command that names one file starts no threads: the writer compresses it on its own.
+    if (offered_.size() < 2)
+        return;
+    if (!pool_) {
+        const unsigned threads =
+            settings_.threads != 0 ? settings_.threads : std::max(1u, std::thread::hardware_concurrency());
+        const int level = settings_.level;
+        pool_ = std::make_unique<CompressionPool>(threads, [level] { return std::make_unique<WorkerContext>(level); });
+        submit(offered_.front());
+    }
+    submit(offered_.back());
+}
+
+void CompressionHeadStart::submit(const Offered& entry)
+{
+    if (entry.isDirectory) {
+        pool_->submit([](WorkerContext&) { return UnitResult{}; });
+        return;
+    }
+    const Job* job = &job_;
+    pool_->submit([path = entry.diskPath, limit = settings_.wholeMemberLimit, level = settings_.level,
+                   job](WorkerContext& context) {
+        if (job->cancelled()) {
+            UnitResult result;
+            result.error = cancelledResult();
+            return result;
+        }
+        return compressFileAt(path, limit, level, context);
+    });
+}
+
+std::unique_ptr<CompressionPool> CompressionHeadStart::takePool()
+{
+    closed_ = true;
+    if (!pool_)
+        offered_.clear();  // nothing was submitted
+    return std::move(pool_);
+}
+
+}  // namespace arc::zip
