@@ -2,6 +2,7 @@
 #include "common/source_tree.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,15 +63,41 @@ protected:
     TempDir temp;
 };
 
+// Each entry is also told as it is added, in the same order.
 TEST_F(CollectFolder, ParentsFirstSortedWithEmptyFolders)
 {
     for (const char* pattern : {"N/*.*", "N/*", "N", "N/"}) {
         std::vector<SourceEntry> entries;
-        ASSERT_TRUE(collectFolder(base().string() + "/", pattern, entries).ok()) << pattern;
+        std::vector<SourceEntry> told;
+        ASSERT_TRUE(collectFolder(base().string() + "/", pattern, entries,
+                                  [&told](const SourceEntry& entry) { told.push_back(entry); })
+                        .ok())
+            << pattern;
         EXPECT_EQ(membersOf(entries), (std::vector<std::string>{"N/", "N/a.txt", "N/b.txt", "N/empty/", "N/sub/",
                                                                 "N/sub/deeper-empty/", "N/sub/z.txt"}))
             << pattern;
+        EXPECT_EQ(membersOf(told), membersOf(entries)) << pattern;
     }
+}
+
+TEST(CollectDeepFolder, ATreeDeeperThanTheDescriptorLimitIsWalkedWhole)
+{
+    TempDir temp;
+    fs::path deep = temp.path() / "N";
+    for (int i = 0; i < 80; ++i)
+        deep /= "d";
+    writeFile(deep / "leaf.txt", "x");
+    const auto open = static_cast<rlim_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = open + 16;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<SourceEntry> entries;
+    const ArcResult result = collectFolder(temp.str(), "N", entries);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(result.ok()) << result.message;
+    EXPECT_EQ(entries.size(), 82u);  // N, 80 folders and the leaf
 }
 
 TEST_F(CollectFolder, BaseWithoutTrailingSlashAndWholeBase)

@@ -101,8 +101,8 @@ INSTANTIATE_TEST_SUITE_P(Peers, PeerRoundTrip, ::testing::ValuesIn(kPeers),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Every level, and the chunked path with tiny chunks, give archives that Info-ZIP verifies and
-// we read back identically; so does a file that grew past the whole-member size after it was
-// listed.
+// we read back identically; so do a file that grew past the whole-member size after it was
+// listed and one listed as large that is empty by now.
 class LevelRoundTrip : public ::testing::TestWithParam<int> {};
 
 TEST_P(LevelRoundTrip, OurArchiveTestsCleanAndComesBack)
@@ -113,6 +113,7 @@ TEST_P(LevelRoundTrip, OurArchiveTestsCleanAndComesBack)
     std::vector<SourceEntry> entries;
     ASSERT_TRUE(collectFolder((dir.path() / "src").string(), "N/*.*", entries).ok());
     writeFile(dir.path() / "src" / "N" / "readme.txt", textBytes(150000));
+    writeFile(dir.path() / "src" / "N" / "deep" / "er" / "big text.log", "");
     zip::WriterOptions options;
     options.level = GetParam();
     options.wholeMemberLimit = 64 * 1024;
