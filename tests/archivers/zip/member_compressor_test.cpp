@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ChunkChain,
                                     std::to_string(std::get<2>(info.param));
                          });
 
+// Every cut of a real stream (dynamic and stored blocks) is refused, never taken as complete.
 TEST(DeflateJoiner, AStreamThatDoesNotParseIsLeftAlone)
 {
     for (std::string bad :
@@ -77,6 +78,14 @@ TEST(DeflateJoiner, AStreamThatDoesNotParseIsLeftAlone)
         if (!zip::makeDeflateContinuable(bad)) {
             EXPECT_EQ(bad, before);
         }
+    }
+    zip::WholeCompressor compressor(6);
+    std::string whole;
+    ASSERT_EQ(compressor.compress(textBytes(8000) + randomBytes(6000, 6) + textBytes(2000), whole), 8);
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+        std::string part = whole.substr(0, cut);
+        EXPECT_FALSE(zip::makeDeflateContinuable(part)) << cut;
+        EXPECT_EQ(part.size(), cut);
     }
 }
 
