@@ -284,11 +284,18 @@ private:
                     static_cast<std::size_t>(std::min<std::uint64_t>(options_.chunkSize, size - offset));
                 const bool last = offset + length == size;
                 const std::string display = entry.diskPath;
+                std::string buffer;
+                if (!spareBuffers_.empty()) {
+                    buffer = std::move(spareBuffers_.back());
+                    spareBuffers_.pop_back();
+                }
                 result = submit(*pool, PlannedUnit{i, false, true, offset == 0, last, size, length},
-                                [file, offset, length, last, display, level, job](WorkerContext& context) {
+                                [file, offset, length, last, display, level, job,
+                                 buffer = std::move(buffer)](WorkerContext& context) mutable {
                                     if (job->cancelled())
                                         return cancelledUnit();
-                                    return compressChunk(*file, offset, length, last, display, level, context);
+                                    return compressChunk(*file, offset, length, last, display, level, context,
+                                                         std::move(buffer));
                                 });
             }
             // A file listed as large may be empty by now: it is still a member.
@@ -466,6 +473,8 @@ private:
             current_.compressedSize += result.data.size();
         if (!output_->write(result.data))
             return writeFailure();
+        if (unit.chunked && spareBuffers_.size() < kMaxUnitsInFlight)
+            spareBuffers_.push_back(std::move(result.data));
         if (!job_.advance(unit.chunked ? unit.inputBytes : result.inputSize))
             return cancelledResult();
         if (!unit.lastChunk)
@@ -537,6 +546,7 @@ private:
     std::deque<PlannedUnit> planned_;
     std::uint64_t bytesInFlight_ = 0;
     std::unique_ptr<WorkerContext> ownContext_;  // for a grown file, compressed on this thread
+    std::vector<std::string> spareBuffers_;      // written chunks' buffers, handed to the next chunks
     MemberRecord current_;
     std::vector<MemberRecord> written_;
 };

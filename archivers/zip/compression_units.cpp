@@ -117,21 +117,23 @@ UnitResult compressFileAt(const std::string& path, std::size_t wholeLimit, int l
 }
 
 UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size_t length, bool lastChunk,
-                         const std::string& displayName, int level, WorkerContext& context)
+                         const std::string& displayName, int level, WorkerContext& context, std::string buffer)
 {
     try {
         const std::size_t dictionarySize =
             level == 0 ? 0
                        : static_cast<std::size_t>(std::min<std::uint64_t>(offset, ChunkCompressor::kDictionarySize));
-        char* buffer = context.input.reserve(dictionarySize + length);
+        char* bytes = context.input.reserve(dictionarySize + length);
         std::string why;
-        if (!readExactly(file.fd(), offset - dictionarySize, buffer, dictionarySize + length, why))
+        if (!readExactly(file.fd(), offset - dictionarySize, bytes, dictionarySize + length, why))
             return readFailure(displayName, why);
-        const std::string_view dictionary(buffer, dictionarySize);
-        const std::string_view input(buffer + dictionarySize, length);
+        const std::string_view dictionary(bytes, dictionarySize);
+        const std::string_view input(bytes + dictionarySize, length);
         UnitResult result;
         result.inputSize = length;
         result.crc32 = libdeflate_crc32(0, input.data(), input.size());
+        result.data = std::move(buffer);
+        result.data.clear();
         if (level == 0) {
             result.method = kMethodStored;
             result.data.assign(input);

@@ -53,8 +53,10 @@ UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const s
                              WorkerContext& context);
 
 // Reads and compresses the chunk [offset, offset + length) as part of one deflate stream (or
-// copies it when `level` is 0, for a stored member).
+// copies it when `level` is 0, for a stored member). The result's bytes go into `buffer`, whose
+// contents are dropped: a buffer handed back from an earlier chunk keeps its memory, so large
+// members cost no fresh pages per chunk.
 UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size_t length, bool lastChunk,
-                         const std::string& displayName, int level, WorkerContext& context);
+                         const std::string& displayName, int level, WorkerContext& context, std::string buffer = {});
 
 }  // namespace arc::zip
