@@ -267,11 +267,7 @@ private:
             }
             if (entry.size <= wholeLimit) {
                 ArcResult result = submit(*pool, PlannedUnit{i, false, false, true, true, 0, entry.size},
-                                          [path = entry.diskPath, wholeLimit, level, job](WorkerContext& context) {
-                                              if (job->cancelled())
-                                                  return cancelledUnit();
-                                              return compressFileAt(path, wholeLimit, level, context);
-                                          });
+                                          wholeFileJob(entry.diskPath, wholeLimit, level, job));
                 if (!result.ok())
                     return result;
                 continue;

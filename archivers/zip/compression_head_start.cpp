@@ -1,3 +1,4 @@
+// Offers within the head start's bounds become the same whole-file jobs the writer submits.
 #include "zip/compression_head_start.h"
 
 #include <algorithm>
@@ -35,16 +36,7 @@ void CompressionHeadStart::submit(const Offered& entry)
         pool_->submit([](WorkerContext&) { return UnitResult{}; });
         return;
     }
-    const Job* job = &job_;
-    pool_->submit([path = entry.diskPath, limit = settings_.wholeMemberLimit, level = settings_.level,
-                   job](WorkerContext& context) {
-        if (job->cancelled()) {
-            UnitResult result;
-            result.error = cancelledResult();
-            return result;
-        }
-        return compressFileAt(path, limit, level, context);
-    });
+    pool_->submit(wholeFileJob(entry.diskPath, settings_.wholeMemberLimit, settings_.level, &job_));
 }
 
 std::unique_ptr<CompressionPool> CompressionHeadStart::takePool()

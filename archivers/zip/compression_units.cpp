@@ -91,29 +91,44 @@ UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const s
 
 UnitResult compressFileAt(const std::string& path, std::size_t wholeLimit, int level, WorkerContext& context)
 {
-    SourceFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    UnitResult result;
-    if (file.fd() < 0) {
-        result.error = ArcResult::failure(ArcStatus::InputMissing, "cannot open " + path + ": " + std::strerror(errno),
-                                          path, errno);
-        return result;
+    try {
+        SourceFile file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        struct stat info {};
+        if (file.fd() < 0 || ::fstat(file.fd(), &info) != 0) {
+            const int error = errno;
+            UnitResult result;
+            result.error = ArcResult::failure(
+                ArcStatus::InputMissing,
+                (file.fd() < 0 ? "cannot open " : "could not read ") + path + ": " + std::strerror(error), path, error);
+            return result;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            UnitResult result;
+            result.error = ArcResult::failure(ArcStatus::InputMissing, path + " is no longer a regular file", path);
+            return result;
+        }
+        const auto size = static_cast<std::uint64_t>(info.st_size);
+        if (size > wholeLimit) {
+            UnitResult result;
+            result.grown = true;
+            return result;
+        }
+        return compressWholeFile(file, size, path, level, context);
+    } catch (const std::bad_alloc&) {
+        return noMemory(path);
     }
-    struct stat info {};
-    if (::fstat(file.fd(), &info) != 0) {
-        result.error = ArcResult::failure(ArcStatus::InputMissing,
-                                          "could not read " + path + ": " + std::strerror(errno), path, errno);
-        return result;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        result.error = ArcResult::failure(ArcStatus::InputMissing, path + " is no longer a regular file", path);
-        return result;
-    }
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > wholeLimit) {
-        result.grown = true;
-        return result;
-    }
-    return compressWholeFile(file, size, path, level, context);
+}
+
+CompressionPool::Job wholeFileJob(std::string path, std::size_t wholeLimit, int level, const Job* job)
+{
+    return [path = std::move(path), wholeLimit, level, job](WorkerContext& context) {
+        if (job->cancelled()) {
+            UnitResult result;
+            result.error = cancelledResult();
+            return result;
+        }
+        return compressFileAt(path, wholeLimit, level, context);
+    };
 }
 
 UnitResult compressChunk(const SourceFile& file, std::uint64_t offset, std::size_t length, bool lastChunk,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/job.h"
 #include "common/status.h"
 #include "zip/member_compressor.h"
 #include "zip/ordered_pool.h"
@@ -47,6 +48,9 @@ using CompressionPool = OrderedPool<WorkerContext, UnitResult>;
 // thread that lists and writes does not pay for the look-ups; one that has grown past
 // `wholeLimit` since it was listed comes back `grown`, to be read in chunks.
 UnitResult compressFileAt(const std::string& path, std::size_t wholeLimit, int level, WorkerContext& context);
+
+// The pool's job for one listed file (compressFileAt), which gives up when `job` is cancelled.
+CompressionPool::Job wholeFileJob(std::string path, std::size_t wholeLimit, int level, const Job* job);
 
 // Reads `size` bytes of the file and compresses them as one member.
 UnitResult compressWholeFile(const SourceFile& file, std::uint64_t size, const std::string& displayName, int level,
