@@ -16,7 +16,9 @@
 #include "common/source_tree.h"
 #include "failing_io.h"
 #include "lzh/archive_writer.h"
+#include "lzh/unlha_command.h"
 #include "zip/archive_writer.h"
+#include "zip/zip_commands.h"
 #include "zip_test_support.h"
 
 namespace arc::testing {
@@ -282,6 +284,16 @@ TEST_P(WriterSafety, ProgressCountsTheNewMembersAndCancelChangesNothing)
         Job cancelled(&canceller);
         hooks.job = &cancelled;
         EXPECT_EQ(addFiles(format(), target, newFiles, hooks).status, ArcStatus::Cancelled) << target;
+        // A folder command, whose compression began while the folder was listed, too.
+        Recorder folderCanceller;
+        folderCanceller.cancelOnFirst = true;
+        Job folderJob(&folderCanceller);
+        const std::string folder = "\"" + target.string() + "\" \"" + (dir.path() / "src").string() + "/\" v2/*.*";
+        EXPECT_EQ((format() == Format::Zip ? zip::runZipCommand("-r -q " + folder, folderJob)
+                                           : lzh::runUnlhaCommand("a -r " + folder, folderJob))
+                      .status,
+                  ArcStatus::Cancelled)
+            << target;
     }
     EXPECT_TRUE(readFile(archive) == before);
     EXPECT_EQ(leftovers(dir.path(), archive.filename().string()), std::vector<std::string>{});
