@@ -5,13 +5,8 @@
 BIN=$1 HELPER=$2
 . "$(dirname "$0")/xsession.sh"
 start_x
-mkdir -p "$WORK/out" "$WORK/src"
-head -c 3000000 /dev/urandom | base64 >"$WORK/src/part0.txt"
-files=("$WORK/src/part0.txt")
-for i in $(seq 1 19); do
-    ln "$WORK/src/part0.txt" "$WORK/src/part$i.txt"
-    files+=("$WORK/src/part$i.txt")
-done
+mkdir -p "$WORK/out"
+linked_parts 20 3000000
 start_settings; setting freezepath "$WORK/out"
 
 spawn "$BIN/pellum"

@@ -4,13 +4,8 @@
 BIN=$1 HELPER=$2
 . "$(dirname "$0")/xsession.sh"
 start_x
-mkdir -p "$WORK/out" "$WORK/src"
-head -c 30000000 /dev/urandom | base64 >"$WORK/src/part00.txt"
-files=("$WORK/src/part00.txt")
-for i in $(seq -w 1 15); do
-    ln "$WORK/src/part00.txt" "$WORK/src/part$i.txt"
-    files+=("$WORK/src/part$i.txt")
-done
+mkdir -p "$WORK/out"
+linked_parts 16 30000000
 start_settings; setting iconleft 1500; setting icontop 1500; setting freezepath "$WORK/out"
 
 spawn "$BIN/pellum"

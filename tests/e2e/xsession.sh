@@ -140,6 +140,19 @@ window_box() {
     HEIGHT=$(sed -n 's/.*Height: *//p' <<<"$info")
 }
 
+# A long job's source: COUNT hard links to one file of about BYTES of base64 text, under
+# $WORK/src, named in the array `files` (a long job without filling the disk).
+linked_parts() {
+    local count=$1 bytes=$2 i
+    mkdir -p "$WORK/src"
+    head -c "$bytes" /dev/urandom | base64 >"$WORK/src/part00.txt"
+    files=("$WORK/src/part00.txt")
+    for i in $(seq -w 1 $((count - 1))); do
+        ln "$WORK/src/part00.txt" "$WORK/src/part$i.txt"
+        files+=("$WORK/src/part$i.txt")
+    done
+}
+
 setting() { printf '%s=%s\n' "$1" "$2" >>"$XDG_CONFIG_HOME/tembrel/tembrel.ini"; }
 start_settings() { printf '[setting]\nflg_First=True\n' >"$XDG_CONFIG_HOME/tembrel/tembrel.ini"; }
 
