@@ -384,7 +384,7 @@ private:
         return result;
     }
 
-    template <typename Pool, typename Work> ArcResult submit(Pool& pool, const PlannedUnit& unit, Work work)
+    ArcResult submit(CompressionPool& pool, const PlannedUnit& unit, CompressionPool::Job work)
     {
         while (!planned_.empty() &&
                (bytesInFlight_ + unit.inputBytes > options_.inFlightBytes || planned_.size() >= kMaxUnitsInFlight)) {
@@ -400,7 +400,7 @@ private:
 
     // Waits for a batch of the oldest results (a single large chunk counts as a batch of its
     // own, so memory stays bounded) and writes every result that is ready by then.
-    template <typename Pool> ArcResult consumeBatch(Pool& pool)
+    ArcResult consumeBatch(CompressionPool& pool)
     {
         std::size_t count = 0;
         std::uint64_t bytes = 0;
@@ -420,7 +420,7 @@ private:
     }
 
     // Takes the oldest result and writes it.
-    template <typename Pool> ArcResult consume(Pool& pool)
+    ArcResult consume(CompressionPool& pool)
     {
         UnitResult result = pool.takeNext();
         const PlannedUnit unit = planned_.front();

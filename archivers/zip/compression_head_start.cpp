@@ -42,8 +42,6 @@ void CompressionHeadStart::submit(const Offered& entry)
 std::unique_ptr<CompressionPool> CompressionHeadStart::takePool()
 {
     closed_ = true;
-    if (!pool_)
-        offered_.clear();  // nothing was submitted
     return std::move(pool_);
 }
 
